@@ -1,0 +1,30 @@
+// A re-entrant critical section: the thread that holds it may take it again and must release it
+// as often as it took it (preset loading calls setters while holding the parameter lock).
+#pragma once
+
+#include <mutex>
+
+class CCritSec {
+ public:
+  CCritSec() = default;
+  CCritSec(const CCritSec&) = delete;
+  CCritSec& operator=(const CCritSec&) = delete;
+
+  void Lock() { mutex_.lock(); }
+  void Unlock() { mutex_.unlock(); }
+
+ private:
+  std::recursive_mutex mutex_;
+};
+
+// Holds a critical section for the lifetime of a scope.
+class CAutoLock {
+ public:
+  explicit CAutoLock(CCritSec* lock) : lock_(lock) { lock_->Lock(); }
+  ~CAutoLock() { lock_->Unlock(); }
+  CAutoLock(const CAutoLock&) = delete;
+  CAutoLock& operator=(const CAutoLock&) = delete;
+
+ private:
+  CCritSec* lock_;
+};

@@ -1,0 +1,425 @@
+#include "frame/audio_transform.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/wide_string.h"
+
+namespace {
+
+// The filter's controlling unknown, reduced to what the parameter object forwards to.
+class FakeOwner : public IUnknown {
+ public:
+  INxPlugInProp* prop = nullptr;
+  LONG refs = 1;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_INxPlugInProp) {
+      *object = prop;
+      ++refs;
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
+};
+
+class AudioTransformTest : public ::testing::Test {
+ protected:
+  AudioTransformTest() : transform(&owner) {
+    owner.prop = &transform;
+    const PlugInParams defaults = DefaultPlugInParams();
+    transform.SetParams(&defaults);
+    ClearFlags();
+  }
+
+  void ClearFlags() {
+    PlugInParams ignored;
+    transform.TakeParamsSnapshot(&ignored);
+    transform.ExchangeImpulseStale();
+    transform.ClearDirty();
+  }
+
+  // paramsChanged as the streaming side sees it (reading clears it).
+  bool TakeChanged() {
+    PlugInParams ignored;
+    return transform.TakeParamsSnapshot(&ignored) != 0;
+  }
+
+  PlugInParams Params() {
+    PlugInParams p;
+    EXPECT_EQ(transform.GetParams(&p), S_OK);
+    return p;
+  }
+
+  FakeOwner owner;
+  CAudioTransform transform;
+};
+
+std::u16string Text(const WCHAR* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
+
+struct FieldCase {
+  const char* name;
+  HRESULT (CAudioTransform::*set)(LONG);
+  HRESULT (CAudioTransform::*get)(LONG*);
+  LONG minimum;
+  LONG maximum;
+  bool stale;
+};
+
+const FieldCase kFields[] = {
+    {"dryOut", &CAudioTransform::SetDryOut, &CAudioTransform::GetDryOut, -800, 200, false},
+    {"wetOut", &CAudioTransform::SetWetOut, &CAudioTransform::GetWetOut, -800, 200, false},
+    {"responseDelay", &CAudioTransform::SetResponseDelay, &CAudioTransform::GetResponseDelay, -5000, 5000, false},
+    {"responseWidth", &CAudioTransform::SetResponseWidth, &CAudioTransform::GetResponseWidth, 0, 100, false},
+    {"pan", &CAudioTransform::SetPan, &CAudioTransform::GetPan, -100, 100, false},
+    {"applyEnvelope", &CAudioTransform::SetApplyEnvelope, &CAudioTransform::GetApplyEnvelope, 0, 1, true},
+    {"monoToStereo", &CAudioTransform::SetMonoToStereo, &CAudioTransform::GetMonoToStereo, 0, 1, false},
+    {"envelopeCount", &CAudioTransform::SetEnvelopeCount, &CAudioTransform::GetEnvelopeCount, 2, 16, true},
+    {"decayLimit", &CAudioTransform::SetDecayLimit, &CAudioTransform::GetDecayLimit, 1, 1200, true},
+    {"quality", &CAudioTransform::SetQuality, &CAudioTransform::GetQuality, 1, 5, true},
+    {"packageImpulse", &CAudioTransform::SetPackageImpulse, &CAudioTransform::GetPackageImpulse, 0, 1, false},
+    {"lowShelfOn", &CAudioTransform::SetLowShelfOn, &CAudioTransform::GetLowShelfOn, 0, 1, false},
+    {"highShelfOn", &CAudioTransform::SetHighShelfOn, &CAudioTransform::GetHighShelfOn, 0, 1, false},
+    {"lowShelfFreq", &CAudioTransform::SetLowShelfFreq, &CAudioTransform::GetLowShelfFreq, 20, 15000, false},
+    {"highShelfFreq", &CAudioTransform::SetHighShelfFreq, &CAudioTransform::GetHighShelfFreq, 20, 20000, false},
+    {"lowShelfGain", &CAudioTransform::SetLowShelfGain, &CAudioTransform::GetLowShelfGain, -150, 150, false},
+    {"highShelfGain", &CAudioTransform::SetHighShelfGain, &CAudioTransform::GetHighShelfGain, -150, 150, false},
+    {"recoveryMode", &CAudioTransform::SetRecoveryMode, &CAudioTransform::GetRecoveryMode, 1503, 1505, true},
+    {"removeLowFreq", &CAudioTransform::SetRemoveLowFreq, &CAudioTransform::GetRemoveLowFreq, 0, 1, false},
+};
+
+TEST_F(AudioTransformTest, DefaultRecordHasTheDocumentedBytes) {
+  const PlugInParams p = DefaultPlugInParams();
+  unsigned char bytes[sizeof p];
+  std::memcpy(bytes, &p, sizeof p);
+  auto i32 = [&](size_t at) {
+    return static_cast<int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                static_cast<uint32_t>(bytes[at + 3]) << 24);
+  };
+  // Little-endian fields at their stored offsets.
+  EXPECT_EQ(i32(0), -800);
+  EXPECT_EQ(i32(8), 50);
+  EXPECT_EQ(i32(16), 140);
+  EXPECT_EQ(i32(24), 5000);
+  EXPECT_EQ(i32(32), 50);
+  EXPECT_EQ(i32(48), 1505);
+  EXPECT_EQ(i32(52), 1);
+  EXPECT_EQ(i32(60), 3);
+  EXPECT_EQ(i32(2144), 2);
+  EXPECT_EQ(i32(2148), 0);
+  EXPECT_EQ(i32(2152), 100);
+  EXPECT_EQ(i32(2156), 1000);
+  EXPECT_EQ(i32(2160), 0);
+  for (size_t at = 2164; at < 2284; ++at) ASSERT_EQ(bytes[at], 0) << "offset " << at;
+  for (size_t at = 64; at < 2144; ++at) ASSERT_EQ(bytes[at], 0) << "offset " << at;
+}
+
+TEST_F(AudioTransformTest, SettersClampAndRaiseTheRightFlags) {
+  for (const FieldCase& f : kFields) {
+    SCOPED_TRACE(f.name);
+    LONG v = 0;
+    (transform.*f.set)(f.minimum - 1000);
+    (transform.*f.get)(&v);
+    EXPECT_EQ(v, f.minimum);
+    (transform.*f.set)(f.maximum + 1000);
+    EXPECT_EQ((transform.*f.get)(&v), S_OK);
+    EXPECT_EQ(v, f.maximum);
+    EXPECT_TRUE(transform.IsDirty());
+    EXPECT_TRUE(TakeChanged());
+    EXPECT_EQ(transform.ExchangeImpulseStale() != 0, f.stale);
+    transform.ClearDirty();
+
+    // The value already stored (after clamping) changes nothing, not even the dirty flag.
+    EXPECT_EQ((transform.*f.set)(f.maximum + 1), S_OK);
+    EXPECT_FALSE(transform.IsDirty());
+    EXPECT_FALSE(TakeChanged());
+    EXPECT_EQ(transform.ExchangeImpulseStale(), 0);
+    EXPECT_EQ((transform.*f.get)(nullptr), E_POINTER);
+  }
+}
+
+TEST_F(AudioTransformTest, QualityAndRecoveryModeClampToTheirEnds) {
+  LONG v = 0;
+  transform.SetQuality(0);
+  transform.GetQuality(&v);
+  EXPECT_EQ(v, 1);
+  transform.SetQuality(9);
+  transform.GetQuality(&v);
+  EXPECT_EQ(v, 5);
+  transform.SetRecoveryMode(1);
+  transform.GetRecoveryMode(&v);
+  EXPECT_EQ(v, 1503);
+}
+
+TEST_F(AudioTransformTest, StringSettersCompareCaseSensitivelyAndTruncate) {
+  EXPECT_EQ(transform.SetImpulseFile(NXW("Hall.irx")), S_OK);
+  EXPECT_TRUE(TakeChanged());
+  EXPECT_NE(transform.ExchangeImpulseStale(), 0);
+  transform.ClearDirty();
+
+  transform.SetImpulseFile(NXW("Hall.irx"));
+  EXPECT_FALSE(transform.IsDirty());
+  EXPECT_FALSE(TakeChanged());
+
+  transform.SetImpulseFile(NXW("HALL.IRX"));
+  EXPECT_TRUE(transform.IsDirty());
+  EXPECT_NE(transform.ExchangeImpulseStale(), 0);
+
+  // 300 units are stored as 259 plus the terminator.
+  std::u16string longName(300, u'x');
+  transform.SetOutputFile(reinterpret_cast<const WCHAR*>(longName.c_str()));
+  WCHAR buffer[kMaxPathUnits + 10];
+  transform.GetOutputFile(buffer, kMaxPathUnits + 10);
+  EXPECT_EQ(Text(buffer), std::u16string(259, u'x'));
+
+  // The getter truncates to the caller's buffer and always terminates; size 0 copies nothing.
+  WCHAR small[5] = {'#', '#', '#', '#', '#'};
+  transform.GetImpulseFile(small, 0);
+  EXPECT_EQ(small[0], '#');
+  transform.GetImpulseFile(small, 5);
+  EXPECT_EQ(Text(small), u"HALL");
+
+  // Each of the four names marks the impulse stale.
+  for (auto set : {&CAudioTransform::SetTestFile, &CAudioTransform::SetRecordedFile,
+                   &CAudioTransform::SetOutputFile}) {
+    transform.ExchangeImpulseStale();
+    (transform.*set)(NXW("other.wav"));
+    EXPECT_NE(transform.ExchangeImpulseStale(), 0);
+  }
+  EXPECT_EQ(transform.SetTestFile(nullptr), E_POINTER);
+}
+
+TEST_F(AudioTransformTest, SetParamsClampsSomeFieldsAndMarksEverything) {
+  PlugInParams p = DefaultPlugInParams();
+  p.envelopeCount = 40;
+  p.pan = 500;
+  p.quality = -3;
+  p.lowShelfFreq = 1;  // the shelf fields are stored as given
+  p.decayLimit = 5000;
+  p.dryOut = -2000;
+  for (WCHAR& c : p.impulseFile) c = 'a';  // no terminator, as a damaged preset might have
+  transform.SetParams(&p);
+
+  const PlugInParams stored = Params();
+  EXPECT_EQ(stored.envelopeCount, 16);
+  EXPECT_EQ(stored.pan, 500);
+  EXPECT_EQ(stored.quality, 1);
+  EXPECT_EQ(stored.lowShelfFreq, 1);
+  EXPECT_EQ(stored.decayLimit, 1200);
+  EXPECT_EQ(stored.dryOut, -800);
+  EXPECT_EQ(NxStrLenBoundedW(stored.impulseFile, kMaxPathUnits), size_t(kMaxPathUnits - 1));
+
+  // An identical record still counts as a change of everything.
+  ClearFlags();
+  transform.SetParams(&stored);
+  EXPECT_TRUE(transform.IsDirty());
+  EXPECT_TRUE(TakeChanged());
+  EXPECT_NE(transform.ExchangeImpulseStale(), 0);
+  EXPECT_EQ(transform.SetParams(nullptr), E_POINTER);
+}
+
+TEST_F(AudioTransformTest, EnvelopePoints) {
+  EnvelopePoint out[16] = {};
+  std::memset(out, 0x55, sizeof out);
+  transform.GetEnvelopePoints(out, 3);  // capacity 3, two stored: two copied
+  EXPECT_EQ(out[0].position, 0);
+  EXPECT_EQ(out[0].level, 100);
+  EXPECT_EQ(out[1].position, 1000);
+  EXPECT_EQ(out[2].position, 0x55555555);
+
+  const EnvelopePoint same[2] = {{0, 100}, {1000, 0}};
+  transform.SetEnvelopePoints(same, 2);
+  EXPECT_FALSE(transform.IsDirty());
+  EXPECT_EQ(transform.ExchangeImpulseStale(), 0);
+
+  EnvelopePoint many[20];
+  for (int i = 0; i < 20; ++i) many[i] = {i * 50, 100 - i};
+  transform.SetEnvelopePoints(many, 20);  // cut to 16
+  EXPECT_EQ(Params().envelopeCount, 16);
+  EXPECT_NE(transform.ExchangeImpulseStale(), 0);
+  EXPECT_TRUE(TakeChanged());
+
+  // Shrinking leaves the points past the count zero.
+  transform.SetEnvelopePoints(many, 3);
+  const PlugInParams p = Params();
+  EXPECT_EQ(p.envelopeCount, 3);
+  EXPECT_EQ(p.envelopePoints[2].position, 100);
+  EXPECT_EQ(p.envelopePoints[3].position, 0);
+  EXPECT_EQ(p.envelopePoints[15].level, 0);
+
+  // Fewer than two points, or a negative count, is refused and changes nothing.
+  transform.ClearDirty();
+  EXPECT_EQ(transform.SetEnvelopePoints(many, 1), E_INVALIDARG);
+  EXPECT_EQ(transform.SetEnvelopePoints(many, -5), E_INVALIDARG);
+  EXPECT_EQ(transform.SetEnvelopePoints(nullptr, 4), E_POINTER);
+  EXPECT_EQ(Params().envelopeCount, 3);
+  EXPECT_FALSE(transform.IsDirty());
+}
+
+// Drains and returns the WM_COMMAND messages queued for one window.
+std::vector<MSG> TakeCommands(HWND window) {
+  std::vector<MSG> messages;
+  MSG msg;
+  while (PeekMessageW(&msg, window, WM_COMMAND, WM_COMMAND, PM_REMOVE)) messages.push_back(msg);
+  return messages;
+}
+
+TEST_F(AudioTransformTest, NotificationWindows) {
+  HWND windows[7];
+  for (HWND& w : windows) w = NxCreateWindow(nullptr);
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(transform.RegisterNotifyWindow(windows[i], static_cast<WORD>(1000 + i)), S_OK);
+  EXPECT_EQ(transform.RegisterNotifyWindow(windows[6], 2000), E_OUTOFMEMORY);
+  EXPECT_EQ(transform.RegisterNotifyWindow(windows[6], 0), S_OK);  // not there: nothing to drop
+  EXPECT_EQ(transform.RegisterNotifyWindow(nullptr, 5), E_INVALIDARG);
+
+  // Registering a window again changes its identifier in place.
+  transform.RegisterNotifyWindow(windows[2], 77);
+
+  transform.NotifyWindows(kNotifyParamsReplaced);
+  std::vector<MSG> got = TakeCommands(windows[2]);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(LOWORD(got[0].wParam), 77);
+  EXPECT_EQ(HIWORD(got[0].wParam), kNotifyParamsReplaced);
+  EXPECT_EQ(got[0].lParam, 0);
+  for (int i : {0, 1, 3, 4, 5}) EXPECT_EQ(TakeCommands(windows[i]).size(), 1u) << i;
+  EXPECT_EQ(TakeCommands(windows[6]).size(), 0u);
+
+  // A destroyed window is dropped at the next notification, which frees its slot.
+  DestroyWindow(windows[4]);
+  transform.NotifyWindows(kNotifyOutputFormat);
+  for (int i : {0, 1, 2, 3, 5}) {
+    got = TakeCommands(windows[i]);
+    ASSERT_EQ(got.size(), 1u) << i;
+    EXPECT_EQ(HIWORD(got[0].wParam), kNotifyOutputFormat);
+  }
+  EXPECT_EQ(transform.RegisterNotifyWindow(windows[6], 2000), S_OK);
+
+  // Unregistering frees a slot too.
+  EXPECT_EQ(transform.RegisterNotifyWindow(windows[0], 0), S_OK);
+  transform.NotifyWindows(kNotifyInputFormat);
+  EXPECT_EQ(TakeCommands(windows[0]).size(), 0u);
+  EXPECT_EQ(TakeCommands(windows[6]).size(), 1u);
+  for (HWND w : windows) {
+    TakeCommands(w);
+    DestroyWindow(w);
+  }
+}
+
+TEST_F(AudioTransformTest, ProcessingFlagInvalidatesOnlyWhenARedrawIsPending) {
+  HWND window = NxCreateWindow(nullptr);
+  transform.RegisterNotifyWindow(window, 9);
+  LONG v = -1;
+  transform.SetProcessingFlag(1);
+  EXPECT_EQ(transform.GetProcessingFlag(&v), S_OK);
+  EXPECT_EQ(v, 1);
+  transform.GetRedrawFlag(&v);
+  EXPECT_EQ(v, 0);
+  NxInvalidation record{};
+  NxGetInvalidation(window, &record);
+  EXPECT_EQ(record.count, 0u);
+  DestroyWindow(window);
+}
+
+TEST_F(AudioTransformTest, StreamFormatsAndStatus) {
+  WAVEFORMATEX format{};
+  EXPECT_EQ(transform.GetStreamFormat(&format, kInputFormat), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(transform.GetStreamFormat(&format, 2), VFW_E_NOT_CONNECTED);
+
+  const WAVEFORMATEX input{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+  transform.SetStreamFormatPointer(kInputFormat, &input);
+  EXPECT_EQ(transform.GetStreamFormat(&format, kInputFormat), S_OK);
+  EXPECT_EQ(std::memcmp(&format, &input, sizeof format), 0);
+  EXPECT_EQ(transform.GetStreamFormat(&format, kOutputFormat), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(transform.GetStreamFormat(&format, 2), VFW_E_NOT_CONNECTED);
+  transform.SetStreamFormatPointer(kInputFormat, nullptr);
+  EXPECT_EQ(transform.GetStreamFormat(&format, kInputFormat), VFW_E_NOT_CONNECTED);
+
+  LONG status = -1;
+  transform.SetStatus(kStatusNoImpulse);
+  transform.GetStatus(&status);
+  EXPECT_EQ(status, kStatusNoImpulse);
+}
+
+TEST_F(AudioTransformTest, InterfaceCallsReachTheOwner) {
+  void* object = nullptr;
+  INxPlugInProp* prop = &transform;
+  EXPECT_EQ(prop->QueryInterface(IID_INxPlugInProp, &object), S_OK);
+  EXPECT_EQ(object, static_cast<void*>(prop));
+  EXPECT_EQ(owner.refs, 2);
+  prop->Release();
+  EXPECT_EQ(prop->QueryInterface(IID_IUnknown, &object), E_NOINTERFACE);
+  EXPECT_EQ(prop->AddRef(), 2u);
+  EXPECT_EQ(prop->Release(), 1u);
+}
+
+// Record number k: every field a function of k and inside its range, so a snapshot mixing two
+// records is recognisable.
+PlugInParams NumberedRecord(LONG k) {
+  PlugInParams p = DefaultPlugInParams();
+  p.pan = k;  // stored without clamping: carries the number
+  p.dryOut = -(k % 800);
+  p.wetOut = k % 200;
+  p.responseWidth = k % 101;
+  p.decayLimit = 1 + k % 1200;
+  p.responseDelay = k % 5000;
+  p.quality = 1 + k % 5;
+  p.envelopeCount = 2 + k % 15;
+  for (int i = 0; i < kMaxEnvelopePoints; ++i) p.envelopePoints[i] = {k, -k};
+  for (int i = 0; i < kMaxPathUnits - 1; ++i) p.impulseFile[i] = static_cast<WCHAR>(1 + k % 60000);
+  p.impulseFile[kMaxPathUnits - 1] = 0;
+  return p;
+}
+
+TEST_F(AudioTransformTest, SnapshotsAreNeverTornAndNoRebuildRequestIsLost) {
+  constexpr LONG kRecords = 20000;
+  std::atomic<bool> done{false};
+
+  std::thread setter([&] {
+    for (LONG k = 1; k <= kRecords; ++k) {
+      const PlugInParams p = NumberedRecord(k);
+      transform.SetParams(&p);
+      if (k % 7 == 0) transform.SetResponseWidth(k % 101);  // same value: no change
+    }
+    // Single stale setters at the end: the streaming side must see the last one.
+    transform.SetQuality(5);
+    transform.SetImpulseFile(NXW("final.irx"));
+    done = true;
+  });
+
+  LONG lastSeen = 0;
+  bool torn = false;
+  bool backwards = false;
+  PlugInParams built{};
+  for (bool finished = false; !finished;) {
+    finished = done.load();  // one more round after the setter has stopped
+    // As impulse preparation does: clear the request first, then read the record.
+    const bool rebuild = transform.ExchangeImpulseStale() != 0;
+    PlugInParams snap;
+    transform.TakeParamsSnapshot(&snap);
+    if (rebuild) built = snap;
+    if (snap.pan >= 1 && snap.pan <= kRecords && snap.quality != 5) {
+      const PlugInParams expected = NumberedRecord(snap.pan);
+      torn |= std::memcmp(&snap, &expected, sizeof snap) != 0;
+      backwards |= snap.pan < lastSeen;
+      lastSeen = snap.pan;
+    }
+  }
+  setter.join();
+  EXPECT_FALSE(torn);
+  EXPECT_FALSE(backwards);
+  const PlugInParams final = Params();
+  EXPECT_EQ(std::memcmp(&built, &final, sizeof final), 0) << "the last rebuild missed a change";
+  EXPECT_EQ(built.quality, 5);
+  EXPECT_EQ(Text(built.impulseFile), u"final.irx");
+}
+
+}  // namespace

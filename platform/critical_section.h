@@ -12,6 +12,8 @@ class CCritSec {
 
   void Lock() { mutex_.lock(); }
   void Unlock() { mutex_.unlock(); }
+  // Takes the section unless another thread holds it; never waits.
+  bool TryLock() { return mutex_.try_lock(); }
 
  private:
   std::recursive_mutex mutex_;

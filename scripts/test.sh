@@ -29,8 +29,8 @@ if [ -z "$build_dir" ]; then
   esac
 fi
 
-# Build packages: compiler, CMake and GoogleTest.
-packages=(g++ make cmake libgtest-dev libgmock-dev)
+# Build packages (compiler, CMake, GoogleTest) and the reference tools the tests compare with.
+packages=(g++ make cmake libgtest-dev libgmock-dev sox)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,285 @@
+// POSIX back end of the file API.
+#include "platform/file.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+namespace {
+
+// UTF-16 to UTF-8; false on an unpaired surrogate.
+bool ToUtf8(LPCWSTR text, std::string* out) {
+  out->clear();
+  if (text == nullptr) return false;
+  for (size_t i = 0; text[i] != 0; ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      const uint32_t low = text[i + 1];
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    }
+    if (c < 0x80) {
+      out->push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return !out->empty();
+}
+
+// UTF-8 to UTF-16; false on malformed, overlong or surrogate sequences.
+bool ToUtf16(const std::string& text, std::basic_string<WCHAR>* out) {
+  out->clear();
+  size_t i = 0;
+  while (i < text.size()) {
+    const uint32_t lead = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    uint32_t c = 0;
+    uint32_t minimum = 0;
+    if (lead < 0x80) {
+      c = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1, c = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2, c = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3, c = lead & 0x07, minimum = 0x10000;
+    } else {
+      return false;
+    }
+    if (text.size() - i - 1 < static_cast<size_t>(extra)) return false;
+    for (int k = 1; k <= extra; ++k) {
+      const uint32_t next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    if (c >= 0x10000) {
+      out->push_back(static_cast<WCHAR>(0xD800 + ((c - 0x10000) >> 10)));
+      out->push_back(static_cast<WCHAR>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out->push_back(static_cast<WCHAR>(c));
+    }
+    i += 1 + extra;
+  }
+  return true;
+}
+
+class PosixFile : public NxFile {
+ public:
+  PosixFile(int fd, NxFileAccess access) : fd_(fd), access_(access) {}
+  ~PosixFile() override { ::close(fd_); }
+
+  bool Read(void* buffer, DWORD count, DWORD* done) override {
+    DWORD total = 0;
+    bool ok = access_ != NxFileAccess::Write;
+    while (ok && total < count) {
+      const ssize_t n = ::read(fd_, static_cast<BYTE*>(buffer) + total, count - total);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) ok = false;
+      if (n <= 0) break;
+      total += static_cast<DWORD>(n);
+    }
+    if (done != nullptr) *done = total;
+    return ok;
+  }
+
+  bool Write(const void* buffer, DWORD count, DWORD* done) override {
+    DWORD total = 0;
+    bool ok = access_ != NxFileAccess::Read;
+    while (ok && total < count) {
+      const ssize_t n = ::write(fd_, static_cast<const BYTE*>(buffer) + total, count - total);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = false;
+        break;
+      }
+      total += static_cast<DWORD>(n);
+    }
+    if (done != nullptr) *done = total;
+    return ok;
+  }
+
+  bool Seek(LONGLONG offset, NxSeekOrigin origin, ULONGLONG* newPosition) override {
+    int whence = SEEK_SET;
+    if (origin == NxSeekOrigin::Current) whence = SEEK_CUR;
+    if (origin == NxSeekOrigin::End) whence = SEEK_END;
+    const off_t position = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (position < 0) return false;
+    if (newPosition != nullptr) *newPosition = static_cast<ULONGLONG>(position);
+    return true;
+  }
+
+  bool GetSize(ULONGLONG* size) override {
+    struct stat info;
+    if (::fstat(fd_, &info) != 0) return false;
+    *size = static_cast<ULONGLONG>(info.st_size);
+    return true;
+  }
+
+  bool SetEnd() override {
+    if (access_ == NxFileAccess::Read) return false;
+    const off_t position = ::lseek(fd_, 0, SEEK_CUR);
+    return position >= 0 && ::ftruncate(fd_, position) == 0;
+  }
+
+ private:
+  int fd_;
+  NxFileAccess access_;
+};
+
+int OpenFlags(NxFileAccess access, NxFileCreate create) {
+  // Emptying a file needs write permission even when the caller only reads it afterwards.
+  int flags = O_CLOEXEC;
+  if (access == NxFileAccess::Read && create != NxFileCreate::CreateAlways) {
+    flags |= O_RDONLY;
+  } else if (access == NxFileAccess::Write) {
+    flags |= O_WRONLY;
+  } else {
+    flags |= O_RDWR;
+  }
+  if (create == NxFileCreate::CreateAlways) flags |= O_CREAT | O_TRUNC;
+  if (create == NxFileCreate::OpenAlways) flags |= O_CREAT;
+  return flags;
+}
+
+bool IsFolder(int fd) {
+  struct stat info;
+  return ::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode);
+}
+
+bool CopyContents(int from, int to) {
+  BYTE block[65536];
+  for (;;) {
+    const ssize_t n = ::read(from, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    ssize_t written = 0;
+    while (written < n) {
+      const ssize_t w = ::write(to, block + written, static_cast<size_t>(n - written));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      written += w;
+    }
+  }
+}
+
+bool StoreFolder(const std::string& folder, WCHAR* buffer, DWORD capacity, DWORD* length) {
+  std::basic_string<WCHAR> wide;
+  if (folder.empty() || !ToUtf16(folder, &wide)) return false;
+  if (wide.back() != kNxPathSeparator) wide.push_back(kNxPathSeparator);
+  if (wide.size() + 1 > capacity) return false;
+  wide.copy(buffer, wide.size());
+  buffer[wide.size()] = 0;
+  *length = static_cast<DWORD>(wide.size());
+  return true;
+}
+
+// The file this function's code was loaded from: the shared library when built as one, else the
+// executable.
+std::string ModulePath() {
+  Dl_info info;
+  if (::dladdr(reinterpret_cast<void*>(&ModulePath), &info) != 0 && info.dli_fname != nullptr &&
+      info.dli_fname[0] == '/') {
+    return info.dli_fname;
+  }
+  char path[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return std::string();
+  return std::string(path, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+NxFileHandle NxOpenFile(LPCWSTR path, NxFileAccess access, NxFileCreate create) {
+  std::string name;
+  if (!ToUtf8(path, &name)) return nullptr;
+  int fd;
+  do {
+    fd = ::open(name.c_str(), OpenFlags(access, create), 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
+  if (IsFolder(fd)) {
+    ::close(fd);
+    return nullptr;
+  }
+  NxFile* file = new (std::nothrow) PosixFile(fd, access);
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
+void NxCloseFile(NxFileHandle file) { delete file; }
+
+bool NxCopyFile(LPCWSTR src, LPCWSTR dst, bool failIfExists) {
+  std::string from;
+  std::string to;
+  if (!ToUtf8(src, &from) || !ToUtf8(dst, &to)) return false;
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat source;
+  if (::fstat(in, &source) != 0 || S_ISDIR(source.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  // Not truncated yet: the destination may turn out to be the source itself.
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
+  const int out = ::open(to.c_str(), flags, source.st_mode & 0777);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  struct stat target;
+  bool ok = ::fstat(out, &target) == 0 && !S_ISDIR(target.st_mode);
+  const bool same = ok && target.st_dev == source.st_dev && target.st_ino == source.st_ino;
+  ok = ok && !same && ::ftruncate(out, 0) == 0 && CopyContents(in, out);
+  ok = (::close(out) == 0) && ok;
+  ::close(in);
+  if (!ok && !same) ::unlink(to.c_str());
+  return ok;
+}
+
+bool NxDeleteFile(LPCWSTR path) {
+  std::string name;
+  return ToUtf8(path, &name) && ::unlink(name.c_str()) == 0;
+}
+
+bool NxFileExists(LPCWSTR path) {
+  std::string name;
+  struct stat info;
+  return ToUtf8(path, &name) && ::stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+DWORD NxGetModuleFolder(WCHAR* buffer, DWORD capacity) {
+  if (buffer == nullptr || capacity == 0) return 0;
+  buffer[0] = 0;
+  DWORD length = 0;
+  const char* overridden = std::getenv("AURALITH_MODULE_DIR");
+  if (overridden != nullptr && overridden[0] != 0) {
+    return StoreFolder(overridden, buffer, capacity, &length) ? length : 0;
+  }
+  const std::string path = ModulePath();
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return 0;
+  return StoreFolder(path.substr(0, slash + 1), buffer, capacity, &length) ? length : 0;
+}

@@ -1,0 +1,90 @@
+#include "dsp/fft_plan.h"
+
+#include <cmath>
+#include <new>
+
+namespace {
+
+constexpr std::align_val_t kTableAlign{64};
+
+void* allocTable(size_t bytes) {
+  return ::operator new[](bytes, kTableAlign, std::nothrow);
+}
+
+void freeTable(void* p) {
+  if (p) ::operator delete[](p, kTableAlign);
+}
+
+// e^(+2 pi i j / d) for a power of two d, reduced to a first-octant angle so that large tables
+// keep full precision at every entry.
+void unitRoot(uint64_t j, uint64_t d, double& re, double& im) {
+  const double halfPi = 1.57079632679489661923;
+  j %= d;
+  const uint64_t quadrant = (4 * j) / d;
+  const uint64_t rest = 4 * j - quadrant * d;  // angle within the quadrant, in units of (pi/2)/d
+  double c;
+  double s;
+  if (2 * rest <= d) {
+    const double a = halfPi * static_cast<double>(rest) / static_cast<double>(d);
+    c = std::cos(a);
+    s = std::sin(a);
+  } else {
+    const double a = halfPi * static_cast<double>(d - rest) / static_cast<double>(d);
+    c = std::sin(a);
+    s = std::cos(a);
+  }
+  switch (quadrant) {
+    case 0: re = c; im = s; break;
+    case 1: re = -s; im = c; break;
+    case 2: re = -c; im = -s; break;
+    default: re = s; im = -c; break;
+  }
+}
+
+template <typename T>
+void fillRoots(T* table, size_t count, uint64_t d) {
+  for (size_t j = 0; j < count; ++j) {
+    double re;
+    double im;
+    unitRoot(j, d, re, im);
+    table[2 * j] = static_cast<T>(re);
+    table[2 * j + 1] = static_cast<T>(im);
+  }
+}
+
+}  // namespace
+
+FftPlan* fftCreatePlan(uint32_t n) {
+  if (n < 2 || (n & (n - 1)) != 0) return nullptr;
+  FftPlan* plan = new (std::nothrow) FftPlan;
+  if (!plan) return nullptr;
+  plan->n = n;
+  plan->half = n / 2;
+  const size_t m = plan->half;
+  const size_t twiddles = m >= 4 ? 3 * m / 4 : 1;
+  const size_t splits = m >= 2 ? m / 2 : 1;
+  plan->twiddleD = static_cast<double*>(allocTable(twiddles * 2 * sizeof(double)));
+  plan->twiddleF = static_cast<float*>(allocTable(twiddles * 2 * sizeof(float)));
+  plan->splitD = static_cast<double*>(allocTable(splits * 2 * sizeof(double)));
+  plan->splitF = static_cast<float*>(allocTable(splits * 2 * sizeof(float)));
+  plan->scratch = allocTable(size_t{n} * sizeof(double));
+  if (!plan->twiddleD || !plan->twiddleF || !plan->splitD || !plan->splitF || !plan->scratch) {
+    fftDestroyPlan(plan);
+    return nullptr;
+  }
+  fillRoots(plan->twiddleD, twiddles, m);
+  fillRoots(plan->splitD, splits, n);
+  for (size_t i = 0; i < 2 * twiddles; ++i) plan->twiddleF[i] = static_cast<float>(plan->twiddleD[i]);
+  for (size_t i = 0; i < 2 * splits; ++i) plan->splitF[i] = static_cast<float>(plan->splitD[i]);
+  return plan;
+}
+
+void fftDestroyPlan(FftPlan* plan) {
+  if (!plan) return;
+  freeTable(plan->twiddleD);
+  freeTable(plan->twiddleF);
+  freeTable(plan->splitD);
+  freeTable(plan->splitF);
+  freeTable(plan->scratch);
+  delete plan;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+// Private to the FFT: the precomputed tables behind an FFTSETUP and the transform kernels.
+//
+// The real transform of N samples runs as an M = N/2 point complex transform of
+// z_n = x_2n + i x_2n+1 (Stockham autosort, radix 4 with one radix-2 stage when log2 M is odd,
+// ping-ponging between the caller's buffer and the plan's scratch, so the output comes out in
+// natural order without a bit-reversal pass), followed by the split step that separates the
+// spectra of the even and odd samples. Complex values are interleaved (re, im) pairs.
+
+#include <cstddef>
+#include <cstdint>
+
+struct FftPlan {
+  uint32_t n = 0;     // real size N
+  uint32_t half = 0;  // M = N/2 complex points
+  // W[j] = e^(+2 pi i j / M) for j < 3M/4 (at least one entry), as (re, im) pairs.
+  double* twiddleD = nullptr;
+  float* twiddleF = nullptr;
+  // t_k = e^(+2 pi i k / N) for k < M/2 (at least one entry), the split-step factors.
+  double* splitD = nullptr;
+  float* splitF = nullptr;
+  // N doubles, 64-byte aligned: the ping-pong partner of the caller's buffer.
+  void* scratch = nullptr;
+  // False runs the portable scalar kernels even where SSE2 is available.
+  bool vectorPath = true;
+};
+
+// Null on allocation failure; n must be a power of two >= 2.
+FftPlan* fftCreatePlan(uint32_t n);
+void fftDestroyPlan(FftPlan* plan);
+
+// scale already holds the 1/N (real) or 1/M (complex) factor of the forward transform.
+// scratch holds at least N values of T and must not overlap buffer.
+void fftRealForward(const FftPlan& plan, float* buffer, float* scratch, float scale);
+void fftRealForward(const FftPlan& plan, double* buffer, double* scratch, double scale);
+void fftRealInverse(const FftPlan& plan, float* buffer, float* scratch, float scale);
+void fftRealInverse(const FftPlan& plan, double* buffer, double* scratch, double scale);
+void fftComplexForward(const FftPlan& plan, float* buffer, float* scratch, float scale);
+void fftComplexInverse(const FftPlan& plan, float* buffer, float* scratch, float scale);

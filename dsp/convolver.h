@@ -1,0 +1,203 @@
+// The block convolution engine: overlap-add FFT convolution of interleaved
+// frames with a prepared impulse, plus dry mix, response delay, width, pan
+// balance and shelf EQ of the wet signal.
+//
+// Numeric contract
+// - Samples are float (32-bit) or double (64-bit, when the state was prepared
+// with
+//   doublePrecision); every buffer of the state holds samples of that one type.
+// - The processing rate is the stream rate / rateDivisor (1 or 2). At rate 2
+// the first frame of
+//   each pair feeds the convolution and each wet value is held for two output
+//   frames.
+// - Wet path: with h the prepared impulse at the processing rate (already
+// normalised to unit
+//   energy and cut to N/2 samples at partitionFactor > 1), wet = (x * h) *
+//   level(wet), with the forward transform's 1/N undone by wetScale =
+//   level(wet) * N / norm.
+// - Latency: a block is emitted only when it is complete, so output lags input
+// by up to
+//   blockSize * rateDivisor frames; no signal delay is added. At end of stream
+//   the final block carries the filled part plus the whole impulse tail.
+// - Input and output are interleaved frames of inputChannels / outputChannels
+// (1 or 2) samples;
+//   they must not alias each other. Counts are in frames.
+// - Memory: every buffer is allocated (zero-filled, std::nothrow) by
+// PrepareImpulse and freed by
+//   ReleaseConvolver. ConvolverProcess allocates nothing and takes no lock, so
+//   it may run on the audio thread.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/fft.h"
+#include "dsp/shelf_eq.h"
+#include "frame/plugin_params.h"
+
+// Result codes; the values are the HRESULTs the frame hands on.
+constexpr LONG kConvolverOk = 0;          // S_OK
+constexpr LONG kConvolverNothingToDo = 1; // S_FALSE
+constexpr LONG kConvolverOutOfMemory =
+    static_cast<LONG>(0x8007000Eu); // E_OUTOFMEMORY
+constexpr LONG kConvolverBadFormat =
+    static_cast<LONG>(0x80070057u); // E_INVALIDARG
+constexpr LONG kConvolverNotPrepared =
+    static_cast<LONG>(0x8000FFFFu); // E_UNEXPECTED
+
+// The processing status codes the engine publishes (the frame's
+// ProcessingStatus values).
+constexpr LONG kConvolverStatusNone = 0;
+constexpr LONG kConvolverStatusInitializing = 1;
+constexpr LONG kConvolverStatusLoading = 2;
+constexpr LONG kConvolverStatusPreparing = 3;
+constexpr LONG kConvolverStatusProcessing = 4;
+constexpr LONG kConvolverStatusStopping = 5;
+constexpr LONG kConvolverStatusNoImpulse = 6;
+
+// Where preparation and release report their progress (the frame routes it to
+// the status slot).
+class ConvolverStatusSink {
+public:
+  virtual void SetStatus(LONG status) = 0;
+
+protected:
+  ~ConvolverStatusSink() = default;
+};
+
+// ConvolverProcess modes.
+constexpr LONG kStreamStart = 0;
+constexpr LONG kStreamContinue = 1;
+constexpr LONG kStreamEnd = 2;
+
+// What the quality setting (1 fast .. 5 exact) asks of the engine.
+struct QualityPlanEntry {
+  int32_t rateDivisor;  // 1 or 2
+  int32_t blockDivisor; // 1, 2, 4 or 8: divides the full-length FFT size
+  bool monoImpulse;     // one wet channel for a stereo output
+};
+
+// The plan of `quality` (clamped to 1..5). A mono input at quality 1 gets
+// blockDivisor 8 and keeps both wet channels.
+QualityPlanEntry QualityPlan(LONG quality, bool monoInput);
+
+// Frames of the 16-bit conversion scratch: a 16-bit stream is processed in
+// chunks of this size.
+constexpr uint32_t kPcmChunkFrames = 1024;
+
+constexpr int32_t kDefaultMaxImpulseFrames = 524287;
+
+// Every field of the engine, all zero (or neutral) when value-initialised, so
+// that a full rebuild can start from a clean record in one assignment.
+struct ConvolverFields {
+  int32_t rateDivisor = 0;
+  int32_t blockDivisor = 0;
+  int32_t partitionFactor = 0; // rateDivisor x blockDivisor
+  bool monoImpulse = false;
+  int32_t holdStride = 0; // (rateDivisor - 1) x input channels
+  int32_t fftSize = 0;    // N, a power of two, at least 16
+  int32_t blockSize = 0;  // N/2 processing samples per block
+  int32_t blockOutputCount =
+      0; // samples the current block yields: N/2, more for the final block
+  int32_t impulseLength = 0; // L, frames at the stream rate
+  int32_t impulseTail = 0;   // processing-rate samples of the impulse in the
+                             // spectra: min(L/rd, N/2)
+  double wetScale = 0.0; // level(wet) x normGain: the inverse transform's scale
+  double normGain = 0.0; // N / norm of the last rebuild
+  double dryGain = 0.0;
+  double balanceLeft = 1.0;
+  double balanceRight = 1.0;
+  int32_t delayLength = 0; // processing-rate samples (magnitude)
+  bool delayOnWet = false; // true: wet delayed; false: dry delayed
+  int32_t delayIndex = 0;
+  int32_t fillPos = 0; // processing samples of the current input block
+  int32_t readPos =
+      0; // processing samples of the current output block already emitted
+  uint32_t inPos = 0; // samples (not frames) of the current call
+  uint32_t outPos = 0;
+  bool outputPending = false;
+  bool flushing = false;
+  bool monoInStereoOut = false;
+  bool channelsDiffer = false;
+  bool doublePrecision = false;
+  bool impulseLoaded = false;
+
+  // Half-rate bookkeeping that lets calls split a frame pair anywhere.
+  bool inputHalfPair =
+      false; // the first frame of a pair was read, its second is still to come
+  bool outputHalfPair =
+      false; // the second frame of an output pair is held in heldFrame
+  double heldFrame[2] = {};
+  bool tailEmitted = false; // the final block of this stream has been emitted
+  bool blocksStarted =
+      false; // some input reached a block since the stream started
+
+  // The formats the buffers were prepared for.
+  uint32_t inputChannels = 0;
+  uint32_t outputChannels = 0;
+  uint32_t inputRate = 0;
+  uint32_t outputRate = 0;
+  uint32_t impulseChannels =
+      0; // of the impulse file (1 or 2; 1 for the stand-by impulse)
+  bool prepared = false; // every buffer of the current preparation exists
+
+  // Buffers: float or double samples, see the numeric contract.
+  void *impulseSpectrum[2] = {}; // [1] may alias [0]
+  void *block[2] = {};           // N samples
+  void *overlap[2] = {};         // N/2 samples
+  void *dry[2] = {};             // rateDivisor x N samples
+  void *delayLine[2] = {};       // delayLength x rateDivisor samples
+  uint32_t impulseCapacity = 0;  // samples of each impulse buffer
+  FFTSETUP *fft = nullptr;
+  ShelfEqState eq[2] = {};
+
+  // 16-bit streams are converted through these (kPcmChunkFrames x 2 floats
+  // each).
+  float *pcmInput = nullptr;
+  float *pcmOutput = nullptr;
+
+  // Longest impulse read, in frames; the frame sets it from the settings file.
+  int32_t maxImpulseFrames = kDefaultMaxImpulseFrames;
+};
+
+// The engine's state: owns its buffers (freed by ReleaseConvolver, at the
+// latest on destruction).
+struct ConvolverState : ConvolverFields {
+  ConvolverState() = default;
+  ~ConvolverState();
+  ConvolverState(const ConvolverState &) = delete;
+  ConvolverState &operator=(const ConvolverState &) = delete;
+};
+
+// The "MaxImpulseSize" setting as the engine uses it: 131071 .. 40000000.
+int32_t ClampMaxImpulseFrames(int64_t frames);
+
+// Linear gain of a level in tenths of a dB: 10^(v/200), 0 at -800 and below.
+double LevelGain(LONG tenthsOfDb);
+
+// Status 5, frees every buffer and the FFT setup (an impulse-spectrum alias is
+// cleared first), status 0. `status` may be null. maxImpulseFrames survives.
+void ReleaseConvolver(ConvolverState &state, ConvolverStatusSink *status);
+
+// The per-bin product handed to the FFT driver: `context` is the impulse
+// spectrum of the same size and type as `buffer` (packed layout: [0] DC and [1]
+// Nyquist real, then complex pairs).
+int SpectrumMultiply(FFTSETUP *setup, double *buffer, uint32_t n,
+                     void *context);
+int SpectrumMultiplyFloat(FFTSETUP *setup, float *buffer, uint32_t n,
+                          void *context);
+
+// Runs the block loop on one call's worth of frames.
+// mode: kStreamStart resets the block positions, kStreamEnd marks end of stream
+// (the final block and the impulse tail are then emitted once the input is used
+// up), anything else continues. input may be null (tail flush). On return
+// *inFrames holds the frames consumed and *outFrames the frames produced.
+// responseWidth is the live width setting, 0..100. Returns kConvolverOk,
+// kConvolverNothingToDo (nothing in, nothing pending, nothing produced) or
+// kConvolverNotPrepared (also when the sample type does not match the
+// preparation).
+LONG ConvolverProcess(ConvolverState &state, LONG mode, const float *input,
+                      uint32_t *inFrames, float *output, uint32_t *outFrames,
+                      LONG responseWidth);
+LONG ConvolverProcess(ConvolverState &state, LONG mode, const double *input,
+                      uint32_t *inFrames, double *output, uint32_t *outFrames,
+                      LONG responseWidth);

@@ -1,0 +1,153 @@
+// Shared helpers of the engine tests: an impulse held in memory, a status
+// recorder, a streaming driver with random call sizes and a direct time-domain
+// convolution as the reference.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "dsp/convolver.h"
+#include "dsp/impulse_prep.h"
+
+namespace enginetest {
+
+class MemoryImpulse : public ImpulseSource {
+public:
+  std::vector<float> channel[2];
+  uint32_t rate = 10000;
+  uint32_t channels = 1;
+  uint32_t framesRequested = 0;
+  bool GetInfo(const WCHAR *, ImpulseSourceInfo *info) override {
+    *info = {channels, 4,
+             static_cast<uint32_t>(channel[0].size() * 4 * channels), rate};
+    return true;
+  }
+  void Load(const WCHAR *, float *c0, float *c1, uint32_t frames) override {
+    framesRequested = frames;
+    for (uint32_t i = 0; i < frames && i < channel[0].size(); ++i) {
+      c0[i] = channel[0][i];
+      if (c1 != nullptr && channels == 2)
+        c1[i] = channel[1][i];
+    }
+  }
+};
+
+class StatusLog : public ConvolverStatusSink {
+public:
+  std::vector<LONG> codes;
+  void SetStatus(LONG status) override { codes.push_back(status); }
+};
+
+inline PlugInParams BaseParams(LONG quality) {
+  PlugInParams p;
+  std::memset(&p, 0, sizeof p);
+  p.dryOut = -800;
+  p.responseWidth = 50;
+  p.decayLimit = 140;
+  p.highShelfFreq = 5000;
+  p.lowShelfFreq = 50;
+  p.quality = quality;
+  p.envelopeCount = 2;
+  p.envelopePoints[0] = {0, 100};
+  p.envelopePoints[1] = {1000, 0};
+  return p;
+}
+
+inline std::vector<float> Noise(size_t count, uint32_t seed,
+                                float scale = 1000.0f) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> dist(-scale, scale);
+  std::vector<float> v(count);
+  for (float &x : v)
+    x = dist(rng);
+  return v;
+}
+
+// Streams `input` (interleaved) through the engine in random call sizes
+// of 1..maxCall frames, with random output capacities, then flushes; returns
+// every output frame.
+template <typename T>
+std::vector<T> Stream(ConvolverState &s, const std::vector<T> &input,
+                      uint32_t maxCall, uint32_t seed, LONG width = 50) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<uint32_t> size(1, maxCall);
+  const uint32_t ic = s.inputChannels;
+  const uint32_t oc = s.outputChannels;
+  const uint32_t frames = static_cast<uint32_t>(input.size() / ic);
+  std::vector<T> out;
+  std::vector<T> buffer(size_t(maxCall) * oc);
+  uint32_t pos = 0;
+  LONG mode = kStreamStart;
+  int guard = 0;
+  while (pos < frames && ++guard < 1000000) {
+    uint32_t in = std::min(size(rng), frames - pos);
+    uint32_t o = size(rng);
+    ConvolverProcess(s, mode, input.data() + size_t(pos) * ic, &in,
+                     buffer.data(), &o, width);
+    mode = kStreamContinue;
+    pos += in;
+    out.insert(out.end(), buffer.begin(), buffer.begin() + size_t(o) * oc);
+  }
+  for (mode = kStreamEnd; ++guard < 1000000; mode = kStreamContinue) {
+    uint32_t in = 0;
+    uint32_t o = size(rng);
+    const LONG r = ConvolverProcess(s, mode, static_cast<const T *>(nullptr),
+                                    &in, buffer.data(), &o, width);
+    out.insert(out.end(), buffer.begin(), buffer.begin() + size_t(o) * oc);
+    if (r == kConvolverNothingToDo || (o == 0 && r != kConvolverOk))
+      break;
+    if (o == 0 && !s.outputPending)
+      break;
+  }
+  return out;
+}
+
+// Direct convolution of one channel, in double.
+inline std::vector<double> Convolve(const std::vector<double> &x,
+                                    const std::vector<double> &h) {
+  if (x.empty() || h.empty())
+    return {};
+  std::vector<double> y(x.size() + h.size() - 1, 0.0);
+  for (size_t n = 0; n < x.size(); ++n) {
+    for (size_t k = 0; k < h.size(); ++k)
+      y[n + k] += x[n] * h[k];
+  }
+  return y;
+}
+
+// One channel of interleaved frames, widened to double.
+template <typename T>
+std::vector<double> Channel(const std::vector<T> &frames, uint32_t channels,
+                            uint32_t which) {
+  std::vector<double> v;
+  for (size_t i = which; i < frames.size(); i += channels)
+    v.push_back(frames[i]);
+  return v;
+}
+
+// 20 log10(|got - want| / |want|); `got` is compared over its length, `want`
+// padded with zeros.
+inline double ErrorDb(const std::vector<double> &got,
+                      const std::vector<double> &want) {
+  double err = 0.0;
+  double ref = 0.0;
+  for (size_t i = 0; i < std::max(got.size(), want.size()); ++i) {
+    const double g = i < got.size() ? got[i] : 0.0;
+    const double w = i < want.size() ? want[i] : 0.0;
+    err += (g - w) * (g - w);
+    ref += w * w;
+  }
+  return 10.0 * std::log10(std::max(err, 1e-300) / ref);
+}
+
+inline double Norm(const std::vector<double> &h) {
+  double sum = 0.0;
+  for (double v : h)
+    sum += v * v;
+  return std::sqrt(sum);
+}
+
+} // namespace enginetest

@@ -35,14 +35,11 @@
 #include "frame/plugin_params.h"
 
 // Result codes; the values are the HRESULTs the frame hands on.
-constexpr LONG kConvolverOk = 0;          // S_OK
-constexpr LONG kConvolverNothingToDo = 1; // S_FALSE
-constexpr LONG kConvolverOutOfMemory =
-    static_cast<LONG>(0x8007000Eu); // E_OUTOFMEMORY
-constexpr LONG kConvolverBadFormat =
-    static_cast<LONG>(0x80070057u); // E_INVALIDARG
-constexpr LONG kConvolverNotPrepared =
-    static_cast<LONG>(0x8000FFFFu); // E_UNEXPECTED
+constexpr LONG kConvolverOk = 0;                                        // S_OK
+constexpr LONG kConvolverNothingToDo = 1;                               // S_FALSE
+constexpr LONG kConvolverOutOfMemory = static_cast<LONG>(0x8007000Eu);  // E_OUTOFMEMORY
+constexpr LONG kConvolverBadFormat = static_cast<LONG>(0x80070057u);    // E_INVALIDARG
+constexpr LONG kConvolverNotPrepared = static_cast<LONG>(0x8000FFFFu);  // E_UNEXPECTED
 
 // The processing status codes the engine publishes (the frame's
 // ProcessingStatus values).
@@ -57,10 +54,10 @@ constexpr LONG kConvolverStatusNoImpulse = 6;
 // Where preparation and release report their progress (the frame routes it to
 // the status slot).
 class ConvolverStatusSink {
-public:
+ public:
   virtual void SetStatus(LONG status) = 0;
 
-protected:
+ protected:
   ~ConvolverStatusSink() = default;
 };
 
@@ -71,9 +68,9 @@ constexpr LONG kStreamEnd = 2;
 
 // What the quality setting (1 fast .. 5 exact) asks of the engine.
 struct QualityPlanEntry {
-  int32_t rateDivisor;  // 1 or 2
-  int32_t blockDivisor; // 1, 2, 4 or 8: divides the full-length FFT size
-  bool monoImpulse;     // one wet channel for a stereo output
+  int32_t rateDivisor;   // 1 or 2
+  int32_t blockDivisor;  // 1, 2, 4 or 8: divides the full-length FFT size
+  bool monoImpulse;      // one wet channel for a stereo output
 };
 
 // The plan of `quality` (clamped to 1..5). A mono input at quality 1 gets
@@ -91,28 +88,26 @@ constexpr int32_t kDefaultMaxImpulseFrames = 524287;
 struct ConvolverFields {
   int32_t rateDivisor = 0;
   int32_t blockDivisor = 0;
-  int32_t partitionFactor = 0; // rateDivisor x blockDivisor
+  int32_t partitionFactor = 0;  // rateDivisor x blockDivisor
   bool monoImpulse = false;
-  int32_t holdStride = 0; // (rateDivisor - 1) x input channels
-  int32_t fftSize = 0;    // N, a power of two, at least 16
-  int32_t blockSize = 0;  // N/2 processing samples per block
-  int32_t blockOutputCount =
-      0; // samples the current block yields: N/2, more for the final block
-  int32_t impulseLength = 0; // L, frames at the stream rate
-  int32_t impulseTail = 0;   // processing-rate samples of the impulse in the
-                             // spectra: min(L/rd, N/2)
-  double wetScale = 0.0; // level(wet) x normGain: the inverse transform's scale
-  double normGain = 0.0; // N / norm of the last rebuild
+  int32_t holdStride = 0;        // (rateDivisor - 1) x input channels
+  int32_t fftSize = 0;           // N, a power of two, at least 16
+  int32_t blockSize = 0;         // N/2 processing samples per block
+  int32_t blockOutputCount = 0;  // samples the current block yields: N/2, more for the final block
+  int32_t impulseLength = 0;     // L, frames at the stream rate
+  int32_t impulseTail = 0;       // processing-rate samples of the impulse in the
+                                 // spectra: min(L/rd, N/2)
+  double wetScale = 0.0;         // level(wet) x normGain: the inverse transform's scale
+  double normGain = 0.0;         // N / norm of the last rebuild
   double dryGain = 0.0;
   double balanceLeft = 1.0;
   double balanceRight = 1.0;
-  int32_t delayLength = 0; // processing-rate samples (magnitude)
-  bool delayOnWet = false; // true: wet delayed; false: dry delayed
+  int32_t delayLength = 0;  // processing-rate samples (magnitude)
+  bool delayOnWet = false;  // true: wet delayed; false: dry delayed
   int32_t delayIndex = 0;
-  int32_t fillPos = 0; // processing samples of the current input block
-  int32_t readPos =
-      0; // processing samples of the current output block already emitted
-  uint32_t inPos = 0; // samples (not frames) of the current call
+  int32_t fillPos = 0;  // processing samples of the current input block
+  int32_t readPos = 0;  // processing samples of the current output block already emitted
+  uint32_t inPos = 0;   // samples (not frames) of the current call
   uint32_t outPos = 0;
   bool outputPending = false;
   bool flushing = false;
@@ -122,38 +117,34 @@ struct ConvolverFields {
   bool impulseLoaded = false;
 
   // Half-rate bookkeeping that lets calls split a frame pair anywhere.
-  bool inputHalfPair =
-      false; // the first frame of a pair was read, its second is still to come
-  bool outputHalfPair =
-      false; // the second frame of an output pair is held in heldFrame
+  bool inputHalfPair = false;   // the first frame of a pair was read, its second is still to come
+  bool outputHalfPair = false;  // the second frame of an output pair is held in heldFrame
   double heldFrame[2] = {};
-  bool tailEmitted = false; // the final block of this stream has been emitted
-  bool blocksStarted =
-      false; // some input reached a block since the stream started
+  bool tailEmitted = false;    // the final block of this stream has been emitted
+  bool blocksStarted = false;  // some input reached a block since the stream started
 
   // The formats the buffers were prepared for.
   uint32_t inputChannels = 0;
   uint32_t outputChannels = 0;
   uint32_t inputRate = 0;
   uint32_t outputRate = 0;
-  uint32_t impulseChannels =
-      0; // of the impulse file (1 or 2; 1 for the stand-by impulse)
-  bool prepared = false; // every buffer of the current preparation exists
+  uint32_t impulseChannels = 0;  // of the impulse file (1 or 2; 1 for the stand-by impulse)
+  bool prepared = false;         // every buffer of the current preparation exists
 
   // Buffers: float or double samples, see the numeric contract.
-  void *impulseSpectrum[2] = {}; // [1] may alias [0]
-  void *block[2] = {};           // N samples
-  void *overlap[2] = {};         // N/2 samples
-  void *dry[2] = {};             // rateDivisor x N samples
-  void *delayLine[2] = {};       // delayLength x rateDivisor samples
-  uint32_t impulseCapacity = 0;  // samples of each impulse buffer
-  FFTSETUP *fft = nullptr;
+  void* impulseSpectrum[2] = {};  // [1] may alias [0]
+  void* block[2] = {};            // N samples
+  void* overlap[2] = {};          // N/2 samples
+  void* dry[2] = {};              // rateDivisor x N samples
+  void* delayLine[2] = {};        // delayLength x rateDivisor samples
+  uint32_t impulseCapacity = 0;   // samples of each impulse buffer
+  FFTSETUP* fft = nullptr;
   ShelfEqState eq[2] = {};
 
   // 16-bit streams are converted through these (kPcmChunkFrames x 2 floats
   // each).
-  float *pcmInput = nullptr;
-  float *pcmOutput = nullptr;
+  float* pcmInput = nullptr;
+  float* pcmOutput = nullptr;
 
   // Longest impulse read, in frames; the frame sets it from the settings file.
   int32_t maxImpulseFrames = kDefaultMaxImpulseFrames;
@@ -164,8 +155,8 @@ struct ConvolverFields {
 struct ConvolverState : ConvolverFields {
   ConvolverState() = default;
   ~ConvolverState();
-  ConvolverState(const ConvolverState &) = delete;
-  ConvolverState &operator=(const ConvolverState &) = delete;
+  ConvolverState(const ConvolverState&) = delete;
+  ConvolverState& operator=(const ConvolverState&) = delete;
 };
 
 // The "MaxImpulseSize" setting as the engine uses it: 131071 .. 40000000.
@@ -176,15 +167,13 @@ double LevelGain(LONG tenthsOfDb);
 
 // Status 5, frees every buffer and the FFT setup (an impulse-spectrum alias is
 // cleared first), status 0. `status` may be null. maxImpulseFrames survives.
-void ReleaseConvolver(ConvolverState &state, ConvolverStatusSink *status);
+void ReleaseConvolver(ConvolverState& state, ConvolverStatusSink* status);
 
 // The per-bin product handed to the FFT driver: `context` is the impulse
 // spectrum of the same size and type as `buffer` (packed layout: [0] DC and [1]
 // Nyquist real, then complex pairs).
-int SpectrumMultiply(FFTSETUP *setup, double *buffer, uint32_t n,
-                     void *context);
-int SpectrumMultiplyFloat(FFTSETUP *setup, float *buffer, uint32_t n,
-                          void *context);
+int SpectrumMultiply(FFTSETUP* setup, double* buffer, uint32_t n, void* context);
+int SpectrumMultiplyFloat(FFTSETUP* setup, float* buffer, uint32_t n, void* context);
 
 // Runs the block loop on one call's worth of frames.
 // mode: kStreamStart resets the block positions, kStreamEnd marks end of stream
@@ -195,9 +184,7 @@ int SpectrumMultiplyFloat(FFTSETUP *setup, float *buffer, uint32_t n,
 // kConvolverNothingToDo (nothing in, nothing pending, nothing produced) or
 // kConvolverNotPrepared (also when the sample type does not match the
 // preparation).
-LONG ConvolverProcess(ConvolverState &state, LONG mode, const float *input,
-                      uint32_t *inFrames, float *output, uint32_t *outFrames,
-                      LONG responseWidth);
-LONG ConvolverProcess(ConvolverState &state, LONG mode, const double *input,
-                      uint32_t *inFrames, double *output, uint32_t *outFrames,
-                      LONG responseWidth);
+LONG ConvolverProcess(ConvolverState& state, LONG mode, const float* input, uint32_t* inFrames,
+                      float* output, uint32_t* outFrames, LONG responseWidth);
+LONG ConvolverProcess(ConvolverState& state, LONG mode, const double* input, uint32_t* inFrames,
+                      double* output, uint32_t* outFrames, LONG responseWidth);

@@ -12,84 +12,71 @@ namespace {
 constexpr int64_t kMaxFftSize = int64_t(1) << 24;
 constexpr uint32_t kStandbyDataBytes = 512;
 
-void Report(ConvolverStatusSink *status, LONG code) {
-  if (status != nullptr)
-    status->SetStatus(code);
+void Report(ConvolverStatusSink* status, LONG code) {
+  if (status != nullptr) status->SetStatus(code);
 }
 
 // Zero-filled samples of the state's type. Allocated as doubles so that every
 // buffer is aligned for either type and freed one way (ReleaseConvolver).
-void *AllocSamples(size_t count, bool doublePrecision) {
-  const size_t bytes =
-      count * (doublePrecision ? sizeof(double) : sizeof(float));
-  return new (
-      std::nothrow) double[(bytes + sizeof(double) - 1) / sizeof(double)]();
+void* AllocSamples(size_t count, bool doublePrecision) {
+  const size_t bytes = count * (doublePrecision ? sizeof(double) : sizeof(float));
+  return new (std::nothrow) double[(bytes + sizeof(double) - 1) / sizeof(double)]();
 }
 
-bool ValidShape(const StreamShape &shape) {
+bool ValidShape(const StreamShape& shape) {
   return (shape.channels == 1 || shape.channels == 2) && shape.sampleRate > 0 &&
          shape.sampleRate <= 0x7fffffffu;
 }
 
-bool SameFormats(const ConvolverState &s, const StreamShape &in,
-                 const StreamShape &out) {
+bool SameFormats(const ConvolverState& s, const StreamShape& in, const StreamShape& out) {
   return s.inputChannels == in.channels && s.outputChannels == out.channels &&
          s.inputRate == in.sampleRate && s.outputRate == out.sampleRate &&
          s.doublePrecision == (in.bitsPerSample == 64);
 }
 
-void SetBalance(ConvolverState &s, LONG pan) {
+void SetBalance(ConvolverState& s, LONG pan) {
   // Presets may carry any pan; beyond +-100 a channel gain would turn negative.
   const LONG p = std::min<LONG>(std::max<LONG>(pan, -100), 100);
   s.balanceLeft = 1.0;
   s.balanceRight = 1.0;
-  if (s.outputChannels != 2)
-    return;
-  if (p < 0)
-    s.balanceRight = (p + 100) / 100.0;
-  if (p > 0)
-    s.balanceLeft = (100 - p) / 100.0;
+  if (s.outputChannels != 2) return;
+  if (p < 0) s.balanceRight = (p + 100) / 100.0;
+  if (p > 0) s.balanceLeft = (100 - p) / 100.0;
 }
 
 // Dry and wet gains, response delay and balance: what both paths derive from
 // the levels.
-void SetGainsAndDelay(ConvolverState &s, const PlugInParams &params) {
+void SetGainsAndDelay(ConvolverState& s, const PlugInParams& params) {
   s.dryGain = LevelGain(params.dryOut);
   s.wetScale = LevelGain(params.wetOut) * s.normGain;
   // Tenths of a millisecond to processing-rate samples, truncated toward zero.
-  const int64_t delay =
-      int64_t(params.responseDelay) * s.outputRate / s.rateDivisor / 10000;
+  const int64_t delay = int64_t(params.responseDelay) * s.outputRate / s.rateDivisor / 10000;
   s.delayOnWet = delay >= 0;
   s.delayLength = static_cast<int32_t>(delay < 0 ? -delay : delay);
   SetBalance(s, params.pan);
 }
 
-bool AllocateDryBuffers(ConvolverState &s) {
+bool AllocateDryBuffers(ConvolverState& s) {
   const size_t count = size_t(s.rateDivisor) * s.fftSize;
-  if (s.dryGain == 0.0 || s.dry[0] != nullptr)
-    return true;
+  if (s.dryGain == 0.0 || s.dry[0] != nullptr) return true;
   s.dry[0] = AllocSamples(count, s.doublePrecision);
-  if (s.outputChannels == 2)
-    s.dry[1] = AllocSamples(count, s.doublePrecision);
+  if (s.outputChannels == 2) s.dry[1] = AllocSamples(count, s.doublePrecision);
   return s.dry[0] != nullptr && (s.outputChannels != 2 || s.dry[1] != nullptr);
 }
 
-bool AllocateDelayLines(ConvolverState &s) {
-  delete[] static_cast<double *>(s.delayLine[0]);
-  delete[] static_cast<double *>(s.delayLine[1]);
+bool AllocateDelayLines(ConvolverState& s) {
+  delete[] static_cast<double*>(s.delayLine[0]);
+  delete[] static_cast<double*>(s.delayLine[1]);
   s.delayLine[0] = s.delayLine[1] = nullptr;
   s.delayIndex = 0;
-  if (s.delayLength <= 0)
-    return true;
+  if (s.delayLength <= 0) return true;
   const size_t count = size_t(s.delayLength) * s.rateDivisor;
   s.delayLine[0] = AllocSamples(count, s.doublePrecision);
-  if (s.outputChannels == 2)
-    s.delayLine[1] = AllocSamples(count, s.doublePrecision);
-  return s.delayLine[0] != nullptr &&
-         (s.outputChannels != 2 || s.delayLine[1] != nullptr);
+  if (s.outputChannels == 2) s.delayLine[1] = AllocSamples(count, s.doublePrecision);
+  return s.delayLine[0] != nullptr && (s.outputChannels != 2 || s.delayLine[1] != nullptr);
 }
 
-LONG QuickUpdate(ConvolverState &s, const PlugInParams &params) {
+LONG QuickUpdate(ConvolverState& s, const PlugInParams& params) {
   SetGainsAndDelay(s, params);
   if (!AllocateDryBuffers(s) || !AllocateDelayLines(s)) {
     s.prepared = false;
@@ -101,23 +88,21 @@ LONG QuickUpdate(ConvolverState &s, const PlugInParams &params) {
 
 // The file to read, or the silent stand-by impulse when it cannot be used.
 // Returns the frames in the file.
-uint32_t DescribeImpulse(ConvolverState &s, const WCHAR *file,
-                         ImpulseSource &source, ImpulseSourceInfo *info) {
+uint32_t DescribeImpulse(ConvolverState& s, const WCHAR* file, ImpulseSource& source,
+                         ImpulseSourceInfo* info) {
   ImpulseSourceInfo found = {};
-  s.impulseLoaded = source.GetInfo(file, &found) && found.dataBytes >= 8 &&
-                    found.channels > 0 && found.bytesPerSample > 0 &&
-                    found.sampleRate > 0 && found.sampleRate <= 0x7fffffffu &&
+  s.impulseLoaded = source.GetInfo(file, &found) && found.dataBytes >= 8 && found.channels > 0 &&
+                    found.bytesPerSample > 0 && found.sampleRate > 0 &&
+                    found.sampleRate <= 0x7fffffffu &&
                     found.dataBytes / found.bytesPerSample / found.channels > 0;
-  if (!s.impulseLoaded)
-    found = {1, 2, kStandbyDataBytes, s.inputRate / s.rateDivisor};
+  if (!s.impulseLoaded) found = {1, 2, kStandbyDataBytes, s.inputRate / s.rateDivisor};
   *info = found;
   s.impulseChannels = found.channels >= 2 ? 2 : 1;
   return found.dataBytes / found.bytesPerSample / found.channels;
 }
 
-void PickQuality(ConvolverState &s, const PlugInParams &params) {
-  const QualityPlanEntry plan =
-      QualityPlan(params.quality, s.inputChannels == 1);
+void PickQuality(ConvolverState& s, const PlugInParams& params) {
+  const QualityPlanEntry plan = QualityPlan(params.quality, s.inputChannels == 1);
   s.rateDivisor = plan.rateDivisor;
   s.blockDivisor = plan.blockDivisor;
   s.partitionFactor = plan.rateDivisor * plan.blockDivisor;
@@ -127,27 +112,25 @@ void PickQuality(ConvolverState &s, const PlugInParams &params) {
 
 // N from the impulse length at the stream rate; false when the transform would
 // be too large.
-bool SizeBlocks(ConvolverState &s) {
+bool SizeBlocks(ConvolverState& s) {
   const int64_t span = 2 * int64_t(s.impulseLength) - 1;
   int64_t p = 1;
-  while (p < span)
-    p <<= 1;
+  while (p < span) p <<= 1;
   const int64_t n = std::max<int64_t>(p / s.partitionFactor, 16);
-  if (n > kMaxFftSize)
-    return false;
+  if (n > kMaxFftSize) return false;
   s.fftSize = static_cast<int32_t>(n);
   s.blockSize = s.blockOutputCount = s.fftSize / 2;
   s.impulseTail = std::min(s.impulseLength / s.rateDivisor, s.blockSize);
   return true;
 }
 
-bool AllocateBuffers(ConvolverState &s, uint32_t used) {
+bool AllocateBuffers(ConvolverState& s, uint32_t used) {
   const bool dbl = s.doublePrecision;
   const size_t n = size_t(s.fftSize);
   // The impulse buffers also hold the impulse at the processing rate, which at
   // low qualities with a low file rate outgrows both N and the frames read.
-  s.impulseCapacity = static_cast<uint32_t>(std::max<size_t>(
-      {n, size_t(used), size_t(s.impulseLength / s.rateDivisor)}));
+  s.impulseCapacity = static_cast<uint32_t>(
+      std::max<size_t>({n, size_t(used), size_t(s.impulseLength / s.rateDivisor)}));
   const bool wet2 = s.outputChannels == 2 && !s.monoImpulse;
   s.impulseSpectrum[0] = AllocSamples(s.impulseCapacity, dbl);
   s.overlap[0] = AllocSamples(n / 2, dbl);
@@ -172,7 +155,7 @@ bool AllocateBuffers(ConvolverState &s, uint32_t used) {
 
 // Zeroes the second half and fades the last fifth of the first half: the
 // partitioned qualities run on the first block of the impulse only.
-void CutAndFade(float *buffer, int32_t n) {
+void CutAndFade(float* buffer, int32_t n) {
   const int32_t half = n / 2;
   std::fill(buffer + half, buffer + n, 0.0f);
   const int32_t m = static_cast<int32_t>(0.2 * half);
@@ -181,55 +164,46 @@ void CutAndFade(float *buffer, int32_t n) {
   }
 }
 
-bool TransformImpulse(ConvolverState &s, void *buffer) {
+bool TransformImpulse(ConvolverState& s, void* buffer) {
   const uint32_t n = static_cast<uint32_t>(s.fftSize);
-  float *samples = static_cast<float *>(buffer);
-  if (!s.doublePrecision)
-    return NxSig_FFT_Float(s.fft, samples, n, 1.0f) != 0;
+  float* samples = static_cast<float*>(buffer);
+  if (!s.doublePrecision) return NxSig_FFT_Float(s.fft, samples, n, 1.0f) != 0;
   // Widen in place from the top down: double i covers floats 2i and 2i+1, both
   // already read.
-  double *wide = static_cast<double *>(buffer);
-  for (uint32_t i = n; i-- > 0;)
-    wide[i] = samples[i];
+  double* wide = static_cast<double*>(buffer);
+  for (uint32_t i = n; i-- > 0;) wide[i] = samples[i];
   return NxSig_FFT(s.fft, wide, n, 1.0) != 0;
 }
 
 // Reads, shapes, converts, normalises and transforms the impulse into the
 // spectra.
-LONG BuildSpectra(ConvolverState &s, const PlugInParams &params,
-                  const WCHAR *file, ImpulseSource &source,
-                  ConvolverStatusSink *status, uint32_t used,
+LONG BuildSpectra(ConvolverState& s, const PlugInParams& params, const WCHAR* file,
+                  ImpulseSource& source, ConvolverStatusSink* status, uint32_t used,
                   uint32_t reference, bool envelope, uint32_t fileRate) {
-  float *b0 = static_cast<float *>(s.impulseSpectrum[0]);
-  float *b1 = static_cast<float *>(s.impulseSpectrum[1]);
+  float* b0 = static_cast<float*>(s.impulseSpectrum[0]);
+  float* b1 = static_cast<float*>(s.impulseSpectrum[1]);
   if (s.impulseLoaded) {
     Report(status, kConvolverStatusLoading);
     source.Load(file, b0, b1, used);
     Report(status, kConvolverStatusInitializing);
   }
   if (envelope) {
-    ApplyImpulseEnvelope(b0, b1, used, reference, params.envelopePoints,
-                         params.envelopeCount);
+    ApplyImpulseEnvelope(b0, b1, used, reference, params.envelopePoints, params.envelopeCount);
   }
-  const uint32_t processed =
-      static_cast<uint32_t>(s.impulseLength / s.rateDivisor);
+  const uint32_t processed = static_cast<uint32_t>(s.impulseLength / s.rateDivisor);
   if (s.outputRate / uint32_t(s.rateDivisor) != fileRate) {
     Report(status, kConvolverStatusPreparing);
     ResampleImpulse(nullptr, b0, b1, used, processed);
     Report(status, kConvolverStatusInitializing);
   }
   double norm = ImpulseNorm(b0, processed);
-  if (b1 != nullptr)
-    norm = std::max(norm, ImpulseNorm(b1, processed));
+  if (b1 != nullptr) norm = std::max(norm, ImpulseNorm(b1, processed));
   s.normGain = norm > 0.0 ? s.fftSize / norm : s.fftSize;
   s.wetScale = LevelGain(params.wetOut) * s.normGain;
-  s.fft =
-      NxSig_PrepareFFT(nullptr, static_cast<uint32_t>(s.fftSize), nullptr, 0);
-  if (s.fft == nullptr)
-    return kConvolverOutOfMemory;
-  for (float *b : {b0, b1}) {
-    if (b == nullptr)
-      continue;
+  s.fft = NxSig_PrepareFFT(nullptr, static_cast<uint32_t>(s.fftSize), nullptr, 0);
+  if (s.fft == nullptr) return kConvolverOutOfMemory;
+  for (float* b : {b0, b1}) {
+    if (b == nullptr) continue;
     if (s.partitionFactor > 1) {
       CutAndFade(b, s.fftSize);
     } else {
@@ -245,13 +219,12 @@ LONG BuildSpectra(ConvolverState &s, const PlugInParams &params,
   return kConvolverOk;
 }
 
-LONG FullRebuild(ConvolverState &s, const PlugInParams &params,
-                 const StreamShape &in, const StreamShape &out,
-                 const WCHAR *file, ImpulseSource &source,
-                 ConvolverStatusSink *status) {
+LONG FullRebuild(ConvolverState& s, const PlugInParams& params, const StreamShape& in,
+                 const StreamShape& out, const WCHAR* file, ImpulseSource& source,
+                 ConvolverStatusSink* status) {
   ReleaseConvolver(s, status);
   const int32_t maxFrames = s.maxImpulseFrames;
-  static_cast<ConvolverFields &>(s) = ConvolverFields();
+  static_cast<ConvolverFields&>(s) = ConvolverFields();
   s.maxImpulseFrames = maxFrames;
   Report(status, kConvolverStatusInitializing);
   s.inputChannels = in.channels;
@@ -264,93 +237,75 @@ LONG FullRebuild(ConvolverState &s, const PlugInParams &params,
   PickQuality(s, params);
   ImpulseSourceInfo info;
   const uint32_t frames = DescribeImpulse(s, file, source, &info);
-  uint32_t used = std::min<uint32_t>(
-      frames, static_cast<uint32_t>(ClampMaxImpulseFrames(maxFrames)));
+  uint32_t used =
+      std::min<uint32_t>(frames, static_cast<uint32_t>(ClampMaxImpulseFrames(maxFrames)));
   const uint32_t reference = used;
   bool envelope = false;
   if (params.applyEnvelope != 0) {
-    const int32_t limit = std::max(
-        MulDiv(std::min<LONG>(std::max<LONG>(params.decayLimit, 1), 1200),
-               static_cast<int>(info.sampleRate), 100),
-        2);
+    const int32_t limit =
+        std::max(MulDiv(std::min<LONG>(std::max<LONG>(params.decayLimit, 1), 1200),
+                        static_cast<int>(info.sampleRate), 100),
+                 2);
     if (uint32_t(limit) < used) {
       used = static_cast<uint32_t>(limit);
       envelope = true;
     }
   }
-  const int length =
-      MulDiv(static_cast<int>(used), static_cast<int>(in.sampleRate),
-             static_cast<int>(info.sampleRate));
-  if (length <= 0)
-    return kConvolverBadFormat;
+  const int length = MulDiv(static_cast<int>(used), static_cast<int>(in.sampleRate),
+                            static_cast<int>(info.sampleRate));
+  if (length <= 0) return kConvolverBadFormat;
   s.impulseLength = length;
-  if (!SizeBlocks(s))
-    return kConvolverOutOfMemory;
+  if (!SizeBlocks(s)) return kConvolverOutOfMemory;
   SetGainsAndDelay(s, params);
-  if (!AllocateBuffers(s, used))
-    return kConvolverOutOfMemory;
-  const LONG result = BuildSpectra(s, params, file, source, status, used,
-                                   reference, envelope, info.sampleRate);
-  if (result != kConvolverOk)
-    return result;
+  if (!AllocateBuffers(s, used)) return kConvolverOutOfMemory;
+  const LONG result =
+      BuildSpectra(s, params, file, source, status, used, reference, envelope, info.sampleRate);
+  if (result != kConvolverOk) return result;
   SetupShelfEq(params, double(s.outputRate) / s.rateDivisor, s.eq);
   s.prepared = true;
   return kConvolverOk;
 }
 
-} // namespace
+}  // namespace
 
-LONG PrepareImpulse(ConvolverState &s, const PlugInParams &params,
-                    bool rebuildRequested, const StreamShape &input,
-                    const StreamShape &output, const WCHAR *impulseFile,
-                    ImpulseSource &source, ConvolverStatusSink *status) {
-  if (!ValidShape(input) || !ValidShape(output))
-    return kConvolverBadFormat;
-  const bool rebuild = rebuildRequested || !s.prepared ||
-                       s.block[0] == nullptr || !SameFormats(s, input, output);
-  if (!rebuild)
-    return QuickUpdate(s, params);
-  const LONG result =
-      FullRebuild(s, params, input, output, impulseFile, source, status);
-  if (result != kConvolverOk)
-    s.prepared = false;
+LONG PrepareImpulse(ConvolverState& s, const PlugInParams& params, bool rebuildRequested,
+                    const StreamShape& input, const StreamShape& output, const WCHAR* impulseFile,
+                    ImpulseSource& source, ConvolverStatusSink* status) {
+  if (!ValidShape(input) || !ValidShape(output)) return kConvolverBadFormat;
+  const bool rebuild =
+      rebuildRequested || !s.prepared || s.block[0] == nullptr || !SameFormats(s, input, output);
+  if (!rebuild) return QuickUpdate(s, params);
+  const LONG result = FullRebuild(s, params, input, output, impulseFile, source, status);
+  if (result != kConvolverOk) s.prepared = false;
   return result;
 }
 
-double ImpulseNorm(const float *samples, size_t count) {
+double ImpulseNorm(const float* samples, size_t count) {
   double sum = 0.0;
-  for (size_t i = 0; i < count; ++i)
-    sum += double(samples[i]) * samples[i];
+  for (size_t i = 0; i < count; ++i) sum += double(samples[i]) * samples[i];
   return std::sqrt(sum);
 }
 
-void ApplyImpulseEnvelope(float *channel0, float *channel1, uint32_t frames,
-                          uint32_t reference, const EnvelopePoint *points,
-                          LONG count) {
-  if (points == nullptr || count < 2)
-    return;
+void ApplyImpulseEnvelope(float* channel0, float* channel1, uint32_t frames, uint32_t reference,
+                          const EnvelopePoint* points, LONG count) {
+  if (points == nullptr || count < 2) return;
   count = std::min<LONG>(count, kMaxEnvelopePoints);
   const int64_t total = frames;
   for (LONG s = 1; s < count; ++s) {
-    const int64_t start = std::max(
-        MulDiv(points[s - 1].position, static_cast<int>(reference), 1000), 0);
-    if (start >= total)
-      break;
+    const int64_t start =
+        std::max(MulDiv(points[s - 1].position, static_cast<int>(reference), 1000), 0);
+    if (start >= total) break;
     int64_t end = MulDiv(points[s].position, static_cast<int>(reference), 1000);
-    if (s == count - 1 || end >= total)
-      end = total;
+    if (s == count - 1 || end >= total) end = total;
     if (start < end) {
       double gain = points[s - 1].level / 100.0;
-      const double step =
-          (points[s].level / 100.0 - gain) / double(end - start);
+      const double step = (points[s].level / 100.0 - gain) / double(end - start);
       for (int64_t k = start; k < end; ++k) {
         channel0[k] = static_cast<float>(channel0[k] * gain);
-        if (channel1 != nullptr)
-          channel1[k] = static_cast<float>(channel1[k] * gain);
+        if (channel1 != nullptr) channel1[k] = static_cast<float>(channel1[k] * gain);
         gain += step;
       }
     }
-    if (end >= total)
-      break;
+    if (end >= total) break;
   }
 }

@@ -29,30 +29,29 @@ struct ImpulseSourceInfo {
   uint32_t channels;
   uint32_t bytesPerSample;
   uint32_t dataBytes;
-  uint32_t sampleRate; // Hz
+  uint32_t sampleRate;  // Hz
 };
 
 // How preparation reads an impulse file; the frame binds it to the impulse-file
 // loader.
 class ImpulseSource {
-public:
+ public:
   // False when the file cannot be read as an impulse or wave file.
-  virtual bool GetInfo(const WCHAR *file, ImpulseSourceInfo *info) = 0;
+  virtual bool GetInfo(const WCHAR* file, ImpulseSourceInfo* info) = 0;
   // Fills `frames` float samples of the file's channel 0 into channel0 and,
   // when channel1 is not null, of its channel 1 into channel1. Samples it
   // cannot read stay as they are (zero).
-  virtual void Load(const WCHAR *file, float *channel0, float *channel1,
-                    uint32_t frames) = 0;
+  virtual void Load(const WCHAR* file, float* channel0, float* channel1, uint32_t frames) = 0;
 
-protected:
+ protected:
   ~ImpulseSource() = default;
 };
 
 // The part of a stream format that preparation needs.
 struct StreamShape {
-  uint32_t channels;      // 1 or 2
-  uint32_t sampleRate;    // Hz
-  uint32_t bitsPerSample; // 64 selects double precision
+  uint32_t channels;       // 1 or 2
+  uint32_t sampleRate;     // Hz
+  uint32_t bitsPerSample;  // 64 selects double precision
 };
 
 // Prepares `state` for the snapshot `params` and the two formats. A full
@@ -62,18 +61,16 @@ struct StreamShape {
 // block state. `impulseFile` is the file to read (the frame resolves the
 // packaged impulse's path). Status changes go to `status` (may be null).
 // Returns kConvolverOk, kConvolverOutOfMemory or kConvolverBadFormat.
-LONG PrepareImpulse(ConvolverState &state, const PlugInParams &params,
-                    bool rebuildRequested, const StreamShape &input,
-                    const StreamShape &output, const WCHAR *impulseFile,
-                    ImpulseSource &source, ConvolverStatusSink *status);
+LONG PrepareImpulse(ConvolverState& state, const PlugInParams& params, bool rebuildRequested,
+                    const StreamShape& input, const StreamShape& output, const WCHAR* impulseFile,
+                    ImpulseSource& source, ConvolverStatusSink* status);
 
 // Square root of the sum of squares, accumulated in double.
-double ImpulseNorm(const float *samples, size_t count);
+double ImpulseNorm(const float* samples, size_t count);
 
 // Multiplies channel0 (and channel1 when not null) by the piecewise-linear
 // envelope: point times are thousandths of `reference` frames, levels percent
 // of linear gain; the segment that reaches `frames` is compressed to end there.
 // Fewer than 2 points change nothing.
-void ApplyImpulseEnvelope(float *channel0, float *channel1, uint32_t frames,
-                          uint32_t reference, const EnvelopePoint *points,
-                          LONG count);
+void ApplyImpulseEnvelope(float* channel0, float* channel1, uint32_t frames, uint32_t reference,
+                          const EnvelopePoint* points, LONG count);

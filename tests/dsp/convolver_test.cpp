@@ -23,7 +23,7 @@ struct Layout {
 struct ExactRun {
   MemoryImpulse source;
   ConvolverState state;
-  std::vector<double> input; // interleaved
+  std::vector<double> input;  // interleaved
   Layout layout;
   uint32_t frames;
 
@@ -37,33 +37,30 @@ struct ExactRun {
     input.assign(x.begin(), x.end());
   }
 
-  template <typename T> LONG Prepare(const PlugInParams &p) {
+  template <typename T>
+  LONG Prepare(const PlugInParams& p) {
     const StreamShape in{layout.in, kRate, sizeof(T) * 8};
     const StreamShape out{layout.out, kRate, sizeof(T) * 8};
-    return PrepareImpulse(state, p, true, in, out, NXW("memory"), source,
-                          nullptr);
+    return PrepareImpulse(state, p, true, in, out, NXW("memory"), source, nullptr);
   }
 
   // Wet reference of output channel k with input balance gains.
-  std::vector<double> Wet(uint32_t k, double wetGain,
-                          const double balance[2]) const {
+  std::vector<double> Wet(uint32_t k, double wetGain, const double balance[2]) const {
     const bool stereoImpulse = layout.impulse == 2 && layout.out == 2;
     std::vector<double> h0(source.channel[0].begin(), source.channel[0].end());
     std::vector<double> h1(source.channel[1].begin(), source.channel[1].end());
     double norm = Norm(h0);
-    if (stereoImpulse)
-      norm = std::max(norm, Norm(h1));
+    if (stereoImpulse) norm = std::max(norm, Norm(h1));
     std::vector<double> h = (stereoImpulse && k == 1) ? h1 : h0;
-    for (double &v : h)
-      v *= wetGain / norm;
+    for (double& v : h) v *= wetGain / norm;
     std::vector<double> x = Channel(input, layout.in, layout.in == 2 ? k : 0);
-    for (double &v : x)
-      v *= balance[k];
+    for (double& v : x) v *= balance[k];
     return Convolve(x, h);
   }
 };
 
-template <typename T> std::vector<T> As(const std::vector<double> &v) {
+template <typename T>
+std::vector<T> As(const std::vector<double>& v) {
   return std::vector<T>(v.begin(), v.end());
 }
 
@@ -79,25 +76,23 @@ double ExactErrorDb(Layout layout, uint32_t frames, uint32_t seed) {
   const double balance[2] = {1.0, 1.0};
   double worst = -400.0;
   for (uint32_t k = 0; k < layout.out; ++k) {
-    worst = std::max(worst, ErrorDb(Channel(out, layout.out, k),
-                                    run.Wet(k, LevelGain(-35), balance)));
+    worst =
+        std::max(worst, ErrorDb(Channel(out, layout.out, k), run.Wet(k, LevelGain(-35), balance)));
   }
   return worst;
 }
 
 TEST(ConvolverExact, QualityFiveMatchesDirectConvolutionForEveryLayout) {
-  const Layout layouts[] = {{1, 1, 1}, {2, 2, 2}, {2, 2, 1},
-                            {1, 2, 2}, {1, 2, 1}, {2, 1, 2}};
+  const Layout layouts[] = {{1, 1, 1}, {2, 2, 2}, {2, 2, 1}, {1, 2, 2}, {1, 2, 1}, {2, 1, 2}};
   // 500 frames end in a partly filled block; 128 fill exactly two blocks of 64.
   for (uint32_t frames : {500u, 128u}) {
-    for (const Layout &l : layouts) {
-      const double d =
-          ExactErrorDb<double>(l, frames, 11 * l.in + 3 * l.out + l.impulse);
-      const double f =
-          ExactErrorDb<float>(l, frames, 11 * l.in + 3 * l.out + l.impulse);
-      std::printf("q5 in %u out %u impulse %u frames %u: double %.1f dB, float "
-                  "%.1f dB\n",
-                  l.in, l.out, l.impulse, frames, d, f);
+    for (const Layout& l : layouts) {
+      const double d = ExactErrorDb<double>(l, frames, 11 * l.in + 3 * l.out + l.impulse);
+      const double f = ExactErrorDb<float>(l, frames, 11 * l.in + 3 * l.out + l.impulse);
+      std::printf(
+          "q5 in %u out %u impulse %u frames %u: double %.1f dB, float "
+          "%.1f dB\n",
+          l.in, l.out, l.impulse, frames, d, f);
       EXPECT_LT(d, -120.0);
       EXPECT_LT(f, -100.0);
     }
@@ -112,8 +107,7 @@ TEST(ConvolverExact, SingleFrameCallsGiveTheSameOutput) {
   ASSERT_EQ(run.Prepare<double>(p), kConvolverOk);
   const std::vector<double> large = Stream(run.state, run.input, 1000, 2);
   ASSERT_EQ(single.size(), large.size());
-  for (size_t i = 0; i < single.size(); ++i)
-    ASSERT_DOUBLE_EQ(single[i], large[i]) << i;
+  for (size_t i = 0; i < single.size(); ++i) ASSERT_DOUBLE_EQ(single[i], large[i]) << i;
 }
 
 // Qualities 1-4: the impulse is read at the processing rate (no resampling),
@@ -126,7 +120,7 @@ struct LowQualityCase {
   bool dry;
 };
 
-double LowQualityErrorDb(const LowQualityCase &c, uint32_t frames) {
+double LowQualityErrorDb(const LowQualityCase& c, uint32_t frames) {
   const int32_t rd = c.quality <= 3 ? 2 : 1;
   const uint32_t used = 100;
   ExactRun run(c.layout, frames, used, 40 + c.quality);
@@ -137,23 +131,18 @@ double LowQualityErrorDb(const LowQualityCase &c, uint32_t frames) {
   EXPECT_EQ(run.Prepare<double>(p), kConvolverOk);
   const std::vector<double> out = Stream(run.state, run.input, 64, 9);
 
-  const bool monoImpulse =
-      c.quality == 1 && c.layout.in == 2 && c.layout.out == 2;
-  const int32_t pf = c.quality == 1
-                         ? (c.layout.in == 1 ? 16 : 8)
-                         : (c.quality == 2 ? 8 : (c.quality == 3 ? 4 : 2));
+  const bool monoImpulse = c.quality == 1 && c.layout.in == 2 && c.layout.out == 2;
+  const int32_t pf = c.quality == 1 ? (c.layout.in == 1 ? 16 : 8)
+                                    : (c.quality == 2 ? 8 : (c.quality == 3 ? 4 : 2));
   const int64_t length = int64_t(used) * rd;
   int64_t pow2 = 1;
-  while (pow2 < 2 * length - 1)
-    pow2 <<= 1;
+  while (pow2 < 2 * length - 1) pow2 <<= 1;
   const int32_t n = std::max<int32_t>(static_cast<int32_t>(pow2 / pf), 16);
   const int32_t half = n / 2;
   const int32_t m = static_cast<int32_t>(0.2 * half);
-  const bool stereoImpulse =
-      c.layout.impulse == 2 && c.layout.out == 2 && !monoImpulse;
+  const bool stereoImpulse = c.layout.impulse == 2 && c.layout.out == 2 && !monoImpulse;
   double norm = Norm(Channel(run.source.channel[0], 1, 0));
-  if (stereoImpulse)
-    norm = std::max(norm, Norm(Channel(run.source.channel[1], 1, 0)));
+  if (stereoImpulse) norm = std::max(norm, Norm(Channel(run.source.channel[1], 1, 0)));
   const uint32_t processingFrames = (frames + rd - 1) / rd;
   const uint32_t tail = std::min<uint32_t>(used, half);
   EXPECT_EQ(out.size(), size_t(processingFrames + tail) * rd * c.layout.out);
@@ -163,23 +152,19 @@ double LowQualityErrorDb(const LowQualityCase &c, uint32_t frames) {
     std::vector<double> h;
     for (int32_t i = 0; i < half && i < int32_t(used); ++i) {
       float v = run.source.channel[stereoImpulse ? k : 0][i];
-      if (i >= half - m)
-        v *= static_cast<float>(half - i) / static_cast<float>(m);
+      if (i >= half - m) v *= static_cast<float>(half - i) / static_cast<float>(m);
       h.push_back(v / norm);
     }
     const std::vector<double> left = Channel(run.input, c.layout.in, 0);
-    const std::vector<double> own =
-        Channel(run.input, c.layout.in, c.layout.in == 2 ? k : 0);
+    const std::vector<double> own = Channel(run.input, c.layout.in, c.layout.in == 2 ? k : 0);
     std::vector<double> xp;
     for (uint32_t j = 0; j < frames; j += rd) {
-      xp.push_back(monoImpulse ? (left[j] + Channel(run.input, 2, 1)[j]) * 0.5
-                               : own[j]);
+      xp.push_back(monoImpulse ? (left[j] + Channel(run.input, 2, 1)[j]) * 0.5 : own[j]);
     }
     const std::vector<double> yp = Convolve(xp, h);
     std::vector<double> want(out.size() / c.layout.out, 0.0);
     for (size_t j = 0; j < want.size(); ++j) {
-      want[j] = (j / rd < yp.size() ? yp[j / rd] : 0.0) +
-                (j < own.size() ? d * own[j] : 0.0);
+      want[j] = (j / rd < yp.size() ? yp[j / rd] : 0.0) + (j < own.size() ? d * own[j] : 0.0);
     }
     worst = std::max(worst, ErrorDb(Channel(out, c.layout.out, k), want));
   }
@@ -188,16 +173,14 @@ double LowQualityErrorDb(const LowQualityCase &c, uint32_t frames) {
 
 TEST(ConvolverLowQuality, CutFadedImpulseAtHalfRateWithHold) {
   const LowQualityCase cases[] = {
-      {4, {2, 2, 2}, false}, {4, {1, 1, 1}, true},  {3, {2, 2, 2}, false},
-      {3, {2, 2, 2}, true},  {3, {1, 2, 1}, true},  {2, {2, 2, 2}, false},
-      {2, {1, 1, 1}, true},  {1, {2, 2, 2}, false}, {1, {2, 2, 2}, true},
-      {1, {1, 1, 1}, false}, {1, {1, 2, 2}, true}};
-  for (const LowQualityCase &c : cases) {
+      {4, {2, 2, 2}, false}, {4, {1, 1, 1}, true},  {3, {2, 2, 2}, false}, {3, {2, 2, 2}, true},
+      {3, {1, 2, 1}, true},  {2, {2, 2, 2}, false}, {2, {1, 1, 1}, true},  {1, {2, 2, 2}, false},
+      {1, {2, 2, 2}, true},  {1, {1, 1, 1}, false}, {1, {1, 2, 2}, true}};
+  for (const LowQualityCase& c : cases) {
     for (uint32_t frames : {301u, 400u}) {
       const double e = LowQualityErrorDb(c, frames);
-      std::printf("q%d in %u out %u impulse %u dry %d frames %u: %.1f dB\n",
-                  int(c.quality), c.layout.in, c.layout.out, c.layout.impulse,
-                  int(c.dry), frames, e);
+      std::printf("q%d in %u out %u impulse %u dry %d frames %u: %.1f dB\n", int(c.quality),
+                  c.layout.in, c.layout.out, c.layout.impulse, int(c.dry), frames, e);
       EXPECT_LT(e, -120.0);
     }
   }
@@ -206,7 +189,7 @@ TEST(ConvolverLowQuality, CutFadedImpulseAtHalfRateWithHold) {
 // Width, pan, delay, dry level and EQ, each checked through the output of a
 // stereo run.
 class ConvolverSettings : public ::testing::Test {
-protected:
+ protected:
   ExactRun run{{2, 2, 2}, 400, 37, 77};
   PlugInParams p = BaseParams(5);
   const double unity[2] = {1.0, 1.0};
@@ -239,15 +222,13 @@ TEST_F(ConvolverSettings, PanScalesTheFarChannelInput) {
     p.pan = pan;
     const double balance[2] = {pan > 0 ? 0.6 : 1.0, pan < 0 ? 0.6 : 1.0};
     const std::vector<double> out = Run();
-    EXPECT_LT(ErrorDb(Channel(out, 2, 0), run.Wet(0, 1.0, balance)), -120.0)
-        << pan;
-    EXPECT_LT(ErrorDb(Channel(out, 2, 1), run.Wet(1, 1.0, balance)), -120.0)
-        << pan;
+    EXPECT_LT(ErrorDb(Channel(out, 2, 0), run.Wet(0, 1.0, balance)), -120.0) << pan;
+    EXPECT_LT(ErrorDb(Channel(out, 2, 1), run.Wet(1, 1.0, balance)), -120.0) << pan;
   }
 }
 
 TEST_F(ConvolverSettings, PositiveDelayShiftsTheWetNegativeTheDry) {
-  p.responseDelay = 30; // 3 ms = 30 samples at 10 kHz
+  p.responseDelay = 30;  // 3 ms = 30 samples at 10 kHz
   std::vector<double> out = Run();
   for (uint32_t k = 0; k < 2; ++k) {
     std::vector<double> want = run.Wet(k, 1.0, unity);
@@ -273,8 +254,7 @@ TEST_F(ConvolverSettings, DryLevelAddsTheInput) {
   for (uint32_t k = 0; k < 2; ++k) {
     std::vector<double> want = run.Wet(k, 1.0, unity);
     const std::vector<double> x = Channel(run.input, 2, k);
-    for (size_t i = 0; i < x.size(); ++i)
-      want[i] += LevelGain(-60) * x[i];
+    for (size_t i = 0; i < x.size(); ++i) want[i] += LevelGain(-60) * x[i];
     EXPECT_LT(ErrorDb(Channel(out, 2, k), want), -120.0);
   }
 }
@@ -300,10 +280,9 @@ TEST_F(ConvolverSettings, ShelfEqFiltersTheWetStream) {
 TEST(ConvolverEngine, SpectrumMultiplyIsThePackedComplexProduct) {
   double a[8] = {2, 3, 1, 2, -1, 4, 0.5, -2};
   const double b[8] = {5, -1, 3, -1, 2, 2, 1, 1};
-  EXPECT_EQ(SpectrumMultiply(nullptr, a, 8, const_cast<double *>(b)), 1);
+  EXPECT_EQ(SpectrumMultiply(nullptr, a, 8, const_cast<double*>(b)), 1);
   const double want[8] = {10, -3, 5, 5, -10, 6, 2.5, -1.5};
-  for (int i = 0; i < 8; ++i)
-    EXPECT_DOUBLE_EQ(a[i], want[i]) << i;
+  for (int i = 0; i < 8; ++i) EXPECT_DOUBLE_EQ(a[i], want[i]) << i;
 }
 
 TEST(ConvolverEngine, UnpreparedOrMismatchedCallsProduceNothing) {
@@ -312,26 +291,22 @@ TEST(ConvolverEngine, UnpreparedOrMismatchedCallsProduceNothing) {
   float out[4] = {};
   uint32_t ni = 2;
   uint32_t no = 2;
-  EXPECT_EQ(ConvolverProcess(s, kStreamStart, in, &ni, out, &no, 50),
-            kConvolverNotPrepared);
+  EXPECT_EQ(ConvolverProcess(s, kStreamStart, in, &ni, out, &no, 50), kConvolverNotPrepared);
   EXPECT_EQ(ni, 0u);
   EXPECT_EQ(no, 0u);
   MemoryImpulse source;
   source.channel[0] = {1.0f, 0.5f};
   const StreamShape shape{1, kRate, 64};
-  ASSERT_EQ(PrepareImpulse(s, BaseParams(5), true, shape, shape, NXW(""),
-                           source, nullptr),
+  ASSERT_EQ(PrepareImpulse(s, BaseParams(5), true, shape, shape, NXW(""), source, nullptr),
             kConvolverOk);
   ni = 2;
   no = 2;
-  EXPECT_EQ(ConvolverProcess(s, kStreamStart, in, &ni, out, &no, 50),
-            kConvolverNotPrepared);
+  EXPECT_EQ(ConvolverProcess(s, kStreamStart, in, &ni, out, &no, 50), kConvolverNotPrepared);
   double din[2] = {};
   double dout[2] = {};
   ni = 0;
   no = 2;
-  EXPECT_EQ(ConvolverProcess(s, kStreamStart, din, &ni, dout, &no, 50),
-            kConvolverNothingToDo);
+  EXPECT_EQ(ConvolverProcess(s, kStreamStart, din, &ni, dout, &no, 50), kConvolverNothingToDo);
 }
 
-} // namespace
+}  // namespace

@@ -15,28 +15,26 @@
 namespace enginetest {
 
 class MemoryImpulse : public ImpulseSource {
-public:
+ public:
   std::vector<float> channel[2];
   uint32_t rate = 10000;
   uint32_t channels = 1;
   uint32_t framesRequested = 0;
-  bool GetInfo(const WCHAR *, ImpulseSourceInfo *info) override {
-    *info = {channels, 4,
-             static_cast<uint32_t>(channel[0].size() * 4 * channels), rate};
+  bool GetInfo(const WCHAR*, ImpulseSourceInfo* info) override {
+    *info = {channels, 4, static_cast<uint32_t>(channel[0].size() * 4 * channels), rate};
     return true;
   }
-  void Load(const WCHAR *, float *c0, float *c1, uint32_t frames) override {
+  void Load(const WCHAR*, float* c0, float* c1, uint32_t frames) override {
     framesRequested = frames;
     for (uint32_t i = 0; i < frames && i < channel[0].size(); ++i) {
       c0[i] = channel[0][i];
-      if (c1 != nullptr && channels == 2)
-        c1[i] = channel[1][i];
+      if (c1 != nullptr && channels == 2) c1[i] = channel[1][i];
     }
   }
 };
 
 class StatusLog : public ConvolverStatusSink {
-public:
+ public:
   std::vector<LONG> codes;
   void SetStatus(LONG status) override { codes.push_back(status); }
 };
@@ -56,13 +54,11 @@ inline PlugInParams BaseParams(LONG quality) {
   return p;
 }
 
-inline std::vector<float> Noise(size_t count, uint32_t seed,
-                                float scale = 1000.0f) {
+inline std::vector<float> Noise(size_t count, uint32_t seed, float scale = 1000.0f) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<float> dist(-scale, scale);
   std::vector<float> v(count);
-  for (float &x : v)
-    x = dist(rng);
+  for (float& x : v) x = dist(rng);
   return v;
 }
 
@@ -70,8 +66,8 @@ inline std::vector<float> Noise(size_t count, uint32_t seed,
 // of 1..maxCall frames, with random output capacities, then flushes; returns
 // every output frame.
 template <typename T>
-std::vector<T> Stream(ConvolverState &s, const std::vector<T> &input,
-                      uint32_t maxCall, uint32_t seed, LONG width = 50) {
+std::vector<T> Stream(ConvolverState& s, const std::vector<T>& input, uint32_t maxCall,
+                      uint32_t seed, LONG width = 50) {
   std::mt19937 rng(seed);
   std::uniform_int_distribution<uint32_t> size(1, maxCall);
   const uint32_t ic = s.inputChannels;
@@ -85,8 +81,7 @@ std::vector<T> Stream(ConvolverState &s, const std::vector<T> &input,
   while (pos < frames && ++guard < 1000000) {
     uint32_t in = std::min(size(rng), frames - pos);
     uint32_t o = size(rng);
-    ConvolverProcess(s, mode, input.data() + size_t(pos) * ic, &in,
-                     buffer.data(), &o, width);
+    ConvolverProcess(s, mode, input.data() + size_t(pos) * ic, &in, buffer.data(), &o, width);
     mode = kStreamContinue;
     pos += in;
     out.insert(out.end(), buffer.begin(), buffer.begin() + size_t(o) * oc);
@@ -94,44 +89,36 @@ std::vector<T> Stream(ConvolverState &s, const std::vector<T> &input,
   for (mode = kStreamEnd; ++guard < 1000000; mode = kStreamContinue) {
     uint32_t in = 0;
     uint32_t o = size(rng);
-    const LONG r = ConvolverProcess(s, mode, static_cast<const T *>(nullptr),
-                                    &in, buffer.data(), &o, width);
+    const LONG r =
+        ConvolverProcess(s, mode, static_cast<const T*>(nullptr), &in, buffer.data(), &o, width);
     out.insert(out.end(), buffer.begin(), buffer.begin() + size_t(o) * oc);
-    if (r == kConvolverNothingToDo || (o == 0 && r != kConvolverOk))
-      break;
-    if (o == 0 && !s.outputPending)
-      break;
+    if (r == kConvolverNothingToDo || (o == 0 && r != kConvolverOk)) break;
+    if (o == 0 && !s.outputPending) break;
   }
   return out;
 }
 
 // Direct convolution of one channel, in double.
-inline std::vector<double> Convolve(const std::vector<double> &x,
-                                    const std::vector<double> &h) {
-  if (x.empty() || h.empty())
-    return {};
+inline std::vector<double> Convolve(const std::vector<double>& x, const std::vector<double>& h) {
+  if (x.empty() || h.empty()) return {};
   std::vector<double> y(x.size() + h.size() - 1, 0.0);
   for (size_t n = 0; n < x.size(); ++n) {
-    for (size_t k = 0; k < h.size(); ++k)
-      y[n + k] += x[n] * h[k];
+    for (size_t k = 0; k < h.size(); ++k) y[n + k] += x[n] * h[k];
   }
   return y;
 }
 
 // One channel of interleaved frames, widened to double.
 template <typename T>
-std::vector<double> Channel(const std::vector<T> &frames, uint32_t channels,
-                            uint32_t which) {
+std::vector<double> Channel(const std::vector<T>& frames, uint32_t channels, uint32_t which) {
   std::vector<double> v;
-  for (size_t i = which; i < frames.size(); i += channels)
-    v.push_back(frames[i]);
+  for (size_t i = which; i < frames.size(); i += channels) v.push_back(frames[i]);
   return v;
 }
 
 // 20 log10(|got - want| / |want|); `got` is compared over its length, `want`
 // padded with zeros.
-inline double ErrorDb(const std::vector<double> &got,
-                      const std::vector<double> &want) {
+inline double ErrorDb(const std::vector<double>& got, const std::vector<double>& want) {
   double err = 0.0;
   double ref = 0.0;
   for (size_t i = 0; i < std::max(got.size(), want.size()); ++i) {
@@ -143,11 +130,10 @@ inline double ErrorDb(const std::vector<double> &got,
   return 10.0 * std::log10(std::max(err, 1e-300) / ref);
 }
 
-inline double Norm(const std::vector<double> &h) {
+inline double Norm(const std::vector<double>& h) {
   double sum = 0.0;
-  for (double v : h)
-    sum += v * v;
+  for (double v : h) sum += v * v;
   return std::sqrt(sum);
 }
 
-} // namespace enginetest
+}  // namespace enginetest

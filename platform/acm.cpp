@@ -58,8 +58,7 @@ struct PreparedBuffers {
   DWORD dstLength;
 };
 constexpr DWORD kPreparedTag = 0x41434D50;
-static_assert(sizeof(PreparedBuffers) + sizeof(DWORD) <=
-                  sizeof(ACMSTREAMHEADER::dwReservedDriver),
+static_assert(sizeof(PreparedBuffers) + sizeof(DWORD) <= sizeof(ACMSTREAMHEADER::dwReservedDriver),
               "prepared buffers fit the driver words");
 
 void StorePrepared(ACMSTREAMHEADER* header) {
@@ -182,8 +181,8 @@ MMRESULT acmStreamPrepareHeader(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fd
     return MMSYSERR_INVALPARAM;
   }
   StorePrepared(pash);
-  pash->fdwStatus = (pash->fdwStatus & ~ACMSTREAMHEADER_STATUSF_DONE) |
-                    ACMSTREAMHEADER_STATUSF_PREPARED;
+  pash->fdwStatus =
+      (pash->fdwStatus & ~ACMSTREAMHEADER_STATUSF_DONE) | ACMSTREAMHEADER_STATUSF_PREPARED;
   return MMSYSERR_NOERROR;
 }
 
@@ -205,8 +204,8 @@ MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD 
 MMRESULT acmStreamConvert(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwConvert) {
   const AcmStream* stream = FindStream(has);
   if (stream == nullptr) return MMSYSERR_INVALHANDLE;
-  if (fdwConvert & ~(ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START |
-                     ACM_STREAMCONVERTF_END)) {
+  if (fdwConvert &
+      ~(ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END)) {
     return MMSYSERR_INVALFLAG;
   }
   if (pash == nullptr || pash->cbStruct < sizeof(ACMSTREAMHEADER)) return MMSYSERR_INVALPARAM;

@@ -124,7 +124,8 @@ static_assert(offsetof(ACMSTREAMHEADER, dwUser) == 8 &&
                   offsetof(ACMSTREAMHEADER, pbDst) == 16 + 3 * sizeof(DWORD_PTR) &&
                   offsetof(ACMSTREAMHEADER, cbDstLength) == 16 + 4 * sizeof(DWORD_PTR) &&
                   offsetof(ACMSTREAMHEADER, dwDstUser) == 24 + 4 * sizeof(DWORD_PTR) &&
-                  sizeof(ACMSTREAMHEADER) == 24 + 5 * sizeof(DWORD_PTR) + 4 * kAcmDriverReservedWords,
+                  sizeof(ACMSTREAMHEADER) ==
+                      24 + 5 * sizeof(DWORD_PTR) + 4 * kAcmDriverReservedWords,
               "ACMSTREAMHEADER layout");
 
 // Fills `pwfxDst` (cbwfxDst bytes available, at least 16; cbSize is written when 18 fit) with

@@ -100,8 +100,8 @@ bool ReadAcmSourceFormat(const BYTE* record, AcmSourceFormat* f) {
 
 bool IsAcmPcmTarget(const BYTE* record, const AcmSourceFormat& source) {
   return ReadU16(record) == WAVE_FORMAT_PCM && ReadU16(record + 2) == source.channels &&
-         ReadU32(record + 4) == source.samplesPerSec && ReadU16(record + 12) == 2 * source.channels &&
-         ReadU16(record + 14) == kPcmBitsPerSample;
+         ReadU32(record + 4) == source.samplesPerSec &&
+         ReadU16(record + 12) == 2 * source.channels && ReadU16(record + 14) == kPcmBitsPerSample;
 }
 
 void WriteAcmPcmFormat(const AcmSourceFormat& source, BYTE* record, DWORD capacity) {
@@ -142,7 +142,7 @@ void DecodeAcmBlocks(const AcmSourceFormat& f, const BYTE* src, DWORD blocks, BY
 DWORD AcmPartialBlockPcmBytes(const AcmSourceFormat& f, DWORD bytes) {
   if (!f.IsAdpcm() || bytes >= f.blockAlign) return 0;
   const DWORD held = f.formatTag == WAVE_FORMAT_IMA_ADPCM ? ImaFramesHeld(bytes, f.channels)
-                                                         : MsAdpcmFramesHeld(bytes, f.channels);
+                                                          : MsAdpcmFramesHeld(bytes, f.channels);
   return std::min(held, f.framesPerBlock) * f.channels * 2u;
 }
 

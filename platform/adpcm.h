@@ -34,8 +34,8 @@ uint32_t DecodeImaBlock(const uint8_t* block, size_t blockBytes, unsigned channe
                         uint8_t* out);
 
 // Decodes min(frames, MsAdpcmFramesHeld(blockBytes, channels)) frames into `out` and returns that
-// count (0 for more than two channels). `coefficients` holds `pairs` pairs (c1, c2); a predictor index at or above `pairs` uses
-// pair 0.
+// count (0 for more than two channels). `coefficients` holds `pairs` pairs (c1, c2); a predictor
+// index at or above `pairs` uses pair 0.
 uint32_t DecodeMsAdpcmBlock(const uint8_t* block, size_t blockBytes, unsigned channels,
                             const int16_t (*coefficients)[2], unsigned pairs, uint32_t frames,
                             uint8_t* out);

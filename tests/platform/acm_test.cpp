@@ -1,3 +1,5 @@
+#include "platform/acm.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +12,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include "platform/acm.h"
 
 namespace {
 
@@ -30,11 +30,13 @@ void PutU32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>((v >> (8 * i)) & 0xFF);
 }
 
-uint32_t GetU32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
+uint32_t GetU32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24);
+}
 
 // A format record of exactly 18 + extra.size() bytes, so that reading past it trips ASan.
-Bytes MakeFormat(unsigned tag, unsigned channels, uint32_t rate, unsigned blockAlign,
-                 unsigned bits, const std::vector<uint16_t>& extra = {}) {
+Bytes MakeFormat(unsigned tag, unsigned channels, uint32_t rate, unsigned blockAlign, unsigned bits,
+                 const std::vector<uint16_t>& extra = {}) {
   Bytes f(18 + 2 * extra.size());
   PutU16(f, 0, tag);
   PutU16(f, 2, channels);
@@ -47,8 +49,8 @@ Bytes MakeFormat(unsigned tag, unsigned channels, uint32_t rate, unsigned blockA
   return f;
 }
 
-const int16_t kStandardCoefficients[7][2] = {{256, 0},   {512, -256}, {0, 0},    {192, 64},
-                                             {240, 0},   {460, -208}, {392, -232}};
+const int16_t kStandardCoefficients[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
+                                             {240, 0}, {460, -208}, {392, -232}};
 
 Bytes MakeMsAdpcmFormat(unsigned channels, unsigned blockAlign, unsigned samplesPerBlock,
                         unsigned pairs = 7) {
@@ -131,7 +133,8 @@ Converted Convert(HACMSTREAM has, const uint8_t* src, size_t srcBytes, size_t ds
 
 std::vector<int16_t> ToSamples(const Bytes& pcm) {
   std::vector<int16_t> s(pcm.size() / 2);
-  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
+  for (size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
   return s;
 }
 
@@ -162,7 +165,8 @@ std::vector<int16_t> DecodeLikeAReader(Bytes& format, const Bytes& data, DWORD p
   }
   if (pos < data.size()) {
     DWORD blockOut = 0;
-    EXPECT_EQ(acmStreamSize(s.has, blockAlign, &blockOut, ACM_STREAMSIZEF_SOURCE), MMSYSERR_NOERROR);
+    EXPECT_EQ(acmStreamSize(s.has, blockAlign, &blockOut, ACM_STREAMSIZEF_SOURCE),
+              MMSYSERR_NOERROR);
     const Converted c =
         Convert(s.has, data.data() + pos, data.size() - pos, blockOut, ACM_STREAMCONVERTF_END);
     EXPECT_EQ(c.srcUsed, data.size() - pos);
@@ -221,13 +225,13 @@ void WriteWave(const fs::path& path, const Wave& wave, size_t dataBytes) {
   chunk("fmt ", wave.format.data(), wave.format.size());
   chunk("data", wave.data.data(), dataBytes);
   PutU32(file, 4, static_cast<uint32_t>(file.size() - 8));
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                             static_cast<std::streamsize>(file.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
 }
 
 std::vector<int16_t> SoxDecode(const fs::path& wave, const fs::path& raw) {
-  const std::string command = "sox -V1 '" + wave.string() + "' -t raw -e signed -b 16 '" +
-                              raw.string() + "'";
+  const std::string command =
+      "sox -V1 '" + wave.string() + "' -t raw -e signed -b 16 '" + raw.string() + "'";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   return ToSamples(ReadWhole(raw));
 }
@@ -235,7 +239,8 @@ std::vector<int16_t> SoxDecode(const fs::path& wave, const fs::path& raw) {
 class AcmAgainstSox : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!ToolPresent("sox --version")) GTEST_SKIP() << "sox is missing: install it to compare decoders";
+    if (!ToolPresent("sox --version"))
+      GTEST_SKIP() << "sox is missing: install it to compare decoders";
     dir_ = fs::path(::testing::TempDir()) /
            ("acm_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::create_directories(dir_);
@@ -252,7 +257,8 @@ class AcmAgainstSox : public ::testing::Test {
   // A sweep on one channel and noise on the other; mono files mix them.
   fs::path Source(unsigned channels, unsigned rate, const char* seconds) {
     const fs::path stereo = dir_ / ("sweep_noise_" + std::to_string(rate) + ".wav");
-    const fs::path out = dir_ / ("src" + std::to_string(channels) + "_" + std::to_string(rate) + ".wav");
+    const fs::path out =
+        dir_ / ("src" + std::to_string(channels) + "_" + std::to_string(rate) + ".wav");
     Run("sox -n -r " + std::to_string(rate) + " -c 2 -b 16 '" + stereo.string() + "' synth " +
         seconds + " sine 30-" + std::to_string(rate / 2) + " whitenoise vol 0.9");
     Run("sox '" + stereo.string() + "' -c " + std::to_string(channels) + " '" + out.string() + "'");
@@ -278,7 +284,8 @@ class AcmAgainstSox : public ::testing::Test {
       Bytes data(wave.data.begin(), wave.data.begin() + dataBytes);
       for (DWORD pieceFrames : {1u, 777u, 100000u}) {
         const std::vector<int16_t> got = DecodeLikeAReader(wave.format, data, pieceFrames);
-        ASSERT_EQ(got.size(), expected.size()) << label << " data " << dataBytes << " piece " << pieceFrames;
+        ASSERT_EQ(got.size(), expected.size())
+            << label << " data " << dataBytes << " piece " << pieceFrames;
         const auto diff = std::mismatch(got.begin(), got.end(), expected.begin());
         ASSERT_TRUE(diff.first == got.end())
             << label << " data " << dataBytes << " piece " << pieceFrames << ": sample "
@@ -297,7 +304,8 @@ TEST_F(AcmAgainstSox, SoxEncodedFilesOfEveryFormatDecodeBitIdentically) {
       const fs::path source = Source(channels, rate, "0.2371");
       for (const char* encoding : encodings) {
         const fs::path encoded = dir_ / (std::string(encoding) + ".wav");
-        ASSERT_TRUE(Run("sox '" + source.string() + "' -e " + encoding + " '" + encoded.string() + "'"));
+        ASSERT_TRUE(
+            Run("sox '" + source.string() + "' -e " + encoding + " '" + encoded.string() + "'"));
         Compare(encoded, std::string(encoding) + " " + std::to_string(channels) + " ch " +
                              std::to_string(rate) + " Hz");
       }
@@ -313,7 +321,8 @@ TEST_F(AcmAgainstSox, FfmpegEncodedAdpcmDecodesLikeSoxDecodesIt) {
       for (unsigned blockSize : {256u, 1024u, 2048u}) {
         const fs::path encoded = dir_ / "ffmpeg.wav";
         ASSERT_TRUE(Run("ffmpeg -v error -y -i '" + source.string() + "' -c:a " + codec +
-                        " -block_size " + std::to_string(blockSize) + " '" + encoded.string() + "'"));
+                        " -block_size " + std::to_string(blockSize) + " '" + encoded.string() +
+                        "'"));
         Compare(encoded, std::string(codec) + " " + std::to_string(channels) + " ch block " +
                              std::to_string(blockSize));
       }
@@ -328,8 +337,9 @@ TEST_F(AcmAgainstSox, EveryLawCodeExpandsLikeSox) {
   std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(codes.data()), 256);
   for (const auto& [encoding, tag] : {std::pair<const char*, WORD>{"u-law", WAVE_FORMAT_MULAW},
                                       std::pair<const char*, WORD>{"a-law", WAVE_FORMAT_ALAW}}) {
-    ASSERT_TRUE(Run("sox -t raw -r 8000 -c 1 -e " + std::string(encoding) + " -b 8 '" + raw.string() +
-                    "' -t raw -e signed -b 16 '" + (dir_ / "pcm.raw").string() + "'"));
+    ASSERT_TRUE(Run("sox -t raw -r 8000 -c 1 -e " + std::string(encoding) + " -b 8 '" +
+                    raw.string() + "' -t raw -e signed -b 16 '" + (dir_ / "pcm.raw").string() +
+                    "'"));
     const std::vector<int16_t> expected = ToSamples(ReadWhole(dir_ / "pcm.raw"));
     Bytes format = MakeFormat(tag, 1, 8000, 1, 8);
     EXPECT_EQ(DecodeLikeAReader(format, codes, 64), expected) << encoding;
@@ -345,8 +355,9 @@ TEST(AcmFormatSuggest, SuggestsSixteenBitPcmAndHonoursOnlyPossibleConstraints) {
   LPWAVEFORMATEX dst = Wfx(out);
   ASSERT_EQ(acmFormatSuggest(nullptr, Wfx(ima), dst, 16, 0), MMSYSERR_NOERROR);
   EXPECT_EQ(out[16], 0xEE) << "only 16 bytes were offered";
-  ASSERT_EQ(acmFormatSuggest(nullptr, Wfx(ima), dst, 20, ACM_FORMATSUGGESTF_NCHANNELS |
-                             ACM_FORMATSUGGESTF_NSAMPLESPERSEC), MMSYSERR_NOERROR);
+  ASSERT_EQ(acmFormatSuggest(nullptr, Wfx(ima), dst, 20,
+                             ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC),
+            MMSYSERR_NOERROR);
   const WAVEFORMATEX expected = PcmFor(2, 8000);
   EXPECT_EQ(std::memcmp(dst, &expected, sizeof(expected)), 0);
 
@@ -382,8 +393,9 @@ TEST(AcmStreamOpen, OpensOnlyToTheSuggestedPcmAndQueriesWithoutAHandle) {
   for (WAVEFORMATEX wrong : {PcmFor(1, 44100), PcmFor(2, 48000)}) {
     EXPECT_EQ(acmStreamOpen(&has, nullptr, Wfx(law), &wrong, nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE);
   }
-  ASSERT_EQ(acmStreamOpen(&has, nullptr, Wfx(law), &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME),
-            MMSYSERR_NOERROR);
+  ASSERT_EQ(
+      acmStreamOpen(&has, nullptr, Wfx(law), &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME),
+      MMSYSERR_NOERROR);
   ASSERT_NE(has, nullptr);
   EXPECT_EQ(acmStreamClose(has, 0), MMSYSERR_NOERROR);
   DWORD size = 0;
@@ -405,7 +417,8 @@ TEST(AcmStreamSize, CountsWholeBlocksBothWaysAndRefusesWhatDoesNotFit32Bits) {
   EXPECT_EQ(out, 1024u);
   EXPECT_EQ(acmStreamSize(s.has, 1017 * 4, &out, ACM_STREAMSIZEF_DESTINATION), MMSYSERR_NOERROR);
   EXPECT_EQ(out, 1024u);
-  EXPECT_EQ(acmStreamSize(s.has, 1017 * 4 + 4, &out, ACM_STREAMSIZEF_DESTINATION), MMSYSERR_NOERROR);
+  EXPECT_EQ(acmStreamSize(s.has, 1017 * 4 + 4, &out, ACM_STREAMSIZEF_DESTINATION),
+            MMSYSERR_NOERROR);
   EXPECT_EQ(out, 2048u);
   EXPECT_EQ(acmStreamSize(s.has, 0xFFFFFFFF, &out, ACM_STREAMSIZEF_SOURCE), ACMERR_NOTPOSSIBLE);
   EXPECT_EQ(acmStreamSize(s.has, 100, &out, 2), MMSYSERR_INVALFLAG);
@@ -455,12 +468,13 @@ TEST(AcmStreamConvert, ConvertsOnlyWholeBlocksThatFitTheDestination) {
   Bytes ms = MakeMsAdpcmFormat(1, 256, 500);
   Stream s(ms);
   Bytes data(3 * 256 + 100, 0x5A);
-  const Converted small = Convert(s.has, data.data(), data.size(), 999, ACM_STREAMCONVERTF_BLOCKALIGN);
+  const Converted small =
+      Convert(s.has, data.data(), data.size(), 999, ACM_STREAMCONVERTF_BLOCKALIGN);
   EXPECT_EQ(small.result, MMSYSERR_NOERROR);
   EXPECT_EQ(small.srcUsed, 0u);
   EXPECT_EQ(small.dstUsed, 0u);
-  const Converted two = Convert(s.has, data.data(), data.size(), 2 * 1000 + 999,
-                                ACM_STREAMCONVERTF_BLOCKALIGN);
+  const Converted two =
+      Convert(s.has, data.data(), data.size(), 2 * 1000 + 999, ACM_STREAMCONVERTF_BLOCKALIGN);
   EXPECT_EQ(two.srcUsed, 512u);
   EXPECT_EQ(two.dstUsed, 2000u);
   const Converted aligned = Convert(s.has, data.data(), data.size(), 8000,
@@ -478,7 +492,8 @@ TEST(AcmStreamConvert, ConvertsOnlyWholeBlocksThatFitTheDestination) {
 TEST(AcmHostileFormats, AreRefusedBySuggestAndOpen) {
   std::vector<std::pair<const char*, Bytes>> cases = {
       {"PCM", MakeFormat(WAVE_FORMAT_PCM, 2, 8000, 4, 16)},
-      {"extensible", MakeFormat(WAVE_FORMAT_EXTENSIBLE, 2, 8000, 4, 16, {16, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
+      {"extensible",
+       MakeFormat(WAVE_FORMAT_EXTENSIBLE, 2, 8000, 4, 16, {16, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
       {"MPEG layer 3", MakeFormat(0x55, 2, 8000, 1, 0, {1, 2, 0, 1, 0, 0})},
       {"law channels 0", MakeFormat(WAVE_FORMAT_MULAW, 0, 8000, 0, 8)},
       {"law channels 9", MakeFormat(WAVE_FORMAT_MULAW, 9, 8000, 9, 8)},
@@ -491,9 +506,11 @@ TEST(AcmHostileFormats, AreRefusedBySuggestAndOpen) {
       {"IMA 3 bits", MakeFormat(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 256, 3, {505})},
       {"IMA block align 0", MakeFormat(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 0, 4, {1})},
       {"IMA block align below header", MakeFormat(WAVE_FORMAT_IMA_ADPCM, 2, 8000, 4, 4, {1})},
-      {"IMA block align not whole groups", MakeFormat(WAVE_FORMAT_IMA_ADPCM, 2, 8000, 260, 4, {249})},
+      {"IMA block align not whole groups",
+       MakeFormat(WAVE_FORMAT_IMA_ADPCM, 2, 8000, 260, 4, {249})},
       {"IMA huge block align", MakeFormat(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 65532, 4, {65529})},
-      {"IMA samples per block off by one", MakeFormat(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 256, 4, {504})},
+      {"IMA samples per block off by one",
+       MakeFormat(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 256, 4, {504})},
       {"IMA no extra bytes", MakeFormat(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 256, 4)},
       {"MS channels 3", MakeMsAdpcmFormat(3, 1024, 500)},
       {"MS block align 0", MakeMsAdpcmFormat(1, 0, 500)},
@@ -515,7 +532,8 @@ TEST(AcmHostileFormats, AreRefusedBySuggestAndOpen) {
 
   for (auto& [name, format] : cases) {
     WAVEFORMATEX pcm = PcmFor(std::max<unsigned>(format[2], 1), GetU32(&format[4]));
-    EXPECT_EQ(acmFormatSuggest(nullptr, Wfx(format), &pcm, sizeof(pcm), 0), ACMERR_NOTPOSSIBLE) << name;
+    EXPECT_EQ(acmFormatSuggest(nullptr, Wfx(format), &pcm, sizeof(pcm), 0), ACMERR_NOTPOSSIBLE)
+        << name;
     HACMSTREAM has = nullptr;
     EXPECT_EQ(acmStreamOpen(&has, nullptr, Wfx(format), &pcm, nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE)
         << name;
@@ -555,7 +573,8 @@ TEST(AcmHostileBlocks, ExtremeHeadersAndSlackBlocksStayInBounds) {
   Bytes block(65535, 0x88);
   block[0] = 1;  // coefficients (512, -256)
   for (int i = 1; i < 7; ++i) block[i] = (i % 2) ? 0xFF : 0x7F;
-  Converted c = Convert(s.has, block.data(), block.size(), 65535 * 2, ACM_STREAMCONVERTF_BLOCKALIGN);
+  Converted c =
+      Convert(s.has, block.data(), block.size(), 65535 * 2, ACM_STREAMCONVERTF_BLOCKALIGN);
   EXPECT_EQ(c.srcUsed, 65535u);
   EXPECT_EQ(c.dstUsed, 65535u * 2);
   DWORD size = 0;

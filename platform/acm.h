@@ -155,7 +155,9 @@ MMRESULT acmStreamSize(HACMSTREAM has, DWORD cbInput, LPDWORD pdwOutputBytes, DW
 MMRESULT acmStreamPrepareHeader(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwPrepare);
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwUnprepare);
 
-// Converts synchronously and sets cbSrcLengthUsed, cbDstLengthUsed and the DONE status. A source
-// too short for one block or a destination too small for its output converts nothing and
-// succeeds with both lengths used 0.
+// Converts synchronously and sets cbSrcLengthUsed, cbDstLengthUsed and the DONE status. Whole
+// blocks are converted while both buffers have room for them; what is left over stays unused
+// (so a destination too small for one block's output succeeds with both lengths used 0), except
+// a trailing partial block under END without BLOCKALIGN (see the top of this header), whose
+// bytes are all used once its frames fit the destination.
 MMRESULT acmStreamConvert(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwConvert);

@@ -76,13 +76,34 @@ bool AllocateDelayLines(ConvolverState& s) {
   return s.delayLine[0] != nullptr && (s.outputChannels != 2 || s.delayLine[1] != nullptr);
 }
 
+bool SameSection(const TwoPoleSection& a, const TwoPoleSection& b) {
+  return a.a1 == b.a1 && a.a2 == b.a2 && a.b == b.b && a.inputGain == b.inputGain &&
+         a.directGain == b.directGain && a.filteredGain == b.filteredGain;
+}
+
+bool SameEq(const ShelfEqState& a, const ShelfEqState& b) {
+  return a.lowType == b.lowType && a.highType == b.highType && SameSection(a.low, b.low) &&
+         SameSection(a.high, b.high);
+}
+
+// Level, pan and width moves also arrive here; they must not empty the delay lines or restart
+// the filters, or every fader move would be heard as a dropout. So the delay lines are renewed
+// only when the delay changed, and the EQ history only when its design did.
 LONG QuickUpdate(ConvolverState& s, const PlugInParams& params) {
+  const int32_t oldDelay = s.delayLength;
+  const bool oldOnWet = s.delayOnWet;
   SetGainsAndDelay(s, params);
-  if (!AllocateDryBuffers(s) || !AllocateDelayLines(s)) {
+  const bool delayChanged = s.delayLength != oldDelay || s.delayOnWet != oldOnWet;
+  if (!AllocateDryBuffers(s) || (delayChanged && !AllocateDelayLines(s))) {
     s.prepared = false;
     return kConvolverOutOfMemory;
   }
-  SetupShelfEq(params, double(s.outputRate) / s.rateDivisor, s.eq);
+  ShelfEqState eq[2];
+  SetupShelfEq(params, double(s.outputRate) / s.rateDivisor, eq);
+  if (!SameEq(eq[0], s.eq[0])) {
+    s.eq[0] = eq[0];
+    s.eq[1] = eq[1];
+  }
   return kConvolverOk;
 }
 

@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "frame/audio_transform.h"
+
+// The replacement operators below pair malloc with free on purpose; GCC cannot see that once
+// they are inlined into their callers.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+// Heap allocations are counted while a test arms the counter; otherwise these behave as the
+// library's own operators.
+namespace {
+std::atomic<bool> g_countAllocations{false};
+std::atomic<int> g_allocations{0};
+
+void* Allocate(std::size_t size) {
+  if (g_countAllocations.load()) ++g_allocations;
+  return std::malloc(size == 0 ? 1 : size);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* p = Allocate(size);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace {
+
+class Owner : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+class MemoryImpulse : public ImpulseSource {
+ public:
+  std::vector<float> samples;
+  uint32_t rate = 8000;
+  bool GetInfo(const WCHAR*, ImpulseSourceInfo* info) override {
+    *info = {1, 4, static_cast<uint32_t>(samples.size() * 4), rate};
+    return true;
+  }
+  void Load(const WCHAR*, float* c0, float*, uint32_t frames) override {
+    for (uint32_t i = 0; i < frames && i < samples.size(); ++i) c0[i] = samples[i];
+  }
+};
+
+WAVEFORMATEX Format(WORD channels, WORD bits, DWORD rate = 8000) {
+  WAVEFORMATEX f = {};
+  f.wFormatTag = bits == 16 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT;
+  f.nChannels = channels;
+  f.nSamplesPerSec = rate;
+  f.wBitsPerSample = bits;
+  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+  f.nAvgBytesPerSec = rate * f.nBlockAlign;
+  return f;
+}
+
+class StreamTest : public ::testing::Test {
+ protected:
+  StreamTest() : transform(&owner) {
+    PlugInParams p = DefaultPlugInParams();
+    p.quality = 5;
+    transform.SetParams(&p);
+    impulse.samples = {0.8f, -0.3f, 0.2f, 0.1f, -0.05f};
+  }
+
+  LONG Status() {
+    LONG s = -1;
+    transform.GetStatus(&s);
+    return s;
+  }
+
+  // Streams mono frames in calls of `call` frames, then flushes; returns every output frame.
+  template <typename T>
+  std::vector<T> Run(const std::vector<T>& input, uint32_t call, uint32_t outChannels = 1) {
+    std::vector<T> out;
+    std::vector<T> buffer(256 * outChannels);
+    size_t pos = 0;
+    LONG mode = kStreamStart;
+    while (pos < input.size()) {
+      DWORD in = static_cast<DWORD>(std::min<size_t>(call, input.size() - pos));
+      DWORD produced = 256;
+      EXPECT_TRUE(SUCCEEDED(
+          transform.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced)));
+      mode = kStreamContinue;
+      pos += in;
+      out.insert(out.end(), buffer.begin(), buffer.begin() + produced * outChannels);
+    }
+    for (mode = kStreamEnd;; mode = kStreamContinue) {
+      DWORD in = 0;
+      DWORD produced = 256;
+      const HRESULT hr = transform.ConvolveStream(mode, static_cast<const T*>(nullptr), &in,
+                                                  buffer.data(), &produced);
+      out.insert(out.end(), buffer.begin(), buffer.begin() + produced * outChannels);
+      if (hr != S_OK || produced == 0) break;
+    }
+    return out;
+  }
+
+  Owner owner;
+  CAudioTransform transform;
+  MemoryImpulse impulse;
+  WAVEFORMATEX mono16 = Format(1, 16);
+  WAVEFORMATEX monoFloat = Format(1, 32);
+};
+
+TEST_F(StreamTest, WithoutAnImpulseTheWetIsSilentAndTheDryPasses) {
+  transform.SetDryOut(0);
+  EXPECT_EQ(transform.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
+  EXPECT_EQ(Status(), kStatusNoImpulse);
+  std::vector<float> input(300);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = std::sin(0.1f * i) * 1000.0f;
+  const std::vector<float> out = Run(input, 77);
+  ASSERT_EQ(out.size(), input.size() + 256);  // the stand-by impulse's tail
+  for (size_t i = 0; i < input.size(); ++i) ASSERT_EQ(out[i], input[i]) << i;
+  for (size_t i = input.size(); i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << i;
+}
+
+TEST_F(StreamTest, ImpulseAndParameterChangesMidStream) {
+  transform.SetImpulseSource(&impulse);
+  ASSERT_EQ(transform.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
+  EXPECT_EQ(Status(), kStatusProcessing);
+  // A level change takes the quick update: the partly filled block survives and all of it comes
+  // out at the new level.
+  std::vector<float> input(6, 0.0f);
+  input[0] = 1000.0f;
+  std::vector<float> out(64);
+  DWORD in = 3;
+  DWORD produced = 64;
+  ASSERT_EQ(transform.ConvolveStream(kStreamStart, input.data(), &in, out.data(), &produced), S_OK);
+  EXPECT_EQ(produced, 0u);
+  transform.SetWetOut(-60);
+  in = 3;
+  ASSERT_EQ(transform.ConvolveStream(kStreamContinue, input.data() + 3, &in, out.data(), &produced),
+            S_OK);
+  EXPECT_EQ(transform.Convolver().fillPos, 6);
+  in = 0;
+  produced = 64;
+  transform.ConvolveStream(kStreamEnd, static_cast<const float*>(nullptr), &in, out.data(),
+                           &produced);
+  ASSERT_EQ(produced, 11u);
+  double norm = 0.0;
+  for (float h : impulse.samples) norm += double(h) * h;
+  for (size_t k = 0; k < impulse.samples.size(); ++k) {
+    EXPECT_NEAR(out[k], 1000.0 * impulse.samples[k] / std::sqrt(norm) * LevelGain(-60), 1e-3);
+  }
+  // An impulse change rebuilds: the block starts empty.
+  in = 3;
+  produced = 64;
+  transform.ConvolveStream(kStreamStart, input.data(), &in, out.data(), &produced);
+  transform.SetQuality(4);
+  in = 0;
+  transform.ConvolveStream(kStreamContinue, input.data(), &in, out.data(), &produced);
+  EXPECT_EQ(transform.Convolver().fillPos, 0);
+  EXPECT_EQ(transform.Convolver().rateDivisor, 1);
+  EXPECT_EQ(transform.Convolver().blockDivisor, 2);
+  EXPECT_EQ(Status(), kStatusProcessing);
+}
+
+TEST_F(StreamTest, SixteenBitTruncatesTowardZeroAndSaturates) {
+  impulse.samples = {1.0f, 0.0f};  // 8 data bytes: the least an impulse file may hold
+  transform.SetImpulseSource(&impulse);
+  transform.SetWetOut(60);  // x 1.995
+  ASSERT_EQ(transform.AttachStreamFormats(&mono16, &mono16), S_OK);
+  const std::vector<int16_t> input = {3, -3, 20000, -20000, 0, 1, 1000};
+  const std::vector<int16_t> out = Run(input, 2);
+  const std::vector<int16_t> want = {5, -5, 32767, -32768, 0, 1, 1995, 0, 0};
+  EXPECT_EQ(out, want);
+}
+
+TEST_F(StreamTest, SixteenBitRunsInChunksLikeTheFloatEngine) {
+  transform.SetImpulseSource(&impulse);
+  ASSERT_EQ(transform.AttachStreamFormats(&mono16, &mono16), S_OK);
+  std::vector<int16_t> input(3000);
+  for (size_t i = 0; i < input.size(); ++i)
+    input[i] = static_cast<int16_t>((i * 7919) % 20000 - 10000);
+  // One call larger than the conversion chunk, then flush.
+  std::vector<int16_t> out(4000);
+  DWORD in = 3000;
+  DWORD produced = 4000;
+  ASSERT_EQ(transform.ConvolveStream(kStreamEnd, input.data(), &in, out.data(), &produced), S_OK);
+  EXPECT_EQ(in, 3000u);
+  EXPECT_EQ(produced, 3005u);
+  const std::vector<int16_t> small = [&] {
+    EXPECT_EQ(transform.AttachStreamFormats(&mono16, &mono16), S_OK);
+    return Run(input, 1);
+  }();
+  out.resize(produced);
+  EXPECT_EQ(out, small);
+}
+
+TEST_F(StreamTest, StreamingAllocatesNothingAfterPreparation) {
+  transform.SetImpulseSource(&impulse);
+  transform.SetDryOut(-30);
+  transform.SetResponseDelay(20);
+  transform.SetQuality(3);
+  std::vector<float> input(2000, 1.0f);
+  std::vector<int16_t> input16(2000, 100);
+  ASSERT_EQ(transform.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
+  std::vector<float> buffer(64);
+  g_allocations = 0;
+  g_countAllocations = true;
+  size_t pos = 0;
+  for (LONG mode = kStreamStart; pos < input.size(); mode = kStreamContinue) {
+    DWORD in = 37;
+    DWORD produced = 64;
+    transform.SetResponseWidth(pos % 100 > 50 ? 80 : 50);  // read live; a quick update at most
+    transform.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced);
+    pos += in;
+  }
+  const int floatAllocations = g_allocations;
+  g_countAllocations = false;
+  EXPECT_EQ(floatAllocations, 0);
+
+  ASSERT_EQ(transform.AttachStreamFormats(&mono16, &mono16), S_OK);
+  std::vector<int16_t> buffer16(3000);
+  g_allocations = 0;
+  g_countAllocations = true;
+  DWORD in = 2000;
+  DWORD produced = 3000;
+  transform.ConvolveStream(kStreamEnd, input16.data(), &in, buffer16.data(), &produced);
+  g_countAllocations = false;
+  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(in, 2000u);
+}
+
+TEST_F(StreamTest, FailuresAreReportedAndRetried) {
+  float in[4] = {};
+  float out[4] = {};
+  DWORD ni = 2;
+  DWORD no = 4;
+  EXPECT_EQ(transform.ConvolveStream(kStreamStart, in, &ni, out, &no), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(Status(), kStatusNone);
+  EXPECT_EQ(ni, 0u);
+  // A 16-bit call on a 64-bit stream is refused rather than misread.
+  WAVEFORMATEX wide = Format(1, 64);
+  ASSERT_EQ(transform.AttachStreamFormats(&wide, &wide), S_OK);
+  int16_t pcm[2] = {};
+  ni = 1;
+  no = 1;
+  EXPECT_EQ(transform.ConvolveStream(kStreamStart, pcm, &ni, pcm, &no), E_UNEXPECTED);
+  transform.ReleaseConvolver();
+  EXPECT_EQ(Status(), kStatusNone);
+  transform.SetMaxImpulseFrames(5);
+  EXPECT_EQ(transform.Convolver().maxImpulseFrames, 131071);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include "dsp/fft_plan.h"
 
+#include "dsp/fft_kernels_avx.h"
 #include "dsp/fft_kernels_scalar.h"
 #include "dsp/fft_kernels_sse2.h"
 
@@ -20,18 +21,41 @@ uint32_t stageCount(uint32_t half) {
   return bits / 2 + (bits & 1);
 }
 
+bool useSse(const FftPlan& plan) {
+  return fftsse::kAvailable && plan.kernels != FftKernels::Scalar;
+}
+
+template <typename T, bool Inv>
+void stage4(const FftPlan& plan, const T* x, T* y, size_t m, size_t s, const T* twiddles) {
+#if FFT_HAVE_AVX_KERNELS
+  if (plan.kernels == FftKernels::Avx2 && fftAvxStage4(x, y, m, s, twiddles, Inv)) return;
+#endif
+  if (useSse(plan)) {
+    fftsse::stage4<Inv>(x, y, m, s, twiddles);
+  } else {
+    fftscalar::stage4<T, Inv>(x, y, m, s, twiddles);
+  }
+}
+
+template <typename T>
+void stage2(const FftPlan& plan, const T* x, T* y, size_t s) {
+#if FFT_HAVE_AVX_KERNELS
+  if (plan.kernels == FftKernels::Avx2 && fftAvxStage2(x, y, s)) return;
+#endif
+  if (useSse(plan)) {
+    fftsse::stage2(x, y, s);
+  } else {
+    fftscalar::stage2<T>(x, y, s);
+  }
+}
+
 template <typename T, bool Inv>
 T* runStages(const FftPlan& plan, T* a, T* b, const T* twiddles) {
   size_t n = plan.half;
   size_t s = 1;
-  const bool simd = plan.vectorPath && fftsse::kAvailable;
   while (n >= 4) {
     const size_t m = n / 4;
-    if (simd) {
-      fftsse::stage4<Inv>(a, b, m, s, twiddles);
-    } else {
-      fftscalar::stage4<T, Inv>(a, b, m, s, twiddles);
-    }
+    stage4<T, Inv>(plan, a, b, m, s, twiddles);
     T* t = a;
     a = b;
     b = t;
@@ -39,11 +63,7 @@ T* runStages(const FftPlan& plan, T* a, T* b, const T* twiddles) {
     s *= 4;
   }
   if (n == 2) {
-    if (simd) {
-      fftsse::stage2(a, b, s);
-    } else {
-      fftscalar::stage2<T>(a, b, s);
-    }
+    stage2<T>(plan, a, b, s);
     a = b;
   }
   return a;
@@ -53,7 +73,7 @@ template <typename T>
 void realForward(const FftPlan& plan, T* buffer, T* scratch, T scale, const T* twiddles,
                  const T* splits) {
   const T* z = runStages<T, false>(plan, buffer, scratch, twiddles);
-  if (plan.vectorPath && fftsse::kAvailable) {
+  if (useSse(plan)) {
     fftsse::splitForward(z, buffer, plan.half, splits, scale);
   } else {
     fftscalar::splitForward<T>(z, buffer, plan.half, splits, scale);
@@ -66,7 +86,7 @@ void realInverse(const FftPlan& plan, T* buffer, T* scratch, T scale, const T* t
   // The stages ping-pong, so start where an even or odd count of them ends in the buffer.
   T* start = (stageCount(plan.half) & 1) ? scratch : buffer;
   T* other = start == buffer ? scratch : buffer;
-  if (plan.vectorPath && fftsse::kAvailable) {
+  if (useSse(plan)) {
     fftsse::splitInverse(buffer, start, plan.half, splits, scale);
   } else {
     fftscalar::splitInverse<T>(buffer, start, plan.half, splits, scale);
@@ -84,6 +104,14 @@ void complexTransform(const FftPlan& plan, float* buffer, float* scratch, float 
 }
 
 }  // namespace
+
+FftKernels fftBestKernels() {
+#if FFT_HAVE_AVX_KERNELS
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return FftKernels::Avx2;
+#endif
+  return fftsse::kAvailable ? FftKernels::Sse2 : FftKernels::Scalar;
+}
 
 void fftRealForward(const FftPlan& plan, float* buffer, float* scratch, float scale) {
   realForward<float>(plan, buffer, scratch, scale, plan.twiddleF, plan.splitF);

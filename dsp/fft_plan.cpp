@@ -60,6 +60,7 @@ FftPlan* fftCreatePlan(uint32_t n) {
   if (!plan) return nullptr;
   plan->n = n;
   plan->half = n / 2;
+  plan->kernels = fftBestKernels();
   const size_t m = plan->half;
   const size_t twiddles = m >= 4 ? 3 * m / 4 : 1;
   const size_t splits = m >= 2 ? m / 2 : 1;

@@ -11,6 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 
+// Kernel families, each giving the same results up to rounding.
+enum class FftKernels : uint8_t { Scalar, Sse2, Avx2 };
+
+// The fastest family this processor runs.
+FftKernels fftBestKernels();
+
 struct FftPlan {
   uint32_t n = 0;     // real size N
   uint32_t half = 0;  // M = N/2 complex points
@@ -22,8 +28,7 @@ struct FftPlan {
   float* splitF = nullptr;
   // N doubles, 64-byte aligned: the ping-pong partner of the caller's buffer.
   void* scratch = nullptr;
-  // False runs the portable scalar kernels even where SSE2 is available.
-  bool vectorPath = true;
+  FftKernels kernels = FftKernels::Scalar;
 };
 
 // Null on allocation failure; n must be a power of two >= 2.

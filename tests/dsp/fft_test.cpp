@@ -339,28 +339,36 @@ TEST(FftSetup, UnalignedBuffersGiveTheSameResult) {
   }
 }
 
-// The portable kernels and the vector kernels compute the same operations in the same order.
-TEST(FftSetup, ScalarPathMatchesVectorPath) {
-  for (uint32_t n : {2u, 8u, 16u, 32u, 512u, 8192u}) {
+// Every kernel family this processor runs agrees with the portable one.
+TEST(FftSetup, AllKernelFamiliesAgree) {
+  const FftKernels best = fftBestKernels();
+  for (uint32_t n : {2u, 8u, 16u, 32u, 64u, 512u, 8192u, 32768u}) {
     SCOPED_TRACE(n);
     SetupPtr s = prepare(n);
     const std::vector<float> x = randomSignal(n, 9);
-    std::vector<float> vf(x), sf(x);
-    std::vector<double> vd(x.begin(), x.end()), sd(vd);
-    ASSERT_TRUE(forward(s.get(), vf));
-    ASSERT_TRUE(forward(s.get(), vd));
-    s->plan->vectorPath = false;
+    s->plan->kernels = FftKernels::Scalar;
+    std::vector<float> sf(x);
+    std::vector<double> sd(x.begin(), x.end());
     ASSERT_TRUE(forward(s.get(), sf));
     ASSERT_TRUE(forward(s.get(), sd));
-    EXPECT_LE(relativeError(sf, vf), 1e-7);
-    EXPECT_LE(relativeError(sd, vd), 1e-15);
-    ASSERT_TRUE(inverse(s.get(), sf));
-    ASSERT_TRUE(inverse(s.get(), sd));
-    s->plan->vectorPath = true;
-    ASSERT_TRUE(inverse(s.get(), vf));
-    ASSERT_TRUE(inverse(s.get(), vd));
-    EXPECT_LE(relativeError(sf, vf), 1e-7);
-    EXPECT_LE(relativeError(sd, vd), 1e-15);
+    std::vector<float> sfi(sf);
+    std::vector<double> sdi(sd);
+    ASSERT_TRUE(inverse(s.get(), sfi));
+    ASSERT_TRUE(inverse(s.get(), sdi));
+    for (int k = 1; k <= static_cast<int>(best); ++k) {
+      SCOPED_TRACE(k);
+      s->plan->kernels = static_cast<FftKernels>(k);
+      std::vector<float> vf(x);
+      std::vector<double> vd(x.begin(), x.end());
+      ASSERT_TRUE(forward(s.get(), vf));
+      ASSERT_TRUE(forward(s.get(), vd));
+      EXPECT_LE(relativeError(vf, sf), 1e-6);
+      EXPECT_LE(relativeError(vd, sd), 1e-14);
+      ASSERT_TRUE(inverse(s.get(), vf));
+      ASSERT_TRUE(inverse(s.get(), vd));
+      EXPECT_LE(relativeError(vf, sfi), 1e-6);
+      EXPECT_LE(relativeError(vd, sdi), 1e-14);
+    }
   }
 }
 

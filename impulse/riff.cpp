@@ -312,7 +312,9 @@ NXSTATUS riff_RestoreLocation(NxFileHandle file, DWORD position) {
   return SeekTo(file, position) ? NX_OK : NX_E_READ;
 }
 
-NXSTATUS riff_SeekDataStart(NxFileHandle file) { return riff_RestoreLocation(file, kFirstChunkOffset); }
+NXSTATUS riff_SeekDataStart(NxFileHandle file) {
+  return riff_RestoreLocation(file, kFirstChunkOffset);
+}
 
 NXSTATUS riff_ValidateChunkHeader(DWORD size) {
   if (size == 0) return NX_E_ZEROSIZE;

@@ -22,7 +22,8 @@
 
 // Identifier of four ASCII characters in file order, as one little-endian word.
 constexpr DWORD NxFourCC(char a, char b, char c, char d) {
-  return static_cast<DWORD>(static_cast<BYTE>(a)) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
+  return static_cast<DWORD>(static_cast<BYTE>(a)) |
+         (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
          (static_cast<DWORD>(static_cast<BYTE>(c)) << 16) |
          (static_cast<DWORD>(static_cast<BYTE>(d)) << 24);
 }

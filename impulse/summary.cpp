@@ -1,20 +1,11 @@
 #include "impulse/summary.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/codepage.h"
 #include "platform/wide_string.h"
 
 namespace {
-
-// The bytes from the current position to the end of the file; 0 when unknown.
-ULONGLONG BytesLeftInFile(NxFileHandle file) {
-  ULONGLONG position = 0;
-  ULONGLONG size = 0;
-  if (!file->Seek(0, NxSeekOrigin::Current, &position) || !file->GetSize(&size)) return 0;
-  return position < size ? size - position : 0;
-}
 
 // Converts up to `count` ANSI bytes, stopping at a zero byte, into `text` of `capacity` units
 // (capacity >= 1); the text is cut to capacity - 1 units and terminated.
@@ -30,45 +21,32 @@ void AnsiToWide(const char* bytes, size_t count, WCHAR* text, size_t capacity) {
   text[length] = 0;
 }
 
-// Reads `size` data bytes of the chunk at the position (and its pad) into a new zero-terminated
-// buffer. The size is checked against the file before anything is allocated.
-NXSTATUS ReadItemBytes(NxFileHandle file, DWORD size, char** bytes) {
-  *bytes = nullptr;
-  if (size > BytesLeftInFile(file)) return NX_E_READ;
-  char* buffer = static_cast<char*>(std::calloc(static_cast<size_t>(size) + 1, 1));
-  if (buffer == nullptr) return E_OUTOFMEMORY;
-  const NXSTATUS status = riff_ReadData(file, buffer, size);
-  if (status != NX_OK) {
-    std::free(buffer);
-    return status;
-  }
-  *bytes = buffer;
-  return NX_OK;
-}
-
 NXSTATUS FindItemText(NxFileHandle file, DWORD id, WCHAR* text, DWORD capacity,
                       DWORD* remaining) {
   DWORD listSize = 0;
   NXSTATUS status = riff_FindListChunk(file, kInfoListType, &listSize, remaining);
   DWORD itemSize = 0;
   if (status == NX_OK) status = riff_FindChunkHeader(file, id, &itemSize, &listSize);
-  char* bytes = nullptr;
-  if (status == NX_OK) status = ReadItemBytes(file, itemSize, &bytes);
+  // Checked against the file before anything is allocated.
+  RiffData data = {itemSize, nullptr};
+  if (status == NX_OK) status = riff_ReadDataAlloc(file, &data);
   if (status != NX_OK) return status;
-  AnsiToWide(bytes, itemSize, text, capacity);
-  std::free(bytes);
+  AnsiToWide(reinterpret_cast<const char*>(data.data), itemSize, text, capacity);
+  riff_FreeData(&data);
   return NX_OK;
 }
 
 NXSTATUS LoadItem(NxFileHandle file, NxSummaryItem* item) {
-  DWORD size = 0;
-  NXSTATUS status = riff_ReadChunkHeader(file, &item->id, &size);
-  char* bytes = nullptr;
-  if (status == NX_OK) status = ReadItemBytes(file, size, &bytes);
+  RiffData data = {0, nullptr};
+  NXSTATUS status = riff_ReadChunkHeader(file, &item->id, &data.size);
+  if (status == NX_OK) status = riff_ReadDataAlloc(file, &data);
   if (status != NX_OK) return status;
-  item->text = static_cast<WCHAR*>(std::calloc(static_cast<size_t>(size) + 1, sizeof(WCHAR)));
-  if (item->text != nullptr) AnsiToWide(bytes, size, item->text, static_cast<size_t>(size) + 1);
-  std::free(bytes);
+  const size_t capacity = static_cast<size_t>(data.size) + 1;
+  item->text = static_cast<WCHAR*>(std::calloc(capacity, sizeof(WCHAR)));
+  if (item->text != nullptr) {
+    AnsiToWide(reinterpret_cast<const char*>(data.data), data.size, item->text, capacity);
+  }
+  riff_FreeData(&data);
   return item->text != nullptr ? NX_OK : E_OUTOFMEMORY;
 }
 

@@ -1,25 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "impulse/riff.h"
-#include "platform/memory_file.h"
+#include "tests/impulse/riff_test_util.h"
 
 namespace {
 
 typedef std::basic_string<WCHAR> WString;
 typedef std::vector<BYTE> Bytes;
-
-std::string Hex(NXSTATUS status) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
-  return text;
-}
-#define EXPECT_STATUS(expected, actual) EXPECT_EQ(Hex(expected), Hex(actual))
-#define ASSERT_STATUS(expected, actual) ASSERT_EQ(Hex(expected), Hex(actual))
 
 DWORD Id(const char* four) { return NxFourCC(four[0], four[1], four[2], four[3]); }
 
@@ -55,21 +46,6 @@ class Builder {
 
  private:
   Bytes bytes_;
-};
-
-// A memory file closed at the end of the scope.
-class MemFile {
- public:
-  explicit MemFile(const Bytes& bytes, NxMemoryAccess access = NxMemoryAccess::ReadWrite)
-      : file_(NxCreateMemoryFile(bytes.data(), bytes.size(), access)) {}
-  ~MemFile() { NxCloseFile(file_); }
-  NxMemoryFile* operator->() const { return file_; }
-  operator NxFileHandle() const { return file_; }
-  DWORD Pos() const { return static_cast<DWORD>(file_->Position()); }
-  void Seek(DWORD position) const { file_->Seek(position, NxSeekOrigin::Begin, nullptr); }
-
- private:
-  NxMemoryFile* file_;
 };
 
 DWORD ReadLe32At(const Bytes& bytes, size_t at) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -8,20 +7,12 @@
 #include <vector>
 
 #include "impulse/summary.h"
-#include "platform/memory_file.h"
+#include "tests/impulse/riff_test_util.h"
 
 namespace {
 
 typedef std::basic_string<WCHAR> WString;
 typedef std::vector<BYTE> Bytes;
-
-std::string Hex(NXSTATUS status) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
-  return text;
-}
-#define EXPECT_STATUS(expected, actual) EXPECT_EQ(Hex(expected), Hex(actual))
-#define ASSERT_STATUS(expected, actual) ASSERT_EQ(Hex(expected), Hex(actual))
 
 std::string Le32(DWORD value) {
   std::string bytes;
@@ -44,20 +35,6 @@ Bytes Riff(const std::string& body) {
   const std::string file = "RIFF" + Le32(static_cast<DWORD>(body.size() + 4)) + "WAVE" + body;
   return Bytes(file.begin(), file.end());
 }
-
-class MemFile {
- public:
-  explicit MemFile(const Bytes& bytes)
-      : file_(NxCreateMemoryFile(bytes.data(), bytes.size(), NxMemoryAccess::ReadWrite)) {}
-  ~MemFile() { NxCloseFile(file_); }
-  NxMemoryFile* operator->() const { return file_; }
-  operator NxFileHandle() const { return file_; }
-  DWORD Pos() const { return static_cast<DWORD>(file_->Position()); }
-  void Seek(DWORD position) const { file_->Seek(position, NxSeekOrigin::Begin, nullptr); }
-
- private:
-  NxMemoryFile* file_;
-};
 
 // A wave-like file: "fmt ", an INFO list of another kind first, "data", then the INFO list with
 // items of odd and even stored sizes ("Hall" + zero is 5, "Me" + zero is 3, "ab" + zero is 3).
@@ -238,7 +215,8 @@ TEST(Summary, DisplayTextsAreEmptyWhereTheFileHasNone) {
   const std::string path = missing + ".present";
   const Bytes sample = SampleFile();
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(sample.data()), static_cast<std::streamsize>(sample.size()));
+      .write(reinterpret_cast<const char*>(sample.data()),
+             static_cast<std::streamsize>(sample.size()));
   EXPECT_TRUE(NxSummary_ReadDisplayTextsFromPath(WString(path.begin(), path.end()).c_str(),
                                                  kDialogSummaryItems, 4, texts));
   EXPECT_EQ(WString(texts[3]), u"ab");

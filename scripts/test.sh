@@ -30,7 +30,7 @@ if [ -z "$build_dir" ]; then
 fi
 
 # Build packages (compiler, CMake, GoogleTest) and the reference tools the tests compare with.
-packages=(g++ make cmake libgtest-dev libgmock-dev sox)
+packages=(g++ make cmake libgtest-dev libgmock-dev sox ffmpeg sndfile-programs)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -73,10 +73,16 @@ template <typename T>
 void realForward(const FftPlan& plan, T* buffer, T* scratch, T scale, const T* twiddles,
                  const T* splits) {
   const T* z = runStages<T, false>(plan, buffer, scratch, twiddles);
+  size_t first = 1;
+#if FFT_HAVE_AVX_KERNELS
+  if (plan.kernels == FftKernels::Avx2) {
+    first = fftAvxSplitForward(z, buffer, plan.half, splits, scale);
+  }
+#endif
   if (useSse(plan)) {
-    fftsse::splitForward(z, buffer, plan.half, splits, scale);
+    fftsse::splitForward(z, buffer, plan.half, splits, scale, first);
   } else {
-    fftscalar::splitForward<T>(z, buffer, plan.half, splits, scale);
+    fftscalar::splitForward<T>(z, buffer, plan.half, splits, scale, first);
   }
 }
 
@@ -86,10 +92,16 @@ void realInverse(const FftPlan& plan, T* buffer, T* scratch, T scale, const T* t
   // The stages ping-pong, so start where an even or odd count of them ends in the buffer.
   T* start = (stageCount(plan.half) & 1) ? scratch : buffer;
   T* other = start == buffer ? scratch : buffer;
+  size_t first = 1;
+#if FFT_HAVE_AVX_KERNELS
+  if (plan.kernels == FftKernels::Avx2) {
+    first = fftAvxSplitInverse(buffer, start, plan.half, splits, scale);
+  }
+#endif
   if (useSse(plan)) {
-    fftsse::splitInverse(buffer, start, plan.half, splits, scale);
+    fftsse::splitInverse(buffer, start, plan.half, splits, scale, first);
   } else {
-    fftscalar::splitInverse<T>(buffer, start, plan.half, splits, scale);
+    fftscalar::splitInverse<T>(buffer, start, plan.half, splits, scale, first);
   }
   runStages<T, true>(plan, start, other, twiddles);
 }

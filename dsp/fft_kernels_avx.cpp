@@ -201,7 +201,85 @@ void stage4VerticalD(const double* x, double* y, size_t m, size_t s, const doubl
   }
 }
 
+inline __m256 reverseComplexF(__m256 v) {
+  return _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(v), 0x1B));
+}
+
+inline __m256d reverseComplexD(__m256d v) { return _mm256_permute2f128_pd(v, v, 0x01); }
+
 }  // namespace
+
+size_t fftAvxSplitForward(const float* z, float* out, size_t half, const float* t, float scale) {
+  const __m256 h = _mm256_set1_ps(scale * 0.5f);
+  size_t k = 1;
+  for (; k + 3 < half / 2; k += 4) {
+    const size_t j = half - k - 3;
+    const __m256 a = _mm256_loadu_ps(z + 2 * k);
+    const __m256 b = _mm256_xor_ps(reverseComplexF(_mm256_loadu_ps(z + 2 * j)), signOdd());
+    const __m256 e = _mm256_add_ps(a, b);
+    // O = -i (A - B)
+    const __m256 o = turn<true>(_mm256_sub_ps(a, b));
+    const __m256 p = mulLanes<false>(o, _mm256_loadu_ps(t + 2 * k));
+    _mm256_storeu_ps(out + 2 * k, _mm256_mul_ps(h, _mm256_add_ps(e, p)));
+    const __m256 lo = _mm256_xor_ps(_mm256_mul_ps(h, _mm256_sub_ps(e, p)), signOdd());
+    _mm256_storeu_ps(out + 2 * j, reverseComplexF(lo));
+  }
+  return k;
+}
+
+size_t fftAvxSplitInverse(const float* in, float* z, size_t half, const float* t, float scale) {
+  const __m256 sc = _mm256_set1_ps(scale);
+  size_t k = 1;
+  for (; k + 3 < half / 2; k += 4) {
+    const size_t j = half - k - 3;
+    const __m256 a = _mm256_loadu_ps(in + 2 * k);
+    const __m256 b = _mm256_xor_ps(reverseComplexF(_mm256_loadu_ps(in + 2 * j)), signOdd());
+    const __m256 p = _mm256_add_ps(a, b);
+    const __m256 iu = turn<false>(mulLanes<true>(_mm256_sub_ps(a, b), _mm256_loadu_ps(t + 2 * k)));
+    _mm256_storeu_ps(z + 2 * k, _mm256_mul_ps(sc, _mm256_add_ps(p, iu)));
+    const __m256 hi = _mm256_xor_ps(_mm256_mul_ps(sc, _mm256_sub_ps(p, iu)), signOdd());
+    _mm256_storeu_ps(z + 2 * j, reverseComplexF(hi));
+  }
+  return k;
+}
+
+size_t fftAvxSplitForward(const double* z, double* out, size_t half, const double* t,
+                          double scale) {
+  const __m256d h = _mm256_set1_pd(scale * 0.5);
+  const __m256d imSign = _mm256_set_pd(-0.0, 0.0, -0.0, 0.0);
+  size_t k = 1;
+  for (; k + 1 < half / 2; k += 2) {
+    const size_t j = half - k - 1;
+    const __m256d a = _mm256_loadu_pd(z + 2 * k);
+    const __m256d b = _mm256_xor_pd(reverseComplexD(_mm256_loadu_pd(z + 2 * j)), imSign);
+    const __m256d e = _mm256_add_pd(a, b);
+    const __m256d o = turnD<true>(_mm256_sub_pd(a, b));
+    const __m256d p = mulLanesD<false>(o, _mm256_loadu_pd(t + 2 * k));
+    _mm256_storeu_pd(out + 2 * k, _mm256_mul_pd(h, _mm256_add_pd(e, p)));
+    const __m256d lo = _mm256_xor_pd(_mm256_mul_pd(h, _mm256_sub_pd(e, p)), imSign);
+    _mm256_storeu_pd(out + 2 * j, reverseComplexD(lo));
+  }
+  return k;
+}
+
+size_t fftAvxSplitInverse(const double* in, double* z, size_t half, const double* t,
+                          double scale) {
+  const __m256d sc = _mm256_set1_pd(scale);
+  const __m256d imSign = _mm256_set_pd(-0.0, 0.0, -0.0, 0.0);
+  size_t k = 1;
+  for (; k + 1 < half / 2; k += 2) {
+    const size_t j = half - k - 1;
+    const __m256d a = _mm256_loadu_pd(in + 2 * k);
+    const __m256d b = _mm256_xor_pd(reverseComplexD(_mm256_loadu_pd(in + 2 * j)), imSign);
+    const __m256d p = _mm256_add_pd(a, b);
+    const __m256d iu =
+        turnD<false>(mulLanesD<true>(_mm256_sub_pd(a, b), _mm256_loadu_pd(t + 2 * k)));
+    _mm256_storeu_pd(z + 2 * k, _mm256_mul_pd(sc, _mm256_add_pd(p, iu)));
+    const __m256d hi = _mm256_xor_pd(_mm256_mul_pd(sc, _mm256_sub_pd(p, iu)), imSign);
+    _mm256_storeu_pd(z + 2 * j, reverseComplexD(hi));
+  }
+  return k;
+}
 
 bool fftAvxStage4(const float* x, float* y, size_t m, size_t s, const float* tw, bool inverse) {
   if (s >= 4) {

@@ -67,17 +67,18 @@ void stage2(const T* x, T* y, size_t s) {
   }
 }
 
-// Z (M complex) -> packed real spectrum of N = 2M; out may equal z.
+// Z (M complex) -> packed real spectrum of N = 2M; out may equal z. Bin pairs below first are
+// already done.
 // X_k = E_k + t_k O_k, X_(M-k) = conj(E_k - t_k O_k), E and O the spectra of the even and odd
 // samples.
 template <typename T>
-void splitForward(const T* z, T* out, size_t half, const T* t, T scale) {
+void splitForward(const T* z, T* out, size_t half, const T* t, T scale, size_t first = 1) {
   const T z0r = z[0];
   const T z0i = z[1];
   out[0] = scale * (z0r + z0i);
   out[1] = scale * (z0r - z0i);
   const T h = scale * T(0.5);
-  for (size_t k = 1; k < half - k; ++k) {
+  for (size_t k = first; k < half - k; ++k) {
     const size_t j = half - k;
     const T ar = z[2 * k];
     const T ai = z[2 * k + 1];
@@ -105,12 +106,12 @@ void splitForward(const T* z, T* out, size_t half, const T* t, T scale) {
 
 // Packed real spectrum -> Z, the inverse of splitForward apart from the scale; z may equal in.
 template <typename T>
-void splitInverse(const T* in, T* z, size_t half, const T* t, T scale) {
+void splitInverse(const T* in, T* z, size_t half, const T* t, T scale, size_t first = 1) {
   const T x0 = in[0];
   const T xm = in[1];
   z[0] = scale * (x0 + xm);
   z[1] = scale * (x0 - xm);
-  for (size_t k = 1; k < half - k; ++k) {
+  for (size_t k = first; k < half - k; ++k) {
     const size_t j = half - k;
     const T ar = in[2 * k];
     const T ai = in[2 * k + 1];

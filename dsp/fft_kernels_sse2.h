@@ -140,16 +140,17 @@ inline void stage2(const float* x, float* y, size_t s) {
 }
 
 // Bins k, k+1 against M-k, M-k-1 per step; the leftovers go through the scalar formula.
-inline void splitForward(const float* z, float* out, size_t half, const float* t, float scale) {
+inline void splitForward(const float* z, float* out, size_t half, const float* t, float scale,
+                         size_t first = 1) {
   if (half < 4) {
-    fftscalar::splitForward<float>(z, out, half, t, scale);
+    fftscalar::splitForward<float>(z, out, half, t, scale, first);
     return;
   }
   const float z0r = z[0];
   const float z0i = z[1];
   const __m128 h = _mm_set1_ps(scale * 0.5f);
   const __m128 imSign = signMaskF(false);
-  size_t k = 1;
+  size_t k = first;
   for (; k + 1 < half / 2; k += 2) {
     const size_t j = half - k - 1;
     const __m128 a = _mm_loadu_ps(z + 2 * k);
@@ -188,16 +189,17 @@ inline void splitForward(const float* z, float* out, size_t half, const float* t
   out[1] = scale * (z0r - z0i);
 }
 
-inline void splitInverse(const float* in, float* z, size_t half, const float* t, float scale) {
+inline void splitInverse(const float* in, float* z, size_t half, const float* t, float scale,
+                         size_t first = 1) {
   if (half < 4) {
-    fftscalar::splitInverse<float>(in, z, half, t, scale);
+    fftscalar::splitInverse<float>(in, z, half, t, scale, first);
     return;
   }
   const float x0 = in[0];
   const float xm = in[1];
   const __m128 sc = _mm_set1_ps(scale);
   const __m128 imSign = signMaskF(false);
-  size_t k = 1;
+  size_t k = first;
   for (; k + 1 < half / 2; k += 2) {
     const size_t j = half - k - 1;
     const __m128 a = _mm_loadu_ps(in + 2 * k);
@@ -297,16 +299,16 @@ inline void stage2(const double* x, double* y, size_t s) {
 }
 
 inline void splitForward(const double* z, double* out, size_t half, const double* t,
-                         double scale) {
+                         double scale, size_t first = 1) {
   if (half < 2) {
-    fftscalar::splitForward<double>(z, out, half, t, scale);
+    fftscalar::splitForward<double>(z, out, half, t, scale, first);
     return;
   }
   const double z0r = z[0];
   const double z0i = z[1];
   const __m128d h = _mm_set1_pd(scale * 0.5);
   const __m128d imSign = _mm_set_pd(-0.0, 0.0);
-  for (size_t k = 1; k < half - k; ++k) {
+  for (size_t k = first; k < half - k; ++k) {
     const size_t j = half - k;
     const __m128d a = _mm_loadu_pd(z + 2 * k);
     const __m128d b = _mm_xor_pd(_mm_loadu_pd(z + 2 * j), imSign);
@@ -325,16 +327,16 @@ inline void splitForward(const double* z, double* out, size_t half, const double
 }
 
 inline void splitInverse(const double* in, double* z, size_t half, const double* t,
-                         double scale) {
+                         double scale, size_t first = 1) {
   if (half < 2) {
-    fftscalar::splitInverse<double>(in, z, half, t, scale);
+    fftscalar::splitInverse<double>(in, z, half, t, scale, first);
     return;
   }
   const double x0 = in[0];
   const double xm = in[1];
   const __m128d sc = _mm_set1_pd(scale);
   const __m128d imSign = _mm_set_pd(-0.0, 0.0);
-  for (size_t k = 1; k < half - k; ++k) {
+  for (size_t k = first; k < half - k; ++k) {
     const size_t j = half - k;
     const __m128d a = _mm_loadu_pd(in + 2 * k);
     const __m128d b = _mm_xor_pd(_mm_loadu_pd(in + 2 * j), imSign);
@@ -369,12 +371,12 @@ void stage2(const T* x, T* y, size_t s) {
   fftscalar::stage2<T>(x, y, s);
 }
 template <typename T>
-void splitForward(const T* z, T* out, size_t half, const T* t, T scale) {
-  fftscalar::splitForward<T>(z, out, half, t, scale);
+void splitForward(const T* z, T* out, size_t half, const T* t, T scale, size_t first = 1) {
+  fftscalar::splitForward<T>(z, out, half, t, scale, first);
 }
 template <typename T>
-void splitInverse(const T* in, T* z, size_t half, const T* t, T scale) {
-  fftscalar::splitInverse<T>(in, z, half, t, scale);
+void splitInverse(const T* in, T* z, size_t half, const T* t, T scale, size_t first = 1) {
+  fftscalar::splitInverse<T>(in, z, half, t, scale, first);
 }
 
 }  // namespace fftsse

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -224,7 +225,7 @@ TEST_F(StreamTest, StreamingAllocatesNothingAfterPreparation) {
   g_countAllocations = true;
   size_t pos = 0;
   for (LONG mode = kStreamStart; pos < input.size(); mode = kStreamContinue) {
-    DWORD in = 37;
+    DWORD in = static_cast<DWORD>(std::min<size_t>(37, input.size() - pos));
     DWORD produced = 64;
     transform.SetResponseWidth(pos % 100 > 50 ? 80 : 50);  // read live; a quick update at most
     transform.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced);

@@ -56,6 +56,7 @@ T* runStages(const FftPlan& plan, T* a, T* b, const T* twiddles) {
   while (n >= 4) {
     const size_t m = n / 4;
     stage4<T, Inv>(plan, a, b, m, s, twiddles);
+    twiddles += 6 * m;
     T* t = a;
     a = b;
     b = t;

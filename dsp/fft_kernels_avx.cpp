@@ -39,14 +39,6 @@ inline __m256 mulLanes(__m256 v, __m256 w) {
   return mul<Inv>(v, _mm256_moveldup_ps(w), _mm256_movehdup_ps(w));
 }
 
-inline __m256 loadFour(const float* a, const float* b, const float* c, const float* d) {
-  const __m128 lo = _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(a)),
-                                 reinterpret_cast<const __m64*>(b));
-  const __m128 hi = _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(c)),
-                                 reinterpret_cast<const __m64*>(d));
-  return _mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1);
-}
-
 template <bool Inv>
 void stage4FirstF(const float* x, float* y, size_t m, const float* tw) {
   for (size_t p = 0; p < m; p += 4) {
@@ -55,10 +47,8 @@ void stage4FirstF(const float* x, float* y, size_t m, const float* tw) {
     const __m256 c = _mm256_loadu_ps(x + 2 * (p + 2 * m));
     const __m256 d = _mm256_loadu_ps(x + 2 * (p + 3 * m));
     const __m256 w1 = _mm256_loadu_ps(tw + 2 * p);
-    const float* t2 = tw + 4 * p;
-    const __m256 w2 = loadFour(t2, t2 + 4, t2 + 8, t2 + 12);
-    const float* t3 = tw + 6 * p;
-    const __m256 w3 = loadFour(t3, t3 + 6, t3 + 12, t3 + 18);
+    const __m256 w2 = _mm256_loadu_ps(tw + 2 * (m + p));
+    const __m256 w3 = _mm256_loadu_ps(tw + 2 * (2 * m + p));
     const __m256 apc = _mm256_add_ps(a, c);
     const __m256 amc = _mm256_sub_ps(a, c);
     const __m256 bpd = _mm256_add_ps(b, d);
@@ -83,13 +73,15 @@ void stage4FirstF(const float* x, float* y, size_t m, const float* tw) {
 template <bool Inv>
 void stage4VerticalF(const float* x, float* y, size_t m, size_t s, const float* tw) {
   for (size_t p = 0; p < m; ++p) {
-    const float* w = tw + 2 * p * s;
-    const __m256 w1r = _mm256_set1_ps(w[0]);
-    const __m256 w1i = _mm256_set1_ps(w[1]);
-    const __m256 w2r = _mm256_set1_ps(w[2 * p * s]);
-    const __m256 w2i = _mm256_set1_ps(w[2 * p * s + 1]);
-    const __m256 w3r = _mm256_set1_ps(w[4 * p * s]);
-    const __m256 w3i = _mm256_set1_ps(w[4 * p * s + 1]);
+    const float* w1 = tw + 2 * p;
+    const float* w2 = w1 + 2 * m;
+    const float* w3 = w1 + 4 * m;
+    const __m256 w1r = _mm256_set1_ps(w1[0]);
+    const __m256 w1i = _mm256_set1_ps(w1[1]);
+    const __m256 w2r = _mm256_set1_ps(w2[0]);
+    const __m256 w2i = _mm256_set1_ps(w2[1]);
+    const __m256 w3r = _mm256_set1_ps(w3[0]);
+    const __m256 w3i = _mm256_set1_ps(w3[1]);
     const float* xa = x + 2 * s * p;
     const float* xb = x + 2 * s * (p + m);
     const float* xc = x + 2 * s * (p + 2 * m);
@@ -136,10 +128,6 @@ inline __m256d mulLanesD(__m256d v, __m256d w) {
   return mulD<Inv>(v, _mm256_movedup_pd(w), _mm256_permute_pd(w, 0xF));
 }
 
-inline __m256d loadTwo(const double* a, const double* b) {
-  return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(a)), _mm_loadu_pd(b), 1);
-}
-
 template <bool Inv>
 void stage4FirstD(const double* x, double* y, size_t m, const double* tw) {
   for (size_t p = 0; p < m; p += 2) {
@@ -148,8 +136,8 @@ void stage4FirstD(const double* x, double* y, size_t m, const double* tw) {
     const __m256d c = _mm256_loadu_pd(x + 2 * (p + 2 * m));
     const __m256d d = _mm256_loadu_pd(x + 2 * (p + 3 * m));
     const __m256d w1 = _mm256_loadu_pd(tw + 2 * p);
-    const __m256d w2 = loadTwo(tw + 4 * p, tw + 4 * p + 4);
-    const __m256d w3 = loadTwo(tw + 6 * p, tw + 6 * p + 6);
+    const __m256d w2 = _mm256_loadu_pd(tw + 2 * (m + p));
+    const __m256d w3 = _mm256_loadu_pd(tw + 2 * (2 * m + p));
     const __m256d apc = _mm256_add_pd(a, c);
     const __m256d amc = _mm256_sub_pd(a, c);
     const __m256d bpd = _mm256_add_pd(b, d);
@@ -169,13 +157,15 @@ void stage4FirstD(const double* x, double* y, size_t m, const double* tw) {
 template <bool Inv>
 void stage4VerticalD(const double* x, double* y, size_t m, size_t s, const double* tw) {
   for (size_t p = 0; p < m; ++p) {
-    const double* w = tw + 2 * p * s;
-    const __m256d w1r = _mm256_set1_pd(w[0]);
-    const __m256d w1i = _mm256_set1_pd(w[1]);
-    const __m256d w2r = _mm256_set1_pd(w[2 * p * s]);
-    const __m256d w2i = _mm256_set1_pd(w[2 * p * s + 1]);
-    const __m256d w3r = _mm256_set1_pd(w[4 * p * s]);
-    const __m256d w3i = _mm256_set1_pd(w[4 * p * s + 1]);
+    const double* w1 = tw + 2 * p;
+    const double* w2 = w1 + 2 * m;
+    const double* w3 = w1 + 4 * m;
+    const __m256d w1r = _mm256_set1_pd(w1[0]);
+    const __m256d w1i = _mm256_set1_pd(w1[1]);
+    const __m256d w2r = _mm256_set1_pd(w2[0]);
+    const __m256d w2i = _mm256_set1_pd(w2[1]);
+    const __m256d w3r = _mm256_set1_pd(w3[0]);
+    const __m256d w3i = _mm256_set1_pd(w3[1]);
     const double* xa = x + 2 * s * p;
     const double* xb = x + 2 * s * (p + m);
     const double* xc = x + 2 * s * (p + 2 * m);

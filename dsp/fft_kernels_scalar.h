@@ -7,17 +7,21 @@
 
 namespace fftscalar {
 
-// One radix-4 Stockham stage of sub-transform length 4m at stride s (m * s = M/4).
-// Forward uses w = e^(+2 pi i / 4m) and multiplies by +i, the inverse the conjugates.
+// One radix-4 Stockham stage of sub-transform length 4m at stride s (m * s = M/4), twiddles
+// laid out as three runs of m (see FftPlan). Forward uses w = e^(+2 pi i / 4m) and multiplies
+// by +i, the inverse the conjugates.
 template <typename T, bool Inv>
 void stage4(const T* x, T* y, size_t m, size_t s, const T* twiddles) {
   for (size_t p = 0; p < m; ++p) {
-    const T w1r = twiddles[2 * p * s];
-    const T w1i = Inv ? -twiddles[2 * p * s + 1] : twiddles[2 * p * s + 1];
-    const T w2r = twiddles[4 * p * s];
-    const T w2i = Inv ? -twiddles[4 * p * s + 1] : twiddles[4 * p * s + 1];
-    const T w3r = twiddles[6 * p * s];
-    const T w3i = Inv ? -twiddles[6 * p * s + 1] : twiddles[6 * p * s + 1];
+    const T* w1 = twiddles + 2 * p;
+    const T* w2 = w1 + 2 * m;
+    const T* w3 = w1 + 4 * m;
+    const T w1r = w1[0];
+    const T w1i = Inv ? -w1[1] : w1[1];
+    const T w2r = w2[0];
+    const T w2i = Inv ? -w2[1] : w2[1];
+    const T w3r = w3[0];
+    const T w3i = Inv ? -w3[1] : w3[1];
     const T* xa = x + 2 * s * p;
     const T* xb = x + 2 * s * (p + m);
     const T* xc = x + 2 * s * (p + 2 * m);

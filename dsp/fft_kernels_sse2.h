@@ -44,11 +44,6 @@ inline __m128 mulBroadcast(__m128 v, __m128 wr, __m128 wiSigned) {
   return _mm_add_ps(_mm_mul_ps(v, wr), _mm_mul_ps(swapPairs(v), wiSigned));
 }
 
-inline __m128 loadPair(const float* a, const float* b) {
-  return _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(a)),
-                      reinterpret_cast<const __m64*>(b));
-}
-
 // First stage (s = 1): two butterflies p, p+1 side by side, outputs transposed on the way out.
 template <bool Inv>
 void stage4First(const float* x, float* y, size_t m, const float* tw) {
@@ -58,8 +53,8 @@ void stage4First(const float* x, float* y, size_t m, const float* tw) {
     const __m128 c = _mm_loadu_ps(x + 2 * (p + 2 * m));
     const __m128 d = _mm_loadu_ps(x + 2 * (p + 3 * m));
     const __m128 w1 = _mm_loadu_ps(tw + 2 * p);
-    const __m128 w2 = loadPair(tw + 4 * p, tw + 4 * p + 4);
-    const __m128 w3 = loadPair(tw + 6 * p, tw + 6 * p + 6);
+    const __m128 w2 = _mm_loadu_ps(tw + 2 * (m + p));
+    const __m128 w3 = _mm_loadu_ps(tw + 2 * (2 * m + p));
     const __m128 apc = _mm_add_ps(a, c);
     const __m128 amc = _mm_sub_ps(a, c);
     const __m128 bpd = _mm_add_ps(b, d);
@@ -80,15 +75,17 @@ void stage4First(const float* x, float* y, size_t m, const float* tw) {
 template <bool Inv>
 void stage4Vertical(const float* x, float* y, size_t m, size_t s, const float* tw) {
   for (size_t p = 0; p < m; ++p) {
-    const float* w = tw + 2 * p * s;
-    const float s1 = Inv ? -w[1] : w[1];
-    const float s2 = Inv ? -w[2 * p * s + 1] : w[2 * p * s + 1];
-    const float s3 = Inv ? -w[4 * p * s + 1] : w[4 * p * s + 1];
-    const __m128 w1r = _mm_set1_ps(w[0]);
+    const float* w1 = tw + 2 * p;
+    const float* w2 = w1 + 2 * m;
+    const float* w3 = w1 + 4 * m;
+    const float s1 = Inv ? -w1[1] : w1[1];
+    const float s2 = Inv ? -w2[1] : w2[1];
+    const float s3 = Inv ? -w3[1] : w3[1];
+    const __m128 w1r = _mm_set1_ps(w1[0]);
     const __m128 w1i = _mm_set_ps(s1, -s1, s1, -s1);
-    const __m128 w2r = _mm_set1_ps(w[2 * p * s]);
+    const __m128 w2r = _mm_set1_ps(w2[0]);
     const __m128 w2i = _mm_set_ps(s2, -s2, s2, -s2);
-    const __m128 w3r = _mm_set1_ps(w[4 * p * s]);
+    const __m128 w3r = _mm_set1_ps(w3[0]);
     const __m128 w3i = _mm_set_ps(s3, -s3, s3, -s3);
     const float* xa = x + 2 * s * p;
     const float* xb = x + 2 * s * (p + m);
@@ -254,15 +251,17 @@ inline __m128d mulD(__m128d v, __m128d wr, __m128d wiSigned) {
 template <bool Inv>
 void stage4(const double* x, double* y, size_t m, size_t s, const double* tw) {
   for (size_t p = 0; p < m; ++p) {
-    const double* w = tw + 2 * p * s;
-    const double s1 = Inv ? -w[1] : w[1];
-    const double s2 = Inv ? -w[2 * p * s + 1] : w[2 * p * s + 1];
-    const double s3 = Inv ? -w[4 * p * s + 1] : w[4 * p * s + 1];
-    const __m128d w1r = _mm_set1_pd(w[0]);
+    const double* w1 = tw + 2 * p;
+    const double* w2 = w1 + 2 * m;
+    const double* w3 = w1 + 4 * m;
+    const double s1 = Inv ? -w1[1] : w1[1];
+    const double s2 = Inv ? -w2[1] : w2[1];
+    const double s3 = Inv ? -w3[1] : w3[1];
+    const __m128d w1r = _mm_set1_pd(w1[0]);
     const __m128d w1i = _mm_set_pd(s1, -s1);
-    const __m128d w2r = _mm_set1_pd(w[2 * p * s]);
+    const __m128d w2r = _mm_set1_pd(w2[0]);
     const __m128d w2i = _mm_set_pd(s2, -s2);
-    const __m128d w3r = _mm_set1_pd(w[4 * p * s]);
+    const __m128d w3r = _mm_set1_pd(w3[0]);
     const __m128d w3i = _mm_set_pd(s3, -s3);
     const double* xa = x + 2 * s * p;
     const double* xb = x + 2 * s * (p + m);

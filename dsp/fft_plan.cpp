@@ -41,6 +41,24 @@ void unitRoot(uint64_t j, uint64_t d, double& re, double& im) {
   }
 }
 
+size_t stageTwiddleCount(size_t half) {
+  size_t count = 0;
+  for (size_t n = half; n >= 4; n /= 4) count += 3 * (n / 4);
+  return count > 0 ? count : 1;
+}
+
+void fillStageTwiddles(double* table, size_t half) {
+  for (size_t n = half; n >= 4; n /= 4) {
+    const size_t m = n / 4;
+    for (size_t k = 1; k <= 3; ++k) {
+      for (size_t p = 0; p < m; ++p) {
+        unitRoot(k * p, n, table[0], table[1]);
+        table += 2;
+      }
+    }
+  }
+}
+
 template <typename T>
 void fillRoots(T* table, size_t count, uint64_t d) {
   for (size_t j = 0; j < count; ++j) {
@@ -62,7 +80,7 @@ FftPlan* fftCreatePlan(uint32_t n) {
   plan->half = n / 2;
   plan->kernels = fftBestKernels();
   const size_t m = plan->half;
-  const size_t twiddles = m >= 4 ? 3 * m / 4 : 1;
+  const size_t twiddles = stageTwiddleCount(m);
   const size_t splits = m >= 2 ? m / 2 : 1;
   plan->twiddleD = static_cast<double*>(allocTable(twiddles * 2 * sizeof(double)));
   plan->twiddleF = static_cast<float*>(allocTable(twiddles * 2 * sizeof(float)));
@@ -73,7 +91,9 @@ FftPlan* fftCreatePlan(uint32_t n) {
     fftDestroyPlan(plan);
     return nullptr;
   }
-  fillRoots(plan->twiddleD, twiddles, m);
+  plan->twiddleD[0] = 1.0;
+  plan->twiddleD[1] = 0.0;
+  fillStageTwiddles(plan->twiddleD, m);
   fillRoots(plan->splitD, splits, n);
   for (size_t i = 0; i < 2 * twiddles; ++i) plan->twiddleF[i] = static_cast<float>(plan->twiddleD[i]);
   for (size_t i = 0; i < 2 * splits; ++i) plan->splitF[i] = static_cast<float>(plan->splitD[i]);

@@ -20,7 +20,9 @@ FftKernels fftBestKernels();
 struct FftPlan {
   uint32_t n = 0;     // real size N
   uint32_t half = 0;  // M = N/2 complex points
-  // W[j] = e^(+2 pi i j / M) for j < 3M/4 (at least one entry), as (re, im) pairs.
+  // Twiddles of the radix-4 stages, stage after stage: for sub-transform length n (n = M, M/4,
+  // ... down to 4) with m = n/4, three runs of m values e^(+2 pi i k p / n), k = 1, 2, 3,
+  // p < m, as (re, im) pairs, so that each stage reads its factors front to back.
   double* twiddleD = nullptr;
   float* twiddleF = nullptr;
   // t_k = e^(+2 pi i k / N) for k < M/2 (at least one entry), the split-step factors.

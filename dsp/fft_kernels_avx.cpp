@@ -8,7 +8,11 @@
 
 #include <immintrin.h>
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,fma"))), apply_to = function)
+#else
 #pragma GCC target("avx2,fma")
+#endif
 
 namespace {
 
@@ -315,5 +319,9 @@ bool fftAvxStage2(const double* x, double* y, size_t s) {
   }
   return true;
 }
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 
 #endif

@@ -10,30 +10,22 @@ namespace {
 typedef std::basic_string<WCHAR> WString;
 
 TEST(CodePage, EveryByteRoundTripsThroughUtf16) {
-  char bytes[256];
+  char bytes[256], back[256];
   for (int i = 0; i < 256; ++i) bytes[i] = static_cast<char>(i);
-  WCHAR units[256];
-  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, bytes, 256, units, 256), 256);
-
-  EXPECT_EQ(units[0x00], 0x0000);
-  EXPECT_EQ(units[0x41], 'A');
-  EXPECT_EQ(units[0x80], 0x20AC);  // euro sign
-  EXPECT_EQ(units[0x8A], 0x0160);
-  EXPECT_EQ(units[0x92], 0x2019);
-  EXPECT_EQ(units[0x99], 0x2122);
-  EXPECT_EQ(units[0x9F], 0x0178);
-  EXPECT_EQ(units[0xA0], 0x00A0);
-  EXPECT_EQ(units[0xE9], 0x00E9);
-  EXPECT_EQ(units[0xFF], 0x00FF);
-  for (int undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) EXPECT_EQ(units[undefined], undefined);
-  // Apart from those five, no byte of 0x80..0x9F maps to a C1 control unit.
-  int c1Units = 0;
-  for (int i = 0x80; i <= 0x9F; ++i) c1Units += units[i] >= 0x80 && units[i] <= 0x9F;
-  EXPECT_EQ(c1Units, 5);
-
-  char back[256];
+  WCHAR u[256];
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, bytes, 256, u, 256), 256);
+  const std::pair<int, WCHAR> known[] = {{0x00, 0},      {0x41, 'A'},    {0x80, 0x20AC},
+                                         {0x8A, 0x0160}, {0x92, 0x2019}, {0x99, 0x2122},
+                                         {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xFF, 0x00FF}};
+  for (const auto& k : known) EXPECT_EQ(u[k.first], k.second) << std::hex << k.first;
+  // Only the five bytes without a character keep a C1 control unit: their own.
+  for (int i = 0x80; i <= 0x9F; ++i) {
+    const bool undefined = i == 0x81 || i == 0x8D || i == 0x8F || i == 0x90 || i == 0x9D;
+    EXPECT_EQ(u[i] == i, undefined) << std::hex << i;
+    EXPECT_EQ(u[i] >= 0x80 && u[i] <= 0x9F, undefined) << std::hex << i;
+  }
   BOOL usedDefault = TRUE;
-  ASSERT_EQ(WideCharToMultiByte(1252, 0, units, 256, back, 256, nullptr, &usedDefault), 256);
+  ASSERT_EQ(WideCharToMultiByte(1252, 0, u, 256, back, 256, nullptr, &usedDefault), 256);
   EXPECT_FALSE(usedDefault);
   for (int i = 0; i < 256; ++i) EXPECT_EQ(static_cast<BYTE>(back[i]), i) << "byte " << i;
 }
@@ -46,40 +38,30 @@ TEST(CodePage, UnitsWithoutAByteBecomeTheDefaultCharacter) {
   ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, text, -1, out, 16, nullptr, &usedDefault), 8);
   EXPECT_STREQ(out, "a?\x80??" "?z");
   EXPECT_TRUE(usedDefault);
-
   ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 3, out, 16, "#", &usedDefault), 3);
   EXPECT_EQ(std::string(out, 3), "a#\x80");
-  EXPECT_TRUE(usedDefault);
-
   ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 1, out, 16, nullptr, &usedDefault), 1);
   EXPECT_FALSE(usedDefault);
 }
 
-TEST(CodePage, SizesTerminatorsAndSmallBuffers) {
+TEST(CodePage, SizesTerminatorsSmallBuffersAndInvalidArguments) {
   const char* ansi = "Caf\xE9 \x80";
   const WCHAR wide[] = {'C', 'a', 'f', 0xE9, ' ', 0x20AC, 0};
-
   // Size queries count the terminator of a terminated source, not of a counted one.
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0), 7);
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, 3, nullptr, 0), 3);
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr), 7);
-
   WCHAR units[8];
   ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, -1, units, 8), 7);
-  EXPECT_EQ(WString(units), WString(wide));
-
-  // Too small: 0 and nothing written past (or into) the buffer.
-  WCHAR guardW[8];
-  for (WCHAR& u : guardW) u = 0x5555;
+  EXPECT_EQ(WString(units), wide);
+  // Too small: 0 and nothing written.
+  WCHAR guardW[8] = {0x5555, 0x5555, 0x5555, 0x5555, 0x5555, 0x5555, 0x5555, 0x5555};
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, -1, guardW, 6), 0);
-  for (WCHAR u : guardW) EXPECT_EQ(u, 0x5555);
+  for (WCHAR g : guardW) EXPECT_EQ(g, 0x5555);
   char guardA[8] = "xxxxxxx";
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, -1, guardA, 6, nullptr, nullptr), 0);
   EXPECT_STREQ(guardA, "xxxxxxx");
-
-  // Invalid arguments and unknown code pages.
-  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, 0, units, 8), 0);
-  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, -2, units, 8), 0);
+  for (int srcLen : {0, -2}) EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, srcLen, units, 8), 0);
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, nullptr, -1, units, 8), 0);
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 8), 0);
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, ansi, -1, units, -1), 0);
@@ -88,35 +70,28 @@ TEST(CodePage, SizesTerminatorsAndSmallBuffers) {
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, 0, guardA, 8, nullptr, nullptr), 0);
 }
 
-TEST(WideString, CopyTruncatesTerminatesAndNeverReadsPastTheCapacity) {
+TEST(WideString, CopyCatLengthAndCompareNeverReadPastTheCapacity) {
   WCHAR dst[5];
-  EXPECT_EQ(NxStrCopyW(dst, 5, NXW("abc")), 3u);
-  EXPECT_EQ(WString(dst), NXW("abc"));
   EXPECT_EQ(NxStrCopyW(dst, 5, NXW("abcdefgh")), 4u);
   EXPECT_EQ(WString(dst), NXW("abcd"));
   EXPECT_EQ(NxStrCopyW(dst, 1, NXW("abc")), 0u);
   EXPECT_EQ(dst[0], 0);
+  dst[0] = 'q';
   EXPECT_EQ(NxStrCopyW(dst, 5, nullptr), 0u);
   EXPECT_EQ(dst[0], 0);
   dst[0] = 'q';
   EXPECT_EQ(NxStrCopyW(dst, 0, NXW("abc")), 0u);
   EXPECT_EQ(dst[0], 'q');
-
   // A source with no terminator, as in a damaged record: only capacity - 1 units are read.
   const WCHAR unterminated[4] = {'w', 'x', 'y', 'z'};
   EXPECT_EQ(NxStrCopyW(dst, 5, unterminated), 4u);
   EXPECT_EQ(WString(dst), NXW("wxyz"));
   EXPECT_EQ(NxStrLenBoundedW(unterminated, 4), 4u);
   EXPECT_EQ(NxStrLenBoundedW(NXW("ab"), 4), 2u);
-  EXPECT_EQ(NxStrLenW(NXW("")), 0u);
-
   WCHAR joined[6] = {'a', 'b', 0};
   EXPECT_EQ(NxStrCatW(joined, 6, NXW("cdefg")), 5u);
   EXPECT_EQ(WString(joined), NXW("abcde"));
-}
 
-TEST(WideString, CompareIsOrdinalWithOptionalAsciiCaseFolding) {
-  EXPECT_EQ(NxStrCmpW(NXW("abc"), NXW("abc")), 0);
   EXPECT_LT(NxStrCmpW(NXW("ab"), NXW("abc")), 0);
   EXPECT_GT(NxStrCmpW(NXW("abd"), NXW("abc")), 0);
   EXPECT_NE(NxStrCmpW(NXW("File.IRX"), NXW("file.irx")), 0);

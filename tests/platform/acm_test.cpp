@@ -30,8 +30,12 @@ uint32_t Get(const Bytes& b, size_t at, int n) {
 Bytes MakeFormat(unsigned tag, unsigned channels, uint32_t rate, unsigned blockAlign, unsigned bits,
                  const std::vector<uint16_t>& extra = {}) {
   Bytes f(18 + 2 * extra.size());
-  const uint32_t fields[7][3] = {{0, tag, 2},        {2, channels, 2},   {4, rate, 4},
-                                 {8, rate * blockAlign, 4}, {12, blockAlign, 2}, {14, bits, 2},
+  const uint32_t fields[7][3] = {{0, tag, 2},
+                                 {2, channels, 2},
+                                 {4, rate, 4},
+                                 {8, rate * blockAlign, 4},
+                                 {12, blockAlign, 2},
+                                 {14, bits, 2},
                                  {16, static_cast<uint32_t>(2 * extra.size()), 2}};
   for (const auto& field : fields) Put(f, field[0], field[1], field[2]);
   for (size_t i = 0; i < extra.size(); ++i) Put(f, 18 + 2 * i, extra[i], 2);
@@ -40,7 +44,7 @@ Bytes MakeFormat(unsigned tag, unsigned channels, uint32_t rate, unsigned blockA
 
 Bytes MakeMsAdpcmFormat(unsigned channels, unsigned blockAlign, unsigned samplesPerBlock,
                         unsigned pairs = 7) {
-  const int16_t kStandard[7][2] = {{256, 0},  {512, -256}, {0, 0},      {192, 64},
+  const int16_t kStandard[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
                                    {240, 0}, {460, -208}, {392, -232}};
   std::vector<uint16_t> extra{static_cast<uint16_t>(samplesPerBlock), static_cast<uint16_t>(pairs)};
   for (unsigned i = 0; i < pairs; ++i) {
@@ -119,9 +123,11 @@ std::vector<int16_t> DecodeLikeAReader(Bytes& format, const Bytes& data, DWORD p
   for (size_t pos = 0; s.opened == MMSYSERR_NOERROR && pos < data.size();) {
     const bool last = data.size() - pos < blockAlign;
     DWORD piece = 0, pieceOut = 0;
-    EXPECT_EQ(acmStreamSize(s.has, pieceFrames * format[2] * 2, &piece,
-                            ACM_STREAMSIZEF_DESTINATION), MMSYSERR_NOERROR);
-    piece = static_cast<DWORD>(last ? data.size() - pos : std::min<size_t>(piece, data.size() - pos));
+    EXPECT_EQ(
+        acmStreamSize(s.has, pieceFrames * format[2] * 2, &piece, ACM_STREAMSIZEF_DESTINATION),
+        MMSYSERR_NOERROR);
+    piece =
+        static_cast<DWORD>(last ? data.size() - pos : std::min<size_t>(piece, data.size() - pos));
     EXPECT_EQ(acmStreamSize(s.has, last ? blockAlign : piece, &pieceOut, ACM_STREAMSIZEF_SOURCE),
               MMSYSERR_NOERROR);
     const Converted c = Convert(s.has, data.data() + pos, piece, pieceOut,
@@ -167,7 +173,8 @@ class AcmAgainstSox : public ::testing::Test {
   }
   // A sweep on one channel and noise on the other, mixed down for mono.
   std::string Source(unsigned channels, unsigned rate) {
-    const std::string r = std::to_string(rate), src = P("src" + std::to_string(channels) + r + ".wav");
+    const std::string r = std::to_string(rate),
+                      src = P("src" + std::to_string(channels) + r + ".wav");
     Run("sox -n -r " + r + " -c 2 -b 16 " + P("sn.wav") + " synth 0.2371 sine 30-" +
         std::to_string(rate / 2) + " whitenoise vol 0.9");
     Run("sox " + P("sn.wav") + " -c " + std::to_string(channels) + " " + src);
@@ -184,7 +191,8 @@ class AcmAgainstSox : public ::testing::Test {
     Bytes format(file.begin() + fmt, file.begin() + fmt + Get(file, fmt - 4, 4));
     const size_t size = std::min<size_t>(Get(file, data - 4, 4), file.size() - data);
     const size_t blockAlign = Get(format, 12, 2);
-    for (size_t cut : {size, size - 1, size - blockAlign / 2 - 1, size - blockAlign + 5 * format[2] + 1}) {
+    for (size_t cut :
+         {size, size - 1, size - blockAlign / 2 - 1, size - blockAlign + 5 * format[2] + 1}) {
       const Bytes bytes(file.begin() + data, file.begin() + data + cut);
       std::ofstream(dir_ / "cut.wav", std::ios::binary)
           << Chunk("RIFF", "WAVE" + Chunk("fmt ", std::string(format.begin(), format.end())) +
@@ -194,10 +202,12 @@ class AcmAgainstSox : public ::testing::Test {
       ASSERT_FALSE(expected.empty()) << encoded;
       for (DWORD pieceFrames : {1u, 777u, 100000u}) {
         const std::vector<int16_t> got = DecodeLikeAReader(format, bytes, pieceFrames);
-        ASSERT_EQ(got.size(), expected.size()) << encoded << " cut " << cut << " piece " << pieceFrames;
+        ASSERT_EQ(got.size(), expected.size())
+            << encoded << " cut " << cut << " piece " << pieceFrames;
         const auto diff = std::mismatch(got.begin(), got.end(), expected.begin());
-        ASSERT_TRUE(diff.first == got.end()) << encoded << " cut " << cut << " piece "
-                                             << pieceFrames << ": sample " << (diff.first - got.begin());
+        ASSERT_TRUE(diff.first == got.end())
+            << encoded << " cut " << cut << " piece " << pieceFrames << ": sample "
+            << (diff.first - got.begin());
       }
     }
   }
@@ -210,13 +220,15 @@ TEST_F(AcmAgainstSox, EncodedFilesOfEveryFormatDecodeBitIdentically) {
   const bool haveFfmpeg = std::system("ffmpeg -version >/dev/null 2>&1") == 0;
   for (const char* encoding : {"u-law", "a-law", "ima-adpcm", "ms-adpcm"}) {
     for (unsigned channels : {1u, 2u}) {
-      Run("sox " + Source(channels, channels == 1 ? 8000 : 44100) + " -e " + encoding + " " + P("enc.wav"));
+      Run("sox " + Source(channels, channels == 1 ? 8000 : 44100) + " -e " + encoding + " " +
+          P("enc.wav"));
       Compare(std::string(encoding) + " " + std::to_string(channels) + " ch");
     }
   }
   for (const char* codec : {"adpcm_ima_wav", "adpcm_ms"}) {
     if (!haveFfmpeg) GTEST_SKIP() << "ffmpeg is missing";
-    Run("ffmpeg -v error -y -i " + Source(2, 22050) + " -c:a " + codec + " -block_size 2048 " + P("enc.wav"));
+    Run("ffmpeg -v error -y -i " + Source(2, 22050) + " -c:a " + codec + " -block_size 2048 " +
+        P("enc.wav"));
     Compare(codec);
   }
 }
@@ -224,13 +236,15 @@ TEST_F(AcmAgainstSox, EncodedFilesOfEveryFormatDecodeBitIdentically) {
 TEST_F(AcmAgainstSox, EveryLawCodeExpandsLikeSox) {
   Bytes codes(256);
   for (int i = 0; i < 256; ++i) codes[i] = static_cast<uint8_t>(i);
-  std::ofstream(dir_ / "codes.raw", std::ios::binary).write(reinterpret_cast<const char*>(codes.data()), 256);
+  std::ofstream(dir_ / "codes.raw", std::ios::binary)
+      .write(reinterpret_cast<const char*>(codes.data()), 256);
   for (const auto& [encoding, tag] : {std::pair<const char*, WORD>{"u-law", WAVE_FORMAT_MULAW},
                                       std::pair<const char*, WORD>{"a-law", WAVE_FORMAT_ALAW}}) {
     Run("sox -t raw -r 8000 -c 1 -e " + std::string(encoding) + " -b 8 " + P("codes.raw") +
         " -t raw -e signed -b 16 " + P("pcm.raw"));
     Bytes format = MakeFormat(tag, 1, 8000, 1, 8);
-    EXPECT_EQ(DecodeLikeAReader(format, codes, 64), ToSamples(ReadWhole(dir_ / "pcm.raw"))) << encoding;
+    EXPECT_EQ(DecodeLikeAReader(format, codes, 64), ToSamples(ReadWhole(dir_ / "pcm.raw")))
+        << encoding;
   }
 }
 
@@ -240,29 +254,33 @@ TEST_F(AcmAgainstSox, EveryLawCodeExpandsLikeSox) {
 using Results = std::vector<MMRESULT>;
 
 TEST(AcmFormatSuggest, SuggestsSixteenBitPcmAndHonoursOnlyPossibleConstraints) {
-  Bytes ima = MakeImaFormat(2, 512), out(20, 0xEE), bits8 = MakeFormat(WAVE_FORMAT_PCM, 2, 8000, 4, 8),
-        mono = Pcm(1, 8000), rate = Pcm(2, 8001), flt = MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 8000, 4, 16);
-  const auto suggest = [&](Bytes* src, Bytes& dst, DWORD size, DWORD flags, HACMDRIVER had = nullptr) {
+  Bytes ima = MakeImaFormat(2, 512), out(20, 0xEE),
+        bits8 = MakeFormat(WAVE_FORMAT_PCM, 2, 8000, 4, 8), mono = Pcm(1, 8000),
+        rate = Pcm(2, 8001), flt = MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 8000, 4, 16);
+  const auto suggest = [&](Bytes* src, Bytes& dst, DWORD size, DWORD flags,
+                           HACMDRIVER had = nullptr) {
     return acmFormatSuggest(had, src ? Wfx(*src) : nullptr, Wfx(dst), size, flags);
   };
   ASSERT_EQ(suggest(&ima, out, 16, 0), MMSYSERR_NOERROR);
   EXPECT_EQ(out[16], 0xEE) << "only 16 bytes were offered";
-  ASSERT_EQ(suggest(&ima, out, 20, ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC), 0u);
+  ASSERT_EQ(
+      suggest(&ima, out, 20, ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC), 0u);
   EXPECT_EQ(Bytes(out.begin(), out.begin() + 18), Pcm(2, 8000));
-  EXPECT_EQ((Results{suggest(&ima, bits8, 18, ACM_FORMATSUGGESTF_WBITSPERSAMPLE),
-                     suggest(&ima, mono, 18, ACM_FORMATSUGGESTF_NCHANNELS),
-                     suggest(&ima, rate, 18, ACM_FORMATSUGGESTF_NSAMPLESPERSEC),
-                     suggest(&ima, flt, 18, ACM_FORMATSUGGESTF_WFORMATTAG), suggest(&ima, out, 15, 0),
-                     suggest(nullptr, out, 20, 0), suggest(&ima, out, 20, 0x01000000),
-                     suggest(&ima, out, 20, 0, reinterpret_cast<HACMDRIVER>(&out))}),
-            (Results{ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE,
-                     MMSYSERR_INVALPARAM, MMSYSERR_INVALPARAM, MMSYSERR_INVALFLAG,
-                     MMSYSERR_INVALHANDLE}));
+  EXPECT_EQ(
+      (Results{suggest(&ima, bits8, 18, ACM_FORMATSUGGESTF_WBITSPERSAMPLE),
+               suggest(&ima, mono, 18, ACM_FORMATSUGGESTF_NCHANNELS),
+               suggest(&ima, rate, 18, ACM_FORMATSUGGESTF_NSAMPLESPERSEC),
+               suggest(&ima, flt, 18, ACM_FORMATSUGGESTF_WFORMATTAG), suggest(&ima, out, 15, 0),
+               suggest(nullptr, out, 20, 0), suggest(&ima, out, 20, 0x01000000),
+               suggest(&ima, out, 20, 0, reinterpret_cast<HACMDRIVER>(&out))}),
+      (Results{ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE,
+               MMSYSERR_INVALPARAM, MMSYSERR_INVALPARAM, MMSYSERR_INVALFLAG,
+               MMSYSERR_INVALHANDLE}));
 }
 
 TEST(AcmStreamOpen, OpensOnlyToTheSuggestedPcmQueriesWithoutAHandleAndClosesOnce) {
-  Bytes law = MakeFormat(WAVE_FORMAT_ALAW, 2, 44100, 2, 8), pcm = Pcm(2, 44100), mono = Pcm(1, 44100),
-        rate = Pcm(2, 48000);
+  Bytes law = MakeFormat(WAVE_FORMAT_ALAW, 2, 44100, 2, 8), pcm = Pcm(2, 44100),
+        mono = Pcm(1, 44100), rate = Pcm(2, 48000);
   HACMSTREAM has = reinterpret_cast<HACMSTREAM>(&pcm);
   WAVEFILTER filter{};
   const auto open = [&](HACMSTREAM* phas, Bytes& dst, DWORD flags, WAVEFILTER* f = nullptr) {
@@ -276,8 +294,9 @@ TEST(AcmStreamOpen, OpensOnlyToTheSuggestedPcmQueriesWithoutAHandleAndClosesOnce
   EXPECT_EQ(has, nullptr);
   ASSERT_EQ(open(&has, pcm, ACM_STREAMOPENF_NONREALTIME), MMSYSERR_NOERROR);
   DWORD size = 0;
-  EXPECT_EQ((Results{acmStreamClose(has, 0), acmStreamSize(has, 100, &size, 0), acmStreamClose(has, 0)}),
-            (Results{MMSYSERR_NOERROR, MMSYSERR_INVALHANDLE, MMSYSERR_INVALHANDLE}));
+  EXPECT_EQ(
+      (Results{acmStreamClose(has, 0), acmStreamSize(has, 100, &size, 0), acmStreamClose(has, 0)}),
+      (Results{MMSYSERR_NOERROR, MMSYSERR_INVALHANDLE, MMSYSERR_INVALHANDLE}));
 }
 
 TEST(AcmStreamSize, CountsWholeBlocksBothWaysAndRefusesWhatDoesNotFit32Bits) {
@@ -289,12 +308,16 @@ TEST(AcmStreamSize, CountsWholeBlocksBothWaysAndRefusesWhatDoesNotFit32Bits) {
     DWORD input, flags;
     MMRESULT result;
     DWORD output;
-  } cases[] = {{s.has, 0, src, 0, 0},          {s.has, 1023, src, ACMERR_NOTPOSSIBLE, 0},
-               {s.has, 4072, src, 0, 3 * 1017 * 4}, {s.has, 1, dst, 0, 1024},
-               {s.has, 1017 * 4, dst, 0, 1024}, {s.has, 1017 * 4 + 4, dst, 0, 2048},
-               {s.has, 0xFFFFFFFF, src, ACMERR_NOTPOSSIBLE, 0}, {s.has, 100, 2, MMSYSERR_INVALFLAG, 7},
-               {l.has, 7, src, 0, 12},          {l.has, 7, dst, 0, 4},
-               {l.has, 0x80000000u, src, ACMERR_NOTPOSSIBLE, 0}};
+  } cases[] = {
+      // clang-format off
+      {s.has, 0, src, 0, 0},              {s.has, 1023, src, ACMERR_NOTPOSSIBLE, 0},
+      {s.has, 4072, src, 0, 3 * 1017 * 4}, {s.has, 1, dst, 0, 1024},
+      {s.has, 1017 * 4, dst, 0, 1024},    {s.has, 1017 * 4 + 4, dst, 0, 2048},
+      {s.has, 0xFFFFFFFF, src, ACMERR_NOTPOSSIBLE, 0}, {s.has, 100, 2, MMSYSERR_INVALFLAG, 7},
+      {l.has, 7, src, 0, 12},             {l.has, 7, dst, 0, 4},
+      {l.has, 0x80000000u, src, ACMERR_NOTPOSSIBLE, 0},
+      // clang-format on
+  };
   for (const auto& c : cases) {
     DWORD out = 7;
     EXPECT_EQ(acmStreamSize(c.has, c.input, &out, c.flags), c.result) << c.input;
@@ -315,7 +338,8 @@ TEST(AcmStreamConvert, NeedsAPreparedHeaderWithinItsPreparedLengths) {
   EXPECT_EQ(acmStreamConvert(s.has, &h, 0), MMSYSERR_INVALPARAM) << "beyond the prepared length";
   h.cbSrcLength = 10;
   EXPECT_EQ(acmStreamConvert(s.has, &h, 0x40), MMSYSERR_INVALFLAG);
-  ASSERT_EQ(acmStreamConvert(s.has, &h, ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START), 0u);
+  ASSERT_EQ(acmStreamConvert(s.has, &h, ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START),
+            0u);
   EXPECT_TRUE(h.cbSrcLengthUsed == 10 && h.cbDstLengthUsed == 20);
   EXPECT_EQ(acmStreamUnprepareHeader(s.has, &h, 0), MMSYSERR_INVALPARAM) << "length not restored";
   h.cbSrcLength = 64;
@@ -349,12 +373,15 @@ TEST(AcmStreamConvert, ConvertsOnlyWholeBlocksThatFitTheDestination) {
 
 TEST(AcmHostileFormats, AreRefusedBySuggestAndOpen) {
   const uint16_t ima = WAVE_FORMAT_IMA_ADPCM, law = WAVE_FORMAT_ALAW, mu = WAVE_FORMAT_MULAW;
+  const Bytes ext =
+      MakeFormat(WAVE_FORMAT_EXTENSIBLE, 2, 8000, 4, 16, {16, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   std::vector<std::pair<const char*, Bytes>> cases = {
-      {"PCM", Pcm(2, 8000)}, {"MPEG layer 3", MakeFormat(0x55, 2, 8000, 1, 0, {1, 2, 0, 1, 0, 0})},
-      {"extensible", MakeFormat(WAVE_FORMAT_EXTENSIBLE, 2, 8000, 4, 16, {16, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
-      {"law channels 0", MakeFormat(mu, 0, 8000, 0, 8)}, {"law channels 9", MakeFormat(mu, 9, 8000, 9, 8)},
-      {"law 16 bits", MakeFormat(law, 1, 8000, 2, 16)}, {"law align 0", MakeFormat(law, 1, 8000, 0, 8)},
-      {"law rate 0", MakeFormat(law, 1, 0, 1, 8)}, {"law rate high", MakeFormat(law, 8, 1u << 29, 8, 8)},
+      // clang-format off
+      {"PCM", Pcm(2, 8000)}, {"extensible", ext},
+      {"MPEG layer 3", MakeFormat(0x55, 2, 8000, 1, 0, {1, 2, 0, 1, 0, 0})},
+      {"law ch 0", MakeFormat(mu, 0, 8000, 0, 8)}, {"law ch 9", MakeFormat(mu, 9, 8000, 9, 8)},
+      {"law 16 bits", MakeFormat(law, 1, 8000, 2, 16)}, {"law a0", MakeFormat(law, 1, 8000, 0, 8)},
+      {"law rate 0", MakeFormat(law, 1, 0, 1, 8)}, {"law rate", MakeFormat(law, 8, 1u << 29, 8, 8)},
       {"IMA channels 3", MakeFormat(ima, 3, 8000, 768, 4, {505})},
       {"IMA 3 bits", MakeFormat(ima, 1, 8000, 256, 3, {505})},
       {"IMA align below header", MakeFormat(ima, 2, 8000, 4, 4, {1})},
@@ -362,13 +389,15 @@ TEST(AcmHostileFormats, AreRefusedBySuggestAndOpen) {
       {"IMA huge align", MakeFormat(ima, 1, 8000, 65532, 4, {65529})},
       {"IMA samples per block - 1", MakeFormat(ima, 1, 8000, 256, 4, {504})},
       {"IMA no extra bytes", MakeFormat(ima, 1, 8000, 256, 4)},
-      {"MS channels 3", MakeMsAdpcmFormat(3, 1024, 500)}, {"MS align 0", MakeMsAdpcmFormat(1, 0, 500)},
+      {"MS ch 3", MakeMsAdpcmFormat(3, 1024, 500)}, {"MS align 0", MakeMsAdpcmFormat(1, 0, 500)},
       {"MS align below header", MakeMsAdpcmFormat(2, 13, 2)},
       {"MS samples beyond block", MakeMsAdpcmFormat(1, 256, 501)},
-      {"MS samples 1", MakeMsAdpcmFormat(1, 256, 1)}, {"MS 6 pairs", MakeMsAdpcmFormat(1, 256, 500, 6)},
+      {"MS samples 1", MakeMsAdpcmFormat(1, 256, 1)},
+      {"MS 6 pairs", MakeMsAdpcmFormat(1, 256, 500, 6)},
       {"MS 5 bits", MakeFormat(WAVE_FORMAT_ADPCM, 1, 8000, 256, 5, {500, 7})},
       {"MS cbSize 3", MakeFormat(WAVE_FORMAT_ADPCM, 1, 8000, 256, 4, {500, 0})},
       {"MS coefficients past cbSize", MakeMsAdpcmFormat(1, 256, 500)},
+      // clang-format on
   };
   // cbSize 3 for the two words it must hold; wNumCoef 7 with room for only 6 pairs.
   Bytes& odd = cases[cases.size() - 2].second;
@@ -381,7 +410,8 @@ TEST(AcmHostileFormats, AreRefusedBySuggestAndOpen) {
     Bytes pcm = Pcm(std::max<unsigned>(format[2], 1), Get(format, 4, 4));
     EXPECT_EQ(acmFormatSuggest(nullptr, Wfx(format), Wfx(pcm), 18, 0), ACMERR_NOTPOSSIBLE) << name;
     HACMSTREAM has = nullptr;
-    EXPECT_EQ(acmStreamOpen(&has, nullptr, Wfx(format), Wfx(pcm), nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE)
+    EXPECT_EQ(acmStreamOpen(&has, nullptr, Wfx(format), Wfx(pcm), nullptr, 0, 0, 0),
+              ACMERR_NOTPOSSIBLE)
         << name;
     EXPECT_EQ(has, nullptr) << name;
   }
@@ -396,7 +426,8 @@ TEST(AcmHostileBlocks, OutOfRangeIndicesDecodeAsClampedValuesAndExtremesStayInBo
     block[at] = value;
     return Convert(s.has, block.data(), 256, dst, 0).pcm;
   };
-  EXPECT_EQ(decode(imaStream, 2, 200, 1010), decode(imaStream, 2, 88, 1010)) << "step index 200 is 88";
+  EXPECT_EQ(decode(imaStream, 2, 200, 1010), decode(imaStream, 2, 88, 1010))
+      << "step index 200 is 88";
   const Bytes nine = decode(msStream, 0, 9, 1000);
   EXPECT_EQ(nine.size(), 1000u);
   EXPECT_EQ(nine, decode(msStream, 0, 0, 1000)) << "predictor index 9 of 7 counts as 0";
@@ -418,8 +449,10 @@ TEST(AcmHostileBlocks, OutOfRangeIndicesDecodeAsClampedValuesAndExtremesStayInBo
 
 TEST(AcmHostileBlocks, RandomBytesThroughEveryFormatNeverCrash) {
   std::vector<Bytes> formats = {MakeFormat(WAVE_FORMAT_MULAW, 3, 8000, 3, 8),
-                                MakeFormat(WAVE_FORMAT_ALAW, 1, 8000, 1, 8), MakeImaFormat(1, 36),
-                                MakeImaFormat(2, 2048), MakeMsAdpcmFormat(1, 7, 2),
+                                MakeFormat(WAVE_FORMAT_ALAW, 1, 8000, 1, 8),
+                                MakeImaFormat(1, 36),
+                                MakeImaFormat(2, 2048),
+                                MakeMsAdpcmFormat(1, 7, 2),
                                 MakeMsAdpcmFormat(2, 300, 200, 40)};
   std::mt19937 random(12345);
   for (Bytes& format : formats) {

@@ -1,8 +1,9 @@
+#include "platform/codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/codepage.h"
 #include "platform/wide_string.h"
 
 namespace {
@@ -36,7 +37,9 @@ TEST(CodePage, UnitsWithoutAByteBecomeTheDefaultCharacter) {
   char out[16];
   BOOL usedDefault = FALSE;
   ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, text, -1, out, 16, nullptr, &usedDefault), 8);
-  EXPECT_STREQ(out, "a?\x80??" "?z");
+  EXPECT_STREQ(out,
+               "a?\x80??"
+               "?z");
   EXPECT_TRUE(usedDefault);
   ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 3, out, 16, "#", &usedDefault), 3);
   EXPECT_EQ(std::string(out, 3), "a#\x80");

@@ -1,3 +1,5 @@
+#include "platform/file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
 #include "platform/memory_file.h"
 
 namespace {
@@ -84,8 +85,8 @@ TEST(MemoryFile, BehavesLikeAFileAndRefusesWritesWhenReadOnlyOrFull) {
 class DiskFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("auralith_file_test_" +
-                                           std::to_string(std::random_device()()));
+    folder_ = fs::temp_directory_path() /
+              ("auralith_file_test_" + std::to_string(std::random_device()()));
     fs::create_directories(folder_);
   }
   void TearDown() override { fs::remove_all(folder_); }
@@ -180,7 +181,8 @@ TEST_F(DiskFileTest, ModuleFolder) {
   DWORD length = NxGetModuleFolder(buffer, 1024);
   ASSERT_GT(length, 0u);
   EXPECT_EQ(buffer[length - 1], kNxPathSeparator);
-  EXPECT_EQ(WString(buffer, length), Wide(fs::canonical("/proc/self/exe").parent_path().string() + "/"));
+  EXPECT_EQ(WString(buffer, length),
+            Wide(fs::canonical("/proc/self/exe").parent_path().string() + "/"));
   ::setenv("AURALITH_MODULE_DIR", folder_.string().c_str(), 1);
   length = NxGetModuleFolder(buffer, 1024);
   EXPECT_EQ(WString(buffer, length), Wide(folder_.string() + "/"));

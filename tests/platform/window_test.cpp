@@ -1,10 +1,11 @@
+#include "platform/window.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
 #include "platform/types.h"
-#include "platform/window.h"
 
 namespace {
 
@@ -109,7 +110,8 @@ TEST(WindowTable, PostingFromSeveralThreadsWhileOneReadsLosesNothing) {
   for (int t = 0; t < kThreads; ++t) {
     posters.emplace_back([window, t] {
       for (int i = 0; i < kPerThread; ++i) {
-        while (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(t), i)) std::this_thread::yield();
+        while (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(t), i))
+          std::this_thread::yield();
       }
     });
   }

@@ -136,15 +136,10 @@ inline void stage2(const float* x, float* y, size_t s) {
   }
 }
 
-// Bins k, k+1 against M-k, M-k-1 per step; the leftovers go through the scalar formula.
+// Bins k, k+1 against M-k, M-k-1 per step; the leftovers and bins 0 and M/2 go through the
+// scalar formula.
 inline void splitForward(const float* z, float* out, size_t half, const float* t, float scale,
                          size_t first = 1) {
-  if (half < 4) {
-    fftscalar::splitForward<float>(z, out, half, t, scale, first);
-    return;
-  }
-  const float z0r = z[0];
-  const float z0i = z[1];
   const __m128 h = _mm_set1_ps(scale * 0.5f);
   const __m128 imSign = signMaskF(false);
   size_t k = first;
@@ -160,40 +155,11 @@ inline void splitForward(const float* z, float* out, size_t half, const float* t
     const __m128 lo = _mm_xor_ps(_mm_mul_ps(h, _mm_sub_ps(e, p)), imSign);
     _mm_storeu_ps(out + 2 * j, swapHalves(lo));
   }
-  const float hs = scale * 0.5f;
-  for (; k < half - k; ++k) {
-    const size_t j = half - k;
-    const float ar = z[2 * k];
-    const float ai = z[2 * k + 1];
-    const float br = z[2 * j];
-    const float bi = -z[2 * j + 1];
-    const float er = ar + br;
-    const float ei = ai + bi;
-    const float oR = ai - bi;
-    const float oI = br - ar;
-    const float tr = t[2 * k];
-    const float ti = t[2 * k + 1];
-    const float pr = tr * oR - ti * oI;
-    const float pi = tr * oI + ti * oR;
-    out[2 * k] = hs * (er + pr);
-    out[2 * k + 1] = hs * (ei + pi);
-    out[2 * j] = hs * (er - pr);
-    out[2 * j + 1] = hs * (pi - ei);
-  }
-  out[half] = scale * z[half];
-  out[half + 1] = scale * z[half + 1];
-  out[0] = scale * (z0r + z0i);
-  out[1] = scale * (z0r - z0i);
+  fftscalar::splitForward<float>(z, out, half, t, scale, k);
 }
 
 inline void splitInverse(const float* in, float* z, size_t half, const float* t, float scale,
                          size_t first = 1) {
-  if (half < 4) {
-    fftscalar::splitInverse<float>(in, z, half, t, scale, first);
-    return;
-  }
-  const float x0 = in[0];
-  const float xm = in[1];
   const __m128 sc = _mm_set1_ps(scale);
   const __m128 imSign = signMaskF(false);
   size_t k = first;
@@ -208,29 +174,7 @@ inline void splitInverse(const float* in, float* z, size_t half, const float* t,
     const __m128 hi = _mm_xor_ps(_mm_mul_ps(sc, _mm_sub_ps(p, iu)), imSign);
     _mm_storeu_ps(z + 2 * j, swapHalves(hi));
   }
-  for (; k < half - k; ++k) {
-    const size_t j = half - k;
-    const float ar = in[2 * k];
-    const float ai = in[2 * k + 1];
-    const float br = in[2 * j];
-    const float bi = -in[2 * j + 1];
-    const float pr = ar + br;
-    const float pi = ai + bi;
-    const float qr = ar - br;
-    const float qi = ai - bi;
-    const float tr = t[2 * k];
-    const float ti = t[2 * k + 1];
-    const float ur = tr * qr + ti * qi;
-    const float ui = tr * qi - ti * qr;
-    z[2 * k] = scale * (pr - ui);
-    z[2 * k + 1] = scale * (pi + ur);
-    z[2 * j] = scale * (pr + ui);
-    z[2 * j + 1] = scale * (ur - pi);
-  }
-  z[half] = 2.0f * scale * in[half];
-  z[half + 1] = 2.0f * scale * in[half + 1];
-  z[0] = scale * (x0 + xm);
-  z[1] = scale * (x0 - xm);
+  fftscalar::splitInverse<float>(in, z, half, t, scale, k);
 }
 
 // ---- double: one complex value per register ----
@@ -299,15 +243,10 @@ inline void stage2(const double* x, double* y, size_t s) {
 
 inline void splitForward(const double* z, double* out, size_t half, const double* t,
                          double scale, size_t first = 1) {
-  if (half < 2) {
-    fftscalar::splitForward<double>(z, out, half, t, scale, first);
-    return;
-  }
-  const double z0r = z[0];
-  const double z0i = z[1];
   const __m128d h = _mm_set1_pd(scale * 0.5);
   const __m128d imSign = _mm_set_pd(-0.0, 0.0);
-  for (size_t k = first; k < half - k; ++k) {
+  size_t k = first;
+  for (; k < half - k; ++k) {
     const size_t j = half - k;
     const __m128d a = _mm_loadu_pd(z + 2 * k);
     const __m128d b = _mm_xor_pd(_mm_loadu_pd(z + 2 * j), imSign);
@@ -319,23 +258,15 @@ inline void splitForward(const double* z, double* out, size_t half, const double
     _mm_storeu_pd(out + 2 * k, _mm_mul_pd(h, _mm_add_pd(e, p)));
     _mm_storeu_pd(out + 2 * j, _mm_xor_pd(_mm_mul_pd(h, _mm_sub_pd(e, p)), imSign));
   }
-  out[half] = scale * z[half];
-  out[half + 1] = scale * z[half + 1];
-  out[0] = scale * (z0r + z0i);
-  out[1] = scale * (z0r - z0i);
+  fftscalar::splitForward<double>(z, out, half, t, scale, k);
 }
 
 inline void splitInverse(const double* in, double* z, size_t half, const double* t,
                          double scale, size_t first = 1) {
-  if (half < 2) {
-    fftscalar::splitInverse<double>(in, z, half, t, scale, first);
-    return;
-  }
-  const double x0 = in[0];
-  const double xm = in[1];
   const __m128d sc = _mm_set1_pd(scale);
   const __m128d imSign = _mm_set_pd(-0.0, 0.0);
-  for (size_t k = first; k < half - k; ++k) {
+  size_t k = first;
+  for (; k < half - k; ++k) {
     const size_t j = half - k;
     const __m128d a = _mm_loadu_pd(in + 2 * k);
     const __m128d b = _mm_xor_pd(_mm_loadu_pd(in + 2 * j), imSign);
@@ -347,10 +278,7 @@ inline void splitInverse(const double* in, double* z, size_t half, const double*
     _mm_storeu_pd(z + 2 * k, _mm_mul_pd(sc, _mm_add_pd(p, iu)));
     _mm_storeu_pd(z + 2 * j, _mm_xor_pd(_mm_mul_pd(sc, _mm_sub_pd(p, iu)), imSign));
   }
-  z[half] = 2.0 * scale * in[half];
-  z[half + 1] = 2.0 * scale * in[half + 1];
-  z[0] = scale * (x0 + xm);
-  z[1] = scale * (x0 - xm);
+  fftscalar::splitInverse<double>(in, z, half, t, scale, k);
 }
 
 }  // namespace fftsse

@@ -76,3 +76,12 @@ constexpr HRESULT VFW_E_NOT_IN_GRAPH = MakeHResult(0x8004025F);
 constexpr HRESULT VFW_S_NO_MORE_ITEMS = MakeHResult(0x00040103);
 constexpr HRESULT VFW_S_STATE_INTERMEDIATE = MakeHResult(0x00040237);
 constexpr HRESULT VFW_S_NO_STOP_TIME = MakeHResult(0x00040270);
+
+// More DirectShow codes used by the base classes.
+constexpr HRESULT VFW_E_INVALIDSUBTYPE = MakeHResult(0x80040201);
+constexpr HRESULT VFW_E_BUFFER_OVERFLOW = MakeHResult(0x8004020D);
+constexpr HRESULT VFW_E_NO_CLOCK = MakeHResult(0x80040213);
+constexpr HRESULT VFW_E_CANNOT_CONNECT = MakeHResult(0x80040217);
+constexpr HRESULT VFW_E_NOT_PAUSED = MakeHResult(0x80040225);
+constexpr HRESULT VFW_E_NOT_RUNNING = MakeHResult(0x80040226);
+constexpr HRESULT VFW_E_SAMPLE_REJECTED_EOS = MakeHResult(0x8004022C);

@@ -12,6 +12,7 @@
 #include "impulse/impulse_loader.h"
 #include "impulse/irx_file.h"
 #include "impulse/irx_scramble.h"
+#include "impulse/summary.h"
 #include "impulse/wave_loader.h"
 #include "irx_test_util.h"
 
@@ -357,4 +358,166 @@ TEST(IrxRead, RawDataUnscramblesWholeBlocksForAnyCapacity) {
   BYTE raw[8];
   EXPECT_EQ(0u, irx_ReadRawData(reference, raw, 8));
   NxCloseFile(reference);
+}
+
+// --- Writing ------------------------------------------------------------------------------
+
+namespace {
+
+// Sample bytes of `count` samples of width `bits` for a wave file: floats within ±1.25 (so that
+// clamping shows), integers from a scrambled counter.
+Bytes WaveSamples(size_t count, WORD tag, WORD bits, WORD subFormat) {
+  const bool isFloat = tag == 3 || (tag == 0xFFFE && subFormat == 3);
+  Bytes out;
+  for (size_t i = 0; i < count; ++i) {
+    const DWORD r = static_cast<DWORD>(i * 2654435761u + 12345);
+    if (isFloat) {
+      const double x = (static_cast<double>(r % 200001) - 100000) / 80000.0;
+      if (bits == 64) {
+        ULONGLONG b = 0;
+        std::memcpy(&b, &x, 8);
+        Put32(&out, static_cast<DWORD>(b));
+        Put32(&out, static_cast<DWORD>(b >> 32));
+      } else {
+        const float f = static_cast<float>(x);
+        DWORD b = 0;
+        std::memcpy(&b, &f, 4);
+        Put32(&out, b);
+      }
+    } else {
+      for (int k = 0; k < bits / 8; ++k) out.push_back(static_cast<BYTE>(r >> (8 * k)));
+    }
+  }
+  return out;
+}
+
+// Writes an impulse file from `wave` into memory; the code, and the file's bytes.
+int WriteFromWave(const Bytes& wave, Bytes* irx, ULONGLONG sizeLimit = 0) {
+  WaveReader reader = {};
+  const int opened = WaveReader_OpenFile(Mem(wave), &reader);
+  if (opened != 0) return opened;
+  NxMemoryFile* out = NxCreateMemoryFile(nullptr, 0, NxMemoryAccess::ReadWrite);
+  if (sizeLimit != 0) out->SetSizeLimit(sizeLimit);
+  const int result = irx_WriteEmbedded(out, &reader);
+  *irx = out->Bytes();
+  NxCloseFile(out);
+  WaveReader_Close(&reader);
+  return result;
+}
+
+}  // namespace
+
+TEST(IrxWrite, EveryWaveFormatLoadsBackAsTheWaveLoaderDelivers) {
+  struct Case {
+    WORD tag;
+    WORD bits;
+    WORD channels;
+    WORD subFormat;
+    DWORD storedWidth;
+  } cases[] = {
+      {1, 8, 1, 0, 2},      {1, 16, 2, 0, 2},     {1, 16, 3, 0, 2},      {1, 24, 1, 0, 3},
+      {1, 24, 2, 0, 3},     {1, 32, 2, 0, 4},     {3, 32, 2, 0, 4},      {3, 64, 1, 0, 4},
+      {3, 64, 2, 0, 4},     {0xFFFE, 24, 2, 1, 3}, {0xFFFE, 32, 1, 1, 4}, {0xFFFE, 32, 2, 3, 4},
+      {0xFFFE, 16, 1, 1, 2}, {7, 8, 1, 0, 2},      {6, 8, 2, 0, 2},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::to_string(c.tag) + "/" + std::to_string(c.bits) + "/" +
+                              std::to_string(c.channels);
+    const DWORD frames = 3 * kIrxBlockBytes / (c.bits / 8) / c.channels + 7;
+    const Bytes wave = WaveFile(c.tag, c.channels, 22050, c.bits,
+                                WaveSamples(size_t{frames} * c.channels, c.tag, c.bits, c.subFormat),
+                                {}, {}, c.subFormat);
+    Bytes irx;
+    ASSERT_EQ(0, WriteFromWave(wave, &irx)) << what;
+    IrxLayout layout;
+    NxFileHandle file = Mem(irx);
+    ASSERT_EQ(0, irx_ReadLayout(file, &layout)) << what;
+    NxCloseFile(file);
+    EXPECT_EQ(c.storedWidth, layout.info.bytesPerSample) << what;
+    EXPECT_EQ(frames * c.channels * c.storedWidth, layout.info.dataBytes) << what;
+    EXPECT_EQ(22050u, layout.info.sampleRate) << what;
+    for (DWORD channel = 0; channel < c.channels; ++channel) {
+      std::vector<float> fromIrx(frames), fromWave(frames);
+      ASSERT_EQ(static_cast<int>(frames),
+                LoadImpulseFile(Mem(irx), fromIrx.data(), nullptr, frames, channel)) << what;
+      ASSERT_EQ(static_cast<int>(frames),
+                LoadWaveImpulseFile(Mem(wave), fromWave.data(), nullptr, frames, channel))
+          << what;
+      // Doubles pass through one float rounding: 2^-24 of the value on the 32-bit scale.
+      const bool viaFloat = c.bits == 64;
+      for (DWORD i = 0; i < frames; ++i) {
+        if (viaFloat) {
+          ASSERT_NEAR(fromWave[i], fromIrx[i], 1e-4 + std::fabs(fromWave[i]) * 2.4e-7) << what;
+        } else {
+          ASSERT_EQ(fromWave[i], fromIrx[i]) << what << " frame " << i;
+        }
+      }
+    }
+  }
+}
+
+TEST(IrxWrite, PadByteAndSummaryPlacement) {
+  const Bytes bitmap(11, 0xD1);
+  const Bytes display = DisplayChunk(8, bitmap) + DisplayChunk(1, {'o', 'l', 'd', 0});
+  const Bytes info = InfoList({{"INAM", "Great Hall"}, {"DISP", "Shown"}});
+  const Bytes infoNoText = InfoList({{"ICMT", "x"}});
+  const Bytes samples = WaveSamples(5, 1, 24, 0);  // 15 bytes: odd payload
+  struct Case {
+    const char* what;
+    Bytes before, after;
+    bool list;     // a summary is written behind the "fmt " chunk
+    bool picture;  // the bitmap item is copied
+    const char* text;
+  } cases[] = {
+      {"no summary", {}, {}, false, false, nullptr},
+      {"summary before the data", info + display, {}, false, false, nullptr},
+      {"summary after the data", {}, info + display, true, true, "Shown"},
+      {"display chunks before, summary after", display, infoNoText, true, true, nullptr},
+      {"empty INFO list", {}, ChunkBytes("LIST", {'I', 'N', 'F', 'O'}) + display, false, true,
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    Bytes irx;
+    ASSERT_EQ(0, WriteFromWave(WaveFile(1, 1, 48000, 24, samples, c.before, c.after), &irx))
+        << c.what;
+    EXPECT_EQ(55u, Get32(irx, 16)) << c.what;  // 36 + 4 + 15, the pad byte not counted
+    EXPECT_EQ(0, irx[20 + 55]) << c.what;
+    EXPECT_EQ(irx.size() - 8, Get32(irx, 4)) << c.what;
+    if (!c.list && !c.picture) {
+      EXPECT_EQ(20u + 56u, irx.size()) << c.what;
+      continue;
+    }
+    ASSERT_GT(irx.size(), 20u + 56u) << c.what;
+    EXPECT_EQ(c.list ? NxFourCC('L', 'I', 'S', 'T') : kDisplayChunkId, Get32(irx, 76)) << c.what;
+    NxFileHandle file = Mem(irx);
+    NxDisplayList list = {};
+    displist_Create(&list, kImpulseDisplayFormats, 2);
+    ASSERT_EQ(NX_OK, displist_Load(file, &list)) << c.what;
+    const NxDisplayItem* text = displist_GetItem(&list, kDisplayFormatText);
+    const NxDisplayItem* picture = displist_GetItem(&list, kDisplayFormatBitmap);
+    if (c.text != nullptr) {
+      EXPECT_EQ(std::string(c.text) + '\0', std::string(text->data, text->data + text->size));
+    } else {
+      EXPECT_EQ(0u, text->size) << c.what;
+    }
+    EXPECT_EQ(c.picture ? bitmap : Bytes(), Bytes(picture->data, picture->data + picture->size))
+        << c.what;
+    displist_Free(&list);
+    WCHAR texts[1][kNxSummaryDisplayChars];
+    const DWORD ids[1] = {kInfoTitle};
+    NxSummary_ReadDisplayTexts(file, ids, 1, texts);
+    EXPECT_EQ(std::u16string(c.text != nullptr ? u"Great Hall" : u""),
+              std::u16string(reinterpret_cast<const char16_t*>(texts[0]))) << c.what;
+    NxCloseFile(file);
+  }
+}
+
+TEST(IrxWrite, FullDestinationIsAWriteFailure) {
+  const Bytes wave = WaveFile(1, 2, 8000, 16, WaveSamples(40000, 1, 16, 0), {},
+                              InfoList({{"INAM", "x"}}));
+  Bytes irx;
+  for (ULONGLONG limit : {10ull, 60ull, 9000ull, 60ull + 80000ull + 4}) {
+    EXPECT_EQ(-17, WriteFromWave(wave, &irx, limit)) << limit;
+  }
+  EXPECT_EQ(0, WriteFromWave(wave, &irx, 60 + 80000 + 26));
 }

@@ -78,6 +78,7 @@ inline Bytes WaveFormat(WORD tag, WORD channels, DWORD rate, WORD bits, WORD sub
   Put32(&out, rate * align);
   Put16(&out, align);
   Put16(&out, bits);
+  if (tag != 1 && tag != 3 && tag != 0xFFFE) Put16(&out, 0);  // codecs need cbSize
   if (tag == 0xFFFE) {
     Put16(&out, 22);
     Put16(&out, bits);

@@ -7,6 +7,8 @@
 // ping-ponging between the caller's buffer and the plan's scratch, so the output comes out in
 // natural order without a bit-reversal pass), followed by the split step that separates the
 // spectra of the even and odd samples. Complex values are interleaved (re, im) pairs.
+// Kernels come in three families with the same operations: portable scalar, SSE2 (the x86-64
+// baseline) and AVX2/FMA (picked at run time where the processor has it).
 
 #include <cstddef>
 #include <cstdint>

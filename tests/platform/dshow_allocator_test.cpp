@@ -1,0 +1,295 @@
+// CMediaSample and CMemAllocator: sample properties and lengths, allocator properties, commit
+// and decommit, and GetBuffer waiting across threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/dshow/media_guids.h"
+#include "platform/dshow/media_sample.h"
+#include "platform/dshow/media_type.h"
+#include "platform/dshow/mem_allocator.h"
+
+namespace {
+
+std::string Hr(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
+#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
+
+// A stand-alone sample (no allocator) over a local buffer; deletes itself on its last Release.
+IMediaSample* NewSample(BYTE* buffer, LONG size) {
+  auto* sample = new CMediaSample("test sample", nullptr, buffer, size);
+  sample->AddRef();
+  return sample;
+}
+
+TEST(CMediaSampleTest, AnswersOnlyIMediaSampleAndCounts) {
+  BYTE buffer[16];
+  IMediaSample* sample = NewSample(buffer, sizeof buffer);
+  IUnknown* unknown = nullptr;
+  EXPECT_HR(S_OK, sample->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+  EXPECT_EQ(unknown->Release(), 1u);
+  void* other = &buffer;
+  EXPECT_HR(E_NOINTERFACE, sample->QueryInterface(IID_IMemAllocator, &other));
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(sample->AddRef(), 2u);
+  EXPECT_EQ(sample->Release(), 1u);
+  EXPECT_EQ(sample->Release(), 0u);
+}
+
+TEST(CMediaSampleTest, DataLengthStaysWithinTheBuffer) {
+  BYTE buffer[16];
+  IMediaSample* sample = NewSample(buffer, sizeof buffer);
+  BYTE* pointer = nullptr;
+  EXPECT_HR(S_OK, sample->GetPointer(&pointer));
+  EXPECT_EQ(pointer, buffer);
+  EXPECT_HR(E_POINTER, sample->GetPointer(nullptr));
+  EXPECT_EQ(sample->GetSize(), 16);
+  EXPECT_EQ(sample->GetActualDataLength(), 16);
+  EXPECT_HR(S_OK, sample->SetActualDataLength(0));
+  EXPECT_HR(S_OK, sample->SetActualDataLength(16));
+  EXPECT_HR(VFW_E_BUFFER_OVERFLOW, sample->SetActualDataLength(17));
+  EXPECT_HR(VFW_E_BUFFER_OVERFLOW, sample->SetActualDataLength(-1));
+  EXPECT_EQ(sample->GetActualDataLength(), 16);
+  sample->Release();
+}
+
+TEST(CMediaSampleTest, TimesAreUnsetUntilSetAndCanBeCleared) {
+  BYTE buffer[4];
+  IMediaSample* sample = NewSample(buffer, sizeof buffer);
+  REFERENCE_TIME start = -1, stop = -1;
+  EXPECT_HR(VFW_E_SAMPLE_TIME_NOT_SET, sample->GetTime(&start, &stop));
+  REFERENCE_TIME setStart = 5000000, setStop = 5100000;
+  EXPECT_HR(S_OK, sample->SetTime(&setStart, &setStop));
+  EXPECT_HR(S_OK, sample->GetTime(&start, &stop));
+  EXPECT_EQ(start, 5000000);
+  EXPECT_EQ(stop, 5100000);
+  EXPECT_HR(S_OK, sample->SetTime(&setStart, nullptr));
+  EXPECT_HR(VFW_S_NO_STOP_TIME, sample->GetTime(&start, &stop));
+  EXPECT_EQ(stop, 5000001);
+  EXPECT_HR(S_OK, sample->SetTime(nullptr, nullptr));
+  EXPECT_HR(VFW_E_SAMPLE_TIME_NOT_SET, sample->GetTime(&start, &stop));
+
+  LONGLONG mediaStart = 0, mediaStop = 0;
+  EXPECT_HR(VFW_E_MEDIA_TIME_NOT_SET, sample->GetMediaTime(&mediaStart, &mediaStop));
+  LONGLONG frames0 = 100, frames1 = 4510;
+  EXPECT_HR(E_POINTER, sample->SetMediaTime(&frames0, nullptr));
+  EXPECT_HR(S_OK, sample->SetMediaTime(&frames0, &frames1));
+  EXPECT_HR(S_OK, sample->GetMediaTime(&mediaStart, &mediaStop));
+  EXPECT_EQ(mediaStart, 100);
+  EXPECT_EQ(mediaStop, 4510);
+  EXPECT_HR(S_OK, sample->SetMediaTime(nullptr, nullptr));
+  EXPECT_HR(VFW_E_MEDIA_TIME_NOT_SET, sample->GetMediaTime(&mediaStart, &mediaStop));
+  sample->Release();
+}
+
+TEST(CMediaSampleTest, FlagsAndAttachedTypeAreIndependent) {
+  BYTE buffer[4];
+  IMediaSample* sample = NewSample(buffer, sizeof buffer);
+  EXPECT_HR(S_FALSE, sample->IsSyncPoint());
+  EXPECT_HR(S_FALSE, sample->IsDiscontinuity());
+  EXPECT_HR(S_FALSE, sample->IsPreroll());
+  sample->SetSyncPoint(TRUE);
+  sample->SetDiscontinuity(TRUE);
+  EXPECT_HR(S_OK, sample->IsSyncPoint());
+  EXPECT_HR(S_OK, sample->IsDiscontinuity());
+  EXPECT_HR(S_FALSE, sample->IsPreroll());
+  sample->SetSyncPoint(FALSE);
+  EXPECT_HR(S_FALSE, sample->IsSyncPoint());
+  EXPECT_HR(S_OK, sample->IsDiscontinuity());
+
+  AM_MEDIA_TYPE* type = reinterpret_cast<AM_MEDIA_TYPE*>(buffer);
+  EXPECT_HR(S_FALSE, sample->GetMediaType(&type));
+  EXPECT_EQ(type, nullptr);
+  CMediaType audio(&MEDIATYPE_Audio);
+  EXPECT_HR(S_OK, sample->SetMediaType(&audio));
+  EXPECT_HR(S_OK, sample->GetMediaType(&type));
+  ASSERT_NE(type, nullptr);
+  EXPECT_TRUE(type->majortype == MEDIATYPE_Audio);
+  DeleteMediaType(type);
+  EXPECT_HR(S_OK, sample->SetMediaType(nullptr));
+  EXPECT_HR(S_FALSE, sample->GetMediaType(&type));
+  sample->Release();
+}
+
+class AllocatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_HR(S_OK, CreateMemoryAllocator(&allocator_)); }
+  void TearDown() override {
+    if (allocator_ != nullptr) {
+      EXPECT_EQ(allocator_->Release(), 0u);
+    }
+  }
+  HRESULT Set(LONG count, LONG size, LONG align, LONG prefix) {
+    ALLOCATOR_PROPERTIES request = {count, size, align, prefix};
+    return allocator_->SetProperties(&request, &actual_);
+  }
+  IMemAllocator* allocator_ = nullptr;
+  ALLOCATOR_PROPERTIES actual_ = {};
+};
+
+TEST_F(AllocatorTest, QueryInterfaceAnswersIMemAllocatorAndIUnknownOnly) {
+  IUnknown* unknown = nullptr;
+  EXPECT_HR(S_OK, allocator_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+  EXPECT_EQ(unknown->Release(), 1u);
+  void* other = nullptr;
+  EXPECT_HR(E_NOINTERFACE, allocator_->QueryInterface(IID_IMemInputPin, &other));
+  EXPECT_HR(E_NOINTERFACE, allocator_->QueryInterface(IID_IMediaSample, &other));
+}
+
+TEST_F(AllocatorTest, PropertiesAreValidatedAndRoundedToTheAlignment) {
+  EXPECT_HR(VFW_E_BADALIGN, Set(2, 100, 0, 0));
+  EXPECT_HR(VFW_E_BADALIGN, Set(2, 100, 12, 0));
+  EXPECT_HR(E_INVALIDARG, Set(-1, 100, 1, 0));
+  EXPECT_HR(E_INVALIDARG, Set(2, -100, 1, 0));
+  EXPECT_HR(E_INVALIDARG, Set(2, 100, 1, -4));
+  EXPECT_HR(E_INVALIDARG, Set(0x10000, 0x10000, 1, 0));  // more than a LONG can address
+  EXPECT_HR(E_POINTER, allocator_->SetProperties(nullptr, &actual_));
+
+  EXPECT_HR(S_OK, Set(3, 100, 16, 8));
+  EXPECT_EQ(actual_.cBuffers, 3);
+  EXPECT_EQ(actual_.cbBuffer, 104);  // 8 + 104 = 7 units of 16
+  EXPECT_EQ(actual_.cbAlign, 16);
+  EXPECT_EQ(actual_.cbPrefix, 8);
+  ALLOCATOR_PROPERTIES got = {};
+  EXPECT_HR(S_OK, allocator_->GetProperties(&got));
+  EXPECT_EQ(got.cbBuffer, 104);
+
+  ASSERT_HR(S_OK, allocator_->Commit());
+  IMediaSample* sample = nullptr;
+  ASSERT_HR(S_OK, allocator_->GetBuffer(&sample, nullptr, nullptr, 0));
+  BYTE* data = nullptr;
+  sample->GetPointer(&data);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(data - 8) % 16, 0u);  // prefix starts aligned
+  EXPECT_EQ(sample->GetSize(), 104);
+  EXPECT_HR(VFW_E_ALREADY_COMMITTED, Set(1, 10, 1, 0));
+  allocator_->Decommit();
+  EXPECT_HR(VFW_E_BUFFERS_OUTSTANDING, Set(1, 10, 1, 0));
+  sample->Release();
+  EXPECT_HR(S_OK, Set(1, 10, 1, 0));
+}
+
+TEST_F(AllocatorTest, CommitNeedsASizeAndGetBufferNeedsACommit) {
+  IMediaSample* sample = nullptr;
+  EXPECT_HR(VFW_E_SIZENOTSET, allocator_->Commit());
+  ASSERT_HR(S_OK, Set(0, 10, 1, 0));
+  EXPECT_HR(VFW_E_SIZENOTSET, allocator_->Commit());
+  ASSERT_HR(S_OK, Set(1, 10, 1, 0));
+  EXPECT_HR(VFW_E_NOT_COMMITTED, allocator_->GetBuffer(&sample, nullptr, nullptr, 0));
+  EXPECT_EQ(sample, nullptr);
+  ASSERT_HR(S_OK, allocator_->Commit());
+  EXPECT_HR(S_OK, allocator_->Commit());
+  EXPECT_HR(S_OK, allocator_->Decommit());
+  EXPECT_HR(S_OK, allocator_->Decommit());
+  EXPECT_HR(VFW_E_NOT_COMMITTED, allocator_->GetBuffer(&sample, nullptr, nullptr, 0));
+}
+
+TEST_F(AllocatorTest, OutstandingSamplesHoldTheAllocatorAndComeBackClean) {
+  ASSERT_HR(S_OK, Set(2, 8, 1, 0));
+  ASSERT_HR(S_OK, allocator_->Commit());
+  REFERENCE_TIME start = 10, stop = 20;
+  IMediaSample* first = nullptr;
+  ASSERT_HR(S_OK, allocator_->GetBuffer(&first, &start, &stop, 0));
+  EXPECT_EQ(allocator_->AddRef(), 3u);  // ours, the sample's, this one
+  allocator_->Release();
+  REFERENCE_TIME gotStart = 0, gotStop = 0;
+  EXPECT_HR(S_OK, first->GetTime(&gotStart, &gotStop));
+  EXPECT_EQ(gotStop, 20);
+  first->SetDiscontinuity(TRUE);
+  first->SetActualDataLength(3);
+  BYTE* firstData = nullptr;
+  first->GetPointer(&firstData);
+  EXPECT_EQ(first->Release(), 0u);
+  EXPECT_EQ(allocator_->AddRef(), 2u);
+  allocator_->Release();
+
+  // The buffer comes back without the old properties.
+  IMediaSample* again = nullptr;
+  ASSERT_HR(S_OK, allocator_->GetBuffer(&again, nullptr, nullptr, 0));
+  BYTE* againData = nullptr;
+  again->GetPointer(&againData);
+  EXPECT_EQ(againData, firstData);
+  EXPECT_HR(S_FALSE, again->IsDiscontinuity());
+  EXPECT_HR(VFW_E_SAMPLE_TIME_NOT_SET, again->GetTime(&gotStart, &gotStop));
+  EXPECT_EQ(again->GetActualDataLength(), 8);
+
+  // The allocator's last outside reference goes while a sample is out: the sample keeps it.
+  IMemAllocator* allocator = allocator_;
+  allocator_ = nullptr;
+  EXPECT_EQ(allocator->Release(), 1u);
+  again->Release();  // frees the allocator too (ASan would report otherwise)
+}
+
+TEST_F(AllocatorTest, ReleaseBufferRefusesForeignAndFreeSamples) {
+  ASSERT_HR(S_OK, Set(1, 8, 1, 0));
+  ASSERT_HR(S_OK, allocator_->Commit());
+  BYTE buffer[8];
+  IMediaSample* foreign = NewSample(buffer, sizeof buffer);
+  EXPECT_HR(E_INVALIDARG, allocator_->ReleaseBuffer(foreign));
+  foreign->Release();
+  EXPECT_HR(E_POINTER, allocator_->ReleaseBuffer(nullptr));
+  IMediaSample* sample = nullptr;
+  ASSERT_HR(S_OK, allocator_->GetBuffer(&sample, nullptr, nullptr, 0));
+  sample->Release();
+  EXPECT_HR(E_INVALIDARG, allocator_->ReleaseBuffer(sample));  // already free
+}
+
+TEST_F(AllocatorTest, GetBufferWaitsUntilABufferIsReleased) {
+  ASSERT_HR(S_OK, Set(1, 8, 1, 0));
+  ASSERT_HR(S_OK, allocator_->Commit());
+  IMediaSample* held = nullptr;
+  ASSERT_HR(S_OK, allocator_->GetBuffer(&held, nullptr, nullptr, 0));
+  IMediaSample* none = nullptr;
+  EXPECT_HR(VFW_E_TIMEOUT, allocator_->GetBuffer(&none, nullptr, nullptr, AM_GBF_NOWAIT));
+
+  std::atomic<bool> returned{false};
+  HRESULT waiterResult = E_FAIL;
+  IMediaSample* waited = nullptr;
+  std::thread waiter([&] {
+    waiterResult = allocator_->GetBuffer(&waited, nullptr, nullptr, 0);
+    returned = true;
+  });
+  // The waiter cannot have a buffer while this thread holds the only one.
+  EXPECT_FALSE(returned.load());
+  held->Release();
+  waiter.join();
+  EXPECT_HR(S_OK, waiterResult);
+  ASSERT_NE(waited, nullptr);
+  waited->Release();
+}
+
+TEST_F(AllocatorTest, DecommitWakesWaitersWithNotCommitted) {
+  ASSERT_HR(S_OK, Set(1, 8, 1, 0));
+  ASSERT_HR(S_OK, allocator_->Commit());
+  IMediaSample* held = nullptr;
+  ASSERT_HR(S_OK, allocator_->GetBuffer(&held, nullptr, nullptr, 0));
+  HRESULT results[2] = {E_FAIL, E_FAIL};
+  IMediaSample* got[2] = {nullptr, nullptr};
+  std::thread first([&] { results[0] = allocator_->GetBuffer(&got[0], nullptr, nullptr, 0); });
+  std::thread second([&] { results[1] = allocator_->GetBuffer(&got[1], nullptr, nullptr, 0); });
+  // Whether the waiters are already asleep or not, they see a decommitted allocator.
+  EXPECT_HR(S_OK, allocator_->Decommit());
+  first.join();
+  second.join();
+  EXPECT_HR(VFW_E_NOT_COMMITTED, results[0]);
+  EXPECT_HR(VFW_E_NOT_COMMITTED, results[1]);
+  EXPECT_EQ(got[0], nullptr);
+
+  // The held buffer still works; a Commit before it returns takes the same buffers up again.
+  BYTE* data = nullptr;
+  EXPECT_HR(S_OK, held->GetPointer(&data));
+  data[7] = 1;
+  EXPECT_HR(S_OK, allocator_->Commit());
+  held->Release();
+  IMediaSample* again = nullptr;
+  EXPECT_HR(S_OK, allocator_->GetBuffer(&again, nullptr, nullptr, AM_GBF_NOWAIT));
+  again->Release();
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+// Interface layouts, the task allocator, CUnknown with aggregation and CMediaType.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/dshow/cunknown.h"
+#include "platform/dshow/interfaces.h"
+#include "platform/dshow/media_guids.h"
+#include "platform/dshow/media_type.h"
+#include "platform/dshow/mem_allocator.h"
+#include "platform/dshow/persist.h"
+#include "platform/dshow/property_pages.h"
+#include "platform/dshow/task_memory.h"
+#include "platform/wave_format.h"
+
+namespace {
+
+std::string Hr(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
+#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
+
+#if defined(__GNUC__) || defined(__clang__)
+// Itanium C++ ABI: a pointer to a virtual member function holds 1 + the slot's byte offset.
+template <typename Method>
+size_t VtableSlot(Method method) {
+  uintptr_t words[2];
+  std::memcpy(words, &method, sizeof words);
+  return (words[0] - 1) / sizeof(void*);
+}
+
+TEST(DShowInterfaceLayout, LastMethodsSitInTheirRealSlots) {
+  EXPECT_EQ(VtableSlot(&IPin::Connect), 3u);
+  EXPECT_EQ(VtableSlot(&IPin::NewSegment), 17u);
+  EXPECT_EQ(VtableSlot(&IMediaFilter::Stop), 4u);
+  EXPECT_EQ(VtableSlot(&IBaseFilter::EnumPins), 10u);
+  EXPECT_EQ(VtableSlot(&IBaseFilter::QueryVendorInfo), 14u);
+  EXPECT_EQ(VtableSlot(&IMediaSample::GetPointer), 3u);
+  EXPECT_EQ(VtableSlot(&IMediaSample::SetMediaTime), 18u);
+  EXPECT_EQ(VtableSlot(&IMemAllocator::ReleaseBuffer), 8u);
+  EXPECT_EQ(VtableSlot(&IMemInputPin::ReceiveCanBlock), 8u);
+  EXPECT_EQ(VtableSlot(&IEnumMediaTypes::Clone), 6u);
+  EXPECT_EQ(VtableSlot(&IFilterGraph::Reconnect), 8u);
+  EXPECT_EQ(VtableSlot(&IStream::Seek), 5u);
+  EXPECT_EQ(VtableSlot(&IStream::Clone), 13u);
+  EXPECT_EQ(VtableSlot(&IPersistStream::GetSizeMax), 7u);
+  EXPECT_EQ(VtableSlot(&ISpecifyPropertyPages::GetPages), 3u);
+  EXPECT_EQ(VtableSlot(&IAMovieSetup::Unregister), 4u);
+}
+#endif
+
+TEST(DShowGuids, WaveSubtypesCarryTheFormatTag) {
+  EXPECT_EQ(MEDIASUBTYPE_PCM.Data1, WAVE_FORMAT_PCM);
+  EXPECT_EQ(MEDIASUBTYPE_IEEE_FLOAT.Data1, WAVE_FORMAT_IEEE_FLOAT);
+  WCHAR text[39];
+  ASSERT_EQ(StringFromGUID2(FORMAT_WaveFormatEx, text, 39), 39);
+  EXPECT_TRUE(std::u16string(reinterpret_cast<const char16_t*>(text)) ==
+              u"{05589F81-C356-11CE-BF01-00AA0055595A}");
+}
+
+TEST(TaskMemory, CountsBlocksAndFailsOnRequest) {
+  const LONG before = NxTaskMemOutstanding();
+  void* block = CoTaskMemAlloc(0);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(NxTaskMemOutstanding(), before + 1);
+  CoTaskMemFree(block);
+  CoTaskMemFree(nullptr);
+  EXPECT_EQ(NxTaskMemOutstanding(), before);
+  NxTaskMemFailNext(1);
+  EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
+  block = CoTaskMemAlloc(8);
+  EXPECT_NE(block, nullptr);
+  CoTaskMemFree(block);
+}
+
+// An outer object that aggregates a CMemAllocator and counts the calls it receives.
+class Outer : public IUnknown {
+ public:
+  Outer() : inner_(new CMemAllocator("aggregated", this)) { Inner()->AddRef(); }
+  ~Outer() { Inner()->Release(); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    ++queries;
+    if (riid == IID_IUnknown) {
+      *object = static_cast<IUnknown*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return inner_->NonDelegatingUnknown()->QueryInterface(riid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  IUnknown* Inner() { return inner_->NonDelegatingUnknown(); }
+
+  ULONG refs = 1;
+  int queries = 0;
+
+ private:
+  CMemAllocator* inner_;
+};
+
+TEST(CUnknownTest, StandAloneObjectAnswersItsInterfacesAndCounts) {
+  const LONG alive = CUnknown::ObjectsActive();
+  IMemAllocator* allocator = nullptr;
+  ASSERT_HR(S_OK, CreateMemoryAllocator(&allocator));
+  EXPECT_EQ(CUnknown::ObjectsActive(), alive + 1);
+  EXPECT_EQ(allocator->AddRef(), 2u);
+
+  IUnknown* unknown = nullptr;
+  EXPECT_HR(S_OK, allocator->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+  EXPECT_EQ(unknown->Release(), 2u);
+  IMediaSample* wrong = reinterpret_cast<IMediaSample*>(1);
+  EXPECT_HR(E_NOINTERFACE,
+            allocator->QueryInterface(IID_IMediaSample, reinterpret_cast<void**>(&wrong)));
+  EXPECT_EQ(wrong, nullptr);
+  EXPECT_HR(E_POINTER, allocator->QueryInterface(IID_IUnknown, nullptr));
+
+  EXPECT_EQ(allocator->Release(), 1u);
+  EXPECT_EQ(allocator->Release(), 0u);
+  EXPECT_EQ(CUnknown::ObjectsActive(), alive);
+}
+
+TEST(CUnknownTest, AggregatedObjectDelegatesToTheOuterUnknown) {
+  Outer outer;
+  IUnknown* inner = outer.Inner();
+  EXPECT_EQ(inner->AddRef(), 2u);  // the outer object holds the first reference
+
+  IMemAllocator* allocator = nullptr;
+  ASSERT_HR(S_OK, outer.QueryInterface(IID_IMemAllocator, reinterpret_cast<void**>(&allocator)));
+  EXPECT_EQ(outer.refs, 2u);  // the interface's AddRef went to the outer object
+  EXPECT_EQ(allocator->AddRef(), 3u);
+  EXPECT_EQ(allocator->Release(), 2u);
+
+  // QueryInterface through the inner object's interface is the outer's: its identity is the
+  // outer IUnknown.
+  const int queriesBefore = outer.queries;
+  IUnknown* identity = nullptr;
+  ASSERT_HR(S_OK, allocator->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
+  EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+  EXPECT_EQ(outer.queries, queriesBefore + 1);
+  identity->Release();
+  allocator->Release();
+  EXPECT_EQ(outer.refs, 1u);
+
+  // Only the non-delegating side counts the inner object.
+  EXPECT_EQ(inner->Release(), 1u);
+}
+
+TEST(CUnknownTest, GetInterfaceRefusesANullTarget) {
+  Outer outer;
+  EXPECT_HR(E_POINTER, GetInterface(&outer, nullptr));
+  void* object = nullptr;
+  EXPECT_HR(S_OK, GetInterface(&outer, &object));
+  EXPECT_EQ(outer.refs, 2u);
+  outer.Release();
+}
+
+CMediaType PcmType() {
+  CMediaType type(&MEDIATYPE_Audio);
+  type.SetSubtype(&MEDIASUBTYPE_PCM);
+  type.SetFormatType(&FORMAT_WaveFormatEx);
+  WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+  EXPECT_TRUE(type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof format));
+  return type;
+}
+
+TEST(CMediaTypeTest, CopiesAreDeepAndFreeTheirFormatBlocks) {
+  const LONG blocks = NxTaskMemOutstanding();
+  {
+    CMediaType original = PcmType();
+    CMediaType copy(original);
+    EXPECT_NE(copy.Format(), original.Format());
+    EXPECT_TRUE(copy == original);
+    copy.Format()[0] = 3;
+    EXPECT_TRUE(copy != original);
+
+    AM_MEDIA_TYPE* created = CreateMediaType(&original);
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(created->cbFormat, sizeof(WAVEFORMATEX));
+    EXPECT_EQ(std::memcmp(created->pbFormat, original.Format(), created->cbFormat), 0);
+    DeleteMediaType(created);
+    DeleteMediaType(nullptr);
+
+    AM_MEDIA_TYPE plain;
+    ASSERT_HR(S_OK, CopyMediaType(&plain, &original));
+    FreeMediaType(plain);
+    EXPECT_EQ(plain.pbFormat, nullptr);
+    EXPECT_EQ(plain.cbFormat, 0u);
+
+    original.InitMediaType();
+    EXPECT_FALSE(original.IsValid());
+    EXPECT_EQ(original.FormatLength(), 0u);
+  }
+  EXPECT_EQ(NxTaskMemOutstanding(), blocks);
+}
+
+TEST(CMediaTypeTest, RefusesMalformedRecordsAndReportsShortMemory) {
+  AM_MEDIA_TYPE malformed = {};
+  malformed.majortype = MEDIATYPE_Audio;
+  malformed.cbFormat = 18;  // but no block
+  CMediaType type;
+  EXPECT_HR(E_POINTER, type.Set(malformed));
+  EXPECT_FALSE(type.IsValid());
+  EXPECT_EQ(CreateMediaType(&malformed), nullptr);
+
+  CMediaType pcm = PcmType();
+  NxTaskMemFailNext(1);
+  EXPECT_HR(E_OUTOFMEMORY, type.Set(pcm));
+  EXPECT_EQ(type.Format(), nullptr);
+  NxTaskMemFailNext(1);
+  EXPECT_FALSE(pcm.SetFormat(pcm.Format(), 4));
+  EXPECT_EQ(pcm.FormatLength(), sizeof(WAVEFORMATEX));  // kept
+  NxTaskMemFailNext(0);
+}
+
+TEST(CMediaTypeTest, PartialTypesMatchOnTheGuidsTheySet) {
+  CMediaType pcm = PcmType();
+  CMediaType audio(&MEDIATYPE_Audio);
+  EXPECT_TRUE(audio.IsPartiallySpecified());
+  EXPECT_FALSE(pcm.IsPartiallySpecified());
+  EXPECT_TRUE(pcm.MatchesPartial(&audio));
+  CMediaType video(&MEDIATYPE_Video);
+  EXPECT_FALSE(pcm.MatchesPartial(&video));
+  CMediaType floatType(&MEDIATYPE_Audio);
+  floatType.SetSubtype(&MEDIASUBTYPE_IEEE_FLOAT);
+  EXPECT_FALSE(pcm.MatchesPartial(&floatType));
+  CMediaType otherFormat = PcmType();
+  otherFormat.Format()[2] = 1;  // mono
+  EXPECT_FALSE(pcm.MatchesPartial(&otherFormat));
+  EXPECT_TRUE(pcm.MatchesPartial(&pcm));
+}
+
+TEST(CMediaTypeTest, FormatBufferResizingKeepsTheFront) {
+  CMediaType type = PcmType();
+  BYTE* grown = type.ReallocFormatBuffer(40);
+  ASSERT_NE(grown, nullptr);
+  EXPECT_EQ(reinterpret_cast<WAVEFORMATEX*>(grown)->nSamplesPerSec, 44100u);
+  EXPECT_EQ(type.FormatLength(), 40u);
+  EXPECT_EQ(type.ReallocFormatBuffer(0), nullptr);
+  EXPECT_EQ(type.FormatLength(), 0u);
+  ASSERT_NE(type.AllocFormatBuffer(16), nullptr);
+  EXPECT_EQ(type.FormatLength(), 16u);
+  type.SetSampleSize(0);
+  EXPECT_FALSE(type.IsFixedSize());
+  EXPECT_EQ(type.GetSampleSize(), 0u);
+  type.SetSampleSize(4);
+  EXPECT_EQ(type.GetSampleSize(), 4u);
+}
+
+}  // namespace

@@ -1,3 +1,5 @@
+#include "impulse/summary.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,93 +8,52 @@
 #include <string>
 #include <vector>
 
-#include "impulse/summary.h"
 #include "tests/impulse/riff_test_util.h"
 
 namespace {
 
-typedef std::basic_string<WCHAR> WString;
-typedef std::vector<BYTE> Bytes;
+// Items of odd and even stored sizes ("Hall" + zero is 5, "Me" + zero is 3); the copyright has
+// "é" and "€", single bytes of the code page.
+const WString kCopyright = u"(c) Caf\u00E9 \u20AC";
+const std::string kItems =
+    Chunk("INAM", std::string("Hall\0", 5)) + Chunk("IENG", std::string("Me\0", 3)) +
+    Chunk("ICOP", std::string("(c) Caf\xE9 \x80\0", 11)) + Chunk("ICMT", std::string("ab\0", 3));
+// A wave-like file: "fmt ", a LIST of another type, "data", then the INFO list.
+const Bytes kSample = Riff(Chunk("fmt ", "abc") + List("adtl", "INAM" + Le32(0)) +
+                           Chunk("data", "12345") + List("INFO", kItems));
 
-std::string Le32(DWORD value) {
-  std::string bytes;
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
-  return bytes;
-}
-
-// A subchunk with its pad byte.
-std::string Padded(const std::string& id, const std::string& data) {
-  std::string chunk = id + Le32(static_cast<DWORD>(data.size())) + data;
-  if (data.size() % 2 != 0) chunk.push_back('\0');
-  return chunk;
-}
-
-std::string InfoList(const std::string& items) {
-  return "LIST" + Le32(static_cast<DWORD>(items.size() + 4)) + "INFO" + items;
-}
-
-Bytes Riff(const std::string& body) {
-  const std::string file = "RIFF" + Le32(static_cast<DWORD>(body.size() + 4)) + "WAVE" + body;
-  return Bytes(file.begin(), file.end());
-}
-
-// A wave-like file: "fmt ", an INFO list of another kind first, "data", then the INFO list with
-// items of odd and even stored sizes ("Hall" + zero is 5, "Me" + zero is 3, "ab" + zero is 3).
-const std::string kItems = Padded("INAM", std::string("Hall\0", 5)) +
-                           Padded("IENG", std::string("Me\0", 3)) +
-                           Padded("ICOP", std::string("(c) Caf\xE9 \x80\0", 11)) +
-                           Padded("ICMT", std::string("ab\0", 3));
-Bytes SampleFile() {
-  return Riff(Padded("fmt ", "abc") + "LIST" + Le32(12) + "adtl" + "INAM" + Le32(0) +
-              Padded("data", "12345") + InfoList(kItems));
-}
-
-TEST(Summary, SaveWritesTheListAndLoadReadsItBack) {
-  WCHAR title[] = u"Hall";
-  WCHAR author[] = u"Me";
-  WCHAR copyright[] = u"(c) Caf\u00E9 \u20AC";
-  WCHAR empty[] = u"";
-  NxSummaryItem items[] = {{kInfoTitle, title},   {kInfoAuthor, author},
-                           {kInfoComments, nullptr}, {kInfoCopyright, copyright},
+TEST(Summary, SaveWritesTheListAndLoadReadsItBackInFileOrder) {
+  WCHAR title[] = u"Hall", author[] = u"Me", empty[] = u"";
+  std::vector<WCHAR> copyright(kCopyright.c_str(), kCopyright.c_str() + kCopyright.size() + 1);
+  NxSummaryItem items[] = {{kInfoTitle, title},
+                           {kInfoAuthor, author},
+                           {kInfoComments, nullptr},
+                           {kInfoCopyright, copyright.data()},
                            {kInfoComments, empty}};
-  const NxSummary summary = {5, items};
-
+  const NxSummary summary = {5, items}, none = {};
   MemFile file(Bytes{'x', 'y'});
-  file.Seek(2);
   DWORD written = 0;
-  ASSERT_STATUS(NX_OK, NxSummary_Save(file, &summary, &written));
-  const std::string expectedItems = Padded("INAM", std::string("Hall\0", 5)) +
-                                    Padded("IENG", std::string("Me\0", 3)) +
-                                    Padded("ICOP", std::string("(c) Caf\xE9 \x80\0", 11)) +
-                                    Padded("ICMT", std::string("\0", 1));
-  const std::string expected = "xy" + InfoList(expectedItems);
-  EXPECT_EQ(file->Bytes(), Bytes(expected.begin(), expected.end()));
-  EXPECT_EQ(written, expected.size() - 2);
-  EXPECT_EQ(file.Pos(), expected.size());
+  ASSERT_STATUS(NX_OK, NxSummary_Save(file.Seek(2), &summary, &written));
+  const std::string saved =
+      List("INFO", kItems.substr(0, kItems.size() - 12) + Chunk("ICMT", std::string(1, '\0')));
+  EXPECT_EQ(file->Bytes(), B("xy" + saved));
+  EXPECT_TRUE(written == saved.size() && file.Pos() == saved.size() + 2);
 
-  file.Seek(2 + 12);
   NxSummary loaded = {};
-  ASSERT_STATUS(NX_OK, NxSummary_Load(file, &loaded, static_cast<DWORD>(expectedItems.size())));
+  ASSERT_STATUS(NX_OK,
+                NxSummary_Load(file.Seek(14), &loaded, static_cast<DWORD>(saved.size() - 12)));
   ASSERT_EQ(loaded.count, 4u);
   EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoTitle)), u"Hall");
-  EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoAuthor)), u"Me");
-  EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoCopyright)), copyright);
+  EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoCopyright)), kCopyright);
   EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoComments)), u"");
   EXPECT_EQ(NxSummary_GetItemText(&loaded, kInfoDisplayText), nullptr);
-  EXPECT_EQ(loaded.items[3].id, kInfoComments);  // file order
+  EXPECT_EQ(loaded.items[3].id, kInfoComments);
   NxSummary_Free(&loaded);
-  EXPECT_EQ(loaded.count, 0u);
-  EXPECT_EQ(loaded.items, nullptr);
-
-  // An empty record writes nothing.
-  const NxSummary none = {};
-  written = 99;
+  EXPECT_TRUE(loaded.count == 0 && loaded.items == nullptr);
+  // An empty record writes nothing; no record is an argument error; a full disk fails the save.
   EXPECT_STATUS(NX_OK, NxSummary_Save(file, &none, &written));
-  EXPECT_EQ(written, 0u);
-  EXPECT_EQ(file->Bytes().size(), expected.size());
+  EXPECT_TRUE(written == 0 && file->Bytes().size() == saved.size() + 2);
   EXPECT_STATUS(E_INVALIDARG, NxSummary_Save(file, nullptr, &written));
-
-  // A full disk fails the save.
   MemFile full(Bytes{});
   full->SetSizeLimit(20);
   EXPECT_STATUS(NX_E_WRITE, NxSummary_Save(full, &summary, &written));
@@ -100,123 +61,89 @@ TEST(Summary, SaveWritesTheListAndLoadReadsItBack) {
 }
 
 TEST(Summary, LoadFailuresLeaveAnEmptyRecord) {
-  const std::string list = InfoList(kItems);
-  const Bytes whole(list.begin(), list.end());
-  NxSummary summary = {};
-  {
-    MemFile file(whole);
-    file.Seek(12);
-    ASSERT_STATUS(NX_OK, NxSummary_Load(file, &summary, static_cast<DWORD>(kItems.size())));
-    EXPECT_EQ(summary.count, 4u);
-    EXPECT_EQ(WString(NxSummary_GetItemText(&summary, kInfoComments)), u"ab");
-    NxSummary_Free(&summary);
+  const Bytes list = B(List("INFO", kItems));
+  const DWORD size = static_cast<DWORD>(kItems.size());
+  // Cut inside the third item's header, inside its text, and inside the last item; an item
+  // claiming gigabytes; a zero size.
+  const struct {
+    Bytes bytes;
+    DWORD at, remaining;
+    NXSTATUS status;
+  } cases[] = {{Bytes(list.begin(), list.begin() + 42), 12, size, NX_E_READ},
+               {Bytes(list.begin(), list.begin() + 48), 12, size, NX_E_READ},
+               {Bytes(list.begin(), list.end() - 2), 12, size, NX_E_READ},
+               {B("INAM" + Le32(0xFFFFFFF0u) + "Hall"), 0, 100, NX_E_READ},
+               {list, 12, 0, E_INVALIDARG}};
+  for (const auto& c : cases) {
+    MemFile file(c.bytes);
+    NxSummary summary = {1, nullptr};
+    EXPECT_STATUS(c.status, NxSummary_Load(file.Seek(c.at), &summary, c.remaining))
+        << c.bytes.size();
+    EXPECT_TRUE(summary.count == 0 && summary.items == nullptr);
   }
-  // Cut inside the third item: counting or reading fails, nothing is kept.
-  for (size_t cut : {size_t{12 + 14 + 12 + 4}, size_t{12 + 14 + 12 + 10}, whole.size() - 2}) {
-    MemFile file(Bytes(whole.begin(), whole.begin() + cut));
-    file.Seek(12);
-    EXPECT_STATUS(NX_E_READ, NxSummary_Load(file, &summary, static_cast<DWORD>(kItems.size())))
-        << cut;
-    EXPECT_EQ(summary.count, 0u);
-    EXPECT_EQ(summary.items, nullptr);
-  }
-  // An item claiming gigabytes is refused before allocating.
-  const std::string liar = "INAM" + Le32(0xFFFFFFF0u) + "Hall";
-  MemFile file(Bytes(liar.begin(), liar.end()));
-  EXPECT_STATUS(NX_E_READ, NxSummary_Load(file, &summary, 100));
-  EXPECT_EQ(summary.count, 0u);
-  EXPECT_STATUS(E_INVALIDARG, NxSummary_Load(file, &summary, 0));
+  MemFile file(list);
   EXPECT_STATUS(E_INVALIDARG, NxSummary_Load(file, nullptr, 100));
 }
 
 TEST(Summary, GetStringFromFileFindsItemsAndRestoresThePosition) {
-  const Bytes sample = SampleFile();
-  MemFile file(sample);
-  DWORD body = 0;
-  ASSERT_STATUS(NX_OK, riff_ReadFileID(file, &body, nullptr));
-  WCHAR text[128];
-  // Each lookup independent of the last; the pad of an odd item does not hide the next.
-  const std::pair<DWORD, WString> expected[] = {{kInfoComments, u"ab"},
-                                                {kInfoTitle, u"Hall"},
-                                                {kInfoCopyright, u"(c) Caf\u00E9 \u20AC"},
-                                                {kInfoAuthor, u"Me"}};
-  for (const auto& item : expected) {
-    DWORD remaining = body;
-    ASSERT_STATUS(NX_OK, NxSummary_GetStringFromFile(file, item.first, text, 128, &remaining));
-    EXPECT_EQ(WString(text), item.second);
-    EXPECT_EQ(file.Pos(), 12u);
+  Bytes liar = kSample;
+  liar[liar.size() - 5] = 0x7F;  // top byte of the last item's size
+  MemFile file(kSample), damaged(liar);
+  const DWORD body = static_cast<DWORD>(kSample.size() - 12);
+  // Each lookup independent of the last; the pad of an odd item does not hide the next. A small
+  // capacity cuts; a missing item, a list outside the bound and an item larger than the file
+  // give codes and an empty text.
+  const struct {
+    const MemFile& file;
+    DWORD id, capacity, remaining;
+    NXSTATUS status;
+    WString text;
+  } cases[] = {{file, kInfoComments, 128, body, NX_OK, u"ab"},
+               {file, kInfoTitle, 128, body, NX_OK, u"Hall"},
+               {file, kInfoCopyright, 128, body, NX_OK, kCopyright},
+               {file, kInfoAuthor, 128, 0, NX_OK, u"Me"},  // 0: unbounded
+               {file, kInfoTitle, 3, body, NX_OK, u"Ha"},
+               {file, kInfoDisplayText, 128, body, NX_E_NOTFOUND, u""},
+               {file, kInfoTitle, 128, 40, NX_E_NOTFOUND, u""},
+               {damaged, kInfoComments, 128, body, NX_E_READ, u""}};
+  for (const auto& c : cases) {
+    WCHAR text[128] = {'x', 0};
+    DWORD remaining = c.remaining;
+    EXPECT_STATUS(c.status, NxSummary_GetStringFromFile(c.file.Seek(12), c.id, text, c.capacity,
+                                                        c.remaining ? &remaining : nullptr));
+    EXPECT_EQ(WString(text), c.text);
+    EXPECT_EQ(c.file.Pos(), 12u);
   }
-  // Unbounded search from the start of the body finds the same list.
-  ASSERT_STATUS(NX_OK, NxSummary_GetStringFromFile(file, kInfoAuthor, text, 128, nullptr));
-  EXPECT_EQ(WString(text), u"Me");
-
-  // A capacity smaller than the text cuts it.
-  DWORD remaining = body;
-  ASSERT_STATUS(NX_OK, NxSummary_GetStringFromFile(file, kInfoTitle, text, 3, &remaining));
-  EXPECT_EQ(WString(text), u"Ha");
-
-  // Missing item, list outside the bound, item larger than the file: codes, empty text, position
-  // restored.
-  remaining = body;
-  EXPECT_STATUS(NX_E_NOTFOUND,
-                NxSummary_GetStringFromFile(file, kInfoDisplayText, text, 128, &remaining));
-  EXPECT_EQ(text[0], 0);
-  EXPECT_EQ(file.Pos(), 12u);
-  remaining = 40;
-  EXPECT_STATUS(NX_E_NOTFOUND,
-                NxSummary_GetStringFromFile(file, kInfoTitle, text, 128, &remaining));
-  EXPECT_EQ(file.Pos(), 12u);
-  Bytes liar = sample;
-  const size_t icmtSize = sample.size() - 4 - 4;
-  liar[icmtSize + 3] = 0x7F;
-  MemFile damaged(liar);
-  damaged.Seek(12);
-  remaining = body;
-  EXPECT_STATUS(NX_E_READ, NxSummary_GetStringFromFile(damaged, kInfoComments, text, 128,
-                                                        &remaining));
-  EXPECT_EQ(damaged.Pos(), 12u);
+  WCHAR text[4];
   EXPECT_STATUS(E_INVALIDARG, NxSummary_GetStringFromFile(file, kInfoTitle, text, 0, nullptr));
 }
 
-TEST(Summary, DisplayTextsAreEmptyWhereTheFileHasNone) {
+TEST(Summary, DisplayTextsAreCutAndEmptyWhereTheFileHasNone) {
   WCHAR texts[4][kNxSummaryDisplayChars];
-  MemFile file(SampleFile());
-  file.Seek(30);  // wherever a previous reader left it
-  NxSummary_ReadDisplayTexts(file, kDialogSummaryItems, 4, texts);
-  EXPECT_EQ(WString(texts[0]), u"Hall");
-  EXPECT_EQ(WString(texts[1]), u"Me");
-  EXPECT_EQ(WString(texts[2]), u"(c) Caf\u00E9 \u20AC");
-  EXPECT_EQ(WString(texts[3]), u"ab");
-
-  // Texts over 127 characters are cut; missing items and lists give empty texts.
-  const std::string longText = std::string(200, 'L') + '\0';
-  MemFile longFile(Riff(InfoList(Padded("ICMT", longText))));
+  MemFile file(kSample);
+  NxSummary_ReadDisplayTexts(file.Seek(30), kDialogSummaryItems, 4, texts);  // from anywhere
+  EXPECT_TRUE(WString(texts[0]) == u"Hall" && WString(texts[1]) == u"Me");
+  EXPECT_TRUE(WString(texts[2]) == kCopyright && WString(texts[3]) == u"ab");
+  MemFile longFile(Riff(List("INFO", Chunk("ICMT", std::string(200, 'L') + '\0'))));
   NxSummary_ReadDisplayTexts(longFile, kPageSummaryItems, 3, texts);
   EXPECT_EQ(WString(texts[0]), WString(127, 'L'));
-  EXPECT_EQ(texts[1][0], 0);
-  EXPECT_EQ(texts[2][0], 0);
-
-  for (const Bytes& bytes : {Riff(Padded("data", "1234")), Bytes{'R', 'I', 'F', 'X'},
-                             Bytes{}}) {
+  EXPECT_TRUE(texts[1][0] == 0 && texts[2][0] == 0);
+  for (const Bytes& bytes : {Riff(Chunk("data", "1234")), B("RIFX"), Bytes{}}) {
     MemFile none(bytes);
     for (auto& text : texts) text[0] = 'x';
     NxSummary_ReadDisplayTexts(none, kDialogSummaryItems, 4, texts);
     for (const auto& text : texts) EXPECT_EQ(text[0], 0);
   }
-
   // From a path: a missing file empties everything.
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("auralith_summary_" + std::to_string(std::random_device()())))
+                               .string();
   for (auto& text : texts) text[0] = 'x';
-  const std::string folder = std::filesystem::temp_directory_path().string();
-  const std::string missing = folder + "/auralith_summary_missing_" +
-                              std::to_string(std::random_device()()) + ".wav";
-  EXPECT_FALSE(NxSummary_ReadDisplayTextsFromPath(WString(missing.begin(), missing.end()).c_str(),
+  EXPECT_FALSE(NxSummary_ReadDisplayTextsFromPath(WString(path.begin(), path.end()).c_str(),
                                                   kDialogSummaryItems, 4, texts));
   for (const auto& text : texts) EXPECT_EQ(text[0], 0);
-  const std::string path = missing + ".present";
-  const Bytes sample = SampleFile();
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(sample.data()),
-             static_cast<std::streamsize>(sample.size()));
+      .write(reinterpret_cast<const char*>(kSample.data()), kSample.size());
   EXPECT_TRUE(NxSummary_ReadDisplayTextsFromPath(WString(path.begin(), path.end()).c_str(),
                                                  kDialogSummaryItems, 4, texts));
   EXPECT_EQ(WString(texts[3]), u"ab");
@@ -224,21 +151,18 @@ TEST(Summary, DisplayTextsAreEmptyWhereTheFileHasNone) {
 }
 
 TEST(Summary, DamagedFilesNeverReadOutOfBounds) {
-  const Bytes sample = SampleFile();
   std::mt19937 random(99);
   WCHAR texts[4][kNxSummaryDisplayChars];
-  for (size_t round = 0; round < sample.size() + 300; ++round) {
-    Bytes bytes = sample;
-    if (round <= sample.size()) {
-      bytes.resize(round);
-    } else {
-      for (int k = 0; k < 3; ++k) bytes[random() % bytes.size()] = static_cast<BYTE>(random());
-    }
+  for (size_t round = 0; round < kSample.size() + 300; ++round) {
+    Bytes bytes = kSample;  // every prefix, then random damage
+    if (round <= kSample.size()) bytes.resize(round);
+    for (int k = 0; round > kSample.size() && k < 3; ++k)
+      bytes[random() % bytes.size()] = BYTE(random());
     MemFile file(bytes);
     NxSummary_ReadDisplayTexts(file, kDialogSummaryItems, 4, texts);
-    DWORD remaining = 0x7FFFFFFF;
-    file.Seek(12);
-    if (riff_FindListChunk(file, kInfoListType, &remaining, nullptr) == NX_OK && remaining > 0) {
+    DWORD remaining = 0;
+    if (riff_FindListChunk(file.Seek(12), kInfoListType, &remaining, nullptr) == NX_OK &&
+        remaining > 0) {
       NxSummary summary = {};
       NxSummary_Load(file, &summary, remaining);
       for (DWORD i = 0; i < summary.count; ++i) EXPECT_NE(summary.items[i].text, nullptr);

@@ -1,0 +1,589 @@
+// Filters and pins: a test source, a byte-copying CTransformFilter and a test sink connected and
+// run through the base classes — QueryInterface, reference counts, pin and type enumeration,
+// negotiation, state changes and samples flowing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/dshow/base_filter.h"
+#include "platform/dshow/base_input_pin.h"
+#include "platform/dshow/base_output_pin.h"
+#include "platform/dshow/media_guids.h"
+#include "platform/dshow/media_sample.h"
+#include "platform/dshow/media_type.h"
+#include "platform/dshow/task_memory.h"
+#include "platform/dshow/transform_filter.h"
+#include "platform/dshow/transform_input_pin.h"
+#include "platform/dshow/transform_output_pin.h"
+#include "platform/wave_format.h"
+
+namespace {
+
+std::string Hr(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
+#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
+
+// {8E1F7A10-5C2B-4D3E-9F40-112233445566} and neighbours: class ids of the test filters.
+constexpr CLSID kSourceClsid = {0x8E1F7A10, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
+constexpr CLSID kCopyClsid = {0x8E1F7A11, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
+constexpr CLSID kSinkClsid = {0x8E1F7A12, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
+
+CMediaType AudioType(const GUID& subtype, WORD channels) {
+  CMediaType type(&MEDIATYPE_Audio);
+  type.SetSubtype(&subtype);
+  type.SetFormatType(&FORMAT_WaveFormatEx);
+  const WORD tag = subtype == MEDIASUBTYPE_PCM ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT;
+  const WORD bits = tag == WAVE_FORMAT_PCM ? 16 : 32;
+  const WORD align = static_cast<WORD>(channels * bits / 8);
+  WAVEFORMATEX format = {tag, channels, 44100, 44100u * align, align, bits, 0};
+  type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof format);
+  return type;
+}
+
+// A pin whose offered and accepted types are lists the test fills.
+template <typename Base>
+class ListPin : public Base {
+ public:
+  ListPin(CBaseFilter* filter, CCritSec* lock, LPCWSTR name)
+      : Base("list pin", filter, lock, nullptr, name) {}
+  HRESULT CheckMediaType(const CMediaType* type) override {
+    for (const CMediaType& accepted : accepts) {
+      if (accepted == *type) return S_OK;
+    }
+    return E_INVALIDARG;
+  }
+  HRESULT GetMediaType(int position, CMediaType* type) override {
+    if (position < 0) return E_INVALIDARG;
+    if (position >= static_cast<int>(offers.size())) return VFW_S_NO_MORE_ITEMS;
+    return type->Set(offers[static_cast<size_t>(position)]);
+  }
+  std::vector<CMediaType> offers;
+  std::vector<CMediaType> accepts;
+};
+
+class SourcePin : public ListPin<CBaseOutputPin> {
+ public:
+  using ListPin::ListPin;
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
+    request->cBuffers = 2;
+    request->cbBuffer = 64;
+    ALLOCATOR_PROPERTIES actual;
+    return allocator->SetProperties(request, &actual);
+  }
+};
+
+class TestSource : public CBaseFilter {
+ public:
+  TestSource() : CBaseFilter("test source", nullptr, &lock_, kSourceClsid),
+                 pin_(this, &lock_, NXW("Out")) {}
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
+
+  // Delivers `bytes` as one sample starting at `start` (100 ns units).
+  HRESULT Push(const std::vector<BYTE>& bytes, REFERENCE_TIME start, bool discontinuity) {
+    IMediaSample* sample = nullptr;
+    REFERENCE_TIME stop = start + 1000;
+    HRESULT hr = pin_.GetDeliveryBuffer(&sample, &start, &stop, 0);
+    if (FAILED(hr)) return hr;
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    std::memcpy(data, bytes.data(), bytes.size());
+    sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
+    sample->SetDiscontinuity(discontinuity);
+    hr = pin_.Deliver(sample);
+    sample->Release();
+    return hr;
+  }
+  SourcePin& Pin() { return pin_; }
+
+ private:
+  CCritSec lock_;
+  SourcePin pin_;
+};
+
+class SinkPin : public ListPin<CBaseInputPin> {
+ public:
+  using ListPin::ListPin;
+  HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override {
+    HRESULT hr = CBaseInputPin::Receive(sample);
+    if (hr != S_OK) return hr;
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    received.emplace_back(data, data + sample->GetActualDataLength());
+    REFERENCE_TIME start = -1, stop = -1;
+    sample->GetTime(&start, &stop);
+    starts.push_back(start);
+    discontinuities.push_back(sample->IsDiscontinuity() == S_OK);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE EndOfStream() override {
+    ++endOfStreams;
+    return S_OK;
+  }
+  std::vector<std::vector<BYTE>> received;
+  std::vector<REFERENCE_TIME> starts;
+  std::vector<bool> discontinuities;
+  int endOfStreams = 0;
+};
+
+class TestSink : public CBaseFilter {
+ public:
+  TestSink() : CBaseFilter("test sink", nullptr, &lock_, kSinkClsid),
+               pin_(this, &lock_, NXW("In")) {}
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
+  SinkPin& Pin() { return pin_; }
+
+ private:
+  CCritSec lock_;
+  SinkPin pin_;
+};
+
+// Accepts audio only and passes bytes through unchanged; counts streaming starts and stops.
+class CopyTransform : public CTransformFilter {
+ public:
+  explicit CopyTransform(IUnknown* outer = nullptr)
+      : CTransformFilter("copy transform", outer, kCopyClsid) {}
+  HRESULT Transform(IMediaSample* in, IMediaSample* out) override {
+    BYTE* from = nullptr;
+    BYTE* to = nullptr;
+    in->GetPointer(&from);
+    out->GetPointer(&to);
+    const LONG length = in->GetActualDataLength();
+    if (length > out->GetSize()) return E_FAIL;
+    std::memcpy(to, from, static_cast<size_t>(length));
+    return out->SetActualDataLength(length);
+  }
+  HRESULT CheckInputType(const CMediaType* in) override {
+    return *in->Type() == MEDIATYPE_Audio ? S_OK : E_INVALIDARG;
+  }
+  HRESULT CheckTransform(const CMediaType* in, const CMediaType* out) override {
+    return *in == *out ? S_OK : E_INVALIDARG;
+  }
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
+    request->cBuffers = 1;
+    request->cbBuffer = 128;
+    ALLOCATOR_PROPERTIES actual;
+    return allocator->SetProperties(request, &actual);
+  }
+  HRESULT GetMediaType(int position, CMediaType* type) override {
+    if (!m_pInput->IsConnected()) return E_UNEXPECTED;
+    if (position < 0) return E_INVALIDARG;
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    return type->Set(m_pInput->CurrentMediaType());
+  }
+  HRESULT StartStreaming() override {
+    ++starts;
+    return S_OK;
+  }
+  HRESULT StopStreaming() override {
+    ++stops;
+    return S_OK;
+  }
+  int starts = 0;
+  int stops = 0;
+};
+
+IPin* PinOf(IBaseFilter* filter, LPCWSTR name) {
+  IPin* pin = nullptr;
+  EXPECT_HR(S_OK, filter->FindPin(name, &pin));
+  if (pin != nullptr) pin->Release();  // the filter keeps its pins alive
+  return pin;
+}
+
+// Source -> copy transform -> sink, each held through IBaseFilter.
+class GraphTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    alive_ = CUnknown::ObjectsActive();
+    source_ = new TestSource;
+    copy_ = new CopyTransform;
+    sink_ = new TestSink;
+    for (IBaseFilter* filter : Filters()) filter->AddRef();
+    source_->Pin().offers = {AudioType(MEDIASUBTYPE_PCM, 2)};
+    source_->Pin().accepts = source_->Pin().offers;
+    sink_->Pin().accepts = {AudioType(MEDIASUBTYPE_PCM, 2)};
+  }
+  void TearDown() override {
+    for (IBaseFilter* filter : Filters()) filter->Stop();
+    for (IBaseFilter* filter : Filters()) {
+      IEnumPins* pins = nullptr;
+      filter->EnumPins(&pins);
+      IPin* pin = nullptr;
+      while (pins->Next(1, &pin, nullptr) == S_OK) {
+        pin->Disconnect();
+        pin->Release();
+      }
+      pins->Release();
+    }
+    for (IBaseFilter* filter : Filters()) EXPECT_EQ(filter->Release(), 0u);
+    EXPECT_EQ(CUnknown::ObjectsActive(), alive_);
+  }
+  std::vector<IBaseFilter*> Filters() { return {source_, copy_, sink_}; }
+  void ConnectAll() {
+    ASSERT_HR(S_OK, PinOf(source_, NXW("Out"))->Connect(PinOf(copy_, NXW("In")), nullptr));
+    ASSERT_HR(S_OK, PinOf(copy_, NXW("Out"))->Connect(PinOf(sink_, NXW("In")), nullptr));
+  }
+  HRESULT SetState(FILTER_STATE state) {
+    // Downstream first, as a graph does.
+    for (IBaseFilter* filter : {static_cast<IBaseFilter*>(sink_), static_cast<IBaseFilter*>(copy_),
+                                static_cast<IBaseFilter*>(source_)}) {
+      HRESULT hr = state == State_Stopped  ? filter->Stop()
+                   : state == State_Paused ? filter->Pause()
+                                           : filter->Run(0);
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+  }
+
+  LONG alive_ = 0;
+  TestSource* source_ = nullptr;
+  CopyTransform* copy_ = nullptr;
+  TestSink* sink_ = nullptr;
+};
+
+TEST_F(GraphTest, FilterAnswersItsInterfacesAndCountsReferences) {
+  IBaseFilter* filter = copy_;
+  const GUID answered[] = {IID_IUnknown, IID_IPersist, IID_IMediaFilter, IID_IBaseFilter,
+                           IID_IAMovieSetup};
+  for (const GUID& iid : answered) {
+    void* object = nullptr;
+    EXPECT_HR(S_OK, filter->QueryInterface(iid, &object));
+    EXPECT_EQ(filter->AddRef(), 3u);  // ours, the interface's, this one
+    filter->Release();
+    static_cast<IUnknown*>(object)->Release();
+  }
+  const GUID refused[] = {IID_IPin, IID_IMemInputPin, IID_IMemAllocator, IID_IPersistStream};
+  for (const GUID& iid : refused) {
+    void* object = filter;
+    EXPECT_HR(E_NOINTERFACE, filter->QueryInterface(iid, &object));
+    EXPECT_EQ(object, nullptr);
+  }
+  CLSID clsid;
+  EXPECT_HR(S_OK, filter->GetClassID(&clsid));
+  EXPECT_TRUE(clsid == kCopyClsid);
+  EXPECT_HR(E_POINTER, filter->GetClassID(nullptr));
+  EXPECT_HR(S_FALSE, copy_->Register());  // nothing to register
+}
+
+TEST_F(GraphTest, TransformPinsAreFoundByNameAndAsInAndOut) {
+  EXPECT_EQ(copy_->GetPinCount(), 2);
+  IPin* in = PinOf(copy_, NXW("XForm In"));
+  EXPECT_EQ(PinOf(copy_, NXW("In")), in);
+  IPin* out = PinOf(copy_, NXW("Out"));
+  EXPECT_EQ(PinOf(copy_, NXW("XForm Out")), out);
+  IPin* missing = in;
+  EXPECT_HR(VFW_E_NOT_FOUND, copy_->FindPin(NXW("xform in"), &missing));
+  EXPECT_EQ(missing, nullptr);
+
+  PIN_INFO info;
+  ASSERT_HR(S_OK, out->QueryPinInfo(&info));
+  EXPECT_EQ(info.pFilter, static_cast<IBaseFilter*>(copy_));
+  EXPECT_EQ(info.dir, PINDIR_OUTPUT);
+  EXPECT_TRUE(std::u16string(reinterpret_cast<char16_t*>(info.achName)) == u"XForm Out");
+  EXPECT_EQ(copy_->Release(), 1u);  // the reference QueryPinInfo added
+  LPWSTR id = nullptr;
+  ASSERT_HR(S_OK, in->QueryId(&id));
+  EXPECT_TRUE(std::u16string(reinterpret_cast<char16_t*>(id)) == u"XForm In");
+  CoTaskMemFree(id);
+  PIN_DIRECTION direction;
+  EXPECT_HR(S_OK, in->QueryDirection(&direction));
+  EXPECT_EQ(direction, PINDIR_INPUT);
+}
+
+TEST_F(GraphTest, PinsCountOnTheirFilterAndAnswerPinInterfaces) {
+  IPin* in = PinOf(copy_, NXW("In"));
+  IPin* out = PinOf(copy_, NXW("Out"));
+  EXPECT_EQ(in->AddRef(), 2u);  // the filter's count
+  EXPECT_EQ(copy_->AddRef(), 3u);
+  copy_->Release();
+  in->Release();
+
+  IMemInputPin* memInput = nullptr;
+  EXPECT_HR(S_OK, in->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput)));
+  EXPECT_HR(S_FALSE, memInput->ReceiveCanBlock());  // the output is not connected to a blocker
+  memInput->Release();
+  void* object = in;
+  EXPECT_HR(E_NOINTERFACE, out->QueryInterface(IID_IMemInputPin, &object));
+  EXPECT_HR(E_NOINTERFACE, in->QueryInterface(IID_IBaseFilter, &object));
+  IUnknown* identity = nullptr;
+  EXPECT_HR(S_OK, in->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
+  EXPECT_NE(identity, static_cast<IUnknown*>(static_cast<IBaseFilter*>(copy_)));
+  identity->Release();
+}
+
+TEST_F(GraphTest, PinEnumeratorFollowsTheNextSkipResetCloneRules) {
+  IEnumPins* pins = nullptr;
+  ASSERT_HR(S_OK, copy_->EnumPins(&pins));
+  EXPECT_EQ(copy_->AddRef(), 3u);  // ours, the enumerator's, this one
+  copy_->Release();
+  IPin* got[3] = {};
+  ULONG fetched = 99;
+  EXPECT_HR(E_INVALIDARG, pins->Next(2, got, nullptr));
+  EXPECT_HR(S_FALSE, pins->Next(3, got, &fetched));
+  EXPECT_EQ(fetched, 2u);
+  EXPECT_EQ(got[0], PinOf(copy_, NXW("In")));
+  got[0]->Release();
+  got[1]->Release();
+  EXPECT_HR(S_FALSE, pins->Next(1, got, &fetched));
+  EXPECT_EQ(fetched, 0u);
+
+  EXPECT_HR(S_OK, pins->Reset());
+  EXPECT_HR(S_OK, pins->Skip(1));
+  IEnumPins* clone = nullptr;
+  ASSERT_HR(S_OK, pins->Clone(&clone));
+  EXPECT_HR(S_OK, clone->Next(1, got, nullptr));
+  EXPECT_EQ(got[0], PinOf(copy_, NXW("Out")));
+  got[0]->Release();
+  EXPECT_HR(S_FALSE, clone->Skip(5));
+  EXPECT_HR(S_FALSE, clone->Next(1, got, &fetched));
+
+  copy_->IncrementPinVersion();
+  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, pins->Next(1, got, &fetched));
+  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, pins->Skip(1));
+  IEnumPins* stale = nullptr;
+  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, pins->Clone(&stale));
+  EXPECT_HR(S_OK, pins->Reset());
+  EXPECT_HR(S_OK, pins->Skip(2));
+  clone->Release();
+  EXPECT_EQ(pins->Release(), 0u);
+}
+
+TEST_F(GraphTest, MediaTypeEnumeratorCopiesTypesAndNoticesChanges) {
+  SourcePin& pin = source_->Pin();
+  pin.offers = {AudioType(MEDIASUBTYPE_PCM, 1), AudioType(MEDIASUBTYPE_PCM, 2),
+                AudioType(MEDIASUBTYPE_IEEE_FLOAT, 2)};
+  IEnumMediaTypes* types = nullptr;
+  ASSERT_HR(S_OK, pin.EnumMediaTypes(&types));
+  AM_MEDIA_TYPE* got[5] = {};
+  ULONG fetched = 0;
+  EXPECT_HR(S_FALSE, types->Next(5, got, &fetched));
+  ASSERT_EQ(fetched, 3u);
+  EXPECT_TRUE(got[2]->subtype == MEDIASUBTYPE_IEEE_FLOAT);
+  EXPECT_NE(got[0]->pbFormat, pin.offers[0].Format());
+  for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(got[i]);
+
+  types->Reset();
+  EXPECT_HR(S_OK, types->Skip(2));
+  IEnumMediaTypes* clone = nullptr;
+  ASSERT_HR(S_OK, types->Clone(&clone));
+  EXPECT_HR(S_FALSE, types->Skip(2));
+  EXPECT_HR(S_OK, clone->Next(1, got, nullptr));
+  EXPECT_TRUE(got[0]->subtype == MEDIASUBTYPE_IEEE_FLOAT);
+  DeleteMediaType(got[0]);
+  clone->Release();
+
+  pin.offers.pop_back();
+  pin.IncrementTypeVersion();
+  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, types->Next(1, got, &fetched));
+  EXPECT_HR(S_OK, types->Reset());
+  EXPECT_HR(S_FALSE, types->Next(5, got, &fetched));
+  EXPECT_EQ(fetched, 2u);
+  for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(got[i]);
+  types->Release();
+}
+
+TEST_F(GraphTest, ConnectionNegotiatesAndRefusesTypes) {
+  IPin* sourceOut = PinOf(source_, NXW("Out"));
+  IPin* copyIn = PinOf(copy_, NXW("In"));
+  IPin* copyOut = PinOf(copy_, NXW("Out"));
+  IPin* sinkIn = PinOf(sink_, NXW("In"));
+
+  // The output side cannot connect before the input has a type.
+  EXPECT_HR(VFW_E_NO_ACCEPTABLE_TYPES, copyOut->Connect(sinkIn, nullptr));
+  const CMediaType pcm = AudioType(MEDIASUBTYPE_PCM, 2);
+  EXPECT_HR(VFW_E_INVALID_DIRECTION, copyIn->Connect(sinkIn, &pcm));
+  CMediaType video(&MEDIATYPE_Video);
+  video.SetFormatType(&FORMAT_None);
+  source_->Pin().offers = {video, AudioType(MEDIASUBTYPE_PCM, 2)};
+  source_->Pin().accepts = source_->Pin().offers;
+  EXPECT_HR(VFW_E_TYPE_NOT_ACCEPTED, sourceOut->Connect(copyIn, &video));  // fully specified
+  EXPECT_FALSE(source_->Pin().IsConnected());
+
+  ASSERT_HR(S_OK, sourceOut->Connect(copyIn, nullptr));  // video refused, audio taken
+  AM_MEDIA_TYPE type;
+  ASSERT_HR(S_OK, copyIn->ConnectionMediaType(&type));
+  EXPECT_TRUE(type.majortype == MEDIATYPE_Audio);
+  FreeMediaType(type);
+  IPin* peer = nullptr;
+  ASSERT_HR(S_OK, copyIn->ConnectedTo(&peer));
+  EXPECT_EQ(peer, sourceOut);
+  peer->Release();
+  EXPECT_HR(VFW_E_ALREADY_CONNECTED, sourceOut->Connect(copyIn, nullptr));
+  EXPECT_HR(VFW_E_ALREADY_CONNECTED, copyIn->ReceiveConnection(sourceOut, &type));
+
+  // The output offers the input's type; the sink accepts only mono, so it is refused.
+  sink_->Pin().accepts = {AudioType(MEDIASUBTYPE_PCM, 1)};
+  EXPECT_HR(VFW_E_NO_ACCEPTABLE_TYPES, copyOut->Connect(sinkIn, nullptr));
+  EXPECT_HR(VFW_E_NOT_CONNECTED, sinkIn->ConnectedTo(&peer));
+  EXPECT_EQ(peer, nullptr);
+  sink_->Pin().accepts = {AudioType(MEDIASUBTYPE_PCM, 2)};
+  EXPECT_HR(S_OK, copyOut->Connect(sinkIn, nullptr));
+  EXPECT_HR(S_OK, copyIn->QueryAccept(&source_->Pin().CurrentMediaType()));
+  EXPECT_HR(S_FALSE, copyIn->QueryAccept(&video));
+
+  EXPECT_HR(S_OK, copyOut->Disconnect());
+  EXPECT_HR(S_FALSE, copyOut->Disconnect());
+  EXPECT_HR(VFW_E_NOT_CONNECTED, copyOut->ConnectionMediaType(&type));
+  sinkIn->Disconnect();
+}
+
+TEST_F(GraphTest, ReceiversTypesAreTriedBeforeOurs) {
+  const CMediaType pcm = AudioType(MEDIASUBTYPE_PCM, 2);
+  const CMediaType floats = AudioType(MEDIASUBTYPE_IEEE_FLOAT, 2);
+  source_->Pin().offers = {pcm, floats};
+  source_->Pin().accepts = {pcm, floats};
+  sink_->Pin().offers = {floats};
+  sink_->Pin().accepts = {pcm, floats};
+  IPin* sinkIn = PinOf(sink_, NXW("In"));
+  ASSERT_HR(S_OK, source_->Pin().Connect(sinkIn, nullptr));
+  EXPECT_TRUE(source_->Pin().CurrentMediaType() == floats);
+  source_->Pin().Disconnect();
+  sinkIn->Disconnect();
+
+  // A partial type narrows the candidates.
+  CMediaType audioPcm(&MEDIATYPE_Audio);
+  audioPcm.SetSubtype(&MEDIASUBTYPE_PCM);
+  ASSERT_HR(S_OK, source_->Pin().Connect(sinkIn, &audioPcm));
+  EXPECT_TRUE(source_->Pin().CurrentMediaType() == pcm);
+  EXPECT_TRUE(sink_->Pin().CurrentMediaType() == pcm);
+}
+
+TEST_F(GraphTest, StateChangesStartAndStopStreamingOnce) {
+  ConnectAll();
+  FILTER_STATE state;
+  EXPECT_HR(S_OK, copy_->GetState(0, &state));
+  EXPECT_EQ(state, State_Stopped);
+  ASSERT_HR(S_OK, SetState(State_Paused));
+  EXPECT_EQ(copy_->starts, 1);
+  EXPECT_HR(VFW_E_NOT_STOPPED, PinOf(copy_, NXW("Out"))->Disconnect());
+  ASSERT_HR(S_OK, SetState(State_Running));
+  EXPECT_HR(S_OK, copy_->GetState(0, &state));
+  EXPECT_EQ(state, State_Running);
+  ASSERT_HR(S_OK, SetState(State_Paused));
+  EXPECT_EQ(copy_->starts, 1);
+  EXPECT_EQ(copy_->stops, 0);
+  ASSERT_HR(S_OK, SetState(State_Stopped));
+  ASSERT_HR(S_OK, SetState(State_Stopped));
+  EXPECT_EQ(copy_->stops, 1);
+  ASSERT_HR(S_OK, SetState(State_Running));  // Run from stopped pauses first
+  EXPECT_EQ(copy_->starts, 2);
+}
+
+TEST_F(GraphTest, SamplesFlowThroughTheTransformWithTimesAndFlags) {
+  ConnectAll();
+  EXPECT_HR(VFW_E_NOT_COMMITTED, source_->Push({1, 2, 3}, 0, false));  // stopped
+  ASSERT_HR(S_OK, SetState(State_Running));
+  ASSERT_HR(S_OK, source_->Push({1, 2, 3}, 5000000, true));
+  ASSERT_HR(S_OK, source_->Push({4, 5, 6, 7}, 5001000, false));
+  ASSERT_HR(S_OK, PinOf(copy_, NXW("In"))->EndOfStream());
+
+  SinkPin& sink = sink_->Pin();
+  ASSERT_EQ(sink.received.size(), 2u);
+  EXPECT_EQ(sink.received[0], (std::vector<BYTE>{1, 2, 3}));
+  EXPECT_EQ(sink.received[1], (std::vector<BYTE>{4, 5, 6, 7}));
+  EXPECT_EQ(sink.starts[0], 5000000);
+  EXPECT_EQ(sink.starts[1], 5001000);
+  EXPECT_TRUE(sink.discontinuities[0]);
+  EXPECT_FALSE(sink.discontinuities[1]);
+  EXPECT_EQ(sink.endOfStreams, 1);
+
+  // Flushing drops samples quietly and is passed downstream.
+  IPin* copyIn = PinOf(copy_, NXW("In"));
+  ASSERT_HR(S_OK, copyIn->BeginFlush());
+  EXPECT_TRUE(sink.IsFlushing());
+  EXPECT_HR(S_FALSE, source_->Push({9}, 0, false));
+  ASSERT_HR(S_OK, copyIn->EndFlush());
+  EXPECT_FALSE(sink.IsFlushing());
+  EXPECT_HR(S_OK, copyIn->NewSegment(0, 10000000, 1.0));
+  EXPECT_EQ(sink.CurrentStopTime(), 10000000);
+  EXPECT_HR(S_OK, source_->Push({8}, 0, false));
+  EXPECT_EQ(sink.received.size(), 3u);
+
+  ASSERT_HR(S_OK, SetState(State_Stopped));
+  BYTE buffer[4] = {};
+  auto* loose = new CMediaSample("loose", nullptr, buffer, sizeof buffer);
+  loose->AddRef();
+  IMemInputPin* memInput = nullptr;
+  copyIn->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput));
+  EXPECT_HR(VFW_E_WRONG_STATE, memInput->Receive(loose));
+  EXPECT_HR(VFW_E_WRONG_STATE, copyIn->EndOfStream());
+  memInput->Release();
+  loose->Release();
+}
+
+TEST_F(GraphTest, StopReleasesAStreamingThreadWaitingForABuffer) {
+  ConnectAll();
+  ASSERT_HR(S_OK, SetState(State_Running));
+  IMediaSample* held[2] = {};
+  ASSERT_HR(S_OK, source_->Pin().GetDeliveryBuffer(&held[0], nullptr, nullptr, 0));
+  ASSERT_HR(S_OK, source_->Pin().GetDeliveryBuffer(&held[1], nullptr, nullptr, 0));
+  HRESULT pushed = S_OK;
+  std::thread streaming([&] { pushed = source_->Push({1}, 0, false); });
+  ASSERT_HR(S_OK, SetState(State_Stopped));
+  streaming.join();
+  EXPECT_HR(VFW_E_NOT_COMMITTED, pushed);
+  held[0]->Release();
+  held[1]->Release();
+}
+
+TEST_F(GraphTest, PausingWithoutAnInputPassesEndOfStreamOnce) {
+  ConnectAll();
+  ASSERT_HR(S_OK, PinOf(copy_, NXW("In"))->Disconnect());
+  ASSERT_HR(S_OK, PinOf(source_, NXW("Out"))->Disconnect());
+  ASSERT_HR(S_OK, copy_->Pause());
+  ASSERT_HR(S_OK, copy_->Run(0));
+  ASSERT_HR(S_OK, copy_->Pause());
+  EXPECT_EQ(sink_->Pin().endOfStreams, 1);
+  EXPECT_EQ(copy_->starts, 0);
+  EXPECT_HR(VFW_E_NOT_STOPPED,
+            PinOf(source_, NXW("Out"))->Connect(PinOf(copy_, NXW("In")), nullptr));
+}
+
+// An outer object that aggregates the copy transform.
+class FilterOuter : public IUnknown {
+ public:
+  FilterOuter() : inner_(new CopyTransform(this)) { inner_->NonDelegatingUnknown()->AddRef(); }
+  ~FilterOuter() { inner_->NonDelegatingUnknown()->Release(); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (riid == IID_IUnknown) return GetInterface(this, object);
+    return inner_->NonDelegatingUnknown()->QueryInterface(riid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  ULONG refs = 1;
+
+ private:
+  CopyTransform* inner_;
+};
+
+TEST(AggregatedFilter, PinsAndInterfacesCountOnTheOuterObject) {
+  const LONG alive = CUnknown::ObjectsActive();
+  {
+    FilterOuter outer;
+    IBaseFilter* filter = nullptr;
+    ASSERT_HR(S_OK, outer.QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)));
+    EXPECT_EQ(outer.refs, 2u);
+    IPin* in = nullptr;
+    ASSERT_HR(S_OK, filter->FindPin(NXW("In"), &in));
+    EXPECT_EQ(outer.refs, 3u);
+    IUnknown* identity = nullptr;
+    ASSERT_HR(S_OK, filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
+    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+    identity->Release();
+    in->Release();
+    filter->Release();
+    EXPECT_EQ(outer.refs, 1u);
+  }
+  EXPECT_EQ(CUnknown::ObjectsActive(), alive);
+}
+
+}  // namespace

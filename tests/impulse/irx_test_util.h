@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,140 +15,98 @@ namespace irxtest {
 
 using Bytes = std::vector<BYTE>;
 
-inline void Put32(Bytes* out, DWORD value) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<BYTE>(value >> (8 * i)));
-}
-inline void Put16(Bytes* out, DWORD value) {
-  out->push_back(static_cast<BYTE>(value));
-  out->push_back(static_cast<BYTE>(value >> 8));
+inline void Put(Bytes* out, DWORD value, int width = 4) {
+  for (int i = 0; i < width; ++i) out->push_back(static_cast<BYTE>(value >> (8 * i)));
 }
 inline Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
 inline DWORD Get32(const Bytes& bytes, size_t at) {
-  DWORD value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | bytes.at(at + i);
-  return value;
+  return bytes.at(at) | (bytes.at(at + 1) << 8) | (bytes.at(at + 2) << 16) |
+         (static_cast<DWORD>(bytes.at(at + 3)) << 24);
 }
 
 // A chunk with its header and pad byte; `size` lies about the data when not ~0.
 inline Bytes ChunkBytes(const char* id, const Bytes& data, DWORD size = ~0u) {
   Bytes out(id, id + 4);
-  Put32(&out, size != ~0u ? size : static_cast<DWORD>(data.size()));
-  out.insert(out.end(), data.begin(), data.end());
+  Put(&out, size != ~0u ? size : static_cast<DWORD>(data.size()));
+  out = out + data;
   if (data.size() % 2) out.push_back(0);
   return out;
 }
 
-// "RIFF", the size of what follows, the form type, then `body` (whole chunks).
 inline Bytes RiffFile(const char* form, const Bytes& body) {
   Bytes out{'R', 'I', 'F', 'F'};
-  Put32(&out, static_cast<DWORD>(body.size() + 4));
-  out.insert(out.end(), form, form + 4);
-  out.insert(out.end(), body.begin(), body.end());
-  return out;
+  Put(&out, static_cast<DWORD>(body.size() + 4));
+  return out + Bytes(form, form + 4) + body;
 }
 
-// A "LIST" "INFO" chunk of ANSI items.
 inline Bytes InfoList(const std::vector<std::pair<const char*, std::string>>& items) {
   Bytes data{'I', 'N', 'F', 'O'};
   for (const auto& item : items) {
-    Bytes text(item.second.begin(), item.second.end());
-    text.push_back(0);
-    const Bytes sub = ChunkBytes(item.first, text);
-    data.insert(data.end(), sub.begin(), sub.end());
+    data = data + ChunkBytes(item.first, Bytes(item.second.begin(), item.second.end()) + Bytes{0});
   }
   return ChunkBytes("LIST", data);
 }
 
 inline Bytes DisplayChunk(DWORD format, const Bytes& item) {
   Bytes data;
-  Put32(&data, format);
-  data.insert(data.end(), item.begin(), item.end());
-  return ChunkBytes("DISP", data);
+  Put(&data, format);
+  return ChunkBytes("DISP", data + item);
 }
 
-// The "fmt " chunk of a wave file; tag 0xFFFE writes the extensible record with `subFormat`.
-inline Bytes WaveFormat(WORD tag, WORD channels, DWORD rate, WORD bits, WORD subFormat = 0) {
-  Bytes out;
-  const WORD align = static_cast<WORD>(channels * bits / 8);
-  Put16(&out, tag);
-  Put16(&out, channels);
-  Put32(&out, rate);
-  Put32(&out, rate * align);
-  Put16(&out, align);
-  Put16(&out, bits);
-  if (tag != 1 && tag != 3 && tag != 0xFFFE) Put16(&out, 0);  // codecs need cbSize
-  if (tag == 0xFFFE) {
-    Put16(&out, 22);
-    Put16(&out, bits);
-    Put32(&out, 0);
-    const BYTE guidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                               0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    Put16(&out, subFormat);
-    out.insert(out.end(), guidTail, guidTail + 14);
-  }
-  return ChunkBytes("fmt ", out);
-}
-
+// A wave file; tag 0xFFFE writes the extensible record with `subFormat` (1 PCM, 3 float).
 inline Bytes WaveFile(WORD tag, WORD channels, DWORD rate, WORD bits, const Bytes& data,
                       const Bytes& before = {}, const Bytes& after = {}, WORD subFormat = 0) {
-  Bytes body = WaveFormat(tag, channels, rate, bits, subFormat);
-  body.insert(body.end(), before.begin(), before.end());
-  const Bytes chunk = ChunkBytes("data", data);
-  body.insert(body.end(), chunk.begin(), chunk.end());
-  body.insert(body.end(), after.begin(), after.end());
-  return RiffFile("WAVE", body);
+  Bytes format;
+  const DWORD align = channels * bits / 8;
+  for (DWORD v : {DWORD{tag}, DWORD{channels}}) Put(&format, v, 2);
+  for (DWORD v : {rate, rate * align}) Put(&format, v);
+  for (DWORD v : {align, DWORD{bits}}) Put(&format, v, 2);
+  if (tag != 1 && tag != 3 && tag != 0xFFFE) Put(&format, 0, 2);  // codecs need cbSize
+  if (tag == 0xFFFE) {
+    for (DWORD v : {22u, DWORD{bits}}) Put(&format, v, 2);
+    Put(&format, 0);
+    Put(&format, subFormat);
+    format = format + Bytes{0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  }
+  return RiffFile("WAVE", ChunkBytes("fmt ", format) + before + ChunkBytes("data", data) + after);
 }
 
-// Header fields of a hand-made impulse file.
+// Header fields of a hand-made impulse file; ~0 means "as the contents say".
 struct IrxFields {
-  DWORD headerSize = 36;
-  DWORD version = 100;
-  DWORD channels = 1;
-  DWORD bytesPerSample = 2;
-  DWORD dataBytes = ~0u;  // ~0: the payload's size
-  DWORD sampleRate = 44100;
-  DWORD nameLength = ~0u;  // ~0: 0 for samples, the name's bytes for a reference
-  DWORD chunkSize = ~0u;   // ~0: the true size
+  DWORD headerSize = 36, version = 100, channels = 1, bytesPerSample = 2;
+  DWORD dataBytes = ~0u, sampleRate = 44100, nameLength = ~0u, chunkSize = ~0u;
 };
 
 // An impulse file holding `samples` (stored bytes, scrambled here block by block) or, when
-// `name` is not empty, a reference to `name` (terminator added).
+// `name` is not empty, a reference to `name`.
 inline Bytes IrxFile(const IrxFields& f, const Bytes& samples, const std::string& name = "",
                      const Bytes& after = {}) {
-  Bytes payload;
-  if (name.empty()) {
-    payload = samples;
-    for (size_t at = 0; at < payload.size(); at += kIrxBlockBytes) {
-      const DWORD n = static_cast<DWORD>(std::min<size_t>(kIrxBlockBytes, payload.size() - at));
-      ScrambleImpulseBlock(payload.data() + at, n, kIrxScramble);
-    }
-  } else {
-    payload.assign(name.begin(), name.end());
-    payload.push_back(0);
+  Bytes payload = samples;
+  for (size_t at = 0; at < payload.size(); at += kIrxBlockBytes) {
+    const DWORD n = static_cast<DWORD>(std::min<size_t>(kIrxBlockBytes, payload.size() - at));
+    ScrambleImpulseBlock(payload.data() + at, n, kIrxScramble);
   }
+  if (!name.empty()) payload = Bytes(name.begin(), name.end()) + Bytes{0};
   Bytes data;
-  const DWORD words[6] = {f.headerSize, f.version, f.channels, f.bytesPerSample,
-                          f.dataBytes != ~0u ? f.dataBytes : static_cast<DWORD>(samples.size()),
-                          f.sampleRate};
-  for (DWORD w : words) Put32(&data, w);
-  data.resize(data.size() + 12 + (f.headerSize > 36 && f.headerSize < 64 ? f.headerSize - 36 : 0));
-  Put32(&data, f.nameLength != ~0u ? f.nameLength
-                                   : (name.empty() ? 0 : static_cast<DWORD>(payload.size())));
-  data.insert(data.end(), payload.begin(), payload.end());
-  Bytes body = ChunkBytes("fmt ", data, f.chunkSize);
-  body.insert(body.end(), after.begin(), after.end());
-  return RiffFile("IRXP", body);
+  for (DWORD w : {f.headerSize, f.version, f.channels, f.bytesPerSample,
+                  f.dataBytes != ~0u ? f.dataBytes : static_cast<DWORD>(samples.size()),
+                  f.sampleRate, 0u, 0u, 0u}) {
+    Put(&data, w);
+  }
+  if (f.headerSize > 36 && f.headerSize < 64) data.resize(f.headerSize, 0xEE);
+  Put(&data, f.nameLength != ~0u ? f.nameLength : (name.empty() ? 0 : name.size() + 1));
+  return RiffFile("IRXP", ChunkBytes("fmt ", data + payload, f.chunkSize) + after);
 }
 
-// A read-write memory file holding `bytes`, for the calls that take a file over.
+// A memory file holding `bytes`, for the calls that take a file over.
 inline NxFileHandle Mem(const Bytes& bytes) {
   return NxCreateMemoryFile(bytes.data(), bytes.size(), NxMemoryAccess::ReadWrite);
 }
 
-// Values of a test signal on the 16-bit scale that 16, 24-bit and float encodings hold exactly.
+// Values on the 16-bit scale that 16, 24-bit and float encodings hold exactly.
 inline float TestValue(size_t i) {
   return static_cast<float>(static_cast<int>((i * 7919 + 13) % 65535) - 32767);
 }

@@ -281,7 +281,10 @@ DWORD FormatImpulseInfoText(const ImpulseInfo& info, WCHAR* text, DWORD capacity
   WCHAR rate[16];
   if (NxFormatNumber(info.sampleRate, rate, 16) == 0) return 0;
   const TemplateArgument arguments[] = {
-      {rate, 0}, {nullptr, info.channels}, {nullptr, hundredths / 100}, {nullptr, hundredths % 100}};
+      {rate, 0},
+      {nullptr, info.channels},
+      {nullptr, hundredths / 100},
+      {nullptr, hundredths % 100}};
   if (!FillTemplate(NxGetString(IDS_IMPULSE_ATTRIBUTES), arguments, 4, text, capacity)) {
     text[0] = 0;
     return 0;

@@ -319,7 +319,8 @@ void EncodeSample(const BYTE* source, const Encoding& encoding, BYTE* out) {
       break;
     }
     case StoredForm::DoubleToFloat: {
-      const ULONGLONG bits = LoadLe32(source) | (static_cast<ULONGLONG>(LoadLe32(source + 4)) << 32);
+      const ULONGLONG bits =
+          LoadLe32(source) | (static_cast<ULONGLONG>(LoadLe32(source + 4)) << 32);
       double value = 0;
       std::memcpy(&value, &bits, 8);
       StoreFloat(out, static_cast<float>(value));
@@ -460,7 +461,9 @@ struct SummaryCopy {
 };
 
 NXSTATUS SetDisplayText(NxDisplayList* display, LPCWSTR text) {
-  if (text == nullptr || text[0] == 0) return displist_SetItem(display, kDisplayFormatText, nullptr, 0);
+  if (text == nullptr || text[0] == 0) {
+    return displist_SetItem(display, kDisplayFormatText, nullptr, 0);
+  }
   const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) return displist_SetItem(display, kDisplayFormatText, nullptr, 0);
   std::unique_ptr<char[]> ansi(new (std::nothrow) char[bytes]);

@@ -320,8 +320,12 @@ DWORD ReadCompressed(WaveReader* reader, BYTE* out, DWORD frames, DWORD channel,
   const DWORD outFrameBytes = whole ? frameBytes : reader->bytesPerSample;
   const DWORD blockBytes = reader->sourceBlockBytes;
   const DWORD blockPcmBytes = reader->framesPerBlock * frameBytes;
-  const DWORD passBlocks = std::max<DWORD>(
-      1, std::min(kPieceBytes / blockBytes, kDecodedPieceBytes / blockPcmBytes));
+  const ULONGLONG requestBlocks =
+      (ULONGLONG{reader->framePosition % reader->framesPerBlock} + frames) /
+          reader->framesPerBlock + 1;
+  const DWORD passBlocks = static_cast<DWORD>(std::min<ULONGLONG>(
+      requestBlocks,
+      std::max<DWORD>(1, std::min(kPieceBytes / blockBytes, kDecodedPieceBytes / blockPcmBytes))));
   std::unique_ptr<BYTE[]> src = AllocBytes(size_t{passBlocks} * blockBytes);
   std::unique_ptr<BYTE[]> dst = AllocBytes(size_t{passBlocks} * blockPcmBytes);
   if (!src || !dst) return 0;

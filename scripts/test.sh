@@ -56,4 +56,4 @@ echo "== Testing"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
-ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" ${test_filter:+-R "$test_filter"}
+ctest --test-dir "$build_dir" --output-on-failure --timeout 300 -j "$jobs" ${test_filter:+-R "$test_filter"}

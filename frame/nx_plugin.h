@@ -1,0 +1,98 @@
+// CNxPlugIn: the reverb as a DirectShow audio transform filter — one input pin ("Input", also
+// found as "In"), one output pin ("Output", also "Out"), the parameter object CAudioTransform
+// inside it, and its property pages.
+//
+// Formats. The input is 16-bit PCM, or 32- or 64-bit IEEE float, with one or two channels. The
+// output has the input's tag, width and rate; its channel count follows the channel rule: two
+// when mono-to-stereo is on, else the input's. The filter keeps both formats as 18-byte
+// WAVEFORMATEX records with cbSize 0, and CAudioTransform points at them.
+//
+// Streaming (nx_plugin_streaming.cpp). Receive replaces the base class's: each input sample goes
+// through CAudioTransform::ConvolveStream and yields as many output samples as the engine fills,
+// possibly none (latency of one engine block). Output start times run on from the last
+// discontinuity's start, 100 ns per unit: stop = start + round(frames * 10^7 / rate); media
+// times count frames. End of stream flushes the final block and the impulse tail, with no
+// times, before passing end of stream on. A buffer holds at least 512 bytes, so at least one
+// frame of every accepted format.
+//
+// Lifecycle: stopped -> (Pause: StartStreaming attaches the formats and prepares the impulse) ->
+// streaming (Receive / EndOfStream on the upstream thread under the receive lock) -> (Stop:
+// StopStreaming frees every engine buffer). The running times survive a stop; the next
+// discontinuity replaces them.
+#pragma once
+
+#include "frame/audio_transform.h"
+#include "platform/dshow/media_type.h"
+#include "platform/dshow/property_pages.h"
+#include "platform/dshow/transform_filter.h"
+
+class CNxPlugIn : public CTransformFilter, public CAudioTransform, public ISpecifyPropertyPages {
+ public:
+  // The factory's create function: a new filter with no references yet, or null with
+  // E_OUTOFMEMORY in *hr.
+  static CUnknown* CreateInstance(IUnknown* outer, HRESULT* hr);
+
+  CNxPlugIn(IUnknown* outer, HRESULT* hr);
+  ~CNxPlugIn() override;
+
+  DECLARE_IUNKNOWN
+  // INxPlugInProp, ISpecifyPropertyPages, then IBaseFilter, IMediaFilter, IPersist,
+  // IAMovieSetup and IUnknown.
+  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** object) override;
+
+  // CBaseFilter.
+  CBasePin* GetPin(int index) override;
+  const AMOVIESETUP_FILTER* GetSetupData() override;
+
+  // CTransformFilter.
+  HRESULT Transform(IMediaSample* in, IMediaSample* out) override;
+  HRESULT CheckInputType(const CMediaType* in) override;
+  HRESULT CheckTransform(const CMediaType* in, const CMediaType* out) override;
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) override;
+  HRESULT GetMediaType(int position, CMediaType* mediaType) override;
+  HRESULT StartStreaming() override;
+  HRESULT StopStreaming() override;
+  HRESULT SetMediaType(PIN_DIRECTION direction, const CMediaType* mediaType) override;
+  HRESULT CompleteConnect(PIN_DIRECTION direction, IPin* receivePin) override;
+  HRESULT Receive(IMediaSample* sample) override;
+  HRESULT EndOfStream() override;
+
+  // ISpecifyPropertyPages: General, Envelope, Summary, Recover, task-allocated.
+  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+
+  // Filters alive in the process; the last one to go removes the packaged impulse file.
+  static LONG InstancesAlive();
+
+ private:
+  // The engine variant of the input format; frame counts in, consumed and produced out.
+  HRESULT RunEngine(LONG mode, const BYTE* input, DWORD* inFrames, BYTE* output,
+                    DWORD* outFrames);
+  // Stamps, flags and delivers one output sample carrying `frames` frames.
+  HRESULT DeliverProduced(IMediaSample* out, DWORD frames);
+  // Mono-to-stereo changed while connected: offers downstream the type the filter would now
+  // offer, on `firstOut`, and switches to it when downstream accepts it.
+  HRESULT FollowChannelSetting(IMediaSample* firstOut);
+  HRESULT StoreFormat(LONG which, const CMediaType* mediaType);
+
+  WAVEFORMATEX m_inputFormat = {};
+  WAVEFORMATEX m_outputFormat = {};
+  LONG m_discontinuityPending = 0;
+  LONG m_syncPointPending = 0;
+  REFERENCE_TIME m_start = 0;
+  REFERENCE_TIME m_stop = 0;
+  LONGLONG m_mediaStart = 0;
+  LONGLONG m_mediaStop = 0;
+  // An output type switched to while streaming, given to the output pin at the next stop
+  // (the pin's type may only change under the filter lock).
+  CMediaType m_switchedOutputType;
+  bool m_outputTypeSwitched = false;
+  // Channel count downstream last refused while the channel rule was broken (0: none).
+  WORD m_refusedOutputChannels = 0;
+};
+
+// Reads the wave format of an audio media type: major type audio, no temporal compression and
+// a format block of at least 16 bytes. The first 16 bytes land in `format`, cbSize 0.
+bool ReadAudioFormat(const AM_MEDIA_TYPE& mediaType, WAVEFORMATEX* format);
+
+// The output channel count the filter requires (the channel rule).
+bool ChannelRuleHolds(WORD inputChannels, WORD outputChannels, bool monoToStereo);

@@ -26,8 +26,7 @@ float ScaledSample(const WaveReader* reader, const BYTE* frames, DWORD frame, DW
   }
 }
 
-int LoadFromReader(WaveReader* reader, float* main, float* second, DWORD maxFrames,
-                   DWORD channel) {
+int LoadFromReader(WaveReader* reader, float* main, float* second, DWORD maxFrames, DWORD channel) {
   if (reader->bytesPerSample == 0 || main == nullptr) return kImpulseNotAFile;
   if (reader->frames == 0) return kImpulseReadFailed;
   const DWORD frameBytes = reader->bytesPerSample * reader->channels;
@@ -61,8 +60,8 @@ int LoadWaveImpulseFile(NxFileHandle file, float* main, float* second, DWORD max
   const int opened = WaveReader_OpenFile(file, &reader);
   if (opened != 0) return opened;
   // A count must fit the int result.
-  const int result = LoadFromReader(&reader, main, second, std::min<DWORD>(maxFrames, 0x7FFFFFFF),
-                                    channel);
+  const int result =
+      LoadFromReader(&reader, main, second, std::min<DWORD>(maxFrames, 0x7FFFFFFF), channel);
   WaveReader_Close(&reader);
   return result;
 }

@@ -141,8 +141,8 @@ DWORD ReadFactSamples(NxFileHandle file) {
 
 // One conversion through the codec stream; the used byte counts come back. The prepared lengths
 // are restored before unpreparing, as the stream requires.
-bool Convert(HACMSTREAM stream, BYTE* src, DWORD srcBytes, BYTE* dst, DWORD dstBytes,
-             DWORD flags, DWORD* srcUsed, DWORD* dstUsed) {
+bool Convert(HACMSTREAM stream, BYTE* src, DWORD srcBytes, BYTE* dst, DWORD dstBytes, DWORD flags,
+             DWORD* srcUsed, DWORD* dstUsed) {
   ACMSTREAMHEADER header;
   std::memset(&header, 0, sizeof header);
   header.cbStruct = sizeof header;
@@ -168,10 +168,11 @@ DWORD PartialBlockFrames(const WaveReader* reader, DWORD bytes) {
   std::unique_ptr<BYTE[]> dst = AllocBytes(dstBytes);
   DWORD srcUsed = 0;
   DWORD dstUsed = 0;
-  if (!src || !dst || !SeekTo(reader->file, ULONGLONG{reader->dataStart} + reader->dataSize - bytes) ||
+  if (!src || !dst ||
+      !SeekTo(reader->file, ULONGLONG{reader->dataStart} + reader->dataSize - bytes) ||
       !ReadExactly(reader->file, src.get(), bytes) ||
-      !Convert(reader->codecStream, src.get(), bytes, dst.get(), dstBytes,
-               ACM_STREAMCONVERTF_END, &srcUsed, &dstUsed)) {
+      !Convert(reader->codecStream, src.get(), bytes, dst.get(), dstBytes, ACM_STREAMCONVERTF_END,
+               &srcUsed, &dstUsed)) {
     return 0;
   }
   return dstUsed / FrameBytes(reader);
@@ -222,7 +223,8 @@ int OpenCodec(WaveReader* reader, DWORD declaredExtra) {
   if (fact != 0 && fact <= capacity && fact + ULONGLONG{reader->framesPerBlock} > capacity) {
     frames = fact;
   }
-  reader->frames = static_cast<DWORD>(std::min<ULONGLONG>(frames, 0xFFFFFFFFu / FrameBytes(reader)));
+  reader->frames =
+      static_cast<DWORD>(std::min<ULONGLONG>(frames, 0xFFFFFFFFu / FrameBytes(reader)));
   reader->dataBytes = reader->frames * FrameBytes(reader);
   return 0;
 }
@@ -322,7 +324,8 @@ DWORD ReadCompressed(WaveReader* reader, BYTE* out, DWORD frames, DWORD channel,
   const DWORD blockPcmBytes = reader->framesPerBlock * frameBytes;
   const ULONGLONG requestBlocks =
       (ULONGLONG{reader->framePosition % reader->framesPerBlock} + frames) /
-          reader->framesPerBlock + 1;
+          reader->framesPerBlock +
+      1;
   const DWORD passBlocks = static_cast<DWORD>(std::min<ULONGLONG>(
       requestBlocks,
       std::max<DWORD>(1, std::min(kPieceBytes / blockBytes, kDecodedPieceBytes / blockPcmBytes))));

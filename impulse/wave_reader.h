@@ -43,10 +43,10 @@ struct WaveReader {
   BYTE* format;      // the "fmt " chunk as stored, zero-padded to at least 18 + cbSize bytes
   DWORD formatSize;  // bytes of `format` as stored in the file
   WaveSampleKind sampleKind;
-  DWORD framePosition;       // next frame that WaveReader_Read delivers
-  WAVEFORMATEX pcmFormat;    // decoded format of a compressed file
-  DWORD sourceBlockBytes;    // compressed: bytes of one source block
-  DWORD framesPerBlock;      // compressed: frames that one whole source block decodes to
+  DWORD framePosition;     // next frame that WaveReader_Read delivers
+  WAVEFORMATEX pcmFormat;  // decoded format of a compressed file
+  DWORD sourceBlockBytes;  // compressed: bytes of one source block
+  DWORD framesPerBlock;    // compressed: frames that one whole source block decodes to
 };
 
 // Opens `name` (for reading, or for reading and writing) and fills `reader`. On failure the
@@ -77,5 +77,4 @@ DWORD WaveReader_Read(WaveReader* reader, void* buffer, DWORD frames, DWORD chan
 // `allChannels`: 8-bit as the unsigned byte (0 to 255), 16 and 24-bit as the signed integer,
 // 32-bit integer as is, float (4 or 8 bytes) as x * 2^31 clamped to the signed 32-bit range and
 // rounded to nearest, ties to even. 0 for a channel that does not exist or an unknown width.
-LONG WaveReader_GetSample(const WaveReader* reader, const void* buffer, DWORD frame,
-                          DWORD channel);
+LONG WaveReader_GetSample(const WaveReader* reader, const void* buffer, DWORD frame, DWORD channel);

@@ -1,0 +1,250 @@
+#include "frame/wave_sink_filter.h"
+
+#include <cstring>
+
+#include "frame/nx_plugin.h"
+#include "platform/dshow/filter_graph.h"
+#include "platform/dshow/media_type.h"
+
+namespace {
+
+void Put(std::vector<BYTE>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<BYTE>(value >> (8 * i)));
+}
+
+void PutId(std::vector<BYTE>& out, const char* id) { out.insert(out.end(), id, id + 4); }
+
+bool IsFloat(const WAVEFORMATEX& f) { return f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT; }
+
+WORD FrameBytes(const WAVEFORMATEX& f) {
+  return static_cast<WORD>(f.wBitsPerSample / 8 * f.nChannels);
+}
+
+// Bytes before the first data byte: RIFF head, "fmt " (16 or 18), "fact" for float, "data" head.
+ULONGLONG HeaderBytes(const WAVEFORMATEX& f) { return IsFloat(f) ? 58 : 44; }
+
+std::vector<BYTE> Header(const WAVEFORMATEX& f, ULONGLONG dataBytes) {
+  const uint32_t data = static_cast<uint32_t>(dataBytes);
+  const uint32_t pad = data & 1;
+  const WORD align = FrameBytes(f);
+  std::vector<BYTE> h;
+  PutId(h, "RIFF");
+  Put(h, static_cast<uint32_t>(HeaderBytes(f) - 8 + data + pad), 4);
+  PutId(h, "WAVE");
+  PutId(h, "fmt ");
+  Put(h, IsFloat(f) ? 18 : 16, 4);
+  Put(h, f.wFormatTag, 2);
+  Put(h, f.nChannels, 2);
+  Put(h, f.nSamplesPerSec, 4);
+  Put(h, f.nSamplesPerSec * align, 4);
+  Put(h, align, 2);
+  Put(h, f.wBitsPerSample, 2);
+  if (IsFloat(f)) {
+    Put(h, 0, 2);
+    PutId(h, "fact");
+    Put(h, 4, 4);
+    Put(h, align != 0 ? data / align : 0, 4);
+  }
+  PutId(h, "data");
+  Put(h, data, 4);
+  return h;
+}
+
+bool WriteAt(NxFileHandle file, ULONGLONG position, const void* bytes, DWORD count) {
+  DWORD done = 0;
+  return file->Seek(static_cast<LONGLONG>(position), NxSeekOrigin::Begin, nullptr) &&
+         file->Write(bytes, count, &done) && done == count;
+}
+
+}  // namespace
+
+bool WaveSinkAccepts(const WAVEFORMATEX& f) {
+  if (f.nChannels == 0 || f.nSamplesPerSec == 0) return false;
+  if (f.wFormatTag == WAVE_FORMAT_PCM) return f.wBitsPerSample == 16;
+  return f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT &&
+         (f.wBitsPerSample == 32 || f.wBitsPerSample == 64);
+}
+
+CWaveSinkPin::CWaveSinkPin(CWaveSinkFilter* filter, CCritSec* lock)
+    : CBaseInputPin("wave sink pin", filter, lock, nullptr, NXW("Input")), m_pSink(filter) {}
+
+HRESULT CWaveSinkPin::CheckMediaType(const CMediaType* mediaType) {
+  if (mediaType == nullptr) return E_POINTER;
+  WAVEFORMATEX f;
+  if (!ReadAudioFormat(*mediaType, &f) || !WaveSinkAccepts(f)) return E_INVALIDARG;
+  if (!IsConnected() || IsStopped()) return S_OK;
+  std::lock_guard<std::mutex> hold(m_pSink->m_dataMutex);
+  if (m_pSink->m_dataBytes == 0) return S_OK;
+  const WAVEFORMATEX& now = m_pSink->m_format;
+  const bool same = f.wFormatTag == now.wFormatTag && f.nChannels == now.nChannels &&
+                    f.nSamplesPerSec == now.nSamplesPerSec &&
+                    f.wBitsPerSample == now.wBitsPerSample;
+  return same ? S_OK : E_INVALIDARG;
+}
+
+HRESULT STDMETHODCALLTYPE CWaveSinkPin::Receive(IMediaSample* pSample) {
+  HRESULT hr = CBaseInputPin::Receive(pSample);
+  if (hr != S_OK) return hr;
+  WaveSinkSample record = {};
+  record.timeResult = pSample->GetTime(&record.start, &record.stop);
+  record.mediaTimeResult = pSample->GetMediaTime(&record.mediaStart, &record.mediaStop);
+  record.discontinuity = pSample->IsDiscontinuity() == S_OK;
+  record.syncPoint = pSample->IsSyncPoint() == S_OK;
+  AM_MEDIA_TYPE* changed = nullptr;
+  if (pSample->GetMediaType(&changed) == S_OK && changed != nullptr) {
+    record.typeChanged = true;
+    CMediaType mediaType;
+    hr = mediaType.Set(*changed);
+    DeleteMediaType(changed);
+    if (SUCCEEDED(hr)) hr = m_pSink->ChangeFormat(mediaType);
+    if (FAILED(hr)) return hr;
+  }
+  BYTE* data = nullptr;
+  pSample->GetPointer(&data);
+  record.bytes = pSample->GetActualDataLength();
+  return m_pSink->Write(data, record.bytes, record);
+}
+
+HRESULT STDMETHODCALLTYPE CWaveSinkPin::EndOfStream() {
+  HRESULT hr = CheckStreaming();
+  if (hr != S_OK) return hr;
+  return m_pSink->EndStream(true);
+}
+
+HRESULT CWaveSinkPin::Active() { return m_pSink->BeginRun(); }
+
+HRESULT CWaveSinkPin::Inactive() {
+  HRESULT hr = CBaseInputPin::Inactive();
+  m_pSink->CloseFile();
+  return hr == VFW_E_NO_ALLOCATOR ? S_OK : hr;
+}
+
+CWaveSinkFilter::CWaveSinkFilter()
+    : CBaseFilter("wave sink", nullptr, &m_lock, CLSID_NxWaveSink), m_pin(this, &m_lock) {}
+
+CWaveSinkFilter::~CWaveSinkFilter() { CloseFile(); }
+
+int CWaveSinkFilter::GetPinCount() { return 1; }
+
+CBasePin* CWaveSinkFilter::GetPin(int index) { return index == 0 ? &m_pin : nullptr; }
+
+HRESULT CWaveSinkFilter::SetFileName(LPCWSTR path) {
+  CAutoLock lock(&m_lock);
+  if (!IsStopped()) return VFW_E_NOT_STOPPED;
+  m_path = path != nullptr ? path : NXW("");
+  return S_OK;
+}
+
+HRESULT CWaveSinkFilter::BeginRun() {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  m_samples.clear();
+  m_data.clear();
+  m_dataBytes = 0;
+  m_endOfStreams = 0;
+  m_writeResult = S_OK;
+  if (!ReadAudioFormat(m_pin.CurrentMediaType(), &m_format)) return VFW_E_NOT_CONNECTED;
+  if (m_path.empty()) return S_OK;
+  if (m_file != nullptr) NxCloseFile(m_file);
+  m_file = NxOpenFile(m_path.c_str(), NxFileAccess::ReadWrite, NxFileCreate::CreateAlways);
+  if (m_file == nullptr) return E_FAIL;
+  return WriteHeader();
+}
+
+HRESULT CWaveSinkFilter::WriteHeader() {
+  if (m_file == nullptr) return S_OK;
+  const std::vector<BYTE> header = Header(m_format, m_dataBytes);
+  const ULONGLONG end = HeaderBytes(m_format) + m_dataBytes;
+  const BYTE pad = 0;
+  bool ok = WriteAt(m_file, 0, header.data(), static_cast<DWORD>(header.size()));
+  if (ok && (m_dataBytes & 1) != 0) ok = WriteAt(m_file, end, &pad, 1);
+  ok = ok && m_file->Seek(static_cast<LONGLONG>(end + (m_dataBytes & 1)), NxSeekOrigin::Begin,
+                          nullptr) &&
+       m_file->SetEnd();
+  if (!ok && SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+  return ok ? S_OK : E_FAIL;
+}
+
+HRESULT CWaveSinkFilter::ChangeFormat(const CMediaType& mediaType) {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  WAVEFORMATEX f;
+  if (m_dataBytes != 0 || !ReadAudioFormat(mediaType, &f) || !WaveSinkAccepts(f)) {
+    return VFW_E_INVALIDMEDIATYPE;
+  }
+  // This thread delivers; the pin's type changes only while no data has been written.
+  HRESULT hr = m_pin.CurrentMediaType().Set(mediaType);
+  if (FAILED(hr)) return hr;
+  m_format = f;
+  return WriteHeader();
+}
+
+HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSample& record) {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  m_samples.push_back(record);
+  if (bytes <= 0) return S_OK;
+  // The RIFF size (everything after its first 8 bytes, pad included) must fit in 32 bits.
+  const ULONGLONG end = HeaderBytes(m_format) + m_dataBytes + static_cast<ULONGLONG>(bytes);
+  if (end + 1 - 8 > 0xFFFFFFFFull) {
+    if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+    return E_FAIL;
+  }
+  if (m_file != nullptr) {
+    if (!WriteAt(m_file, HeaderBytes(m_format) + m_dataBytes, data, static_cast<DWORD>(bytes))) {
+      if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+      return E_FAIL;
+    }
+  } else {
+    m_data.insert(m_data.end(), data, data + bytes);
+  }
+  m_dataBytes += static_cast<ULONGLONG>(bytes);
+  return S_OK;
+}
+
+HRESULT CWaveSinkFilter::EndStream(bool notify) {
+  HRESULT hr;
+  int count;
+  {
+    std::lock_guard<std::mutex> hold(m_dataMutex);
+    count = ++m_endOfStreams;
+    hr = WriteHeader();
+  }
+  if (notify && count == 1) NxNotifyGraph(m_pGraph, EC_COMPLETE, S_OK, 0);
+  return hr;
+}
+
+void CWaveSinkFilter::CloseFile() {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  if (m_file == nullptr) return;
+  WriteHeader();
+  NxCloseFile(m_file);
+  m_file = nullptr;
+}
+
+std::vector<WaveSinkSample> CWaveSinkFilter::Samples() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_samples;
+}
+
+std::vector<BYTE> CWaveSinkFilter::Data() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_data;
+}
+
+int CWaveSinkFilter::EndOfStreamCount() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_endOfStreams;
+}
+
+ULONGLONG CWaveSinkFilter::DataBytes() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_dataBytes;
+}
+
+WAVEFORMATEX CWaveSinkFilter::Format() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_format;
+}
+
+HRESULT CWaveSinkFilter::WriteResult() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_writeResult;
+}

@@ -261,13 +261,37 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::ConnectDirect(IPin* ppinOut, IPin* ppinI
   if (DirectionOf(ppinOut) != PINDIR_OUTPUT || DirectionOf(ppinIn) != PINDIR_INPUT) {
     return VFW_E_INVALID_DIRECTION;
   }
-  return ppinOut->Connect(ppinIn, pmt);
+  ++m_connecting;
+  const HRESULT hr = ppinOut->Connect(ppinIn, pmt);
+  if (--m_connecting == 0) {
+    std::vector<IPin*> pending;
+    pending.swap(m_reconnects);
+    for (IPin* pin : pending) {
+      m_lastReconnect = ReconnectNow(pin);
+      pin->Release();
+    }
+  }
+  return hr;
+}
+
+HRESULT CFilterGraph::LastReconnectResult() const {
+  CAutoLock lock(&m_lock);
+  return m_lastReconnect;
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::Reconnect(IPin* ppin) {
   if (ppin == nullptr) return E_POINTER;
   CAutoLock lock(&m_lock);
   if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+  if (m_connecting > 0) {
+    ppin->AddRef();
+    m_reconnects.push_back(ppin);
+    return S_OK;
+  }
+  return ReconnectNow(ppin);
+}
+
+HRESULT CFilterGraph::ReconnectNow(IPin* ppin) {
   IPin* peer = nullptr;
   HRESULT hr = ppin->ConnectedTo(&peer);
   if (FAILED(hr)) return hr;

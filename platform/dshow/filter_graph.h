@@ -73,7 +73,9 @@ class CFilterGraph : public CUnknown, public IFilterGraph, public IMediaEventSin
   HRESULT STDMETHODCALLTYPE ConnectDirect(IPin* ppinOut, IPin* ppinIn,
                                           const AM_MEDIA_TYPE* pmt) override;
   // Disconnects both ends of the pin's connection and connects them again with a newly
-  // negotiated type, at once (a filter may ask for it while completing another connection).
+  // negotiated type. Asked during a ConnectDirect (a filter completing its input connection
+  // wants its output to follow), it runs once that connection is complete, when both ends have
+  // settled their allocators; the result is then LastReconnectResult(). Otherwise at once.
   HRESULT STDMETHODCALLTYPE Reconnect(IPin* ppin) override;
   // Disconnects this pin only.
   HRESULT STDMETHODCALLTYPE Disconnect(IPin* ppin) override;
@@ -94,6 +96,8 @@ class CFilterGraph : public CUnknown, public IFilterGraph, public IMediaEventSin
   // stopped. `eventCode` (optional) receives EC_COMPLETE or the abort's code.
   HRESULT WaitForCompletion(DWORD timeoutMs, LONG* eventCode);
   FILTER_STATE State() const;
+  // The result of the last reconnection that ran after a ConnectDirect; S_OK when none did.
+  HRESULT LastReconnectResult() const;
 
  private:
   struct Entry {
@@ -107,11 +111,15 @@ class CFilterGraph : public CUnknown, public IFilterGraph, public IMediaEventSin
   std::vector<IBaseFilter*> DownstreamFirst() const;
   int CountRenderers() const;
   void StopAll();
+  HRESULT ReconnectNow(IPin* pin);
 
   mutable CCritSec m_lock;
   std::vector<Entry> m_filters;
   // Read without the graph lock by WaitForCompletion, which holds the event lock.
   std::atomic<FILTER_STATE> m_state{State_Stopped};
+  int m_connecting = 0;              // ConnectDirect calls in progress
+  std::vector<IPin*> m_reconnects;   // counted; run when the outermost ConnectDirect ends
+  HRESULT m_lastReconnect = S_OK;
 
   std::mutex m_eventMutex;
   std::condition_variable m_eventChanged;

@@ -1,0 +1,413 @@
+// CNxPlugIn as a COM object: interfaces, reference counts, pins, media types accepted, refused
+// and offered, format storage and notifications, buffer sizing, and the packaged impulse file.
+#include <cstdlib>
+#include <fstream>
+
+#include "filter_test_util.h"
+#include "frame/guids.h"
+#include "frame/nx_plugin.h"
+#include "frame/wave_sink_filter.h"
+#include "platform/dshow/filter_graph.h"
+#include "platform/dshow/property_pages.h"
+#include "platform/dshow/task_memory.h"
+#include "platform/dshow/transform_input_pin.h"
+#include "platform/dshow/transform_output_pin.h"
+#include "platform/window.h"
+
+namespace {
+
+// One filter held through its IBaseFilter for the test's lifetime.
+class PlugInTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HRESULT hr = E_FAIL;
+    plugin_ = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, &hr));
+    ASSERT_HR(S_OK, hr);
+    ASSERT_NE(plugin_, nullptr);
+    filter_ = plugin_;
+    EXPECT_EQ(1u, filter_->AddRef());
+  }
+  void TearDown() override {
+    if (filter_ != nullptr) {
+      EXPECT_EQ(0u, filter_->Release());
+    }
+  }
+  ULONG Count() {
+    filter_->AddRef();
+    return filter_->Release();
+  }
+  CNxPlugIn* plugin_ = nullptr;
+  IBaseFilter* filter_ = nullptr;
+};
+
+TEST_F(PlugInTest, AnswersItsInterfacesAndCountsEveryReference) {
+  const struct {
+    const IID* iid;
+    const char* name;
+  } answered[] = {{&IID_INxPlugInProp, "INxPlugInProp"},
+                  {&IID_ISpecifyPropertyPages, "ISpecifyPropertyPages"},
+                  {&IID_IBaseFilter, "IBaseFilter"},
+                  {&IID_IMediaFilter, "IMediaFilter"},
+                  {&IID_IPersist, "IPersist"},
+                  {&IID_IAMovieSetup, "IAMovieSetup"},
+                  {&IID_IUnknown, "IUnknown"}};
+  IUnknown* identity = nullptr;
+  ASSERT_HR(S_OK, filter_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
+  for (const auto& entry : answered) {
+    IUnknown* unknown = nullptr;
+    EXPECT_HR(S_OK, filter_->QueryInterface(*entry.iid, reinterpret_cast<void**>(&unknown)))
+        << entry.name;
+    ASSERT_NE(unknown, nullptr) << entry.name;
+    EXPECT_EQ(3u, Count()) << entry.name;
+    // Every interface leads back to the one identity.
+    IUnknown* back = nullptr;
+    EXPECT_HR(S_OK, unknown->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&back)));
+    EXPECT_EQ(identity, back) << entry.name;
+    back->Release();
+    EXPECT_EQ(2u, unknown->Release()) << entry.name;
+  }
+  identity->Release();
+  for (const IID* iid : {&IID_IPin, &IID_IMemInputPin, &IID_IStream, &IID_IFilterGraph,
+                         &IID_IMemAllocator, &IID_IEnumPins}) {
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_HR(E_NOINTERFACE, filter_->QueryInterface(*iid, &object));
+    EXPECT_EQ(nullptr, object);
+  }
+  EXPECT_HR(E_POINTER, filter_->QueryInterface(IID_INxPlugInProp, nullptr));
+  EXPECT_EQ(1u, Count());
+}
+
+TEST_F(PlugInTest, ClassIdPagesAndSetupRecord) {
+  CLSID clsid = GUID_NULL;
+  EXPECT_HR(S_OK, filter_->GetClassID(&clsid));
+  EXPECT_TRUE(clsid == CLSID_NxPlugIn);
+  EXPECT_HR(E_POINTER, filter_->GetClassID(nullptr));
+
+  ISpecifyPropertyPages* pages = plugin_;
+  const LONG outstanding = NxTaskMemOutstanding();
+  CAUUID list = {};
+  ASSERT_HR(S_OK, pages->GetPages(&list));
+  ASSERT_EQ(4u, list.cElems);
+  EXPECT_TRUE(list.pElems[0] == CLSID_NxGeneralPage);
+  EXPECT_TRUE(list.pElems[1] == CLSID_NxEnvelopePage);
+  EXPECT_TRUE(list.pElems[2] == CLSID_NxSummaryPage);
+  EXPECT_TRUE(list.pElems[3] == CLSID_NxRecoverPage);
+  CoTaskMemFree(list.pElems);
+  EXPECT_EQ(outstanding, NxTaskMemOutstanding());
+  NxTaskMemFailNext(1);
+  EXPECT_HR(E_OUTOFMEMORY, pages->GetPages(&list));
+  EXPECT_EQ(0u, list.cElems);
+  EXPECT_HR(E_POINTER, pages->GetPages(nullptr));
+
+  const AMOVIESETUP_FILTER* setup = plugin_->GetSetupData();
+  ASSERT_NE(setup, nullptr);
+  EXPECT_TRUE(*setup->clsID == CLSID_NxPlugIn);
+  EXPECT_EQ(0x200000u, setup->dwMerit);
+  ASSERT_EQ(2u, setup->nPins);
+  EXPECT_FALSE(setup->lpPin[0].bOutput);
+  EXPECT_TRUE(setup->lpPin[1].bOutput);
+  EXPECT_HR(E_INVALIDARG, plugin_->Transform(nullptr, nullptr));
+}
+
+TEST_F(PlugInTest, PinsAreInputAndOutputAlsoFoundAsInAndOut) {
+  ASSERT_EQ(2, plugin_->GetPinCount());
+  EXPECT_EQ(nullptr, plugin_->GetPin(2));
+  EXPECT_EQ(nullptr, plugin_->GetPin(-1));
+  IEnumPins* pins = nullptr;
+  ASSERT_HR(S_OK, filter_->EnumPins(&pins));
+  const struct {
+    const WCHAR* name;
+    PIN_DIRECTION direction;
+  } expected[] = {{NXW("Input"), PINDIR_INPUT}, {NXW("Output"), PINDIR_OUTPUT}};
+  for (const auto& want : expected) {
+    IPin* pin = nullptr;
+    ULONG fetched = 0;
+    ASSERT_HR(S_OK, pins->Next(1, &pin, &fetched));
+    PIN_INFO info;
+    ASSERT_HR(S_OK, pin->QueryPinInfo(&info));
+    EXPECT_EQ(std::basic_string<WCHAR>(want.name), info.achName);
+    EXPECT_EQ(want.direction, info.dir);
+    EXPECT_EQ(filter_, info.pFilter);
+    info.pFilter->Release();
+    pin->Release();
+  }
+  IPin* none = nullptr;
+  ULONG fetched = 7;
+  EXPECT_HR(S_FALSE, pins->Next(1, &none, &fetched));
+  EXPECT_EQ(0u, fetched);
+  pins->Release();
+
+  const struct {
+    const WCHAR* name;
+    int index;
+  } lookups[] = {{NXW("Input"), 0}, {NXW("In"), 0}, {NXW("Output"), 1}, {NXW("Out"), 1},
+                 {NXW("XForm In"), -1}, {NXW("input"), -1}, {NXW(""), -1}};
+  for (const auto& lookup : lookups) {
+    IPin* pin = reinterpret_cast<IPin*>(1);
+    const HRESULT hr = filter_->FindPin(lookup.name, &pin);
+    if (lookup.index < 0) {
+      EXPECT_HR(VFW_E_NOT_FOUND, hr);
+      EXPECT_EQ(nullptr, pin);
+      continue;
+    }
+    EXPECT_HR(S_OK, hr);
+    EXPECT_EQ(static_cast<IPin*>(plugin_->GetPin(lookup.index)), pin);
+    EXPECT_EQ(2u, Count());  // a pin's reference is the filter's
+    pin->Release();
+  }
+}
+
+TEST_F(PlugInTest, InputTypesAcceptedAndRefused) {
+  const struct {
+    WAVEFORMATEX format;
+    ULONG formatBytes;
+    HRESULT expected;
+    const char* what;
+  } cases[] = {
+      {Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 18, S_OK, "16-bit mono"},
+      {Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 16, S_OK, "16-bit stereo, 16-byte block"},
+      {Wave(WAVE_FORMAT_IEEE_FLOAT, 1, 48000, 32), 18, S_OK, "float mono"},
+      {Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 18, S_OK, "float stereo"},
+      {Wave(WAVE_FORMAT_IEEE_FLOAT, 1, 96000, 64), 18, S_OK, "double mono"},
+      {Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 96000, 64), 18, S_OK, "double stereo"},
+      {Wave(WAVE_FORMAT_PCM, 2, 44100, 8), 18, E_INVALIDARG, "8-bit"},
+      {Wave(WAVE_FORMAT_PCM, 2, 44100, 24), 18, E_INVALIDARG, "24-bit"},
+      {Wave(WAVE_FORMAT_PCM, 2, 44100, 32), 18, E_INVALIDARG, "32-bit integer"},
+      {Wave(WAVE_FORMAT_IEEE_FLOAT, 6, 48000, 32), 18, E_INVALIDARG, "6 channels"},
+      {Wave(WAVE_FORMAT_IEEE_FLOAT, 0, 48000, 32), 18, E_INVALIDARG, "no channels"},
+      {Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 16), 18, E_INVALIDARG, "16-bit float"},
+      {Wave(WAVE_FORMAT_EXTENSIBLE, 2, 48000, 32), 40, E_INVALIDARG, "extensible"},
+      {Wave(WAVE_FORMAT_MULAW, 1, 8000, 8), 18, E_INVALIDARG, "mu-law"},
+      {Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 15, E_INVALIDARG, "block too short"},
+  };
+  for (const auto& c : cases) {
+    CMediaType type = AudioType(c.format, c.formatBytes);
+    EXPECT_HR(c.expected, plugin_->CheckInputType(&type)) << c.what;
+  }
+  CMediaType video = AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16));
+  video.SetType(&MEDIATYPE_Video);
+  EXPECT_HR(E_INVALIDARG, plugin_->CheckInputType(&video));
+  CMediaType compressed = AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16));
+  compressed.SetTemporalCompression(TRUE);
+  EXPECT_HR(E_INVALIDARG, plugin_->CheckInputType(&compressed));
+  // Subtype and format type are not looked at.
+  CMediaType odd = AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16));
+  odd.SetSubtype(&GUID_NULL);
+  odd.SetFormatType(&GUID_NULL);
+  EXPECT_HR(S_OK, plugin_->CheckInputType(&odd));
+}
+
+TEST_F(PlugInTest, CheckTransformFollowsTheChannelRule) {
+  const CMediaType mono = AudioType(Wave(WAVE_FORMAT_PCM, 1, 44100, 16));
+  const CMediaType stereo = AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16));
+  EXPECT_HR(S_OK, plugin_->CheckTransform(&mono, &mono));
+  EXPECT_HR(E_INVALIDARG, plugin_->CheckTransform(&mono, &stereo));
+  EXPECT_HR(E_INVALIDARG, plugin_->CheckTransform(&stereo, &mono));
+  plugin_->SetMonoToStereo(1);
+  EXPECT_HR(S_OK, plugin_->CheckTransform(&mono, &stereo));
+  EXPECT_HR(S_OK, plugin_->CheckTransform(&stereo, &stereo));
+  EXPECT_HR(E_INVALIDARG, plugin_->CheckTransform(&mono, &mono));
+  const CMediaType otherRate = AudioType(Wave(WAVE_FORMAT_PCM, 2, 48000, 16));
+  const CMediaType otherTag = AudioType(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 16));
+  const CMediaType otherBits = AudioType(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32));
+  EXPECT_HR(E_INVALIDARG, plugin_->CheckTransform(&stereo, &otherRate));
+  EXPECT_HR(E_INVALIDARG, plugin_->CheckTransform(&stereo, &otherTag));
+  EXPECT_HR(E_INVALIDARG, plugin_->CheckTransform(&otherTag, &otherBits));
+}
+
+// A push source connected to the filter's input, in a graph with a recording sink.
+class ConnectedTest : public PlugInTest {
+ protected:
+  void Connect(const WAVEFORMATEX& format, LONG bufferBytes, ULONG formatBytes = 18) {
+    ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
+    source_ = new PushSource(format, bufferBytes);
+    source_->Pin().offered = AudioType(format, formatBytes);
+    ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
+    ASSERT_HR(S_OK, graph_->AddFilter(filter_, NXW("reverb")));
+    ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
+    sink_.AddRef();  // the test owns it
+    ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
+  }
+  HRESULT ConnectOutput() {
+    return graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), nullptr);
+  }
+  void TearDown() override {
+    if (graph_ != nullptr) {
+      EXPECT_EQ(0u, graph_->Release());
+    }
+    PlugInTest::TearDown();
+  }
+  CFilterGraph* graph_ = nullptr;
+  PushSource* source_ = nullptr;
+  CWaveSinkFilter sink_;
+};
+
+TEST_F(ConnectedTest, OffersTheInputTypeWithTheChannelsTheSettingAsksFor) {
+  CMediaType offered;
+  EXPECT_HR(E_UNEXPECTED, plugin_->GetMediaType(0, &offered));
+  WAVEFORMATEX mono = Wave(WAVE_FORMAT_PCM, 1, 22050, 16);
+  mono.cbSize = 2;  // a longer block whose extra bytes the offer keeps, with cbSize cleared
+  Connect(mono, 4096, 20);
+  EXPECT_HR(E_INVALIDARG, plugin_->GetMediaType(-1, &offered));
+  EXPECT_HR(VFW_S_NO_MORE_ITEMS, plugin_->GetMediaType(1, &offered));
+  for (LONG monoToStereo : {0, 1}) {
+    plugin_->SetMonoToStereo(monoToStereo);
+    ASSERT_HR(S_OK, plugin_->GetMediaType(0, &offered));
+    ASSERT_EQ(20u, offered.FormatLength());
+    WAVEFORMATEX f;
+    std::memcpy(&f, offered.Format(), sizeof f);
+    const WORD channels = monoToStereo != 0 ? 2 : 1;
+    EXPECT_EQ(channels, f.nChannels);
+    EXPECT_EQ(2 * channels, f.nBlockAlign);
+    EXPECT_EQ(22050u * 2 * channels, f.nAvgBytesPerSec);
+    EXPECT_EQ(0, f.cbSize);
+    EXPECT_TRUE(*offered.Type() == MEDIATYPE_Audio);
+  }
+}
+
+TEST_F(ConnectedTest, StereoInputOffersStereoEitherWay) {
+  Connect(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 64), 8192);
+  for (LONG monoToStereo : {0, 1}) {
+    plugin_->SetMonoToStereo(monoToStereo);
+    CMediaType offered;
+    ASSERT_HR(S_OK, plugin_->GetMediaType(0, &offered));
+    WAVEFORMATEX f;
+    ASSERT_TRUE(ReadAudioFormat(offered, &f));
+    EXPECT_EQ(2, f.nChannels);
+    EXPECT_EQ(16, f.nBlockAlign);
+  }
+}
+
+TEST_F(ConnectedTest, StoresBothFormatsAndTellsTheWindows) {
+  HWND window = NxCreateWindow(nullptr);
+  ASSERT_HR(S_OK, plugin_->RegisterNotifyWindow(window, 77));
+  plugin_->SetMonoToStereo(1);
+  WAVEFORMATEX stored;
+  EXPECT_HR(VFW_E_NOT_CONNECTED, plugin_->GetStreamFormat(&stored, kInputFormat));
+  WAVEFORMATEX odd = Wave(WAVE_FORMAT_PCM, 1, 44100, 16);
+  odd.nBlockAlign = 7;  // recomputed from bits and channels when stored
+  odd.nAvgBytesPerSec = 1;
+  Connect(odd, 4096);
+  ASSERT_HR(S_OK, ConnectOutput());
+  ASSERT_HR(S_OK, plugin_->GetStreamFormat(&stored, kInputFormat));
+  EXPECT_EQ(1, stored.nChannels);
+  EXPECT_EQ(2, stored.nBlockAlign);
+  EXPECT_EQ(88200u, stored.nAvgBytesPerSec);
+  EXPECT_EQ(0, stored.cbSize);
+  ASSERT_HR(S_OK, plugin_->GetStreamFormat(&stored, kOutputFormat));
+  EXPECT_EQ(2, stored.nChannels);
+  EXPECT_EQ(4, stored.nBlockAlign);
+  std::vector<WORD> codes;
+  MSG msg;
+  while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
+    EXPECT_EQ(static_cast<UINT>(WM_COMMAND), msg.message);
+    EXPECT_EQ(77, LOWORD(msg.wParam));
+    codes.push_back(HIWORD(msg.wParam));
+  }
+  EXPECT_EQ((std::vector<WORD>{kNotifyInputFormat, kNotifyOutputFormat}), codes);
+  DestroyWindow(window);
+}
+
+TEST_F(ConnectedTest, OutputBuffersUnder512BytesFailTheConnection) {
+  Connect(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 256);
+  AM_MEDIA_TYPE full;
+  ASSERT_HR(S_OK, plugin_->GetPin(0)->ConnectionMediaType(&full));
+  EXPECT_HR(E_FAIL, graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), &full));
+  FreeMediaType(full);
+  EXPECT_FALSE(plugin_->GetPin(1)->IsConnected());
+  // 512 bytes is enough.
+  ASSERT_HR(S_OK, graph_->RemoveFilter(source_));
+  source_ = new PushSource(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 512);
+  ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source 2")));
+  ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
+  ASSERT_HR(S_OK, ConnectOutput());
+  ALLOCATOR_PROPERTIES granted;
+  static_cast<CTransformOutputPin*>(plugin_->GetPin(1))->Allocator()->GetProperties(&granted);
+  EXPECT_EQ(512, granted.cbBuffer);
+}
+
+TEST_F(ConnectedTest, NewInputTypeReconnectsTheOutput) {
+  Connect(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  ASSERT_HR(S_OK, ConnectOutput());
+  WAVEFORMATEX f;
+  ASSERT_TRUE(ReadAudioFormat(sink_.GetPin(0)->CurrentMediaType(), &f));
+  EXPECT_EQ(1, f.nChannels);
+  // Mono-to-stereo switched on while connected: the next input connection finds the output's
+  // mono type wrong and has the graph reconnect it.
+  plugin_->SetMonoToStereo(1);
+  ASSERT_HR(S_OK, graph_->Disconnect(&source_->Pin()));
+  ASSERT_HR(S_OK, graph_->Disconnect(plugin_->GetPin(0)));
+  ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
+  EXPECT_HR(S_OK, graph_->LastReconnectResult());
+  ASSERT_TRUE(plugin_->GetPin(1)->IsConnected());
+  ASSERT_TRUE(ReadAudioFormat(sink_.GetPin(0)->CurrentMediaType(), &f));
+  EXPECT_EQ(2, f.nChannels);
+  ASSERT_HR(S_OK, plugin_->GetStreamFormat(&f, kOutputFormat));
+  EXPECT_EQ(2, f.nChannels);
+}
+
+TEST(PlugInNoGraph, ReconnectionOutsideAGraphFails) {
+  CNxPlugIn* plugin = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+  static_cast<IBaseFilter*>(plugin)->AddRef();
+  PushSource* source = new PushSource(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  source->AddRef();
+  CWaveSinkFilter sink;
+  sink.AddRef();
+  ASSERT_HR(S_OK, source->Pin().Connect(plugin->GetPin(0), nullptr));
+  ASSERT_HR(S_OK, plugin->GetPin(1)->Connect(sink.GetPin(0), nullptr));
+  plugin->SetMonoToStereo(1);
+  source->Pin().Disconnect();
+  plugin->GetPin(0)->Disconnect();
+  EXPECT_HR(VFW_E_NOT_IN_GRAPH, source->Pin().Connect(plugin->GetPin(0), nullptr));
+  EXPECT_FALSE(plugin->GetPin(0)->IsConnected());
+  plugin->GetPin(1)->Disconnect();
+  sink.GetPin(0)->Disconnect();
+  EXPECT_EQ(0u, source->Release());
+  EXPECT_EQ(0u, static_cast<IBaseFilter*>(plugin)->Release());
+}
+
+// AURALITH_MODULE_DIR points the module folder at a temporary one for the test.
+class ModuleFolder {
+ public:
+  ModuleFolder() { setenv("AURALITH_MODULE_DIR", folder_.Path().c_str(), 1); }
+  ~ModuleFolder() { unsetenv("AURALITH_MODULE_DIR"); }
+  std::string File() const { return folder_ / "~IRX.TMP"; }
+
+ private:
+  TempFolder folder_;
+};
+
+TEST(PlugInLifetime, TheLastFilterRemovesThePackagedImpulse) {
+  ModuleFolder module;
+  std::ofstream(module.File()) << "impulse bytes";
+  const LONG before = CNxPlugIn::InstancesAlive();
+  IBaseFilter* first = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+  IBaseFilter* second = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+  first->AddRef();
+  second->AddRef();
+  EXPECT_EQ(before + 2, CNxPlugIn::InstancesAlive());
+  EXPECT_EQ(0u, first->Release());
+  // Another filter may still be playing it.
+  EXPECT_TRUE(std::filesystem::exists(module.File()));
+  EXPECT_EQ(0u, second->Release());
+  EXPECT_FALSE(std::filesystem::exists(module.File()));
+  EXPECT_EQ(before, CNxPlugIn::InstancesAlive());
+}
+
+TEST(PlugInLifetime, StartsFromTheDefaultPreset) {
+  IBaseFilter* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+  filter->AddRef();
+  INxPlugInProp* prop = nullptr;
+  ASSERT_HR(S_OK, filter->QueryInterface(IID_INxPlugInProp, reinterpret_cast<void**>(&prop)));
+  PlugInParams params;
+  ASSERT_HR(S_OK, prop->GetParams(&params));
+  const PlugInParams defaults = DefaultPlugInParams();
+  EXPECT_EQ(0, std::memcmp(&params, &defaults, sizeof params));
+  LONG status = -1;
+  prop->GetStatus(&status);
+  EXPECT_EQ(kStatusNone, status);
+  prop->Release();
+  EXPECT_EQ(0u, filter->Release());
+}
+
+}  // namespace

@@ -427,6 +427,7 @@ FILTER_STATE CFilterGraph::State() const { return m_state; }
 
 HRESULT CFilterGraph::WaitForCompletion(DWORD timeoutMs, LONG* eventCode) {
   if (eventCode != nullptr) *eventCode = 0;
+  if (State() == State_Stopped) return VFW_E_WRONG_STATE;
   std::unique_lock<std::mutex> hold(m_eventMutex);
   auto settled = [&] {
     return m_abortCode != 0 || m_completed >= m_renderers || State() == State_Stopped;

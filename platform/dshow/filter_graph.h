@@ -93,7 +93,8 @@ class CFilterGraph : public CUnknown, public IFilterGraph, public IMediaEventSin
   HRESULT Stop();
   // S_OK once every renderer reported completion; the reported failure (E_FAIL when none was
   // given) after an abort; E_ABORT when `timeoutMs` passed first; VFW_E_WRONG_STATE while
-  // stopped. `eventCode` (optional) receives EC_COMPLETE or the abort's code.
+  // stopped, also when the graph stops during the wait. `eventCode` (optional) receives
+  // EC_COMPLETE or the abort's code.
   HRESULT WaitForCompletion(DWORD timeoutMs, LONG* eventCode);
   FILTER_STATE State() const;
   // The result of the last reconnection that ran after a ConnectDirect; S_OK when none did.

@@ -1,0 +1,410 @@
+// Samples through CNxPlugIn: time stamps and flags, blocks and tails, mono-to-stereo, format
+// changes while streaming; and whole graphs of wave source, filter and wave sink against the
+// engine called directly on the same input.
+#include <cmath>
+
+#include "filter_test_util.h"
+#include "frame/impulse_file_source.h"
+#include "frame/nx_plugin.h"
+#include "frame/wave_sink_filter.h"
+#include "frame/wave_source_filter.h"
+#include "impulse/wave_reader.h"
+#include "platform/dshow/filter_graph.h"
+
+namespace {
+
+REFERENCE_TIME Duration(LONG frames, DWORD rate) {
+  return static_cast<REFERENCE_TIME>(static_cast<double>(frames) / rate * 1e7 + 0.5);
+}
+
+// push source -> CNxPlugIn (in-memory impulse, quality 5: one block of the impulse's length)
+// -> recording sink, in a graph.
+class StreamChain : public ::testing::Test {
+ protected:
+  void Build(const WAVEFORMATEX& input, LONG bufferBytes, size_t impulseFrames,
+             bool monoToStereo = false) {
+    impulse_ = std::make_unique<MemoryImpulse>(RandomSignal(impulseFrames, 7, 3000.0f),
+                                               input.nSamplesPerSec);
+    plugin_ = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+    static_cast<IBaseFilter*>(plugin_)->AddRef();
+    plugin_->SetImpulseSource(impulse_.get());
+    plugin_->SetQuality(5);
+    plugin_->SetMonoToStereo(monoToStereo ? 1 : 0);
+    ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
+    source_ = new PushSource(input, bufferBytes);
+    ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
+    ASSERT_HR(S_OK, graph_->AddFilter(plugin_, NXW("reverb")));
+    ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
+    sink_.AddRef();
+    ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
+    ASSERT_HR(S_OK, graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), nullptr));
+    inAlign_ = input.nBlockAlign;
+  }
+  void TearDown() override {
+    if (graph_ != nullptr) {
+      graph_->Stop();
+      EXPECT_EQ(0u, graph_->Release());
+    }
+    if (plugin_ != nullptr) {
+      EXPECT_EQ(0u, static_cast<IBaseFilter*>(plugin_)->Release());
+    }
+  }
+  HRESULT PushFrames(LONG frames, bool discontinuity, REFERENCE_TIME start = -1) {
+    std::vector<BYTE> bytes(static_cast<size_t>(frames) * inAlign_);
+    const std::vector<float> noise = RandomSignal(bytes.size() / 2, seed_++, 8000.0f);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      const int16_t v = static_cast<int16_t>(noise[i / 2]);
+      std::memcpy(&bytes[i], &v, 2);
+    }
+    return source_->Push(bytes.data(), static_cast<LONG>(bytes.size()), discontinuity, start,
+                         start + 1);
+  }
+  static LONG Frames(const WaveSinkSample& s, WORD align) { return s.bytes / align; }
+
+  std::unique_ptr<MemoryImpulse> impulse_;
+  CNxPlugIn* plugin_ = nullptr;
+  CFilterGraph* graph_ = nullptr;
+  PushSource* source_ = nullptr;
+  CWaveSinkFilter sink_;
+  WORD inAlign_ = 0;
+  unsigned seed_ = 1;
+};
+
+TEST_F(StreamChain, TimesRunOnFromTheDiscontinuity) {
+  Build(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096, 5);  // blocks of 8 frames
+  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, PushFrames(1000, true, 5000000));
+  ASSERT_HR(S_OK, PushFrames(1000, false));
+  const std::vector<WaveSinkSample> got = sink_.Samples();
+  ASSERT_EQ(2u, got.size());
+  EXPECT_HR(S_OK, got[0].timeResult);
+  EXPECT_EQ(5000000, got[0].start);
+  EXPECT_EQ(5000000 + Duration(1000, 44100), got[0].stop);
+  EXPECT_TRUE(got[0].discontinuity);
+  EXPECT_TRUE(got[0].syncPoint);
+  EXPECT_EQ(0, got[0].mediaStart);
+  EXPECT_EQ(1000, got[0].mediaStop);
+  EXPECT_EQ(got[0].stop, got[1].start);
+  EXPECT_EQ(got[1].start + Duration(1000, 44100), got[1].stop);
+  EXPECT_FALSE(got[1].discontinuity);
+  EXPECT_EQ(1000, got[1].mediaStart);
+  EXPECT_EQ(2000, got[1].mediaStop);
+  // A later discontinuity takes its own time again.
+  ASSERT_HR(S_OK, PushFrames(800, true, 100));
+  const WaveSinkSample last = sink_.Samples().back();
+  EXPECT_TRUE(last.discontinuity);
+  EXPECT_EQ(100, last.start);
+  EXPECT_EQ(100 + Duration(800, 44100), last.stop);
+}
+
+TEST_F(StreamChain, MonoToStereoFillsTwoBuffersAnd4410FramesLastOneMillion) {
+  // Output buffers are as large as the input's: 8820 mono frames in, 4410 stereo frames out.
+  Build(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 17640, 5, true);
+  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, PushFrames(8820, true, 0));
+  const std::vector<WaveSinkSample> got = sink_.Samples();
+  ASSERT_EQ(2u, got.size());
+  EXPECT_EQ(17640, got[0].bytes);
+  EXPECT_EQ(0, got[0].start);
+  EXPECT_EQ(1000000, got[0].stop);
+  EXPECT_EQ(1000000, got[1].start);
+  EXPECT_EQ(1000000 + Duration(Frames(got[1], 4), 44100), got[1].stop);
+  EXPECT_EQ(8816, Frames(got[0], 4) + Frames(got[1], 4));  // whole blocks of 8
+  EXPECT_FALSE(got[1].typeChanged);
+}
+
+TEST_F(StreamChain, InputThatOnlyFillsABlockProducesNothingYet) {
+  Build(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 8192, 1000);  // blocks of 1024 frames
+  inAlign_ = 8;
+  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, PushFrames(600, true, 0));
+  EXPECT_TRUE(sink_.Samples().empty());
+  ASSERT_HR(S_OK, PushFrames(600, false));
+  const std::vector<WaveSinkSample> got = sink_.Samples();
+  ASSERT_EQ(1u, got.size());
+  EXPECT_EQ(1024, Frames(got[0], 8));
+  EXPECT_EQ(0, got[0].start);
+  EXPECT_TRUE(got[0].discontinuity);
+}
+
+TEST_F(StreamChain, EndOfStreamFlushesTheTailOnceWithoutTimes) {
+  Build(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 8192, 300);  // blocks of 512, tail 300
+  inAlign_ = 8;
+  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, PushFrames(1000, true, 0));
+  ASSERT_HR(S_OK, PushFrames(1000, false));
+  const size_t timed = sink_.Samples().size();
+  ASSERT_HR(S_OK, source_->EndOfStream());
+  EXPECT_EQ(1, sink_.EndOfStreamCount());
+  const std::vector<WaveSinkSample> got = sink_.Samples();
+  ASSERT_GT(got.size(), timed);
+  LONG total = 0;
+  for (size_t i = 0; i < got.size(); ++i) {
+    total += Frames(got[i], 8);
+    if (i < timed) continue;
+    EXPECT_HR(VFW_E_SAMPLE_TIME_NOT_SET, got[i].timeResult);
+    EXPECT_FALSE(got[i].discontinuity || got[i].syncPoint);
+  }
+  EXPECT_EQ(2000 + 300, total);
+  // A second end of stream has no tail left to give, and is passed on again.
+  ASSERT_HR(S_OK, source_->EndOfStream());
+  EXPECT_EQ(got.size(), sink_.Samples().size());
+  EXPECT_EQ(2, sink_.EndOfStreamCount());
+}
+
+TEST_F(StreamChain, EndOfStreamWithAnEmptyEngineDeliversNoData) {
+  Build(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096, 5);
+  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, source_->EndOfStream());
+  EXPECT_EQ(1, sink_.EndOfStreamCount());
+  EXPECT_TRUE(sink_.Samples().empty());
+}
+
+TEST_F(StreamChain, PartFrameAtTheEndOfASampleIsDropped) {
+  Build(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096, 5);
+  ASSERT_HR(S_OK, graph_->Pause());
+  std::vector<BYTE> bytes(4 * 4 + 1, 1);
+  ASSERT_HR(S_OK, source_->Push(bytes.data(), 17, true, 0, 1));
+  ASSERT_HR(S_OK, PushFrames(4, false));
+  const std::vector<WaveSinkSample> got = sink_.Samples();
+  ASSERT_EQ(1u, got.size());
+  EXPECT_EQ(8, Frames(got[0], 4));
+}
+
+TEST_F(StreamChain, MonoToStereoSwitchedBeforeDataChangesTheStreamFormat) {
+  Build(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 4096, 5);
+  plugin_->SetMonoToStereo(1);  // connected mono to mono
+  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, PushFrames(1000, true, 0));
+  ASSERT_HR(S_OK, PushFrames(1000, false));
+  const std::vector<WaveSinkSample> got = sink_.Samples();
+  ASSERT_FALSE(got.empty());
+  EXPECT_TRUE(got[0].typeChanged);
+  LONG bytes = 0;
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(i == 0, got[i].typeChanged) << i;
+    bytes += got[i].bytes;
+  }
+  EXPECT_EQ(2000 * 4, bytes);  // stereo data under the stereo type
+  EXPECT_EQ(2, sink_.Format().nChannels);
+  ASSERT_HR(S_OK, graph_->Stop());
+  WAVEFORMATEX f;
+  ASSERT_TRUE(ReadAudioFormat(plugin_->GetPin(1)->CurrentMediaType(), &f));
+  EXPECT_EQ(2, f.nChannels);
+}
+
+TEST_F(StreamChain, MonoToStereoRefusedDownstreamKeepsTheFormat) {
+  Build(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 4096, 5);
+  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, PushFrames(1000, true, 0));
+  plugin_->SetMonoToStereo(1);  // the sink has written mono data and takes no other format
+  ASSERT_HR(S_OK, PushFrames(1000, false));
+  ASSERT_HR(S_OK, PushFrames(1000, false));
+  LONG bytes = 0;
+  for (const WaveSinkSample& s : sink_.Samples()) {
+    EXPECT_FALSE(s.typeChanged);
+    bytes += s.bytes;
+  }
+  EXPECT_EQ(3000 * 2, bytes);
+  EXPECT_EQ(1, sink_.Format().nChannels);
+}
+
+class Owner : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+// The engine on its own: the whole input in one call, then the tail until it is done.
+template <typename T>
+std::vector<T> EngineOutput(const PlugInParams& params, const WAVEFORMATEX& in,
+                            const WAVEFORMATEX& out, const std::vector<T>& input) {
+  Owner owner;
+  CAudioTransform engine(&owner);
+  engine.SetParams(&params);
+  engine.SetImpulseSource(FileImpulseSource());
+  EXPECT_HR(S_OK, engine.AttachStreamFormats(&in, &out));
+  const DWORD frames = static_cast<DWORD>(input.size() / in.nChannels);
+  std::vector<T> result(size_t{frames} * 4 * out.nChannels);
+  DWORD consumed = frames;
+  DWORD produced = frames * 4;
+  EXPECT_HR(S_OK, engine.ConvolveStream(kStreamStart, input.data(), &consumed, result.data(),
+                                        &produced));
+  EXPECT_EQ(frames, consumed);
+  size_t total = produced;
+  for (;;) {
+    DWORD none = 0;
+    DWORD room = static_cast<DWORD>(result.size() / out.nChannels - total);
+    const HRESULT hr = engine.ConvolveStream(kStreamEnd, static_cast<const T*>(nullptr), &none,
+                                             result.data() + total * out.nChannels, &room);
+    total += room;
+    if (hr != S_OK || room == 0) break;
+  }
+  result.resize(total * out.nChannels);
+  engine.ReleaseConvolver();
+  return result;
+}
+
+// wave source -> CNxPlugIn (real impulse file) -> wave sink, on disk.
+class FileGraph : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<BYTE> impulse(700 * 2);
+    const std::vector<float> noise = RandomSignal(700, 3, 20000.0f);
+    for (size_t i = 0; i < 700; ++i) {
+      const int16_t v = static_cast<int16_t>(noise[i] * std::exp(-float(i) / 150.0f));
+      std::memcpy(&impulse[i * 2], &v, 2);
+    }
+    WriteWaveFile(folder_ / "impulse.wav", WAVE_FORMAT_PCM, 1, 44100, 16, impulse);
+  }
+  // Runs the file through the graph; returns the graph's result.
+  HRESULT Run(const std::string& input, const WaveSourceOptions& options, bool monoToStereo) {
+    CFilterGraph* graph = nullptr;
+    CFilterGraph::Create(&graph);
+    auto* source = new CWaveSourceFilter();
+    auto* sink = new CWaveSinkFilter();
+    auto* plugin = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+    graph->AddFilter(source, NXW("source"));
+    graph->AddFilter(plugin, NXW("reverb"));
+    graph->AddFilter(sink, NXW("sink"));
+    plugin->SetImpulseFile(Wide(folder_ / "impulse.wav").c_str());
+    plugin->SetMonoToStereo(monoToStereo ? 1 : 0);
+    plugin->GetParams(&params_);
+    HRESULT hr = source->Open(Wide(input).c_str(), options);
+    if (SUCCEEDED(hr)) hr = sink->SetFileName(Wide(folder_ / "out.wav").c_str());
+    if (SUCCEEDED(hr)) hr = graph->ConnectDirect(source->GetPin(0), plugin->GetPin(0), nullptr);
+    if (SUCCEEDED(hr)) hr = graph->ConnectDirect(plugin->GetPin(1), sink->GetPin(0), nullptr);
+    if (SUCCEEDED(hr)) hr = graph->Run();
+    if (SUCCEEDED(hr)) hr = graph->WaitForCompletion(30000, nullptr);
+    if (SUCCEEDED(hr)) {
+      LONG status = 0;
+      plugin->GetStatus(&status);
+      EXPECT_EQ(kStatusProcessing, status);  // the impulse file was found and used
+    }
+    graph->Stop();
+    EXPECT_EQ(0u, graph->Release());
+    return hr;
+  }
+  // The output file's samples, checking its header on the way.
+  template <typename T>
+  std::vector<T> Output(const WAVEFORMATEX& expected) {
+    WaveReader reader;
+    EXPECT_EQ(0, WaveReader_Open(Wide(folder_ / "out.wav").c_str(), &reader, false));
+    EXPECT_EQ(expected.nChannels, reader.channels);
+    EXPECT_EQ(expected.nSamplesPerSec, reader.sampleRate);
+    EXPECT_EQ(expected.wBitsPerSample / 8u, reader.bytesPerSample);
+    std::vector<T> samples(size_t{reader.frames} * reader.channels);
+    WaveReader_Read(&reader, samples.data(), reader.frames, 0, true);
+    WaveReader_Close(&reader);
+    const uintmax_t size = std::filesystem::file_size(folder_ / "out.wav");
+    std::vector<BYTE> bytes(12);
+    FILE* f = std::fopen((folder_ / "out.wav").c_str(), "rb");
+    std::fread(bytes.data(), 1, 12, f);
+    std::fclose(f);
+    uint32_t riff = 0;
+    std::memcpy(&riff, &bytes[4], 4);
+    EXPECT_EQ(size - 8, riff);
+    EXPECT_EQ(size, (expected.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? 58u : 44u) +
+                        samples.size() * sizeof(T));
+    return samples;
+  }
+  TempFolder folder_;
+  PlugInParams params_ = {};
+};
+
+TEST_F(FileGraph, FloatStereoGivesWhatTheEngineGives) {
+  const std::vector<float> input = RandomSignal(2 * 5000, 11, 0.5f);
+  WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, AsBytes(input));
+  WaveSourceOptions options;
+  options.framesPerSample = 1000;
+  ASSERT_HR(S_OK, Run(folder_ / "in.wav", options, false));
+  const WAVEFORMATEX format = Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32);
+  const std::vector<float> expected = EngineOutput(params_, format, format, input);
+  const std::vector<float> got = Output<float>(format);
+  ASSERT_EQ(expected.size(), got.size());
+  EXPECT_GT(got.size(), input.size());  // the tail came through
+  EXPECT_EQ(0, std::memcmp(expected.data(), got.data(), got.size() * sizeof(float)));
+}
+
+TEST_F(FileGraph, SixteenBitMonoToStereoGivesWhatTheEngineGives) {
+  std::vector<int16_t> input(3001);
+  const std::vector<float> noise = RandomSignal(input.size(), 5, 12000.0f);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<int16_t>(noise[i]);
+  WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_PCM, 1, 44100, 16, AsBytes(input));
+  WaveSourceOptions options;
+  options.framesPerSample = 512;
+  ASSERT_HR(S_OK, Run(folder_ / "in.wav", options, true));
+  const std::vector<int16_t> expected =
+      EngineOutput(params_, Wave(WAVE_FORMAT_PCM, 1, 44100, 16),
+                   Wave(WAVE_FORMAT_PCM, 2, 44100, 16), input);
+  const std::vector<int16_t> got = Output<int16_t>(Wave(WAVE_FORMAT_PCM, 2, 44100, 16));
+  ASSERT_EQ(expected.size(), got.size());
+  EXPECT_EQ(expected, got);
+}
+
+TEST_F(FileGraph, FormatsTheFilterRefusesPlayOnlyConverted) {
+  std::vector<BYTE> pcm24(3 * 2 * 2000);
+  for (size_t i = 0; i < pcm24.size(); ++i) pcm24[i] = static_cast<BYTE>(i * 37);
+  WriteWaveFile(folder_ / "in24.wav", WAVE_FORMAT_PCM, 2, 44100, 24, pcm24);
+  WriteWaveFile(folder_ / "ext16.wav", 0, 2, 44100, 16, std::vector<BYTE>(4 * 2000, 3),
+                WAVE_FORMAT_PCM);
+  for (const char* name : {"in24.wav", "ext16.wav"}) {
+    WaveSourceOptions options;
+    EXPECT_HR(VFW_E_NO_ACCEPTABLE_TYPES, Run(folder_ / name, options, false)) << name;
+    options.convertToFloat = true;
+    ASSERT_HR(S_OK, Run(folder_ / name, options, false)) << name;
+    const std::vector<float> got = Output<float>(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32));
+    EXPECT_GT(got.size(), 2u * 2000) << name;
+  }
+}
+
+TEST_F(FileGraph, ASinkThatCannotWriteFailsThePause) {
+  const std::vector<float> input = RandomSignal(2 * 100, 1, 0.5f);
+  WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, AsBytes(input));
+  std::filesystem::create_directories(folder_ / "out.wav");  // a folder where the file goes
+  EXPECT_HR(E_FAIL, Run(folder_ / "in.wav", WaveSourceOptions(), false));
+}
+
+TEST(FilterGraph, HoldsFiltersByName) {
+  CFilterGraph* graph = nullptr;
+  ASSERT_HR(S_OK, CFilterGraph::Create(&graph));
+  auto* a = new CWaveSinkFilter();
+  auto* b = new CWaveSinkFilter();
+  ASSERT_HR(S_OK, graph->AddFilter(a, NXW("sink")));
+  ASSERT_HR(S_OK, graph->AddFilter(b, NXW("sink")));
+  EXPECT_HR(E_INVALIDARG, graph->AddFilter(a, NXW("again")));
+  IBaseFilter* found = nullptr;
+  ASSERT_HR(S_OK, graph->FindFilterByName(NXW("sink 2"), &found));
+  EXPECT_EQ(static_cast<IBaseFilter*>(b), found);
+  found->Release();
+  EXPECT_HR(VFW_E_NOT_FOUND, graph->FindFilterByName(NXW("none"), &found));
+  EXPECT_EQ(nullptr, found);
+  IEnumFilters* filters = nullptr;
+  ASSERT_HR(S_OK, graph->EnumFilters(&filters));
+  IBaseFilter* got[3] = {};
+  ULONG fetched = 0;
+  EXPECT_HR(S_FALSE, filters->Next(3, got, &fetched));
+  EXPECT_EQ(2u, fetched);
+  for (ULONG i = 0; i < fetched; ++i) got[i]->Release();
+  filters->Release();
+  FILTER_INFO info;
+  ASSERT_HR(S_OK, a->QueryFilterInfo(&info));
+  EXPECT_EQ(static_cast<IFilterGraph*>(graph), info.pGraph);
+  info.pGraph->Release();
+  auto* outside = new CWaveSourceFilter();
+  outside->AddRef();
+  EXPECT_HR(VFW_E_NOT_IN_GRAPH, graph->ConnectDirect(outside->GetPin(0), b->GetPin(0), nullptr));
+  EXPECT_EQ(0u, outside->Release());
+  EXPECT_HR(VFW_E_WRONG_STATE, graph->WaitForCompletion(0, nullptr));
+  a->AddRef();
+  ASSERT_HR(S_OK, graph->RemoveFilter(a));
+  EXPECT_HR(VFW_E_NOT_FOUND, graph->RemoveFilter(a));
+  EXPECT_EQ(0u, a->Release());
+  EXPECT_EQ(0u, graph->Release());
+}
+
+}  // namespace

@@ -150,7 +150,8 @@ class CAudioTransform : public INxPlugInProp {
   void ReleaseConvolver();
   // Where impulse files are read from; null restores the default, which finds no impulse.
   void SetImpulseSource(ImpulseSource* source);
-  // "MaxImpulseSize" of the settings file, clamped to 131071..40000000.
+  // "MaxImpulseSize" of the settings file, clamped to 131071..40000000. The first preparation
+  // reads it from the settings file unless it was set here before.
   void SetMaxImpulseFrames(int64_t frames);
   const ConvolverState& Convolver() const { return convolver_; }
 
@@ -200,4 +201,5 @@ class CAudioTransform : public INxPlugInProp {
   ImpulseSource* impulseSource_ = NullImpulseSource();
   StatusRoute statusRoute_{this};
   bool prepareSucceeded_ = false;
+  bool maxImpulseFramesKnown_ = false;  // "MaxImpulseSize" is read once per object
 };

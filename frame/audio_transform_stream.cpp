@@ -5,6 +5,7 @@
 
 #include "frame/audio_transform.h"
 #include "platform/file.h"
+#include "platform/private_profile.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ void CAudioTransform::SetImpulseSource(ImpulseSource* source) {
 
 void CAudioTransform::SetMaxImpulseFrames(int64_t frames) {
   convolver_.maxImpulseFrames = ClampMaxImpulseFrames(frames);
+  maxImpulseFramesKnown_ = true;
 }
 
 HRESULT CAudioTransform::PrepareFromSnapshot(const PlugInParams& snapshot) {
@@ -75,6 +77,11 @@ HRESULT CAudioTransform::PrepareFromSnapshot(const PlugInParams& snapshot) {
     output = formats_[kOutputFormat];
   }
   if (input == nullptr || output == nullptr) return VFW_E_NOT_CONNECTED;
+  if (!maxImpulseFramesKnown_) {
+    const INT frames = static_cast<INT>(GetPrivateProfileIntW(
+        NXW("Auralith"), NXW("MaxImpulseSize"), kDefaultMaxImpulseFrames, NXW("auralith.ini")));
+    SetMaxImpulseFrames(frames);
+  }
   const bool rebuild = ExchangeImpulseStale() != 0;
   WCHAR packaged[kMaxPathUnits];
   const WCHAR* file = snapshot.impulseFile;

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <vector>
 
@@ -266,6 +268,31 @@ TEST_F(StreamTest, FailuresAreReportedAndRetried) {
   EXPECT_EQ(Status(), kStatusNone);
   transform.SetMaxImpulseFrames(5);
   EXPECT_EQ(transform.Convolver().maxImpulseFrames, 131071);
+}
+
+TEST(StreamSettings, TheFirstPreparationReadsTheImpulseLimitOnce) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / "auralith-stream-settings";
+  std::filesystem::create_directories(folder);
+  setenv("AURALITH_CONFIG_DIR", folder.c_str(), 1);
+  const std::pair<const char*, int32_t> cases[] = {
+      {"", 524287}, {"MaxImpulseSize=1000\n", 131071}, {"MaxImpulseSize=50000000\n", 40000000},
+      {"MaxImpulseSize=200000\n", 200000}};
+  WAVEFORMATEX format = Format(1, 32);
+  for (const auto& [line, expected] : cases) {
+    std::ofstream(folder / "auralith.ini") << "[Auralith]\n" << line;
+    Owner owner;
+    CAudioTransform transform(&owner);
+    EXPECT_EQ(transform.Convolver().maxImpulseFrames, 524287);  // until it is read
+    ASSERT_EQ(transform.AttachStreamFormats(&format, &format), S_OK);
+    EXPECT_EQ(transform.Convolver().maxImpulseFrames, expected) << line;
+    // Read once per object: a later change of the file is not seen.
+    std::ofstream(folder / "auralith.ini") << "[Auralith]\nMaxImpulseSize=300000\n";
+    transform.SetQuality(4);
+    ASSERT_EQ(transform.AttachStreamFormats(&format, &format), S_OK);
+    EXPECT_EQ(transform.Convolver().maxImpulseFrames, expected);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

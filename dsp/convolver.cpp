@@ -11,8 +11,7 @@ T* Samples(void* buffer) {
   return static_cast<T*>(buffer);
 }
 
-// Buffers are allocated as doubles (see impulse_prep.cpp) whatever their sample
-// type.
+// Buffers are allocated as doubles (see impulse_prep.cpp) whatever their sample type.
 void FreeSamples(void*& buffer) {
   delete[] static_cast<double*>(buffer);
   buffer = nullptr;
@@ -22,9 +21,8 @@ int WetChannels(const ConvolverState& s) {
   return (s.outputChannels == 2 && !s.monoImpulse) ? 2 : 1;
 }
 
-// One frame of input into the current block: at half rate a pair of frames
-// makes one processing sample, so a frame is either the kept first one
-// (convolved and dry) or the second (dry only).
+// One frame of input into the current block: at half rate a pair of frames makes one processing
+// sample, so a frame is either the kept first one (convolved and dry) or the second (dry only).
 template <typename T>
 void InputStage(ConvolverState& s, const T* input, uint32_t frames, uint32_t& frame) {
   const int32_t half = s.blockSize;
@@ -43,8 +41,7 @@ void InputStage(ConvolverState& s, const T* input, uint32_t frames, uint32_t& fr
     const int32_t i = s.fillPos;
     if (!s.inputHalfPair) {
       if (s.monoImpulse) {
-        // The right sample enters the single wet channel without its balance
-        // gain.
+        // The right sample enters the single wet channel without its balance gain.
         block0[i] = static_cast<T>((static_cast<double>(scaledLeft) + right) * 0.5);
       } else {
         block0[i] = scaledLeft;
@@ -68,8 +65,7 @@ void InputStage(ConvolverState& s, const T* input, uint32_t frames, uint32_t& fr
   }
 }
 
-// End of stream: the partly filled block becomes the final one and carries the
-// whole tail.
+// End of stream: the partly filled block becomes the final one and carries the whole tail.
 template <typename T>
 void CloseFinalBlock(ConvolverState& s) {
   const int32_t n = s.fftSize;
@@ -100,8 +96,7 @@ int RunFft(FFTSETUP* fft, float* block, uint32_t n, double scale, void* spectrum
                                 SpectrumMultiplyFloat, spectrum);
 }
 
-// Convolves the full block of each wet channel and overlap-adds the carry of
-// the last block.
+// Convolves the full block of each wet channel and overlap-adds the carry of the last block.
 template <typename T>
 void ProcessBlock(ConvolverState& s) {
   const int32_t n = s.fftSize;
@@ -135,9 +130,8 @@ void WriteFrame(T* out, uint32_t channels, const double frame[2]) {
   if (channels == 2) out[1] = static_cast<T>(frame[1]);
 }
 
-// Emits the convolved block frame by frame; at half rate each processing sample
-// gives two frames and the second waits in heldFrame when the output buffer
-// ends between them.
+// Emits the convolved block frame by frame; at half rate each processing sample gives two frames
+// and the second waits in heldFrame when the output buffer ends between them.
 template <typename T>
 void OutputStage(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame, LONG width) {
   const uint32_t channels = s.outputChannels;
@@ -176,8 +170,7 @@ void OutputStage(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame,
         w0 = DelaySwap<T>(s.delayLine[0], j, w0);
         w1 = wet2 ? DelaySwap<T>(s.delayLine[1], j, w1) : w0;
       } else {
-        // A dry slot holds the rateDivisor dry samples of one processing
-        // sample.
+        // A dry slot holds the rateDivisor dry samples of one processing sample.
         for (int c = 0; c < 2; ++c) {
           if (s.delayLine[c] == nullptr) continue;
           dryA[c] = DelaySwap<T>(s.delayLine[c], j * rd, dryA[c]);

@@ -1,31 +1,22 @@
-// The block convolution engine: overlap-add FFT convolution of interleaved
-// frames with a prepared impulse, plus dry mix, response delay, width, pan
-// balance and shelf EQ of the wet signal.
+// The block convolution engine: overlap-add FFT convolution of interleaved frames with a prepared
+// impulse, plus dry mix, response delay, width, pan balance and shelf EQ of the wet signal.
 //
 // Numeric contract
-// - Samples are float (32-bit) or double (64-bit, when the state was prepared
-// with
+// - Samples are float (32-bit) or double (64-bit, when the state was prepared with
 //   doublePrecision); every buffer of the state holds samples of that one type.
-// - The processing rate is the stream rate / rateDivisor (1 or 2). At rate 2
-// the first frame of
-//   each pair feeds the convolution and each wet value is held for two output
-//   frames.
-// - Wet path: with h the prepared impulse at the processing rate (already
-// normalised to unit
-//   energy and cut to N/2 samples at partitionFactor > 1), wet = (x * h) *
-//   level(wet), with the forward transform's 1/N undone by wetScale =
-//   level(wet) * N / norm.
-// - Latency: a block is emitted only when it is complete, so output lags input
-// by up to
-//   blockSize * rateDivisor frames; no signal delay is added. At end of stream
-//   the final block carries the filled part plus the whole impulse tail.
-// - Input and output are interleaved frames of inputChannels / outputChannels
-// (1 or 2) samples;
+// - The processing rate is the stream rate / rateDivisor (1 or 2). At rate 2 the first frame of
+//   each pair feeds the convolution and each wet value is held for two output frames.
+// - Wet path: with h the prepared impulse at the processing rate (already normalised to unit energy
+//   and cut to N/2 samples at partitionFactor > 1), wet = (x * h) * level(wet), with the forward
+//   transform's 1/N undone by wetScale = level(wet) * N / norm.
+// - Latency: a block is emitted only when it is complete, so output lags input by up to
+//   blockSize * rateDivisor frames; no signal delay is added. At end of stream the final block
+//   carries the filled part plus the whole impulse tail.
+// - Input and output are interleaved frames of inputChannels / outputChannels (1 or 2) samples;
 //   they must not alias each other. Counts are in frames.
-// - Memory: every buffer is allocated (zero-filled, std::nothrow) by
-// PrepareImpulse and freed by
-//   ReleaseConvolver. ConvolverProcess allocates nothing and takes no lock, so
-//   it may run on the audio thread.
+// - Memory: every buffer is allocated (zero-filled, std::nothrow) by PrepareImpulse and freed by
+//   ReleaseConvolver. ConvolverProcess allocates nothing and takes no lock, so it may run on the
+//   audio thread.
 #pragma once
 
 #include <cstdint>
@@ -41,8 +32,7 @@ constexpr LONG kConvolverOutOfMemory = static_cast<LONG>(0x8007000Eu);  // E_OUT
 constexpr LONG kConvolverBadFormat = static_cast<LONG>(0x80070057u);    // E_INVALIDARG
 constexpr LONG kConvolverNotPrepared = static_cast<LONG>(0x8000FFFFu);  // E_UNEXPECTED
 
-// The processing status codes the engine publishes (the frame's
-// ProcessingStatus values).
+// The processing status codes the engine publishes (the frame's ProcessingStatus values).
 constexpr LONG kConvolverStatusNone = 0;
 constexpr LONG kConvolverStatusInitializing = 1;
 constexpr LONG kConvolverStatusLoading = 2;
@@ -51,8 +41,7 @@ constexpr LONG kConvolverStatusProcessing = 4;
 constexpr LONG kConvolverStatusStopping = 5;
 constexpr LONG kConvolverStatusNoImpulse = 6;
 
-// Where preparation and release report their progress (the frame routes it to
-// the status slot).
+// Where preparation and release report their progress (the frame routes it to the status slot).
 class ConvolverStatusSink {
  public:
   virtual void SetStatus(LONG status) = 0;
@@ -73,18 +62,17 @@ struct QualityPlanEntry {
   bool monoImpulse;      // one wet channel for a stereo output
 };
 
-// The plan of `quality` (clamped to 1..5). A mono input at quality 1 gets
-// blockDivisor 8 and keeps both wet channels.
+// The plan of `quality` (clamped to 1..5). A mono input at quality 1 gets blockDivisor 8 and keeps
+// both wet channels.
 QualityPlanEntry QualityPlan(LONG quality, bool monoInput);
 
-// Frames of the 16-bit conversion scratch: a 16-bit stream is processed in
-// chunks of this size.
+// Frames of the 16-bit conversion scratch: a 16-bit stream is processed in chunks of this size.
 constexpr uint32_t kPcmChunkFrames = 1024;
 
 constexpr int32_t kDefaultMaxImpulseFrames = 524287;
 
-// Every field of the engine, all zero (or neutral) when value-initialised, so
-// that a full rebuild can start from a clean record in one assignment.
+// Every field of the engine, all zero (or neutral) when value-initialised, so that a full rebuild
+// can start from a clean record in one assignment.
 struct ConvolverFields {
   int32_t rateDivisor = 0;
   int32_t blockDivisor = 0;
@@ -95,8 +83,8 @@ struct ConvolverFields {
   int32_t blockSize = 0;         // N/2 processing samples per block
   int32_t blockOutputCount = 0;  // samples the current block yields: N/2, more for the final block
   int32_t impulseLength = 0;     // L, frames at the stream rate
-  int32_t impulseTail = 0;       // processing-rate samples of the impulse in the
-                                 // spectra: min(L/rd, N/2)
+  int32_t impulseTail = 0;       // processing-rate samples of the impulse in the spectra:
+                                 // min(L/rd, N/2)
   double wetScale = 0.0;         // level(wet) x normGain: the inverse transform's scale
   double normGain = 0.0;         // N / norm of the last rebuild
   double dryGain = 0.0;
@@ -141,8 +129,7 @@ struct ConvolverFields {
   FFTSETUP* fft = nullptr;
   ShelfEqState eq[2] = {};
 
-  // 16-bit streams are converted through these (kPcmChunkFrames x 2 floats
-  // each).
+  // 16-bit streams are converted through these (kPcmChunkFrames x 2 floats each).
   float* pcmInput = nullptr;
   float* pcmOutput = nullptr;
 
@@ -150,8 +137,7 @@ struct ConvolverFields {
   int32_t maxImpulseFrames = kDefaultMaxImpulseFrames;
 };
 
-// The engine's state: owns its buffers (freed by ReleaseConvolver, at the
-// latest on destruction).
+// The engine's state: owns its buffers (freed by ReleaseConvolver, at the latest on destruction).
 struct ConvolverState : ConvolverFields {
   ConvolverState() = default;
   ~ConvolverState();
@@ -165,24 +151,21 @@ int32_t ClampMaxImpulseFrames(int64_t frames);
 // Linear gain of a level in tenths of a dB: 10^(v/200), 0 at -800 and below.
 double LevelGain(LONG tenthsOfDb);
 
-// Status 5, frees every buffer and the FFT setup (an impulse-spectrum alias is
-// cleared first), status 0. `status` may be null. maxImpulseFrames survives.
+// Status 5, frees every buffer and the FFT setup (an impulse-spectrum alias is cleared first),
+// status 0. `status` may be null. maxImpulseFrames survives.
 void ReleaseConvolver(ConvolverState& state, ConvolverStatusSink* status);
 
-// The per-bin product handed to the FFT driver: `context` is the impulse
-// spectrum of the same size and type as `buffer` (packed layout: [0] DC and [1]
-// Nyquist real, then complex pairs).
+// The per-bin product handed to the FFT driver: `context` is the impulse spectrum of the same size
+// and type as `buffer` (packed layout: [0] DC and [1] Nyquist real, then complex pairs).
 int SpectrumMultiply(FFTSETUP* setup, double* buffer, uint32_t n, void* context);
 int SpectrumMultiplyFloat(FFTSETUP* setup, float* buffer, uint32_t n, void* context);
 
-// Runs the block loop on one call's worth of frames.
-// mode: kStreamStart resets the block positions, kStreamEnd marks end of stream
-// (the final block and the impulse tail are then emitted once the input is used
-// up), anything else continues. input may be null (tail flush). On return
-// *inFrames holds the frames consumed and *outFrames the frames produced.
-// responseWidth is the live width setting, 0..100. Returns kConvolverOk,
-// kConvolverNothingToDo (nothing in, nothing pending, nothing produced) or
-// kConvolverNotPrepared (also when the sample type does not match the
+// Runs the block loop on one call's worth of frames. mode: kStreamStart resets the block positions,
+// kStreamEnd marks end of stream (the final block and the impulse tail are then emitted once the
+// input is used up), anything else continues. input may be null (tail flush). On return *inFrames
+// holds the frames consumed and *outFrames the frames produced. responseWidth is the live width
+// setting, 0..100. Returns kConvolverOk, kConvolverNothingToDo (nothing in, nothing pending,
+// nothing produced) or kConvolverNotPrepared (also when the sample type does not match the
 // preparation).
 LONG ConvolverProcess(ConvolverState& state, LONG mode, const float* input, uint32_t* inFrames,
                       float* output, uint32_t* outFrames, LONG responseWidth);

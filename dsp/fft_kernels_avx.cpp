@@ -117,7 +117,8 @@ inline __m256d swapD(__m256d v) { return _mm256_permute_pd(v, 0x5); }
 
 template <bool Inv>
 inline __m256d turnD(__m256d v) {
-  const __m256d mask = Inv ? _mm256_set_pd(-0.0, 0.0, -0.0, 0.0) : _mm256_set_pd(0.0, -0.0, 0.0, -0.0);
+  const __m256d mask =
+      Inv ? _mm256_set_pd(-0.0, 0.0, -0.0, 0.0) : _mm256_set_pd(0.0, -0.0, 0.0, -0.0);
   return _mm256_xor_pd(swapD(v), mask);
 }
 

@@ -95,7 +95,8 @@ FftPlan* fftCreatePlan(uint32_t n) {
   plan->twiddleD[1] = 0.0;
   fillStageTwiddles(plan->twiddleD, m);
   fillRoots(plan->splitD, splits, n);
-  for (size_t i = 0; i < 2 * twiddles; ++i) plan->twiddleF[i] = static_cast<float>(plan->twiddleD[i]);
+  for (size_t i = 0; i < 2 * twiddles; ++i)
+    plan->twiddleF[i] = static_cast<float>(plan->twiddleD[i]);
   for (size_t i = 0; i < 2 * splits; ++i) plan->splitF[i] = static_cast<float>(plan->splitD[i]);
   return plan;
 }

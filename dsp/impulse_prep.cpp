@@ -16,8 +16,8 @@ void Report(ConvolverStatusSink* status, LONG code) {
   if (status != nullptr) status->SetStatus(code);
 }
 
-// Zero-filled samples of the state's type. Allocated as doubles so that every
-// buffer is aligned for either type and freed one way (ReleaseConvolver).
+// Zero-filled samples of the state's type. Allocated as doubles so that every buffer is aligned for
+// either type and freed one way (ReleaseConvolver).
 void* AllocSamples(size_t count, bool doublePrecision) {
   const size_t bytes = count * (doublePrecision ? sizeof(double) : sizeof(float));
   return new (std::nothrow) double[(bytes + sizeof(double) - 1) / sizeof(double)]();
@@ -44,8 +44,7 @@ void SetBalance(ConvolverState& s, LONG pan) {
   if (p > 0) s.balanceLeft = (100 - p) / 100.0;
 }
 
-// Dry and wet gains, response delay and balance: what both paths derive from
-// the levels.
+// Dry and wet gains, response delay and balance: what both paths derive from the levels.
 void SetGainsAndDelay(ConvolverState& s, const PlugInParams& params) {
   s.dryGain = LevelGain(params.dryOut);
   s.wetScale = LevelGain(params.wetOut) * s.normGain;
@@ -86,9 +85,9 @@ bool SameEq(const ShelfEqState& a, const ShelfEqState& b) {
          SameSection(a.high, b.high);
 }
 
-// Level, pan and width moves also arrive here; they must not empty the delay lines or restart
-// the filters, or every fader move would be heard as a dropout. So the delay lines are renewed
-// only when the delay changed, and the EQ history only when its design did.
+// Level, pan and width moves also arrive here; they must not empty the delay lines or restart the
+// filters, or every fader move would be heard as a dropout. So the delay lines are renewed only
+// when the delay changed, and the EQ history only when its design did.
 LONG QuickUpdate(ConvolverState& s, const PlugInParams& params) {
   const int32_t oldDelay = s.delayLength;
   const bool oldOnWet = s.delayOnWet;
@@ -107,8 +106,8 @@ LONG QuickUpdate(ConvolverState& s, const PlugInParams& params) {
   return kConvolverOk;
 }
 
-// The file to read, or the silent stand-by impulse when it cannot be used.
-// Returns the frames in the file.
+// The file to read, or the silent stand-by impulse when it cannot be used. Returns the frames in
+// the file.
 uint32_t DescribeImpulse(ConvolverState& s, const WCHAR* file, ImpulseSource& source,
                          ImpulseSourceInfo* info) {
   ImpulseSourceInfo found = {};
@@ -131,8 +130,7 @@ void PickQuality(ConvolverState& s, const PlugInParams& params) {
   s.holdStride = (s.rateDivisor - 1) * static_cast<int32_t>(s.inputChannels);
 }
 
-// N from the impulse length at the stream rate; false when the transform would
-// be too large.
+// N from the impulse length at the stream rate; false when the transform would be too large.
 bool SizeBlocks(ConvolverState& s) {
   const int64_t span = 2 * int64_t(s.impulseLength) - 1;
   int64_t p = 1;
@@ -148,8 +146,8 @@ bool SizeBlocks(ConvolverState& s) {
 bool AllocateBuffers(ConvolverState& s, uint32_t used) {
   const bool dbl = s.doublePrecision;
   const size_t n = size_t(s.fftSize);
-  // The impulse buffers also hold the impulse at the processing rate, which at
-  // low qualities with a low file rate outgrows both N and the frames read.
+  // The impulse buffers also hold the impulse at the processing rate, which at low qualities with a
+  // low file rate outgrows both N and the frames read.
   s.impulseCapacity = static_cast<uint32_t>(
       std::max<size_t>({n, size_t(used), size_t(s.impulseLength / s.rateDivisor)}));
   const bool wet2 = s.outputChannels == 2 && !s.monoImpulse;
@@ -174,8 +172,8 @@ bool AllocateBuffers(ConvolverState& s, uint32_t used) {
   return ok && AllocateDryBuffers(s) && AllocateDelayLines(s);
 }
 
-// Zeroes the second half and fades the last fifth of the first half: the
-// partitioned qualities run on the first block of the impulse only.
+// Zeroes the second half and fades the last fifth of the first half: the partitioned qualities run
+// on the first block of the impulse only.
 void CutAndFade(float* buffer, int32_t n) {
   const int32_t half = n / 2;
   std::fill(buffer + half, buffer + n, 0.0f);
@@ -189,15 +187,13 @@ bool TransformImpulse(ConvolverState& s, void* buffer) {
   const uint32_t n = static_cast<uint32_t>(s.fftSize);
   float* samples = static_cast<float*>(buffer);
   if (!s.doublePrecision) return NxSig_FFT_Float(s.fft, samples, n, 1.0f) != 0;
-  // Widen in place from the top down: double i covers floats 2i and 2i+1, both
-  // already read.
+  // Widen in place from the top down: double i covers floats 2i and 2i+1, both already read.
   double* wide = static_cast<double*>(buffer);
   for (uint32_t i = n; i-- > 0;) wide[i] = samples[i];
   return NxSig_FFT(s.fft, wide, n, 1.0) != 0;
 }
 
-// Reads, shapes, converts, normalises and transforms the impulse into the
-// spectra.
+// Reads, shapes, converts, normalises and transforms the impulse into the spectra.
 LONG BuildSpectra(ConvolverState& s, const PlugInParams& params, const WCHAR* file,
                   ImpulseSource& source, ConvolverStatusSink* status, uint32_t used,
                   uint32_t reference, bool envelope, uint32_t fileRate) {

@@ -1,20 +1,14 @@
-// Impulse preparation: turns the parameter record, the stream formats and an
-// impulse file into a ready ConvolverState (see dsp/convolver.h).
+// Impulse preparation: turns the parameter record, the stream formats and an impulse file into a
+// ready ConvolverState (see dsp/convolver.h).
 //
 // Numeric contract
-// - Impulse samples are floats on a 16-bit full scale; their scale does not
-// matter, because the
-//   impulse is normalised to unit energy (ImpulseNorm) before it is
-//   transformed.
-// - The impulse is read at its file rate, cut to maxImpulseFrames and to the
-// decay limit, shaped
-//   by the envelope, converted to the processing rate (output rate /
-//   rateDivisor), normalised, cut and faded to N/2 samples where the quality
-//   plan partitions it, then transformed.
-// - Allocation happens here and only here (zero-filled, std::nothrow); failure
-// gives
-//   kConvolverOutOfMemory and leaves the state unprepared, so the next call
-//   retries.
+// - Impulse samples are floats on a 16-bit full scale; their scale does not matter, because the
+//   impulse is normalised to unit energy (ImpulseNorm) before it is transformed.
+// - The impulse is read at its file rate, cut to maxImpulseFrames and to the decay limit, shaped by
+//   the envelope, converted to the processing rate (output rate / rateDivisor), normalised, cut and
+//   faded to N/2 samples where the quality plan partitions it, then transformed.
+// - Allocation happens here and only here (zero-filled, std::nothrow); failure gives
+//   kConvolverOutOfMemory and leaves the state unprepared, so the next call retries.
 // - Runs on the streaming thread; nothing here takes a lock.
 #pragma once
 
@@ -32,15 +26,13 @@ struct ImpulseSourceInfo {
   uint32_t sampleRate;  // Hz
 };
 
-// How preparation reads an impulse file; the frame binds it to the impulse-file
-// loader.
+// How preparation reads an impulse file; the frame binds it to the impulse-file loader.
 class ImpulseSource {
  public:
   // False when the file cannot be read as an impulse or wave file.
   virtual bool GetInfo(const WCHAR* file, ImpulseSourceInfo* info) = 0;
-  // Fills `frames` float samples of the file's channel 0 into channel0 and,
-  // when channel1 is not null, of its channel 1 into channel1. Samples it
-  // cannot read stay as they are (zero).
+  // Fills `frames` float samples of the file's channel 0 into channel0 and, when channel1 is not
+  // null, of its channel 1 into channel1. Samples it cannot read stay as they are (zero).
   virtual void Load(const WCHAR* file, float* channel0, float* channel1, uint32_t frames) = 0;
 
  protected:
@@ -54,13 +46,12 @@ struct StreamShape {
   uint32_t bitsPerSample;  // 64 selects double precision
 };
 
-// Prepares `state` for the snapshot `params` and the two formats. A full
-// rebuild runs when `rebuildRequested` (the exchanged rebuild request), when
-// nothing is prepared yet, or when the formats differ from the prepared ones;
-// otherwise a quick update applies levels, delay, pan and EQ and keeps the
-// block state. `impulseFile` is the file to read (the frame resolves the
-// packaged impulse's path). Status changes go to `status` (may be null).
-// Returns kConvolverOk, kConvolverOutOfMemory or kConvolverBadFormat.
+// Prepares `state` for the snapshot `params` and the two formats. A full rebuild runs when
+// `rebuildRequested` (the exchanged rebuild request), when nothing is prepared yet, or when the
+// formats differ from the prepared ones; otherwise a quick update applies levels, delay, pan and EQ
+// and keeps the block state. `impulseFile` is the file to read (the frame resolves the packaged
+// impulse's path). Status changes go to `status` (may be null). Returns kConvolverOk,
+// kConvolverOutOfMemory or kConvolverBadFormat.
 LONG PrepareImpulse(ConvolverState& state, const PlugInParams& params, bool rebuildRequested,
                     const StreamShape& input, const StreamShape& output, const WCHAR* impulseFile,
                     ImpulseSource& source, ConvolverStatusSink* status);
@@ -68,9 +59,8 @@ LONG PrepareImpulse(ConvolverState& state, const PlugInParams& params, bool rebu
 // Square root of the sum of squares, accumulated in double.
 double ImpulseNorm(const float* samples, size_t count);
 
-// Multiplies channel0 (and channel1 when not null) by the piecewise-linear
-// envelope: point times are thousandths of `reference` frames, levels percent
-// of linear gain; the segment that reaches `frames` is compressed to end there.
-// Fewer than 2 points change nothing.
+// Multiplies channel0 (and channel1 when not null) by the piecewise-linear envelope: point times
+// are thousandths of `reference` frames, levels percent of linear gain; the segment that reaches
+// `frames` is compressed to end there. Fewer than 2 points change nothing.
 void ApplyImpulseEnvelope(float* channel0, float* channel1, uint32_t frames, uint32_t reference,
                           const EnvelopePoint* points, LONG count);

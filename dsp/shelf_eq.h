@@ -6,8 +6,8 @@
 //   half rate). Every resonator corner is clamped to 0.0003 .. 0.49 (NaN counts as the low end).
 // - Gains: dB in a ShelfDesign; tenths of a dB in PlugInParams (-150..150, clamped to that range
 //   here). Linear shelf levels are 10^(dB / 40): a shelf of g dB moves the level by g/2 dB.
-// - Each section runs in double. Its resonator output y is flushed to exactly 0 when |y| < 2^-32, so
-//   a decaying tail never turns into denormals.
+// - Each section runs in double. Its resonator output y is flushed to exactly 0 when |y| < 2^-32,
+//   so a decaying tail never turns into denormals.
 // - Low boost: out = x + (10^(g/40) - 1) * lowpass(x)            (DC gain 10^(g/40), HF gain ~1)
 //   Low cut:   out = 10^(g/40) x + (1 - 10^(g/40)) (x - lowpass(x)) (DC gain 10^(g/40), HF gain 1);
 //              at or below the floor the section is a pure high-pass x - lowpass(x).

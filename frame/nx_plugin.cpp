@@ -97,6 +97,10 @@ HRESULT STDMETHODCALLTYPE CNxPlugIn::NonDelegatingQueryInterface(REFIID riid, vo
   if (riid == IID_ISpecifyPropertyPages) {
     return GetInterface(static_cast<ISpecifyPropertyPages*>(this), object);
   }
+  if (riid == IID_IPersistStream) return GetInterface(static_cast<IPersistStream*>(this), object);
+  if (riid == IID_IStaticFilterPreset) {
+    return GetInterface(static_cast<IStaticFilterPreset*>(this), object);
+  }
   return CTransformFilter::NonDelegatingQueryInterface(riid, object);
 }
 

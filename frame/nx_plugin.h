@@ -19,14 +19,27 @@
 // streaming (Receive / EndOfStream on the upstream thread under the receive lock) -> (Stop:
 // StopStreaming frees every engine buffer). The running times survive a stop; the next
 // discontinuity replaces them.
+//
+// Presets (nx_plugin_presets.cpp). IPersistStream writes a 36-byte head (total size, format
+// GUID, version 24243), the whole PlugInParams and, when the impulse is packaged, the bytes of
+// "~IRX.TMP" from the module folder; it reads that layout and the two older ones. A packaged
+// impulse read back is written beside "~IRX.TMP" under another name first and replaces it only
+// once complete, so a short or lying stream never leaves a partial impulse in use.
+// IStaticFilterPreset offers the four built-in presets.
 #pragma once
 
 #include "frame/audio_transform.h"
+#include "frame/static_filter_preset.h"
 #include "platform/dshow/media_type.h"
+#include "platform/dshow/persist.h"
 #include "platform/dshow/property_pages.h"
 #include "platform/dshow/transform_filter.h"
 
-class CNxPlugIn : public CTransformFilter, public CAudioTransform, public ISpecifyPropertyPages {
+class CNxPlugIn : public CTransformFilter,
+                  public CAudioTransform,
+                  public ISpecifyPropertyPages,
+                  public IPersistStream,
+                  public IStaticFilterPreset {
  public:
   // The factory's create function: a new filter with no references yet, or null with
   // E_OUTOFMEMORY in *hr.
@@ -36,8 +49,8 @@ class CNxPlugIn : public CTransformFilter, public CAudioTransform, public ISpeci
   ~CNxPlugIn() override;
 
   DECLARE_IUNKNOWN
-  // INxPlugInProp, ISpecifyPropertyPages, then IBaseFilter, IMediaFilter, IPersist,
-  // IAMovieSetup and IUnknown.
+  // INxPlugInProp, ISpecifyPropertyPages, IPersistStream, IStaticFilterPreset, then IBaseFilter,
+  // IMediaFilter, IPersist, IAMovieSetup and IUnknown.
   HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** object) override;
 
   // CBaseFilter.
@@ -59,6 +72,25 @@ class CNxPlugIn : public CTransformFilter, public CAudioTransform, public ISpeci
 
   // ISpecifyPropertyPages: General, Envelope, Summary, Recover, task-allocated.
   HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+
+  // IBaseFilter and IPersistStream: the filter's CLSID.
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
+
+  // IPersistStream. Load and Save hold the parameter lock for the whole transfer. Save fails,
+  // leaving `dirty` set, when the stream refuses a write or the packaged impulse cannot be read
+  // whole. Load refuses a head that is short, has another GUID or a total below 1256 bytes,
+  // and a record that is cut short, with the parameters untouched; once the record is whole it
+  // replaces the parameters even when the packaged impulse after it fails (that result is
+  // returned).
+  HRESULT STDMETHODCALLTYPE IsDirty() override;
+  HRESULT STDMETHODCALLTYPE Load(IStream* stream) override;
+  HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL clearDirty) override;
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
+
+  // IStaticFilterPreset.
+  HRESULT STDMETHODCALLTYPE GetPresetCount(LONG* count) override;
+  HRESULT STDMETHODCALLTYPE GetPresetName(LONG index, WCHAR* buffer, LONG bufferUnits) override;
+  HRESULT STDMETHODCALLTYPE ApplyPreset(LONG index) override;
 
   // Filters alive in the process; the last one to go removes the packaged impulse file.
   static LONG InstancesAlive();

@@ -377,8 +377,11 @@ HRESULT CFilterGraph::Pause() {
   CAutoLock lock(&m_lock);
   if (m_state == State_Paused) return S_OK;
   if (m_state == State_Stopped) {
+    // Counting asks the filters for their pins, which takes their locks; the event lock must not
+    // be held then, because a streaming thread holding a filter's receive lock notifies under it.
+    const int renderers = CountRenderers();
     std::lock_guard<std::mutex> hold(m_eventMutex);
-    m_renderers = CountRenderers();
+    m_renderers = renderers;
     m_completed = 0;
     m_abortCode = 0;
     m_abortResult = S_OK;

@@ -198,8 +198,10 @@ int PrepareInverse(Run& run) {
 
 // Where the test signal begins in the recording and how many recorded frames span it.
 int FindTimeBase(Run& run, RecoveryMessageSink& messages) {
-  LONG first = 0;
+  // Without spikes the recording is taken to begin with the test signal.
+  double start = 0.0;
   if (run.request.mode == kSpikeModeAutoDetect || run.request.mode == kSpikeModeFileEnds) {
+    LONG first = 0;
     LONG distance = 0;
     const int found = FindTimingSpikes(messages, run.request.recordedFile, run.n, &first,
                                        &distance, run.request.mode);
@@ -209,8 +211,8 @@ int FindTimeBase(Run& run, RecoveryMessageSink& messages) {
     // A spike length that leaves no distance cannot belong to this test file.
     if (!(nominal > 0.0) || distance <= 0 || first < 0) return kRecoveryNotATestFile;
     run.ratio = distance / nominal;
+    start = std::trunc(static_cast<double>(run.spacing) * run.ratio + first);
   }
-  const double start = std::trunc(static_cast<double>(run.spacing) * run.ratio + first);
   const double m = std::trunc(run.n * run.ratio + 0.5);
   if (start > 4294967295.0 || m < 1.0 || m > 4.0 * kMaxSignalFrames) {
     return kRecoveryRecordingReadFailed;

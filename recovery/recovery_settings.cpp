@@ -1,25 +1,16 @@
 #include "recovery/recovery_settings.h"
 
-#include "platform/private_profile.h"
-
-namespace {
-
-INT ReadKey(LPCWSTR key, INT defaultValue) {
-  return static_cast<INT>(
-      GetPrivateProfileIntW(NXW("Auralith"), key, defaultValue, NXW("auralith.ini")));
-}
-
-}  // namespace
+#include "impulse/settings.h"
 
 RecoverySettings ReadRecoverySettings() {
   RecoverySettings settings;
-  settings.spikeSpacing = ReadKey(NXW("SpikeSpacing"), kDefaultSpikeSpacing);
-  settings.lowCutFreq = ReadKey(NXW("LowCutFreq"), kDefaultLowCutFreq);
-  settings.spikeLength = ReadKey(NXW("SpikeLength"), kDefaultSpikeLength);
-  settings.maxStoredImpulse = ReadKey(NXW("MaxStoredImpulse"), kDefaultMaxStoredImpulse);
-  settings.impulsePreSamples = ReadKey(NXW("ImpulsePreSamples"), kDefaultImpulsePreSamples);
-  settings.outBits = ReadKey(NXW("OutBits"), kDefaultOutBits);
+  settings.spikeSpacing = NxSettings_GetInt(kNxSpikeSpacing);
+  settings.lowCutFreq = NxSettings_GetInt(kNxLowCutFreq);
+  settings.spikeLength = NxSettings_GetInt(kNxSpikeLength);
+  settings.maxStoredImpulse = NxSettings_GetInt(kNxMaxStoredImpulse);
+  settings.impulsePreSamples = NxSettings_GetInt(kNxImpulsePreSamples);
+  settings.outBits = NxSettings_GetInt(kNxOutBits);
   return settings;
 }
 
-INT ReadSpikeSpacing() { return ReadKey(NXW("SpikeSpacing"), kDefaultSpikeSpacing); }
+INT ReadSpikeSpacing() { return NxSettings_GetInt(kNxSpikeSpacing); }

@@ -3,23 +3,17 @@
 
 #include "platform/types.h"
 
-constexpr INT kDefaultSpikeSpacing = 150000;      // frames of each spike section
-constexpr INT kDefaultLowCutFreq = 38;            // Hz
-constexpr INT kDefaultSpikeLength = 40;           // frames
-constexpr INT kDefaultMaxStoredImpulse = 262144;  // frames
-constexpr INT kDefaultImpulsePreSamples = 1000;   // frames
-constexpr INT kDefaultOutBits = 0;                // 0: the recording decides
-
 struct RecoverySettings {
-  INT spikeSpacing;
-  INT lowCutFreq;
-  INT spikeLength;
-  INT maxStoredImpulse;
-  INT impulsePreSamples;
-  INT outBits;
+  INT spikeSpacing;       // S, frames of each spike section
+  INT lowCutFreq;         // Hz
+  INT spikeLength;        // frames
+  INT maxStoredImpulse;   // frames, at least 2
+  INT impulsePreSamples;  // frames
+  INT outBits;            // 32 float, 16 PCM, else the recording decides
 };
 
-// Every key as stored (a missing key gives its default); limits are the caller's.
+// Every key as stored (a missing key gives its default); limits other than the settings
+// file's own are the caller's.
 RecoverySettings ReadRecoverySettings();
 
 // "SpikeSpacing" alone, which spike detection reads again.

@@ -1,165 +1,128 @@
 // Impulse loading by file name: impulse files written from wave files on disk, reference files,
 // embedding, the source name and the attributes text.
+#include "impulse/impulse_loader.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
+#include <cstring>
 
-#include "impulse/impulse_loader.h"
 #include "impulse/wave_loader.h"
-#include "irx_test_util.h"
+#include "tests/impulse/impulse_test_util.h"
 #include "toolkit/string_table.h"
-
-using namespace irxtest;
 
 namespace {
 
-std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-std::u16string Text(const WCHAR* text) { return reinterpret_cast<const char16_t*>(text); }
+// A stereo 24-bit wave file with a summary behind its data.
+Bytes StereoWave(DWORD frames) {
+  Bytes data;
+  for (DWORD i = 0; i < frames * 2; ++i) data = data + Le({i * 2654435761u}, 3);
+  return WaveFile(1, 2, 44100, 24, data, {}, InfoList({{"INAM", "Plate"}}));
+}
 
-class ImpulseFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("auralith_irx_" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
+// Both channels of `name`, loaded as an impulse or as a wave file.
+std::vector<float> Loaded(const WCHAR* name, DWORD frames, bool asWave) {
+  std::vector<float> both(2 * frames);
+  auto load = asWave ? LoadWaveImpulse : LoadImpulse;
+  EXPECT_EQ(static_cast<int>(frames), load(name, both.data(), both.data() + frames, frames, 0));
+  return both;
+}
 
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-  const WCHAR* W(const std::string& name) {
-    names_.push_back(Wide(Path(name)));
-    return reinterpret_cast<const WCHAR*>(names_.back().c_str());
-  }
-  void Write(const std::string& name, const Bytes& bytes) const {
-    std::ofstream(Path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-  }
-  Bytes Read(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
-  // A stereo 24-bit wave file with a summary behind its data.
-  static Bytes StereoWave(DWORD frames) {
-    Bytes data;
-    for (DWORD i = 0; i < frames * 2; ++i) Put(&data, i * 2654435761u, 3);
-    return WaveFile(1, 2, 44100, 24, data, {}, InfoList({{"INAM", "Plate"}}));
-  }
-
-  // Both channels of `name`, loaded as an impulse or as a wave file.
-  static std::vector<float> Loaded(const WCHAR* name, DWORD frames, bool asWave) {
-    std::vector<float> both(2 * frames);
-    auto load = asWave ? LoadWaveImpulse : LoadImpulse;
-    EXPECT_EQ(static_cast<int>(frames), load(name, both.data(), both.data() + frames, frames, 0));
-    return both;
-  }
-
-  std::filesystem::path folder_;
-  std::vector<std::u16string> names_;
-};
-
-}  // namespace
-
-TEST_F(ImpulseFiles, SavedImpulseLoadsLikeItsWaveFile) {
+TEST(ImpulseFiles, SavedImpulseLoadsLikeItsWaveFile) {
+  TempFolder dir;
   const DWORD frames = 7000;  // 42000 bytes: frames straddle blocks
-  Write("src.wav", StereoWave(frames));
-  ASSERT_EQ(0, SaveImpulseFile(W("hall.irx"), W("src.wav")));
+  dir.Write("src.wav", StereoWave(frames));
+  ASSERT_EQ(0, SaveImpulseFile(dir.Wide("hall.irx"), dir.Wide("src.wav")));
   bool isWave = true;
-  EXPECT_TRUE(IsImpulseFile(W("hall.irx"), &isWave) && !isWave);
-  EXPECT_TRUE(IsImpulseFile(W("src.wav"), &isWave) && isWave);
+  EXPECT_TRUE(IsImpulseFile(dir.Wide("hall.irx"), &isWave) && !isWave);
+  EXPECT_TRUE(IsImpulseFile(dir.Wide("src.wav"), &isWave) && isWave);
   ImpulseInfo info;
-  ASSERT_TRUE(GetImpulseInfo(W("hall.irx"), &info, &isWave));
-  EXPECT_EQ(3u, info.bytesPerSample);
-  EXPECT_EQ(frames * 6, info.dataBytes);
-  EXPECT_EQ(Loaded(W("src.wav"), frames, true), Loaded(W("hall.irx"), frames, false));
+  ASSERT_TRUE(GetImpulseInfo(dir.Wide("hall.irx"), &info, &isWave));
+  EXPECT_TRUE(info.bytesPerSample == 3 && info.dataBytes == frames * 6);
+  EXPECT_EQ(Loaded(dir.Wide("src.wav"), frames, true), Loaded(dir.Wide("hall.irx"), frames, false));
   // 24-bit data is stored as it was: the raw bytes are the wave file's.
-  std::vector<BYTE> raw(info.dataBytes);
-  ASSERT_EQ(info.dataBytes, ReadImpulseRawData(W("hall.irx"), raw.data(), info.dataBytes));
-  EXPECT_TRUE(std::equal(raw.begin(), raw.end(), Read("src.wav").begin() + 12 + 24 + 8));
+  Bytes raw(info.dataBytes);
+  ASSERT_EQ(info.dataBytes, ReadImpulseRawData(dir.Wide("hall.irx"), raw.data(), info.dataBytes));
+  EXPECT_TRUE(std::equal(raw.begin(), raw.end(), dir.Read("src.wav").begin() + 12 + 24 + 8));
 
   WCHAR name[kImpulseNameUnits];
   bool isSelf = false;
-  EXPECT_EQ(0, GetImpulseSourceName(W("hall.irx"), name, kImpulseNameUnits, &isSelf));
-  EXPECT_TRUE(isSelf);
-  EXPECT_EQ(Wide(Path("hall.irx")), Text(name));
-  EXPECT_EQ(static_cast<int>(Path("src.wav").size()),
-            GetImpulseSourceName(W("src.wav"), name, kImpulseNameUnits, &isSelf));
-  EXPECT_EQ(-1, GetImpulseSourceName(W("missing.irx"), name, kImpulseNameUnits, &isSelf));
+  EXPECT_EQ(0, GetImpulseSourceName(dir.Wide("hall.irx"), name, kImpulseNameUnits, &isSelf));
+  EXPECT_TRUE(isSelf && WString(name) == W(dir / "hall.irx"));
+  EXPECT_EQ(static_cast<int>((dir / "src.wav").size()),
+            GetImpulseSourceName(dir.Wide("src.wav"), name, kImpulseNameUnits, &isSelf));
+  EXPECT_EQ(-1, GetImpulseSourceName(dir.Wide("missing.irx"), name, kImpulseNameUnits, &isSelf));
   // An impulse file as source is copied byte for byte.
-  ASSERT_EQ(0, SaveImpulseFile(W("copy.irx"), W("hall.irx")));
-  EXPECT_EQ(Read("hall.irx"), Read("copy.irx"));
+  ASSERT_EQ(0, SaveImpulseFile(dir.Wide("copy.irx"), dir.Wide("hall.irx")));
+  EXPECT_EQ(dir.Read("hall.irx"), dir.Read("copy.irx"));
 }
 
-TEST_F(ImpulseFiles, RefusedSourcesLeaveTheDestinationAlone) {
-  Write("dest.irx", {1, 2, 3});
-  Write("text.txt", Bytes(100, 'a'));
-  Write("codec.wav", WaveFile(0x55, 1, 8000, 0, Bytes(50, 1)));  // no decoder for this tag
-  Write("src.wav", StereoWave(10));
+TEST(ImpulseFiles, RefusedSourcesLeaveTheDestinationAlone) {
+  TempFolder dir;
+  dir.Write("dest.irx", {1, 2, 3});
+  dir.Write("text.txt", Bytes(100, 'a'));
+  dir.Write("codec.wav", WaveFile(0x55, 1, 8000, 0, Bytes(50, 1)));  // no decoder for this tag
+  dir.Write("src.wav", StereoWave(10));
   for (const char* source : {"missing.wav", "text.txt", "codec.wav"}) {
-    EXPECT_EQ(-1, SaveImpulseFile(W("dest.irx"), W(source))) << source;
+    EXPECT_EQ(-1, SaveImpulseFile(dir.Wide("dest.irx"), dir.Wide(source))) << source;
   }
-  EXPECT_EQ(-1, SaveImpulseFile(W("src.wav"), W("src.wav")));
-  EXPECT_EQ(-1, SaveImpulseFile(W("no/such/folder.irx"), W("src.wav")));
-  EXPECT_EQ(Bytes({1, 2, 3}), Read("dest.irx"));
-  EXPECT_EQ(StereoWave(10), Read("src.wav"));
+  EXPECT_EQ(-1, SaveImpulseFile(dir.Wide("src.wav"), dir.Wide("src.wav")));
+  EXPECT_EQ(-1, SaveImpulseFile(dir.Wide("no/such/folder.irx"), dir.Wide("src.wav")));
+  EXPECT_TRUE(dir.Read("dest.irx") == Bytes({1, 2, 3}) && dir.Read("src.wav") == StereoWave(10));
 }
 
-TEST_F(ImpulseFiles, ReferenceFilesLoadAndEmbedTheirWaveFile) {
+TEST(ImpulseFiles, ReferenceFilesLoadAndEmbedTheirWaveFile) {
+  TempFolder dir;
   const DWORD frames = 3000;
-  Write("src.wav", StereoWave(frames));
+  dir.Write("src.wav", StereoWave(frames));
   IrxFields stale;  // the stored description is what the wave file once was
   stale.dataBytes = 500;
-  Write("ref.irx", IrxFile(stale, {}, Path("src.wav"), InfoList({{"INAM", "Old"}})));
+  dir.Write("ref.irx", IrxFile(stale, {}, dir / "src.wav", InfoList({{"INAM", "Old"}})));
   ImpulseInfo info;
-  ASSERT_TRUE(GetImpulseInfo(W("ref.irx"), &info, nullptr));
+  ASSERT_TRUE(GetImpulseInfo(dir.Wide("ref.irx"), &info, nullptr));
   EXPECT_EQ(500u, info.dataBytes);
-  EXPECT_EQ(Loaded(W("src.wav"), frames, true), Loaded(W("ref.irx"), frames, false));
+  EXPECT_EQ(Loaded(dir.Wide("src.wav"), frames, true), Loaded(dir.Wide("ref.irx"), frames, false));
   WCHAR name[kImpulseNameUnits];
   bool isSelf = true;
-  EXPECT_EQ(static_cast<int>(Path("src.wav").size()),
-            GetImpulseSourceName(W("ref.irx"), name, kImpulseNameUnits, &isSelf));
-  EXPECT_FALSE(isSelf);
-  EXPECT_EQ(Wide(Path("src.wav")), Text(name));
+  EXPECT_EQ(static_cast<int>((dir / "src.wav").size()),
+            GetImpulseSourceName(dir.Wide("ref.irx"), name, kImpulseNameUnits, &isSelf));
+  EXPECT_TRUE(!isSelf && WString(name) == W(dir / "src.wav"));
   WCHAR text[64];  // the attributes are the wave file's, not the stale header's
-  EXPECT_EQ(35u, GetImpulseInfoText(W("ref.irx"), text, 64));
-  EXPECT_EQ(u"44,100 Hz, 2 Channels, 0.06 Seconds", Text(text));
+  EXPECT_EQ(35u, GetImpulseInfoText(dir.Wide("ref.irx"), text, 64));
+  EXPECT_EQ(u"44,100 Hz, 2 Channels, 0.06 Seconds", WString(text));
 
-  ASSERT_EQ(0, EmbedReferencedImpulse(W("ref.irx")));
-  EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(folder_), {}));  // no temporary
-  EXPECT_EQ(0, GetImpulseSourceName(W("ref.irx"), name, kImpulseNameUnits, &isSelf));
-  EXPECT_EQ(Loaded(W("src.wav"), frames, true), Loaded(W("ref.irx"), frames, false));
-  const Bytes embedded = Read("ref.irx");
+  ASSERT_EQ(0, EmbedReferencedImpulse(dir.Wide("ref.irx")));
+  EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(dir.path()), {}));  // no temporary
+  EXPECT_EQ(0, GetImpulseSourceName(dir.Wide("ref.irx"), name, kImpulseNameUnits, &isSelf));
+  EXPECT_EQ(Loaded(dir.Wide("src.wav"), frames, true), Loaded(dir.Wide("ref.irx"), frames, false));
+  const Bytes embedded = dir.Read("ref.irx");
   EXPECT_EQ(kListChunkId, Get32(embedded, 20 + 40 + frames * 6));
 
   // Nothing to do, or nothing that can be done; no file changes.
-  Write("text.txt", Bytes(20, 'a'));
-  Write("lost.irx", IrxFile(stale, {}, Path("gone.wav")));
-  Write("notwave.irx", IrxFile(stale, {}, Path("text.txt")));
-  const struct {
-    const char* name;
-    int code;
-  } cases[] = {{"ref.irx", 0},      {"src.wav", 0},  {"text.txt", -1},
-               {"missing.irx", -1}, {"lost.irx", -1}, {"notwave.irx", -1}};
-  for (const auto& c : cases) EXPECT_EQ(c.code, EmbedReferencedImpulse(W(c.name))) << c.name;
-  EXPECT_EQ(embedded, Read("ref.irx"));
-  EXPECT_EQ(IrxFile(stale, {}, Path("gone.wav")), Read("lost.irx"));
+  dir.Write("text.txt", Bytes(20, 'a'));
+  dir.Write("lost.irx", IrxFile(stale, {}, dir / "gone.wav"));
+  dir.Write("notwave.irx", IrxFile(stale, {}, dir / "text.txt"));
+  for (const char* file : {"ref.irx", "src.wav"})
+    EXPECT_EQ(0, EmbedReferencedImpulse(dir.Wide(file)));
+  for (const char* file : {"text.txt", "missing.irx", "lost.irx", "notwave.irx"}) {
+    EXPECT_EQ(-1, EmbedReferencedImpulse(dir.Wide(file))) << file;
+  }
+  EXPECT_EQ(embedded, dir.Read("ref.irx"));
+  EXPECT_EQ(IrxFile(stale, {}, dir / "gone.wav"), dir.Read("lost.irx"));
   float sample[4];
-  EXPECT_EQ(-1, LoadImpulse(W("lost.irx"), sample, nullptr, 4, 0));
+  EXPECT_EQ(-1, LoadImpulse(dir.Wide("lost.irx"), sample, nullptr, 4, 0));
 }
 
-TEST_F(ImpulseFiles, ReferenceNamesAreAnsiCutToTheNameLimit) {
+TEST(ImpulseFiles, ReferenceNamesAreAnsiCutToTheNameLimit) {
+  TempFolder dir;
   const std::string longName(300, 'n');
-  Write("ref.irx", IrxFile({}, {}, longName));
+  dir.Write("ref.irx", IrxFile({}, {}, longName));
   WCHAR name[kImpulseNameUnits];
-  EXPECT_EQ(259, GetImpulseSourceName(W("ref.irx"), name, kImpulseNameUnits, nullptr));
-  EXPECT_EQ(Wide(longName.substr(0, 259)), Text(name));
-  EXPECT_EQ(7, GetImpulseSourceName(W("ref.irx"), name, 8, nullptr));
-  Write("short.irx", IrxFile({}, {}, "caf\xE9.wav"));  // Windows-1252: 0xE9 is U+00E9
-  EXPECT_EQ(8, GetImpulseSourceName(W("short.irx"), name, kImpulseNameUnits, nullptr));
-  EXPECT_EQ(u"caf\u00e9.wav", Text(name));
+  EXPECT_EQ(259, GetImpulseSourceName(dir.Wide("ref.irx"), name, kImpulseNameUnits, nullptr));
+  EXPECT_EQ(W(longName.substr(0, 259)), WString(name));
+  EXPECT_EQ(7, GetImpulseSourceName(dir.Wide("ref.irx"), name, 8, nullptr));
+  dir.Write("short.irx", IrxFile({}, {}, "caf\xE9.wav"));  // Windows-1252: 0xE9 is U+00E9
+  EXPECT_EQ(8, GetImpulseSourceName(dir.Wide("short.irx"), name, kImpulseNameUnits, nullptr));
+  EXPECT_EQ(u"caf\u00e9.wav", WString(name));
 }
 
 TEST(ImpulseInfoText, FormatsRateChannelsAndSeconds) {
@@ -179,13 +142,15 @@ TEST(ImpulseInfoText, FormatsRateChannelsAndSeconds) {
     const ImpulseInfo info = {36, 100, c.channels, c.width, c.dataBytes, c.rate, {}};
     WCHAR text[64], small[10];
     EXPECT_EQ(std::strlen(c.text), FormatImpulseInfoText(info, text, 64));
-    EXPECT_EQ(Wide(c.text), Text(text));
+    EXPECT_EQ(W(c.text), WString(text));
     EXPECT_EQ(0u, FormatImpulseInfoText(info, small, 10));  // never shown cut
     EXPECT_EQ(0, small[0]);
   }
-  EXPECT_EQ(u"%s Hz, %lu Channels, %lu.%02lu Seconds", Text(NxGetString(IDS_IMPULSE_ATTRIBUTES)));
-  EXPECT_EQ(u"", Text(NxGetString(1)));
+  EXPECT_EQ(u"%s Hz, %lu Channels, %lu.%02lu Seconds",
+            WString(NxGetString(IDS_IMPULSE_ATTRIBUTES)));
   WCHAR text[64] = {'x', 0};
   EXPECT_EQ(0u, GetImpulseInfoText(NXW("/no/such/file.irx"), text, 64));
   EXPECT_EQ(0, text[0]);
 }
+
+}  // namespace

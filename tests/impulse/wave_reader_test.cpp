@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "impulse/wave_loader.h"
-#include "tests/impulse/wave_fixtures.h"
+#include "tests/impulse/impulse_test_util.h"
 
 namespace {
 
@@ -28,24 +28,19 @@ DWORD Neg(int v) { return static_cast<DWORD>(v); }
 const Bytes kStereo16 = Le({100, Neg(-100), 200, Neg(-200), 300, Neg(-300)}, 2);
 const Bytes kFmt16 = Fmt(1, 2, 44100, 4, 16);
 
-Bytes WithFmt(const Bytes& fmt) { return Riff({{"fmt ", fmt}, {"data", kStereo16}}); }
+Bytes WithFmt(const Bytes& fmt) { return Riff(Chunk("fmt ", fmt) + Chunk("data", kStereo16)); }
 
-Bytes Pcm16(std::vector<Chunk> before = {}, std::vector<Chunk> after = {}) {
-  before.insert(before.begin(), {"fmt ", kFmt16});
-  before.push_back({"data", kStereo16});
-  before.insert(before.end(), after.begin(), after.end());
-  return Riff(before);
+Bytes Pcm16(const Bytes& before = {}, const Bytes& after = {}) {
+  return Riff(Chunk("fmt ", kFmt16) + before + Chunk("data", kStereo16) + after);
 }
 
-// Stereo IMA ADPCM: 512-byte blocks of 505 frames, then a 300-byte tail (289 frames). Noise
-// decodes like any other bytes, so the compressed paths need no tool.
+// Stereo IMA ADPCM: 512-byte blocks of 505 frames, then a 300-byte tail (289 frames). Noise decodes
+// like any other bytes, so the compressed paths need no tool.
 Bytes ImaFile(DWORD fact, DWORD blocks = 10) {
   Bytes data(blocks * 512 + 300);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 2654435761u >> 13);
-  std::vector<Chunk> chunks{{"fmt ", Fmt(0x11, 2, 22050, 512, 4, Le({505}, 2))}};
-  if (fact != 0) chunks.push_back({"fact", Le({fact}, 4)});
-  chunks.push_back({"data", data});
-  return Riff(chunks);
+  return Riff(Chunk("fmt ", Fmt(0x11, 2, 22050, 512, 4, Le({505}, 2))) +
+              (fact != 0 ? Chunk("fact", Le({fact})) : Bytes()) + Chunk("data", data));
 }
 constexpr DWORD kImaFrames = 10 * 505 + 289;
 
@@ -89,21 +84,23 @@ TEST(WaveReader, RawSamplesAndLoadScaleByWidth) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    const Bytes file = Riff({{"fmt ", row.fmt}, {"data", row.data}});
+    const Bytes file = Riff(Chunk("fmt ", row.fmt) + Chunk("data", row.data));
     WaveReader reader;
-    ASSERT_EQ(0, WaveReader_OpenFile(MemoryFile(file), &reader));
+    ASSERT_EQ(0, WaveReader_OpenFile(Mem(file), &reader));
     ASSERT_EQ(row.raw.size(), reader.frames);
     std::vector<BYTE> buffer(reader.dataBytes);
     EXPECT_EQ(reader.dataBytes, WaveReader_Read(&reader, buffer.data(), 99, 0, true));
     for (DWORD i = 0; i < reader.frames; ++i) {
       EXPECT_EQ(row.raw[i], WaveReader_GetSample(&reader, buffer.data(), i, 0)) << i;
     }
-    EXPECT_EQ(0, WaveReader_GetSample(&reader, buffer.data(), 0, 1));  // no such channel
+    EXPECT_EQ(0, WaveReader_GetSample(&reader, buffer.data(), 0,
+                                      1));  // no such channel
     WaveReader_Close(&reader);
-    const Loaded loaded = Load(MemoryFile(file), 99);
+    const Loaded loaded = Load(Mem(file), 99);
     ASSERT_EQ(static_cast<int>(row.loaded.size()), loaded.result);
     for (size_t i = 0; i < row.loaded.size(); ++i) EXPECT_EQ(row.loaded[i], loaded.main[i]) << i;
-    EXPECT_EQ(-1.0f, loaded.second[0]);  // a mono file leaves the second buffer alone
+    EXPECT_EQ(-1.0f,
+              loaded.second[0]);  // a mono file leaves the second buffer alone
   }
 }
 
@@ -120,43 +117,45 @@ TEST(WaveReader, FileLayoutsAndHostileInputGiveTheirCodes) {
   } rows[] = {
       {"plain", Pcm16(), kAll, true},
       {"PAD, empty and INFO chunks before data",
-       Pcm16({{"PAD ", {1, 2, 3, 4, 5}}, {"junk", {}}, {"LIST", {'I', 'N', 'F', 'O'}}}), kAll,
-       true},
-      {"INFO after data", Pcm16({}, {{"LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M'}}}), kAll,
-       true},
-      {"second fmt ignored", Pcm16({{"fmt ", Fmt(1, 1, 8000, 1, 8)}}), kAll, true},
+       Pcm16(Chunk("PAD ", {1, 2, 3, 4, 5}) + Chunk("junk", {}) + List("INFO", {})), kAll, true},
+      {"INFO after data", Pcm16({}, List("INFO", B("INAM"))), kAll, true},
+      {"second fmt ignored", Pcm16(Chunk("fmt ", Fmt(1, 1, 8000, 1, 8))), kAll, true},
       {"data size 0xFFFFFFFF", dataPastEnd, kAll, true},
-      {"fmt claims 4 GB", Riff({{"data", kStereo16}, {"fmt ", kFmt16, 0xFFFFFFFF}}), kAll, true},
+      {"fmt claims 4 GB", Riff(Chunk("data", kStereo16) + Chunk("fmt ", kFmt16, 0xFFFFFFFF)), kAll,
+       true},
       {"zero rate", WithFmt(Fmt(1, 2, 0, 4, 16)), kAll, false},
-      {"empty data", Riff({{"fmt ", kFmt16}, {"data", {}}}), -12, false},
+      {"empty data", Riff(Chunk("fmt ", kFmt16) + Chunk("data", {})), -12, false},
       {"not RIFF", {'R', 'I', 'F', 'X', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, -1, false},
-      {"not WAVE", Riff({{"fmt ", kFmt16}, {"data", kStereo16}}, "IRXP"), -1, false},
-      {"no fmt", Riff({{"data", kStereo16}}), -1, false},
-      {"no data", Riff({{"fmt ", kFmt16}}), -1, false},
+      {"not WAVE", Riff(Chunk("fmt ", kFmt16) + Chunk("data", kStereo16), "IRXP"), -1, false},
+      {"no fmt", Riff(Chunk("data", kStereo16)), -1, false},
+      {"no data", Riff(Chunk("fmt ", kFmt16)), -1, false},
       {"fmt too short", WithFmt(Bytes(14, 1)), -1, false},
       {"empty fmt", WithFmt({}), -1, false},
       {"chunk of 4 GB before data",
-       Riff({{"fmt ", kFmt16}, {"big ", {}, 0xFFFFFFFF}, {"data", kStereo16}}), -1, false},
+       Riff(Chunk("fmt ", kFmt16) + Chunk("big ", {}, 0xFFFFFFFF) + Chunk("data", kStereo16)), -1,
+       false},
       {"zero channels", WithFmt(Fmt(1, 0, 44100, 4, 16)), -1, false},
       {"zero bits", WithFmt(Fmt(1, 2, 44100, 4, 0)), -1, false},
       {"40-bit PCM", WithFmt(Fmt(1, 2, 44100, 10, 40)), -1, false},
       {"extensible, no extension", WithFmt(Fmt(0xFFFE, 2, 44100, 4, 16, {}, true)), -1, false},
       {"unknown SubFormat", WithFmt(Fmt(0xFFFE, 2, 44100, 4, 16, ExtensibleTail(16, 0x55))), -1,
        false},
+      {"SubFormat of another GUID family",
+       WithFmt(Fmt(0xFFFE, 2, 44100, 4, 16, ExtensibleTail(16, 1, 0x72))), -1, false},
       {"unknown codec", WithFmt(Fmt(0x55, 2, 44100, 4, 16)), -1, false},
       {"IMA of block align 0", WithFmt(Fmt(0x11, 2, 44100, 0, 4, Le({505}, 2))), -1, false},
       {"IMA whose cbSize passes the chunk", cbSizePastChunk, -1, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    const Loaded loaded = Load(MemoryFile(row.file), 10, 1);
+    const Loaded loaded = Load(Mem(row.file), 10, 1);
     EXPECT_EQ(row.load, loaded.result);
     if (row.load == kAll) {
       EXPECT_EQ((std::vector<float>{-100, -200, -300, -1}),
                 std::vector<float>(loaded.main.begin(), loaded.main.begin() + 4));
     }
     ImpulseInfo info;
-    EXPECT_EQ(row.info, GetWaveImpulseInfoFile(MemoryFile(row.file), &info));
+    EXPECT_EQ(row.info, GetWaveImpulseInfoFile(Mem(row.file), &info));
     if (row.info) {
       EXPECT_EQ(12u, info.dataBytes);
     }
@@ -164,38 +163,37 @@ TEST(WaveReader, FileLayoutsAndHostileInputGiveTheirCodes) {
 }
 
 TEST(WaveReader, EveryPrefixOfAFileIsSafe) {
-  const Bytes files[] = {
-      Pcm16({{"fact", Le({3}, 4)}}, {{"LIST", {'I', 'N', 'F', 'O'}}}), ImaFile(1000, 2),
-      Riff({{"fmt ", Fmt(0xFFFE, 2, 8000, 8, 32, ExtensibleTail(32, 3))}, {"data", Bytes(64, 1)}}),
-      Riff({{"fmt ", Fmt(7, 2, 8000, 2, 8, {}, true)},
-            {"fact", Le({5}, 4)},
-            {"data", Bytes(10, 0x55)}})};
+  const Bytes files[] = {Pcm16(Chunk("fact", Le({3})), List("INFO", {})), ImaFile(1000, 2),
+                         Riff(Chunk("fmt ", Fmt(0xFFFE, 2, 8000, 8, 32, ExtensibleTail(32, 3))) +
+                              Chunk("data", Bytes(64, 1))),
+                         Riff(Chunk("fmt ", Fmt(7, 2, 8000, 2, 8, {}, true)) +
+                              Chunk("fact", Le({5})) + Chunk("data", Bytes(10, 0x55)))};
   for (const Bytes& full : files) {
     int frames = 0;
     for (size_t size = 0; size <= full.size(); ++size) {
       const Bytes prefix(full.begin(), full.begin() + size);
-      const Loaded loaded = Load(MemoryFile(prefix), 6000);
+      const Loaded loaded = Load(Mem(prefix), 6000);
       ASSERT_TRUE(loaded.result == -1 || loaded.result == -12 || loaded.result >= frames) << size;
       frames = std::max(frames, loaded.result);  // never fewer frames from a longer prefix
       ImpulseInfo info;
-      GetWaveImpulseInfoFile(MemoryFile(prefix), &info);
+      GetWaveImpulseInfoFile(Mem(prefix), &info);
     }
     EXPECT_GT(frames, 0);
   }
 }
 
 TEST(WaveReader, CompressedLengthSeeksAndOneChannelReads) {
-  // The fact count is trusted only inside the last block: not beyond the data, not before it
-  // (whole blocks, or libsndfile's halved stereo IMA count).
+  // The fact count is trusted only inside the last block: not beyond the data, not before it (whole
+  // blocks, or libsndfile's halved stereo IMA count).
   for (const DWORD fact : {0u, kImaFrames - 1, kImaFrames - 504, kImaFrames - 505, kImaFrames / 2,
                            kImaFrames + 1, 0xFFFFFFFFu}) {
     ImpulseInfo info;
-    ASSERT_TRUE(GetWaveImpulseInfoFile(MemoryFile(ImaFile(fact)), &info));
+    ASSERT_TRUE(GetWaveImpulseInfoFile(Mem(ImaFile(fact)), &info));
     const bool trusted = fact == kImaFrames - 1 || fact == kImaFrames - 504;
     EXPECT_EQ((trusted ? fact : kImaFrames) * 4, info.dataBytes) << fact;
   }
   WaveReader reader;
-  ASSERT_EQ(0, WaveReader_OpenFile(MemoryFile(ImaFile(0)), &reader));
+  ASSERT_EQ(0, WaveReader_OpenFile(Mem(ImaFile(0)), &reader));
   std::vector<int16_t> all(kImaFrames * 2), right(kImaFrames);
   ASSERT_EQ(kImaFrames * 4, WaveReader_Read(&reader, all.data(), kImaFrames + 9, 0, true));
   EXPECT_EQ(0u, WaveReader_Read(&reader, all.data(), 1, 0, true));  // at the end
@@ -219,33 +217,32 @@ TEST(WaveReader, CompressedLengthSeeksAndOneChannelReads) {
 
 TEST(WaveReader, DecodedSizeOfAHugeCompressedFileStaysWithin32Bits) {
   // Mono IMA of 256-byte blocks (505 frames): 1.1 GB of data decode to 4.5 GB.
-  const ToolFolder folder;
-  const std::string path = folder / "huge.wav";
-  const Bytes head =
-      Riff({{"fmt ", Fmt(0x11, 1, 44100, 256, 4, Le({505}, 2))}, {"data", {}, 0x48000000u}});
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  std::filesystem::resize_file(path, head.size() + 0x48000000ull);  // sparse
+  TempFolder dir;
+  const Bytes head = Riff(Chunk("fmt ", Fmt(0x11, 1, 44100, 256, 4, Le({505}, 2))) +
+                          Chunk("data", {}, 0x48000000u));
+  dir.Write("huge.wav", head);
+  std::filesystem::resize_file(dir / "huge.wav",
+                               head.size() + 0x48000000ull);  // sparse
   ImpulseInfo info;
-  ASSERT_TRUE(GetWaveImpulseInfo(Wide(path).c_str(), &info));
+  ASSERT_TRUE(GetWaveImpulseInfo(dir.Wide("huge.wav"), &info));
   EXPECT_EQ(0xFFFFFFFEu, info.dataBytes);
 }
 
 TEST(WaveLoader, ChannelsMaximumAndSecondBuffer) {
   // Three channels: frame i holds (10i, 10i + 1, 10i + 2).
-  const Bytes file =
-      Riff({{"fmt ", Fmt(1, 3, 8000, 6, 16)}, {"data", Le({0, 1, 2, 10, 11, 12, 20, 21, 22}, 2)}});
-  const Loaded two = Load(MemoryFile(file), 2, 2);
+  const Bytes file = Riff(Chunk("fmt ", Fmt(1, 3, 8000, 6, 16)) +
+                          Chunk("data", Le({0, 1, 2, 10, 11, 12, 20, 21, 22}, 2)));
+  const Loaded two = Load(Mem(file), 2, 2);
   ASSERT_EQ(2, two.result);
   EXPECT_EQ((std::vector<float>{2, 12, -1}), two.main);
   EXPECT_EQ((std::vector<float>{1, 11, -1}), two.second);
-  EXPECT_EQ(22.0f, Load(MemoryFile(file), 3, 9).main[2]);  // a channel past the last: the last
-  EXPECT_EQ(0, Load(MemoryFile(file), 0).result);
+  EXPECT_EQ(22.0f, Load(Mem(file), 3, 9).main[2]);  // a channel past the last: the last
+  EXPECT_EQ(0, Load(Mem(file), 0).result);
   float sample = 0;
   EXPECT_EQ(-1, LoadWaveImpulse(NXW("/nonexistent/x.wav"), &sample, nullptr, 1, 0));
 
   WaveReader reader;
-  ASSERT_EQ(0, WaveReader_OpenFile(MemoryFile(file), &reader));
+  ASSERT_EQ(0, WaveReader_OpenFile(Mem(file), &reader));
   ASSERT_TRUE(WaveReader_Seek(&reader, 1));
   int16_t third[3] = {-1, -1, -1};
   EXPECT_EQ(4u, WaveReader_Read(&reader, third, 3, 2, false));
@@ -253,47 +250,49 @@ TEST(WaveLoader, ChannelsMaximumAndSecondBuffer) {
   WaveReader_Close(&reader);
 }
 
-// --- Files from the reference tools against what sox decodes ------------------------------
-
-// sox decodes integer formats to 32-bit integers (exact for every width here) and floats to
-// doubles; both are put on the loader's scale.
-enum class Oracle { Integer, Float };
+// --- Files from the reference tools against what sox decodes -----------------------------
 
 // One format as each tool makes it from the 16-bit stereo source: sox options, ffmpeg codec and
-// options, libsndfile program and options; null where a tool is not asked.
+// options, libsndfile program and options; null where a tool is not asked. sox decodes integer
+// formats to 32-bit integers (exact for every width here) and floats to doubles.
 const struct ToolRow {
-  const char *sox, *ffmpeg, *sndfile;
-  Oracle oracle;
+  const char* options[3];
+  bool isFloat;
   DWORD bytesPerSample, frames[3] = {};  // per tool; 0: as many frames as sox decodes
   DWORD channels = 2, channel = 0;
 } kToolRows[] = {
-    {"-b 8 -e unsigned-integer", "pcm_u8", "sndfile-convert -pcmu8", Oracle::Integer, 1},
-    {"-b 24 -t wavpcm", "pcm_s24le", "sndfile-convert -pcm24", Oracle::Integer, 3},
-    {"-b 24", nullptr, nullptr, Oracle::Integer, 3},
-    {"-b 32 -e signed-integer", "pcm_s32le", "sndfile-convert -pcm32", Oracle::Integer, 4},
-    {"-b 32 -e floating-point", "pcm_f32le", "sndfile-convert -float32", Oracle::Float, 4},
-    {"-b 64 -e floating-point", "pcm_f64le", "sndfile-convert -float64", Oracle::Float, 8},
-    {"-e ima-adpcm", "adpcm_ima_wav", "sndfile-convert -ima-adpcm", Oracle::Integer, 2, {22050}},
-    {"-e ms-adpcm", "adpcm_ms", "sndfile-convert -ms-adpcm", Oracle::Integer, 2, {22050, 0, 22050}},
-    {"-e a-law", "pcm_alaw", "sndfile-convert -alaw", Oracle::Integer, 2},
-    {"-e u-law", "pcm_mulaw", "sndfile-convert -ulaw", Oracle::Integer, 2},
-    {"-c 6", nullptr, nullptr, Oracle::Integer, 2, {}, 6, 4},
+    {{"-b 8 -e unsigned-integer", "pcm_u8", "sndfile-convert -pcmu8"}, false, 1},
+    {{"-b 24 -t wavpcm", "pcm_s24le", "sndfile-convert -pcm24"}, false, 3},
+    {{"-b 24", nullptr, nullptr}, false, 3},
+    {{"-b 32 -e signed-integer", "pcm_s32le", "sndfile-convert -pcm32"}, false, 4},
+    {{"-b 32 -e floating-point", "pcm_f32le", "sndfile-convert -float32"}, true, 4},
+    {{"-b 64 -e floating-point", "pcm_f64le", "sndfile-convert -float64"}, true, 8},
+    {{"-e ima-adpcm", "adpcm_ima_wav", "sndfile-convert -ima-adpcm"}, false, 2, {22050}},
+    {{"-e ms-adpcm", "adpcm_ms", "sndfile-convert -ms-adpcm"}, false, 2, {22050, 0, 22050}},
+    {{"-e a-law", "pcm_alaw", "sndfile-convert -alaw"}, false, 2},
+    {{"-e u-law", "pcm_mulaw", "sndfile-convert -ulaw"}, false, 2},
+    {{"-c 6", nullptr, nullptr}, false, 2, {}, 6, 4},
     // INFO lists before the data (ffmpeg) and after it (libsndfile)
-    {nullptr,
-     "pcm_s16le -bitexact -metadata title=T -metadata artist=A -metadata copyright=C "
-     "-metadata comment=Odd",
-     "sndfile-metadata-set --str-title T --str-artist A "
-     "--str-copyright C --str-comment Odd",
-     Oracle::Integer, 2},
+    {{nullptr,
+      "pcm_s16le -bitexact -metadata title=T -metadata artist=A -metadata "
+      "copyright=C "
+      "-metadata comment=Odd",
+      "sndfile-metadata-set --str-title T --str-artist A --str-copyright C "
+      "--str-comment Odd"},
+     false,
+     2},
 };
 
-std::vector<float> SoxReference(const std::string& file, Oracle oracle) {
-  const Bytes bytes = ReadFileBytes(file);
-  std::vector<float> out(bytes.size() / (oracle == Oracle::Float ? 8 : 4));
+// What sox decodes from `name`, on the loader's scale.
+std::vector<float> SoxDecoding(const TempFolder& dir, const std::string& name, bool isFloat) {
+  EXPECT_TRUE(RunTool("sox " + dir / name + " -t raw " +
+                      (isFloat ? "-e floating-point -b 64 " : "-e signed -b 32 ") + dir / "raw"));
+  const Bytes bytes = dir.Read("raw");
+  std::vector<float> out(bytes.size() / (isFloat ? 8 : 4));
   for (size_t i = 0; i < out.size(); ++i) {
     int32_t integer;
     double d;
-    if (oracle == Oracle::Integer) {
+    if (!isFloat) {
       out[i] = float((std::memcpy(&integer, &bytes[i * 4], 4), integer) / 65536.0);
       continue;
     }
@@ -304,59 +303,49 @@ std::vector<float> SoxReference(const std::string& file, Oracle oracle) {
   return out;
 }
 
-// Makes one file with `command` and compares what the loader delivers with sox's decoding.
-void Check(const ToolRow& row, DWORD frames, const std::string& command, const std::string& out,
-           const std::string& raw) {
-  ASSERT_TRUE(RunTool(command));
-  ASSERT_TRUE(RunTool(
-      "sox " + out + " -t raw " +
-      (row.oracle == Oracle::Float ? "-e floating-point -b 64 " : "-e signed -b 32 ") + raw));
-  const std::vector<float> expected = SoxReference(raw, row.oracle);
-  if (frames == 0) frames = expected.size() / row.channels;
-  ASSERT_LE(frames * row.channels, expected.size());
-  ImpulseInfo info;
-  ASSERT_TRUE(GetWaveImpulseInfo(Wide(out).c_str(), &info));
-  EXPECT_EQ(row.bytesPerSample, info.bytesPerSample);
-  EXPECT_EQ(row.channels, info.channels);
-  EXPECT_EQ(44100u, info.sampleRate);
-  EXPECT_EQ(frames * row.bytesPerSample * row.channels, info.dataBytes);
-  std::vector<float> main(frames + 1), second(frames + 1);
-  ASSERT_EQ(int(frames), LoadWaveImpulse(Wide(out).c_str(), main.data(), second.data(), frames + 1,
-                                         row.channel));
-  // sox reads floats at 24-bit precision (steps of 1/512 here); that shows only on float data
-  // off the 16-bit steps, as libsndfile writes it.
-  const float tolerance = row.oracle == Oracle::Float ? 1.0f / 512 : 0.0f;
-  DWORD mismatches = 0;
-  for (DWORD i = 0; i < frames; ++i) {
-    mismatches += std::fabs(main[i] - expected[i * row.channels + row.channel]) > tolerance;
-    mismatches += std::fabs(second[i] - expected[i * row.channels + 1]) > tolerance;
-  }
-  EXPECT_EQ(0u, mismatches);
-}
-
 TEST(WaveLoader, ToolMadeFilesMatchWhatSoxDecodes) {
-  if (!HaveTool("sox")) GTEST_SKIP() << "sox is not installed: it makes the source and decodes";
-  const ToolFolder folder;
-  const std::string src = folder / "src.wav";
+  if (!RunTool("command -v sox")) GTEST_SKIP() << "sox is not installed: it makes and decodes";
+  TempFolder dir;
+  const std::string src = dir / "src.wav";
   ASSERT_TRUE(RunTool("sox -n -r 44100 -c 2 -b 16 " + src + " synth 0.5 sine 440 sine 660"));
   std::string missing;
   int index = 0;
   for (const ToolRow& row : kToolRows) {
     for (int tool = 0; tool < 3; ++tool) {
-      const char* options = tool == 0 ? row.sox : tool == 1 ? row.ffmpeg : row.sndfile;
-      if (options == nullptr) continue;
-      const std::string out = folder / ("f" + std::to_string(++index) + ".wav"), raw = out + ".raw";
+      if (row.options[tool] == nullptr) continue;
+      const std::string name = "f" + std::to_string(++index) + ".wav", options = row.options[tool];
       const std::string command =
-          tool == 0   ? "sox " + src + " " + options + " " + out
-          : tool == 1 ? "ffmpeg -nostdin -y -i " + src + " -c:a " + options + " " + out
-                      : options + (" " + src + " " + out);
+          tool == 0   ? "sox " + src + " " + options + " " + dir / name
+          : tool == 1 ? "ffmpeg -nostdin -y -i " + src + " -c:a " + options + " " + dir / name
+                      : options + " " + src + " " + dir / name;
       const std::string program = command.substr(0, command.find(' '));
-      if (!HaveTool(program)) {
+      if (!RunTool("command -v " + program)) {
         if (missing.find(program) == std::string::npos) missing += " " + program;
         continue;
       }
       SCOPED_TRACE(command);
-      Check(row, row.frames[tool], command, out, raw);
+      ASSERT_TRUE(RunTool(command));
+      const std::vector<float> expected = SoxDecoding(dir, name, row.isFloat);
+      const DWORD frames =
+          row.frames[tool] ? row.frames[tool] : DWORD(expected.size() / row.channels);
+      ASSERT_LE(frames * row.channels, expected.size());
+      ImpulseInfo info;
+      ASSERT_TRUE(GetWaveImpulseInfo(dir.Wide(name), &info));
+      EXPECT_TRUE(info.bytesPerSample == row.bytesPerSample && info.channels == row.channels &&
+                  info.sampleRate == 44100 &&
+                  info.dataBytes == frames * row.bytesPerSample * row.channels);
+      std::vector<float> main(frames + 1), second(frames + 1);
+      ASSERT_EQ(int(frames), LoadWaveImpulse(dir.Wide(name), main.data(), second.data(), frames + 1,
+                                             row.channel));
+      // sox reads floats at 24-bit precision (steps of 1/512 here); that shows only on float data
+      // off the 16-bit steps, as libsndfile writes it.
+      const float tolerance = row.isFloat ? 1.0f / 512 : 0.0f;
+      DWORD mismatches = 0;
+      for (DWORD i = 0; i < frames; ++i) {
+        mismatches += std::fabs(main[i] - expected[i * row.channels + row.channel]) > tolerance;
+        mismatches += std::fabs(second[i] - expected[i * row.channels + 1]) > tolerance;
+      }
+      EXPECT_EQ(0u, mismatches);
     }
   }
   if (!missing.empty()) GTEST_SKIP() << "some files not made, not installed:" << missing;

@@ -4,6 +4,7 @@
 
 #include "platform/dshow/base_pin.h"
 #include "platform/dshow/enum_pins.h"
+#include "platform/filter_mapper.h"
 #include "platform/wide_string.h"
 
 CBaseFilter::CBaseFilter(const char* objectName, IUnknown* outer, CCritSec* lock, REFCLSID clsid)
@@ -162,10 +163,19 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::QueryVendorInfo(LPWSTR* /*pVendorInfo*/) 
   return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE CBaseFilter::Register() {
-  return GetSetupData() == nullptr ? S_FALSE : E_NOTIMPL;
+// Registers or unregisters the setup record with a filter mapper of its own.
+static HRESULT SetupWithMapper(const AMOVIESETUP_FILTER* setup, BOOL registering) {
+  if (setup == nullptr) return S_FALSE;
+  IFilterMapper2* mapper = nullptr;
+  HRESULT hr = NxCreateFilterMapper(IID_IFilterMapper2, reinterpret_cast<void**>(&mapper));
+  if (FAILED(hr)) return hr;
+  hr = AMovieSetupRegisterFilter2(setup, mapper, registering);
+  mapper->Release();
+  return hr;
 }
 
+HRESULT STDMETHODCALLTYPE CBaseFilter::Register() { return SetupWithMapper(GetSetupData(), TRUE); }
+
 HRESULT STDMETHODCALLTYPE CBaseFilter::Unregister() {
-  return GetSetupData() == nullptr ? S_FALSE : E_NOTIMPL;
+  return SetupWithMapper(GetSetupData(), FALSE);
 }

@@ -52,8 +52,8 @@ class CBaseFilter : public CUnknown, public IBaseFilter, public IAMovieSetup {
   // Joins (or, with a null graph, leaves) a graph under the given name.
   HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) override;
   HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* pVendorInfo) override;
-  // IAMovieSetup: S_FALSE without setup data; registration itself is the module's job
-  // (E_NOTIMPL here).
+  // IAMovieSetup: S_FALSE without setup data; otherwise the setup record is written to (or
+  // removed from) the filter mapper's store, replacing any earlier entry of the filter.
   HRESULT STDMETHODCALLTYPE Register() override;
   HRESULT STDMETHODCALLTYPE Unregister() override;
 

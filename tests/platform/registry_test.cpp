@@ -1,0 +1,305 @@
+// The registry store and the filter mapper over it.
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/dshow/base_filter.h"
+#include "platform/filter_mapper.h"
+
+namespace {
+
+typedef std::basic_string<WCHAR> WideString;
+
+std::string Hr(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("auralith-registry-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder_);
+    setenv("AURALITH_CONFIG_DIR", folder_.c_str(), 1);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  static HKEY Create(HKEY parent, LPCWSTR path, DWORD* disposition = nullptr) {
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(parent, path, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, disposition));
+    return key;
+  }
+  static void SetText(HKEY key, LPCWSTR name, const WideString& text) {
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * 2)));
+  }
+  // The value's bytes, or "missing" as the type when it is not there.
+  static bool Query(HKEY root, LPCWSTR path, LPCWSTR name, DWORD* type,
+                    std::vector<BYTE>* data) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    LONG status = RegQueryValueExW(key, name, nullptr, type, nullptr, &size);
+    if (status == ERROR_SUCCESS) {
+      data->assign(size, 0);
+      status = RegQueryValueExW(key, name, nullptr, type, data->data(), &size);
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+  }
+  static WideString Text(HKEY root, LPCWSTR path, LPCWSTR name) {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (!Query(root, path, name, &type, &data) || type != REG_SZ || data.size() < 2) {
+      return NXW("<missing>");
+    }
+    return WideString(reinterpret_cast<const WCHAR*>(data.data()), data.size() / 2 - 1);
+  }
+  static bool Exists(HKEY root, LPCWSTR path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+  }
+  std::string FileText() {
+    std::ifstream in(NxRegistryFilePath());
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
+  DWORD disposition = 0;
+  HKEY key = Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), &disposition);
+  EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
+  SetText(key, nullptr, NXW("/opt/plug in.so"));
+  SetText(key, NXW("ThreadingModel"), NXW("Both"));
+  const DWORD merit = 0x200000;
+  EXPECT_EQ(ERROR_SUCCESS,
+            RegSetValueExW(key, NXW("Merit"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&merit), 4));
+  const BYTE odd[] = {0, 1, 0x22, 0x5C, 0xFF};
+  EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, NXW("Quote\"And\\Slash\n"), 0, REG_BINARY, odd, 5));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  Create(HKEY_CLASSES_ROOT, NXW("clsid\\{abc}\\INPROCSERVER32"), &disposition);
+  EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
+
+  // Everything comes back from the file through fresh handles.
+  EXPECT_EQ(WideString(NXW("/opt/plug in.so")),
+            Text(HKEY_CLASSES_ROOT, NXW("Clsid\\{Abc}\\InprocServer32"), NXW("")));
+  EXPECT_EQ(WideString(NXW("Both")),
+            Text(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("threadingmodel")));
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  ASSERT_TRUE(Query(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("Merit"), &type, &data));
+  EXPECT_EQ(REG_DWORD, type);
+  EXPECT_EQ(std::vector<BYTE>({0, 0, 0x20, 0}), data);
+  ASSERT_TRUE(Query(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"),
+                    NXW("quote\"and\\slash\n"), &type, &data));
+  EXPECT_EQ(REG_BINARY, type);
+  EXPECT_EQ(std::vector<BYTE>(odd, odd + 5), data);
+  // The file reads like the platform's export.
+  const std::string file = FileText();
+  EXPECT_NE(std::string::npos, file.find("[HKEY_CLASSES_ROOT\\CLSID\\{ABC}\\InprocServer32]\n"
+                                         "@=\"/opt/plug in.so\"\n\"ThreadingModel\"=\"Both\"\n"
+                                         "\"Merit\"=dword:00200000\n"))
+      << file;
+  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, NXW("CLSID")));  // roots are separate trees
+}
+
+TEST_F(RegistryTest, QueriesReportSizesAndRefuseWhatIsMissing) {
+  HKEY key = Create(HKEY_CURRENT_USER, NXW("Software\\Auralith"));
+  SetText(key, NXW("Name"), NXW("abc"));
+  DWORD type = 0;
+  DWORD size = 4;
+  BYTE small[4];
+  EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExW(key, NXW("Name"), nullptr, &type, small, &size));
+  EXPECT_EQ(8u, size);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, NXW("Other"), nullptr, &type, nullptr, &size));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExW(key, NXW("Name"), nullptr, &type, small, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key, NXW("NAME")));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(key, NXW("Name")));
+  HKEY none = reinterpret_cast<HKEY>(1);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_CURRENT_USER, NXW("Software\\Other"), 0, KEY_READ, &none));
+  EXPECT_EQ(nullptr, none);
+  for (LPCWSTR bad : {NXW("\\Lead"), NXW("a\\\\b")}) {
+    EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyExW(HKEY_CURRENT_USER, bad, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                  nullptr, &none, nullptr));
+  }
+  const WideString tooLong(256, 'k');
+  EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyExW(HKEY_CURRENT_USER, tooLong.c_str(), 0, nullptr, 0,
+                                                KEY_ALL_ACCESS, nullptr, &none, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key));  // a second close is refused, not a crash
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_CLASSES_ROOT));
+}
+
+TEST_F(RegistryTest, DeletionsFollowThePlatformRules) {
+  HKEY parent = Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}"));
+  RegCloseKey(Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));
+  RegCloseKey(Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{Q}")));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyW(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}")));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyW(HKEY_CLASSES_ROOT, NXW("CLSID\\{R}")));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteTreeW(HKEY_CLASSES_ROOT, NXW("CLSID\\{R}")));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, NXW("clsid\\{p}")));
+  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));
+  // The handle outlives its key.
+  SetText(HKEY_CLASSES_ROOT, nullptr, NXW("x"));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExW(parent, nullptr, 0, REG_SZ, nullptr, 0));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(parent));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_CLASSES_ROOT, NXW("CLSID\\{Q}")));
+  EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, NXW("CLSID")));
+  WCHAR name[8];
+  DWORD units = 8;
+  HKEY clsid = Create(HKEY_CLASSES_ROOT, NXW("CLSID"));
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(clsid, 0, name, &units, nullptr, nullptr, nullptr, nullptr));
+  RegCloseKey(clsid);
+  // A null subkey empties the key and keeps it.
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, nullptr));
+  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, NXW("CLSID")));
+  EXPECT_EQ(WideString(NXW("<missing>")), Text(HKEY_CLASSES_ROOT, nullptr, nullptr));
+}
+
+TEST_F(RegistryTest, DamagedFileLosesOnlyItsBadLines) {
+  std::filesystem::create_directories(folder_);
+  std::ofstream(NxRegistryFilePath())
+      << "[HKEY_CLASSES_ROOT\\Good]\r\n@=\"kept\"\n\"Cut\"=\"no end\n\"Hex\"=hex(3):01,0\n"
+         "\"Bad\"=dword:12\n\"Esc\"=\"a\\x4\"\n\"Type\"=hex(123456789):00\n[HKEY_NOWHERE\\X]\n@=\"lost\"\n"
+         "[HKEY_CLASSES_ROOT\\\\Empty]\n[HKEY_CLASSES_ROOT\\Good]\n\"Bytes\"=hex(3):0A,ff\n"
+         "\xff\xfe garbage\n[";
+  EXPECT_EQ(WideString(NXW("kept")), Text(HKEY_CLASSES_ROOT, NXW("Good"), nullptr));
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  ASSERT_TRUE(Query(HKEY_CLASSES_ROOT, NXW("Good"), NXW("Bytes"), &type, &data));
+  EXPECT_EQ(std::vector<BYTE>({0x0A, 0xFF}), data);
+  for (LPCWSTR lost : {NXW("Cut"), NXW("Hex"), NXW("Bad"), NXW("Esc"), NXW("Type")}) {
+    EXPECT_FALSE(Query(HKEY_CLASSES_ROOT, NXW("Good"), lost, &type, &data)) << static_cast<int>(type);
+  }
+  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, NXW("X")));
+}
+
+// ---- Filter mapper ------------------------------------------------------------------------
+
+DWORD Word(const std::vector<BYTE>& blob, size_t at) {
+  DWORD v = 0;
+  if (at + 4 <= blob.size()) std::memcpy(&v, &blob[at], 4);
+  return v;
+}
+
+GUID GuidAt(const std::vector<BYTE>& blob, DWORD at) {
+  GUID g = {};
+  if (at + 16 <= blob.size()) std::memcpy(&g, &blob[at], 16);
+  return g;
+}
+
+const GUID kMajor = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID kMinor = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+const CLSID kFilter = {0x11111111, 0x2222, 0x3333, {4, 5, 6, 7, 8, 9, 10, 11}};
+const REGPINTYPES kTypes[] = {{&kMajor, &kMinor}};
+WCHAR kInputName[] = NXW("Input");
+WCHAR kOutputName[] = NXW("Output");
+const REGFILTERPINS kPins[] = {
+    {kInputName, FALSE, FALSE, FALSE, FALSE, nullptr, NXW("Output"), 1, kTypes},
+    {kOutputName, FALSE, TRUE, TRUE, TRUE, nullptr, NXW("Input"), 1, kTypes}};
+
+TEST(FilterMapper, FilterDataHoldsPinsTypesAndOneCopyOfEachGuid) {
+  REGFILTER2 filter = {};
+  filter.dwVersion = 1;
+  filter.dwMerit = 0x200000;
+  filter.cPins = 2;
+  filter.rgPins = kPins;
+  std::vector<BYTE> blob;
+  ASSERT_TRUE(NxSerializeFilterData(filter, &blob));
+  EXPECT_EQ(2u, Word(blob, 0));
+  EXPECT_EQ(0x200000u, Word(blob, 4));
+  EXPECT_EQ(2u, Word(blob, 8));
+  // Two pins of 24 bytes, each with one 16-byte type, then two distinct GUIDs.
+  ASSERT_EQ(16u + 2 * (24 + 16) + 2 * 16, blob.size());
+  const DWORD expectedFlags[] = {0, REG_PINFLAG_B_OUTPUT | REG_PINFLAG_B_ZERO | REG_PINFLAG_B_MANY};
+  for (size_t pin = 0; pin < 2; ++pin) {
+    const size_t at = 16 + pin * 40;
+    EXPECT_EQ(std::string(1, char('0' + pin)) + "pi3", std::string(blob.begin() + at, blob.begin() + at + 4));
+    EXPECT_EQ(expectedFlags[pin], Word(blob, at + 4));
+    EXPECT_EQ(1u, Word(blob, at + 12));  // media types
+    EXPECT_EQ(0u, Word(blob, at + 20));  // no category
+    EXPECT_EQ("0ty3", std::string(blob.begin() + at + 24, blob.begin() + at + 28));
+    EXPECT_TRUE(GuidAt(blob, Word(blob, at + 32)) == kMajor);
+    EXPECT_TRUE(GuidAt(blob, Word(blob, at + 36)) == kMinor);
+    EXPECT_EQ(96u, Word(blob, at + 32));  // both pins share the pool entries
+  }
+  filter.dwVersion = 3;
+  EXPECT_FALSE(NxSerializeFilterData(filter, &blob));
+  filter.dwVersion = 1;
+  filter.rgPins = nullptr;
+  EXPECT_FALSE(NxSerializeFilterData(filter, &blob));
+}
+
+TEST_F(RegistryTest, MapperWritesAndRemovesTheInstanceKey) {
+  IFilterMapper2* mapper = nullptr;
+  ASSERT_EQ(Hr(S_OK), Hr(NxCreateFilterMapper(IID_IFilterMapper2, reinterpret_cast<void**>(&mapper))));
+  IUnknown* unknown = nullptr;
+  EXPECT_EQ(Hr(S_OK), Hr(mapper->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown))));
+  EXPECT_EQ(1u, unknown->Release());
+  const AMOVIESETUP_FILTER setup = {&kFilter, NXW("Test Filter"), 0x200000, 2, kPins};
+  const LPCWSTR instance =
+      NXW("CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\{11111111-2222-3333-0405-060708090A0B}");
+  EXPECT_EQ(Hr(S_FALSE), Hr(AMovieSetupRegisterFilter2(nullptr, mapper, TRUE)));
+  EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));  // nothing there yet
+  EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, TRUE)));
+  EXPECT_EQ(WideString(NXW("Test Filter")), Text(HKEY_CLASSES_ROOT, instance, NXW("FriendlyName")));
+  EXPECT_EQ(WideString(NXW("{11111111-2222-3333-0405-060708090A0B}")),
+            Text(HKEY_CLASSES_ROOT, instance, NXW("CLSID")));
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  ASSERT_TRUE(Query(HKEY_CLASSES_ROOT, instance, NXW("FilterData"), &type, &data));
+  EXPECT_EQ(REG_BINARY, type);
+  EXPECT_EQ(0x200000u, Word(data, 4));
+  EXPECT_EQ(Hr(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)),
+            Hr(mapper->UnregisterFilter(nullptr, NXW("other"), kFilter)));
+  EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));
+  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, instance));
+  EXPECT_EQ(0u, mapper->Release());
+}
+
+// A filter of the base classes registers its setup record through IAMovieSetup.
+class SetupFilter : public CBaseFilter {
+ public:
+  SetupFilter() : CBaseFilter("setup filter", nullptr, &lock_, kFilter) {}
+  int GetPinCount() override { return 0; }
+  CBasePin* GetPin(int) override { return nullptr; }
+  const AMOVIESETUP_FILTER* GetSetupData() override { return &setup_; }
+
+ private:
+  CCritSec lock_;
+  AMOVIESETUP_FILTER setup_ = {&kFilter, NXW("Setup Filter"), 0x600000, 2, kPins};
+};
+
+TEST_F(RegistryTest, BaseFilterRegisterAndUnregisterGoThroughTheMapper) {
+  SetupFilter filter;
+  const LPCWSTR instance =
+      NXW("CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\{11111111-2222-3333-0405-060708090A0B}");
+  EXPECT_EQ(Hr(S_OK), Hr(filter.Register()));
+  EXPECT_EQ(WideString(NXW("Setup Filter")), Text(HKEY_CLASSES_ROOT, instance, NXW("FriendlyName")));
+  EXPECT_EQ(Hr(S_OK), Hr(filter.Unregister()));
+  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, instance));
+  EXPECT_EQ(Hr(S_OK), Hr(filter.Unregister()));
+}
+
+}  // namespace

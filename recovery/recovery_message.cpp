@@ -53,6 +53,13 @@ constexpr RecoveryMessage kMessages[] = {
      NXW("An error occured trying to package the preset.")},
 };
 
+const RecoveryMessage* FindMessage(int code) {
+  for (const RecoveryMessage& message : kMessages) {
+    if (message.code == code) return &message;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 LPCWSTR RecoveryString(UINT id, LPCWSTR english) {
@@ -60,15 +67,16 @@ LPCWSTR RecoveryString(UINT id, LPCWSTR english) {
   return text[0] != 0 ? text : english;
 }
 
+LPCWSTR RecoveryMessageText(int code) {
+  if (code == kRecoveryCancelled || code == kRecoverySpikeQuestionCancel) return nullptr;
+  const RecoveryMessage* message = FindMessage(code);
+  return message ? RecoveryString(message->stringId, message->english) : NXW("");
+}
+
 int ShowRecoveryMessage(RecoveryMessageSink& sink, int code) {
-  if (code == kRecoveryCancelled || code == kRecoverySpikeQuestionCancel) {
-    return kRecoveryAnswerNone;
-  }
-  LPCWSTR caption = RecoveryString(IDS_RECOVERY_CAPTION, NXW("Auralith"));
-  for (const RecoveryMessage& message : kMessages) {
-    if (message.code == code) {
-      return sink.Show(RecoveryString(message.stringId, message.english), caption, message.style);
-    }
-  }
-  return sink.Show(NXW(""), caption, kRecoveryBoxInformation);
+  LPCWSTR text = RecoveryMessageText(code);
+  if (text == nullptr) return kRecoveryAnswerNone;
+  const RecoveryMessage* message = FindMessage(code);
+  return sink.Show(text, RecoveryString(IDS_RECOVERY_CAPTION, NXW("Auralith")),
+                   message ? message->style : kRecoveryBoxInformation);
 }

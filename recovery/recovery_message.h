@@ -33,6 +33,10 @@ constexpr UINT IDS_RECOVERY_RESAMPLING = 224;
 // A text of the string table, or `english` when the table does not hold `id`.
 LPCWSTR RecoveryString(UINT id, LPCWSTR english);
 
+// The text that `code` shows (an empty text for an unknown code), or null for the codes that
+// show nothing.
+LPCWSTR RecoveryMessageText(int code);
+
 // Shows the message of `code` through `sink` and returns its answer (Yes, No or Cancel for the
 // three timing-spike questions, OK otherwise). Codes 1 and -1253 show nothing and return
 // kRecoveryAnswerNone; an unknown code shows the caption over an empty text.

@@ -18,271 +18,176 @@ struct Layout {
   uint32_t impulse;
 };
 
-// Everything one engine run needs, with the reference wet signal per output
-// channel built by direct convolution with h / |h| at the wet level.
-struct ExactRun {
+// Linear gain of a level in tenths of a dB; -80 dB and below is silence.
+double Gain(LONG tenths) { return tenths <= -800 ? 0.0 : std::pow(10.0, tenths / 200.0); }
+
+// A noise impulse and a noise input, prepared at the stream rate kRate.
+struct EngineRun {
   MemoryImpulse source;
   ConvolverState state;
-  std::vector<double> input;  // interleaved
   Layout layout;
-  uint32_t frames;
+  std::vector<double> input;  // interleaved
 
-  ExactRun(Layout l, uint32_t frameCount, uint32_t impulseFrames, uint32_t seed)
-      : layout(l), frames(frameCount) {
-    source.rate = kRate;
+  EngineRun(Layout l, uint32_t frames, uint32_t impulseFrames, uint32_t seed, uint32_t impulseRate)
+      : layout(l) {
+    source.rate = impulseRate;
     source.channels = l.impulse;
     source.channel[0] = Noise(impulseFrames, seed);
     source.channel[1] = Noise(impulseFrames, seed + 1);
-    const std::vector<float> x = Noise(size_t(frameCount) * l.in, seed + 2);
-    input.assign(x.begin(), x.end());
+    input = As<double>(Noise(size_t(frames) * l.in, seed + 2));
   }
 
   template <typename T>
   LONG Prepare(const PlugInParams& p) {
-    const StreamShape in{layout.in, kRate, sizeof(T) * 8};
-    const StreamShape out{layout.out, kRate, sizeof(T) * 8};
-    return PrepareImpulse(state, p, true, in, out, NXW("memory"), source, nullptr);
+    const StreamShape shape[2] = {{layout.in, kRate, sizeof(T) * 8},
+                                  {layout.out, kRate, sizeof(T) * 8}};
+    return PrepareImpulse(state, p, true, shape[0], shape[1], NXW("memory"), source, nullptr);
   }
 
-  // Wet reference of output channel k with input balance gains.
-  std::vector<double> Wet(uint32_t k, double wetGain, const double balance[2]) const {
-    const bool stereoImpulse = layout.impulse == 2 && layout.out == 2;
-    std::vector<double> h0(source.channel[0].begin(), source.channel[0].end());
-    std::vector<double> h1(source.channel[1].begin(), source.channel[1].end());
-    double norm = Norm(h0);
-    if (stereoImpulse) norm = std::max(norm, Norm(h1));
-    std::vector<double> h = (stereoImpulse && k == 1) ? h1 : h0;
-    for (double& v : h) v *= wetGain / norm;
-    std::vector<double> x = Channel(input, layout.in, layout.in == 2 ? k : 0);
-    for (double& v : x) v *= balance[k];
-    return Convolve(x, h);
-  }
-};
-
-template <typename T>
-std::vector<T> As(const std::vector<double>& v) {
-  return std::vector<T>(v.begin(), v.end());
-}
-
-template <typename T>
-double ExactErrorDb(Layout layout, uint32_t frames, uint32_t seed) {
-  ExactRun run(layout, frames, 37, seed);
-  PlugInParams p = BaseParams(5);
-  p.wetOut = -35;
-  EXPECT_EQ(run.Prepare<T>(p), kConvolverOk);
-  const std::vector<T> out = Stream(run.state, As<T>(run.input), 100, seed + 7);
-  // The final block carries the filled part plus the whole impulse: frames + L.
-  EXPECT_EQ(out.size(), size_t(frames + 37) * layout.out);
-  const double balance[2] = {1.0, 1.0};
-  double worst = -400.0;
-  for (uint32_t k = 0; k < layout.out; ++k) {
-    worst =
-        std::max(worst, ErrorDb(Channel(out, layout.out, k), run.Wet(k, LevelGain(-35), balance)));
-  }
-  return worst;
-}
-
-TEST(ConvolverExact, QualityFiveMatchesDirectConvolutionForEveryLayout) {
-  const Layout layouts[] = {{1, 1, 1}, {2, 2, 2}, {2, 2, 1}, {1, 2, 2}, {1, 2, 1}, {2, 1, 2}};
-  // 500 frames end in a partly filled block; 128 fill exactly two blocks of 64.
-  for (uint32_t frames : {500u, 128u}) {
-    for (const Layout& l : layouts) {
-      const double d = ExactErrorDb<double>(l, frames, 11 * l.in + 3 * l.out + l.impulse);
-      const double f = ExactErrorDb<float>(l, frames, 11 * l.in + 3 * l.out + l.impulse);
-      std::printf(
-          "q5 in %u out %u impulse %u frames %u: double %.1f dB, float "
-          "%.1f dB\n",
-          l.in, l.out, l.impulse, frames, d, f);
-      EXPECT_LT(d, -120.0);
-      EXPECT_LT(f, -100.0);
-    }
-  }
-}
-
-TEST(ConvolverExact, SingleFrameCallsGiveTheSameOutput) {
-  ExactRun run({2, 2, 2}, 300, 37, 5);
-  PlugInParams p = BaseParams(5);
-  ASSERT_EQ(run.Prepare<double>(p), kConvolverOk);
-  const std::vector<double> single = Stream(run.state, run.input, 1, 1);
-  ASSERT_EQ(run.Prepare<double>(p), kConvolverOk);
-  const std::vector<double> large = Stream(run.state, run.input, 1000, 2);
-  ASSERT_EQ(single.size(), large.size());
-  for (size_t i = 0; i < single.size(); ++i) ASSERT_DOUBLE_EQ(single[i], large[i]) << i;
-}
-
-// Qualities 1-4: the impulse is read at the processing rate (no resampling),
-// normalised whole, then cut to N/2 samples with the last fifth faded; at half
-// rate the first frame of each pair is convolved and each wet value held for
-// two frames, while the dry signal keeps every frame.
-struct LowQualityCase {
-  LONG quality;
-  Layout layout;
-  bool dry;
-};
-
-double LowQualityErrorDb(const LowQualityCase& c, uint32_t frames) {
-  const int32_t rd = c.quality <= 3 ? 2 : 1;
-  const uint32_t used = 100;
-  ExactRun run(c.layout, frames, used, 40 + c.quality);
-  run.source.rate = kRate / rd;
-  PlugInParams p = BaseParams(c.quality);
-  p.wetOut = 0;
-  p.dryOut = c.dry ? -40 : -800;
-  EXPECT_EQ(run.Prepare<double>(p), kConvolverOk);
-  const std::vector<double> out = Stream(run.state, run.input, 64, 9);
-
-  const bool monoImpulse = c.quality == 1 && c.layout.in == 2 && c.layout.out == 2;
-  const int32_t pf = c.quality == 1 ? (c.layout.in == 1 ? 16 : 8)
-                                    : (c.quality == 2 ? 8 : (c.quality == 3 ? 4 : 2));
-  const int64_t length = int64_t(used) * rd;
-  int64_t pow2 = 1;
-  while (pow2 < 2 * length - 1) pow2 <<= 1;
-  const int32_t n = std::max<int32_t>(static_cast<int32_t>(pow2 / pf), 16);
-  const int32_t half = n / 2;
-  const int32_t m = static_cast<int32_t>(0.2 * half);
-  const bool stereoImpulse = c.layout.impulse == 2 && c.layout.out == 2 && !monoImpulse;
-  double norm = Norm(Channel(run.source.channel[0], 1, 0));
-  if (stereoImpulse) norm = std::max(norm, Norm(Channel(run.source.channel[1], 1, 0)));
-  const uint32_t processingFrames = (frames + rd - 1) / rd;
-  const uint32_t tail = std::min<uint32_t>(used, half);
-  EXPECT_EQ(out.size(), size_t(processingFrames + tail) * rd * c.layout.out);
-  const double d = c.dry ? LevelGain(-40) : 0.0;
-  double worst = -400.0;
-  for (uint32_t k = 0; k < c.layout.out; ++k) {
+  // The impulse output channel k hears, scaled by `gain` over the larger channel norm when both
+  // are in use, cut to `half` samples and its last `fade` samples faded out.
+  std::vector<double> Impulse(bool stereo, uint32_t k, double gain, int32_t half,
+                              int32_t fade) const {
+    double norm = Norm(As<double>(source.channel[0]));
+    if (stereo) norm = std::max(norm, Norm(As<double>(source.channel[1])));
     std::vector<double> h;
-    for (int32_t i = 0; i < half && i < int32_t(used); ++i) {
-      float v = run.source.channel[stereoImpulse ? k : 0][i];
-      if (i >= half - m) v *= static_cast<float>(half - i) / static_cast<float>(m);
-      h.push_back(v / norm);
+    for (int32_t i = 0; i < half && i < int32_t(source.channel[0].size()); ++i) {
+      float v = source.channel[stereo ? k : 0][i];
+      if (i >= half - fade) v *= static_cast<float>(half - i) / static_cast<float>(fade);
+      h.push_back(v * gain / norm);
     }
-    const std::vector<double> left = Channel(run.input, c.layout.in, 0);
-    const std::vector<double> own = Channel(run.input, c.layout.in, c.layout.in == 2 ? k : 0);
+    return h;
+  }
+};
+
+// The engine against direct convolution at quality q. The impulse comes at the processing rate
+// (so it is not resampled), is normalised whole, then cut to N/2 samples with the last fifth
+// faded where the plan partitions it. At half rate the first frame of each pair is convolved and
+// each wet value held for two frames, while the dry signal keeps every frame.
+template <typename T>
+double EngineErrorDb(LONG q, Layout l, bool dry, uint32_t frames, uint32_t maxCall, uint32_t seed) {
+  static const int32_t kPartition[5] = {8, 8, 4, 2, 1};
+  const int32_t rd = q <= 3 ? 2 : 1;
+  const int32_t pf = q == 1 && l.in == 1 ? 16 : kPartition[q - 1];
+  const uint32_t used = 100;
+  EngineRun run(l, frames, used, seed, kRate / rd);
+  PlugInParams p = BaseParams(q);
+  p.wetOut = -35;
+  p.dryOut = dry ? -40 : -800;
+  EXPECT_EQ(run.Prepare<T>(p), kConvolverOk);
+  const std::vector<T> out = Stream(run.state, As<T>(run.input), maxCall, seed);
+
+  const bool monoImpulse = q == 1 && l.in == 2 && l.out == 2;
+  int64_t n = 1;
+  while (n < 2 * int64_t(used) * rd - 1) n <<= 1;
+  const int32_t half = std::max<int32_t>(int32_t(n / pf), 16) / 2;
+  // The final block carries the filled part plus the whole (cut) impulse.
+  const size_t outFrames = ((frames + rd - 1) / rd + std::min<uint32_t>(used, half)) * rd;
+  EXPECT_EQ(out.size(), outFrames * l.out);
+  double worst = -400.0;
+  for (uint32_t k = 0; k < l.out; ++k) {
+    const bool stereo = l.impulse == 2 && l.out == 2 && !monoImpulse;
+    const std::vector<double> h =
+        run.Impulse(stereo, k, Gain(p.wetOut), half, pf > 1 ? int32_t(0.2 * half) : 0);
+    const std::vector<double> own = Channel(run.input, l.in, l.in == 2 ? k : 0);
+    const std::vector<double> right = Channel(run.input, l.in, l.in - 1);
     std::vector<double> xp;
     for (uint32_t j = 0; j < frames; j += rd) {
-      xp.push_back(monoImpulse ? (left[j] + Channel(run.input, 2, 1)[j]) * 0.5 : own[j]);
+      xp.push_back(monoImpulse ? (Channel(run.input, 2, 0)[j] + right[j]) * 0.5 : own[j]);
     }
     const std::vector<double> yp = Convolve(xp, h);
-    std::vector<double> want(out.size() / c.layout.out, 0.0);
+    std::vector<double> want(outFrames, 0.0);
     for (size_t j = 0; j < want.size(); ++j) {
-      want[j] = (j / rd < yp.size() ? yp[j / rd] : 0.0) + (j < own.size() ? d * own[j] : 0.0);
+      want[j] = (j / rd < yp.size() ? yp[j / rd] : 0.0) +
+                (j < own.size() ? Gain(p.dryOut) * own[j] : 0.0);
     }
-    worst = std::max(worst, ErrorDb(Channel(out, c.layout.out, k), want));
+    worst = std::max(worst, ErrorDb(Channel(out, l.out, k), want));
   }
   return worst;
 }
 
-TEST(ConvolverLowQuality, CutFadedImpulseAtHalfRateWithHold) {
-  const LowQualityCase cases[] = {
-      {4, {2, 2, 2}, false}, {4, {1, 1, 1}, true},  {3, {2, 2, 2}, false}, {3, {2, 2, 2}, true},
-      {3, {1, 2, 1}, true},  {2, {2, 2, 2}, false}, {2, {1, 1, 1}, true},  {1, {2, 2, 2}, false},
-      {1, {2, 2, 2}, true},  {1, {1, 1, 1}, false}, {1, {1, 2, 2}, true}};
-  for (const LowQualityCase& c : cases) {
-    for (uint32_t frames : {301u, 400u}) {
-      const double e = LowQualityErrorDb(c, frames);
-      std::printf("q%d in %u out %u impulse %u dry %d frames %u: %.1f dB\n", int(c.quality),
-                  c.layout.in, c.layout.out, c.layout.impulse, int(c.dry), frames, e);
-      EXPECT_LT(e, -120.0);
+TEST(ConvolverExact, EveryQualityAndLayoutMatchesDirectConvolution) {
+  const Layout layouts[] = {{1, 1, 1}, {2, 2, 2}, {2, 2, 1}, {1, 2, 2}, {1, 2, 1}, {2, 1, 2}};
+  const uint32_t maxCalls[] = {1, 7, 64, 1000};
+  uint32_t run = 0;
+  for (LONG q = 1; q <= 5; ++q) {
+    for (const Layout& l : layouts) {
+      // 256 frames fill whole blocks at every quality; 301 end in a part block and a half pair.
+      for (uint32_t frames : {256u, 301u}) {
+        const bool dry = (q + l.in + l.impulse) % 2 == 0;
+        const uint32_t maxCall = maxCalls[++run % 4];
+        const double d = EngineErrorDb<double>(q, l, dry, frames, maxCall, run);
+        const double f = EngineErrorDb<float>(q, l, dry, frames, maxCall, run);
+        std::printf("q%d in %u out %u impulse %u dry %d frames %u calls <= %u: double %.1f dB, "
+                    "float %.1f dB\n",
+                    int(q), l.in, l.out, l.impulse, int(dry), frames, maxCall, d, f);
+        EXPECT_LT(d, -120.0);
+        EXPECT_LT(f, -100.0);
+      }
     }
   }
 }
 
-// Width, pan, delay, dry level and EQ, each checked through the output of a
-// stereo run.
-class ConvolverSettings : public ::testing::Test {
- protected:
-  ExactRun run{{2, 2, 2}, 400, 37, 77};
-  PlugInParams p = BaseParams(5);
-  const double unity[2] = {1.0, 1.0};
-
-  std::vector<double> Run(LONG width = 50) {
-    EXPECT_EQ(run.Prepare<double>(p), kConvolverOk);
-    return Stream(run.state, run.input, 90, 4, width);
-  }
+// Width, pan, delay, levels and EQ, through the output of a stereo run at quality 5.
+struct SettingsCase {
+  LONG width;
+  LONG pan;
+  LONG delay;  // tenths of a ms: 30 = 30 samples at 10 kHz
+  LONG wetOut;
+  LONG dryOut;
+  bool eq;
 };
 
-TEST_F(ConvolverSettings, WidthMixesTheWetChannels) {
-  const std::vector<double> w0 = run.Wet(0, 1.0, unity);
-  const std::vector<double> w1 = run.Wet(1, 1.0, unity);
-  for (LONG width : {0, 25, 50, 100}) {
-    const std::vector<double> out = Run(width);
-    const double f = 1.0 - width / 50.0;
-    std::vector<double> left(w0.size());
-    std::vector<double> right(w0.size());
-    for (size_t i = 0; i < w0.size(); ++i) {
-      left[i] = w0[i] + f * w1[i];
-      right[i] = w1[i] + f * w0[i];
+TEST(ConvolverSettings, EachSettingActsOnTheOutputAsDefined) {
+  const SettingsCase cases[] = {
+      {0, 0, 0, 0, -800, false},   {25, 0, 0, 0, -800, false},  {100, 0, 0, 0, -800, false},
+      {50, -40, 0, 0, -60, false}, {50, 40, 0, 0, -800, false}, {50, 0, 30, 0, -800, false},
+      {50, 0, -30, -800, 0, false}, {75, 20, 30, -20, -60, true}, {50, -10, -30, 0, -60, true}};
+  for (const SettingsCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "width " << c.width << " pan " << c.pan << " delay "
+                                      << c.delay << " wet " << c.wetOut << " dry " << c.dryOut);
+    EngineRun run({2, 2, 2}, 400, 37, 77, kRate);
+    PlugInParams p = BaseParams(5);
+    p.pan = c.pan;
+    p.responseDelay = c.delay;
+    p.wetOut = c.wetOut;
+    p.dryOut = c.dryOut;
+    p.lowShelfOn = p.highShelfOn = c.eq ? 1 : 0;
+    p.lowShelfGain = 60;
+    p.lowShelfFreq = 300;
+    p.highShelfGain = -90;
+    p.highShelfFreq = 2000;
+    ASSERT_EQ(run.Prepare<double>(p), kConvolverOk);
+    const std::vector<double> out = Stream(run.state, run.input, 90, 4, c.width);
+    const size_t frames = out.size() / 2;
+    // A positive delay holds back the wet signal, a negative one the dry.
+    const size_t wetShift = c.delay > 0 ? 30 : 0;
+    const size_t dryShift = c.delay < 0 ? 30 : 0;
+    const double balance[2] = {1.0 - std::max<LONG>(c.pan, 0) / 100.0,
+                               1.0 + std::min<LONG>(c.pan, 0) / 100.0};
+    ShelfEqState eq[2];
+    SetupShelfEq(p, kRate, eq);
+    std::vector<double> wet[2];
+    std::vector<double> dry[2];
+    for (uint32_t k = 0; k < 2; ++k) {
+      std::vector<double> x = Channel(run.input, 2, k);
+      for (double& v : x) v *= balance[k];
+      wet[k] = Convolve(x, run.Impulse(true, k, Gain(c.wetOut), 1 << 20, 0));
+      wet[k].resize(frames);
+      ApplyShelfEq(eq[k], wet[k].data(), frames);
+      wet[k].insert(wet[k].begin(), wetShift, 0.0);
+      for (double& v : x) v *= Gain(c.dryOut);
+      dry[k] = x;
+      dry[k].insert(dry[k].begin(), dryShift, 0.0);
+      dry[k].resize(frames + wetShift);
     }
-    EXPECT_LT(ErrorDb(Channel(out, 2, 0), left), -120.0) << width;
-    EXPECT_LT(ErrorDb(Channel(out, 2, 1), right), -120.0) << width;
+    const double f = 1.0 - c.width / 50.0;
+    for (uint32_t k = 0; k < 2; ++k) {
+      std::vector<double> want(frames);
+      for (size_t i = 0; i < frames; ++i) want[i] = wet[k][i] + f * wet[1 - k][i] + dry[k][i];
+      EXPECT_LT(ErrorDb(Channel(out, 2, k), want), -120.0) << "channel " << k;
+    }
   }
-}
-
-TEST_F(ConvolverSettings, PanScalesTheFarChannelInput) {
-  for (LONG pan : {-40, 40}) {
-    p.pan = pan;
-    const double balance[2] = {pan > 0 ? 0.6 : 1.0, pan < 0 ? 0.6 : 1.0};
-    const std::vector<double> out = Run();
-    EXPECT_LT(ErrorDb(Channel(out, 2, 0), run.Wet(0, 1.0, balance)), -120.0) << pan;
-    EXPECT_LT(ErrorDb(Channel(out, 2, 1), run.Wet(1, 1.0, balance)), -120.0) << pan;
-  }
-}
-
-TEST_F(ConvolverSettings, PositiveDelayShiftsTheWetNegativeTheDry) {
-  p.responseDelay = 30;  // 3 ms = 30 samples at 10 kHz
-  std::vector<double> out = Run();
-  for (uint32_t k = 0; k < 2; ++k) {
-    std::vector<double> want = run.Wet(k, 1.0, unity);
-    want.insert(want.begin(), 30, 0.0);
-    want.resize(out.size() / 2);
-    EXPECT_LT(ErrorDb(Channel(out, 2, k), want), -120.0);
-  }
-  p.responseDelay = -30;
-  p.wetOut = -800;
-  p.dryOut = 0;
-  out = Run();
-  for (uint32_t k = 0; k < 2; ++k) {
-    std::vector<double> want = Channel(run.input, 2, k);
-    want.insert(want.begin(), 30, 0.0);
-    want.resize(out.size() / 2);
-    EXPECT_LT(ErrorDb(Channel(out, 2, k), want), -120.0);
-  }
-}
-
-TEST_F(ConvolverSettings, DryLevelAddsTheInput) {
-  p.dryOut = -60;
-  const std::vector<double> out = Run();
-  for (uint32_t k = 0; k < 2; ++k) {
-    std::vector<double> want = run.Wet(k, 1.0, unity);
-    const std::vector<double> x = Channel(run.input, 2, k);
-    for (size_t i = 0; i < x.size(); ++i) want[i] += LevelGain(-60) * x[i];
-    EXPECT_LT(ErrorDb(Channel(out, 2, k), want), -120.0);
-  }
-}
-
-TEST_F(ConvolverSettings, ShelfEqFiltersTheWetStream) {
-  p.lowShelfOn = 1;
-  p.lowShelfGain = 60;
-  p.lowShelfFreq = 300;
-  p.highShelfOn = 1;
-  p.highShelfGain = -90;
-  p.highShelfFreq = 2000;
-  const std::vector<double> out = Run();
-  ShelfEqState eq[2];
-  SetupShelfEq(p, kRate, eq);
-  for (uint32_t k = 0; k < 2; ++k) {
-    std::vector<double> want = run.Wet(k, 1.0, unity);
-    want.resize(out.size() / 2);
-    ApplyShelfEq(eq[k], want.data(), want.size());
-    EXPECT_LT(ErrorDb(Channel(out, 2, k), want), -120.0);
-  }
-}
-
-TEST(ConvolverEngine, SpectrumMultiplyIsThePackedComplexProduct) {
-  double a[8] = {2, 3, 1, 2, -1, 4, 0.5, -2};
-  const double b[8] = {5, -1, 3, -1, 2, 2, 1, 1};
-  EXPECT_EQ(SpectrumMultiply(nullptr, a, 8, const_cast<double*>(b)), 1);
-  const double want[8] = {10, -3, 5, 5, -10, 6, 2.5, -1.5};
-  for (int i = 0; i < 8; ++i) EXPECT_DOUBLE_EQ(a[i], want[i]) << i;
 }
 
 TEST(ConvolverEngine, UnpreparedOrMismatchedCallsProduceNothing) {
@@ -292,20 +197,17 @@ TEST(ConvolverEngine, UnpreparedOrMismatchedCallsProduceNothing) {
   uint32_t ni = 2;
   uint32_t no = 2;
   EXPECT_EQ(ConvolverProcess(s, kStreamStart, in, &ni, out, &no, 50), kConvolverNotPrepared);
-  EXPECT_EQ(ni, 0u);
-  EXPECT_EQ(no, 0u);
+  EXPECT_EQ(ni + no, 0u);
   MemoryImpulse source;
   source.channel[0] = {1.0f, 0.5f};
   const StreamShape shape{1, kRate, 64};
   ASSERT_EQ(PrepareImpulse(s, BaseParams(5), true, shape, shape, NXW(""), source, nullptr),
             kConvolverOk);
-  ni = 2;
-  no = 2;
+  ni = no = 2;
   EXPECT_EQ(ConvolverProcess(s, kStreamStart, in, &ni, out, &no, 50), kConvolverNotPrepared);
   double din[2] = {};
   double dout[2] = {};
   ni = 0;
-  no = 2;
   EXPECT_EQ(ConvolverProcess(s, kStreamStart, din, &ni, dout, &no, 50), kConvolverNothingToDo);
 }
 

@@ -9,8 +9,11 @@ namespace {
 
 using namespace enginetest;
 
-StreamShape Shape(uint32_t channels, uint32_t rate, uint32_t bits = 32) {
-  return {channels, rate, bits};
+StreamShape Shape(uint32_t channels, uint32_t rate) { return {channels, rate, 32}; }
+
+LONG Prepare(ConvolverState& s, const PlugInParams& p, ImpulseSource& source, StreamShape in,
+             StreamShape out, StatusLog* log = nullptr, bool rebuild = true) {
+  return PrepareImpulse(s, p, rebuild, in, out, NXW("x"), source, log);
 }
 
 TEST(ImpulseEnvelope, SegmentsAreMeasuredAgainstTheReferenceAndCutAtTheFrames) {
@@ -27,53 +30,38 @@ TEST(ImpulseEnvelope, SegmentsAreMeasuredAgainstTheReferenceAndCutAtTheFrames) {
   EXPECT_NEAR(a[250], 1.5, 1e-6);
   EXPECT_NEAR(a[500], 1.0, 1e-6);
   EXPECT_NEAR(b[750], -1.0, 1e-6);
-
-  std::vector<float> c(10, 1.0f);
-  ApplyImpulseEnvelope(c.data(), nullptr, 10, 10, three, 1);
-  EXPECT_EQ(c[5], 1.0f);
+  // The last segment always ends at the frames, wherever its point lies.
+  std::vector<float> c(1000, 1.0f);
+  const EnvelopePoint early[2] = {{0, 100}, {500, 0}};
+  ApplyImpulseEnvelope(c.data(), nullptr, 1000, 1000, early, 2);
+  EXPECT_NEAR(c[500], 0.5, 1e-6);
+  const std::vector<float> before = a;
+  ApplyImpulseEnvelope(a.data(), nullptr, 10, 10, three, 1);
+  EXPECT_EQ(a, before);
 }
 
-TEST(ImpulseEnvelope, NormIsTheEuclideanLength) {
-  const float v[3] = {3.0f, 0.0f, -4.0f};
-  EXPECT_DOUBLE_EQ(ImpulseNorm(v, 3), 5.0);
-  EXPECT_DOUBLE_EQ(ImpulseNorm(v, 0), 0.0);
-}
-
-TEST(PrepareImpulse, DecayLimitCutsTheReadAndTheEnvelopeFadesToIt) {
+TEST(PrepareImpulse, DecayLimitAndMaxImpulseFramesLimitTheRead) {
   MemoryImpulse source;
   source.rate = 44100;
   source.channel[0].assign(132300, 1.0f);
   ConvolverState s;
   PlugInParams p = BaseParams(5);
   p.applyEnvelope = 1;
-  ASSERT_EQ(PrepareImpulse(s, p, true, Shape(1, 44100), Shape(1, 44100), NXW("x"), source, nullptr),
-            kConvolverOk);
+  ASSERT_EQ(Prepare(s, p, source, Shape(1, 44100), Shape(1, 44100)), kConvolverOk);
   EXPECT_EQ(source.framesRequested, 61740u);
   EXPECT_EQ(s.impulseLength, 61740);
   EXPECT_EQ(s.fftSize, 131072);
-
-  // A limit longer than the impulse leaves it whole (and unenveloped).
+  // A limit longer than the impulse leaves it whole.
   p.decayLimit = 1000;
-  ASSERT_EQ(PrepareImpulse(s, p, true, Shape(1, 44100), Shape(1, 44100), NXW("x"), source, nullptr),
-            kConvolverOk);
+  ASSERT_EQ(Prepare(s, p, source, Shape(1, 44100), Shape(1, 44100)), kConvolverOk);
   EXPECT_EQ(source.framesRequested, 132300u);
-}
 
-TEST(PrepareImpulse, MaxImpulseFramesIsClampedAndLimitsTheRead) {
   EXPECT_EQ(ClampMaxImpulseFrames(1000), 131071);
   EXPECT_EQ(ClampMaxImpulseFrames(50000000), 40000000);
-  EXPECT_EQ(ClampMaxImpulseFrames(524287), 524287);
-  MemoryImpulse source;
-  source.channel[0].assign(140000, 0.0f);
-  ConvolverState s;
   EXPECT_EQ(s.maxImpulseFrames, 524287);
-  s.maxImpulseFrames = 131071;
-  ASSERT_EQ(PrepareImpulse(s, BaseParams(3), true, Shape(1, 10000), Shape(1, 10000), NXW("x"),
-                           source, nullptr),
-            kConvolverOk);
+  s.maxImpulseFrames = 1000;
+  ASSERT_EQ(Prepare(s, BaseParams(3), source, Shape(1, 10000), Shape(1, 10000)), kConvolverOk);
   EXPECT_EQ(source.framesRequested, 131071u);
-  // A silent impulse passes nothing: the gain stays at N.
-  EXPECT_DOUBLE_EQ(s.normGain, s.fftSize);
 }
 
 TEST(PrepareImpulse, StatusSequenceAndResamplingToTheProcessingRate) {
@@ -82,14 +70,10 @@ TEST(PrepareImpulse, StatusSequenceAndResamplingToTheProcessingRate) {
   source.channel[0] = Noise(300, 1);
   ConvolverState s;
   StatusLog log;
-  ASSERT_EQ(PrepareImpulse(s, BaseParams(5), true, Shape(2, 44100), Shape(2, 44100), NXW("x"),
-                           source, &log),
+  ASSERT_EQ(Prepare(s, BaseParams(5), source, Shape(2, 44100), Shape(2, 44100), &log),
             kConvolverOk);
   EXPECT_EQ(log.codes, (std::vector<LONG>{5, 0, 1, 2, 1, 3, 1}));
   EXPECT_EQ(s.impulseLength, 600);
-  EXPECT_TRUE(s.impulseLoaded);
-  EXPECT_EQ(s.impulseSpectrum[1], s.impulseSpectrum[0]);  // mono impulse, stereo output
-
   // The norm is that of the resampled impulse.
   std::vector<float> resampled(600, 0.0f);
   std::copy(source.channel[0].begin(), source.channel[0].end(), resampled.begin());
@@ -98,10 +82,13 @@ TEST(PrepareImpulse, StatusSequenceAndResamplingToTheProcessingRate) {
 
   // At quality 3 the 22050 Hz impulse already runs at the processing rate.
   log.codes.clear();
-  ASSERT_EQ(PrepareImpulse(s, BaseParams(3), true, Shape(2, 44100), Shape(2, 44100), NXW("x"),
-                           source, &log),
+  ASSERT_EQ(Prepare(s, BaseParams(3), source, Shape(2, 44100), Shape(2, 44100), &log),
             kConvolverOk);
   EXPECT_EQ(log.codes, (std::vector<LONG>{5, 0, 1, 2, 1}));
+  // A silent impulse passes nothing: the gain stays at N.
+  source.channel[0].assign(300, 0.0f);
+  ASSERT_EQ(Prepare(s, BaseParams(3), source, Shape(2, 44100), Shape(2, 44100)), kConvolverOk);
+  EXPECT_DOUBLE_EQ(s.normGain, s.fftSize);
 }
 
 TEST(PrepareImpulse, QuickUpdateKeepsTheBlockAndRebuildsClearIt) {
@@ -111,49 +98,28 @@ TEST(PrepareImpulse, QuickUpdateKeepsTheBlockAndRebuildsClearIt) {
   StatusLog log;
   PlugInParams p = BaseParams(5);
   const StreamShape shape = Shape(1, 10000);
-  ASSERT_EQ(PrepareImpulse(s, p, true, shape, shape, NXW("x"), source, &log), kConvolverOk);
+  ASSERT_EQ(Prepare(s, p, source, shape, shape), kConvolverOk);
   std::vector<float> in(20, 1.0f);
   std::vector<float> out(20);
   uint32_t ni = 20;
   uint32_t no = 20;
   ConvolverProcess(s, kStreamStart, in.data(), &ni, out.data(), &no, 50);
   EXPECT_EQ(s.fillPos, 20);
-  log.codes.clear();
   p.dryOut = 0;
   p.responseDelay = 20;
-  ASSERT_EQ(PrepareImpulse(s, p, false, shape, shape, NXW("x"), source, &log), kConvolverOk);
+  ASSERT_EQ(Prepare(s, p, source, shape, shape, &log, false), kConvolverOk);
   EXPECT_TRUE(log.codes.empty());
   EXPECT_EQ(s.fillPos, 20);
   EXPECT_NE(s.dry[0], nullptr);
   EXPECT_EQ(s.delayLength, 20);
+  EXPECT_NE(s.delayLine[0], nullptr);
   // A rebuild request, and a format change without one, both start from scratch.
-  ASSERT_EQ(PrepareImpulse(s, p, true, shape, shape, NXW("x"), source, &log), kConvolverOk);
+  ASSERT_EQ(Prepare(s, p, source, shape, shape), kConvolverOk);
   EXPECT_EQ(s.fillPos, 0);
   ConvolverProcess(s, kStreamStart, in.data(), &ni, out.data(), &no, 50);
-  ASSERT_EQ(PrepareImpulse(s, p, false, shape, Shape(2, 10000), NXW("x"), source, &log),
-            kConvolverOk);
+  ASSERT_EQ(Prepare(s, p, source, shape, Shape(2, 10000), &log, false), kConvolverOk);
   EXPECT_EQ(s.fillPos, 0);
   EXPECT_EQ(s.outputChannels, 2u);
-}
-
-TEST(PrepareImpulse, QualityOneOnStereoUsesTheFirstImpulseChannelOnly) {
-  MemoryImpulse source;
-  source.channels = 2;
-  source.channel[0] = Noise(64, 3);
-  source.channel[1] = Noise(64, 4);
-  ConvolverState s;
-  ASSERT_EQ(PrepareImpulse(s, BaseParams(1), true, Shape(2, 10000), Shape(2, 10000), NXW("x"),
-                           source, nullptr),
-            kConvolverOk);
-  EXPECT_TRUE(s.monoImpulse);
-  EXPECT_EQ(s.impulseSpectrum[1], nullptr);
-  EXPECT_EQ(s.block[1], nullptr);
-  EXPECT_EQ(s.partitionFactor, 8);
-  ASSERT_EQ(PrepareImpulse(s, BaseParams(1), true, Shape(1, 10000), Shape(2, 10000), NXW("x"),
-                           source, nullptr),
-            kConvolverOk);
-  EXPECT_FALSE(s.monoImpulse);
-  EXPECT_EQ(s.partitionFactor, 16);
 }
 
 TEST(PrepareImpulse, LowFileRateAtLowQualityGetsRoomForTheResampledImpulse) {
@@ -163,10 +129,7 @@ TEST(PrepareImpulse, LowFileRateAtLowQualityGetsRoomForTheResampledImpulse) {
   source.rate = 1000;
   source.channel[0] = Noise(1000, 5);
   ConvolverState s;
-  ASSERT_EQ(PrepareImpulse(s, BaseParams(1), true, Shape(2, 48000), Shape(2, 48000), NXW("x"),
-                           source, nullptr),
-            kConvolverOk);
-  EXPECT_EQ(s.fftSize, 16384);
+  ASSERT_EQ(Prepare(s, BaseParams(1), source, Shape(2, 48000), Shape(2, 48000)), kConvolverOk);
   EXPECT_GE(s.impulseCapacity, 24000u);
 }
 
@@ -181,28 +144,21 @@ TEST(PrepareImpulse, UntrustedSizesAndFormats) {
     void Load(const WCHAR*, float*, float*, uint32_t) override { ADD_FAILURE(); }
   } source;
   ConvolverState s;
-  const ImpulseSourceInfo bad[] = {{0, 2, 1000, 44100},
-                                   {1, 0, 1000, 44100},
-                                   {1, 2, 4, 44100},
-                                   {1, 2, 1000, 0},
-                                   {2, 4000, 1000, 44100}};
+  const ImpulseSourceInfo bad[] = {
+      {0, 2, 1000, 44100}, {1, 0, 1000, 44100}, {1, 2, 4, 44100}, {1, 2, 1000, 0},
+      {2, 4000, 1000, 44100}};
   for (const ImpulseSourceInfo& info : bad) {
     source.info = info;
-    ASSERT_EQ(PrepareImpulse(s, BaseParams(5), true, Shape(1, 44100), Shape(1, 44100), NXW("x"),
-                             source, nullptr),
-              kConvolverOk);
+    ASSERT_EQ(Prepare(s, BaseParams(5), source, Shape(1, 44100), Shape(1, 44100)), kConvolverOk);
     EXPECT_FALSE(s.impulseLoaded);
     EXPECT_EQ(s.impulseLength, 256);
   }
-  EXPECT_EQ(PrepareImpulse(s, BaseParams(5), true, Shape(0, 44100), Shape(1, 44100), NXW("x"),
-                           source, nullptr),
-            kConvolverBadFormat);
-  EXPECT_EQ(PrepareImpulse(s, BaseParams(5), true, Shape(1, 44100), Shape(3, 44100), NXW("x"),
-                           source, nullptr),
-            kConvolverBadFormat);
-  EXPECT_EQ(
-      PrepareImpulse(s, BaseParams(5), true, Shape(1, 0), Shape(1, 0), NXW("x"), source, nullptr),
-      kConvolverBadFormat);
+  for (const auto& shapes : {std::pair{Shape(0, 44100), Shape(1, 44100)},
+                             std::pair{Shape(1, 44100), Shape(3, 44100)},
+                             std::pair{Shape(1, 0), Shape(1, 0)}}) {
+    EXPECT_EQ(Prepare(s, BaseParams(5), source, shapes.first, shapes.second),
+              kConvolverBadFormat);
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr DWORD kPollMs = 100;
+constexpr DWORD kMinBufferBytes = 512;
 
 // Holds one reference on a COM object until the end of the scope.
 template <typename T>
@@ -133,6 +134,15 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   options.convertToFloat = true;  // only formats the filter refuses are converted
   HRESULT hr = source->Open(Wide(job.input).c_str(), options);
   if (FAILED(hr)) FileError(job.input, "cannot be delivered as audio (" + HresultText(hr) + ")");
+  // The filter takes buffers of at least kMinBufferBytes; fewer frames per buffer are raised to
+  // that, which changes nothing in the output.
+  WAVEFORMATEX delivered = {};
+  if (ReadAudioFormat(source->OfferedType(), &delivered) && delivered.nBlockAlign != 0 &&
+      options.framesPerSample * delivered.nBlockAlign < kMinBufferBytes) {
+    options.framesPerSample = (kMinBufferBytes + delivered.nBlockAlign - 1) / delivered.nBlockAlign;
+    hr = source->Open(Wide(job.input).c_str(), options);
+    if (FAILED(hr)) FileError(job.input, "cannot be delivered as audio (" + HresultText(hr) + ")");
+  }
   result.sourceConverted = source->Converting();
   result.inputFrames = source->Frames();
   if (FAILED(sink->SetFileName(Wide(rendered).c_str()))) Failure("cannot set up the output");

@@ -1,0 +1,334 @@
+// auralith process, end to end: dry pass-through, a known impulse, every option's effect,
+// formats, clipping and a missing impulse.
+#include <functional>
+
+#include "tests/tools/tools_test_util.h"
+
+namespace tools_test {
+namespace {
+
+// A folder holding a stereo float impulse: a decaying noise of 0.3 s, and its mono twin.
+class Process : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Audio impulse;
+    impulse.channels = 2;
+    impulse.samples = Noise(2 * 13230, 7, 0.8);
+    for (size_t i = 0; i < impulse.samples.size(); ++i)
+      impulse.samples[i] *= std::exp(-static_cast<double>(i / 2) / 2000.0);
+    WriteAudio(folder_ / "room.wav", impulse);
+  }
+
+  // Renders `input` with the room and `options`; fails the test unless it succeeded.
+  Audio Render(const Audio& input, const std::vector<std::string>& options) {
+    WriteAudio(folder_ / "in.wav", input);
+    std::vector<std::string> args = {"process", "in.wav", "out.wav", "--impulse", "room.wav"};
+    args.insert(args.end(), options.begin(), options.end());
+    const RunResult run = RunCli(folder_, args);
+    EXPECT_EQ(0, run.status) << run.err;
+    const ReadBack back = ReadAudio(folder_ / "out.wav");
+    EXPECT_TRUE(back.ok);
+    return back.audio;
+  }
+
+  TempFolder folder_;
+};
+
+Audio StereoNoise(size_t frames) {
+  Audio audio;
+  audio.channels = 2;
+  audio.samples = Noise(2 * frames, 3, 0.25);
+  return audio;
+}
+
+// A single sample of 0.5 at frame 100, then silence, so the output is the prepared impulse.
+Audio Click(unsigned channels, size_t frames) {
+  Audio audio;
+  audio.channels = channels;
+  audio.samples.assign(frames * channels, 0.0);
+  for (unsigned c = 0; c < channels; ++c) audio.samples[100 * channels + c] = 0.5;
+  return audio;
+}
+
+TEST_F(Process, WetOffDryZeroReturnsAFloatInputBitForBitAndSixteenBitsSampleForSample) {
+  Audio input = StereoNoise(20000);
+  for (double& x : input.samples) x = static_cast<float>(x == 0.0 ? 0.125 : x);
+  WriteAudio(folder_ / "in.wav", input);
+  RunResult run = RunCli(folder_, {"process", "in.wav", "out.wav", "--impulse", "room.wav", "--wet",
+                                "off", "--dry", "0", "--quiet"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_EQ("", run.out);
+  ReadBack in = ReadAudio(folder_ / "in.wav");
+  ReadBack out = ReadAudio(folder_ / "out.wav");
+  ASSERT_TRUE(out.ok);
+  EXPECT_EQ(32u, out.audio.bits);
+  ASSERT_GE(out.raw.size(), in.raw.size());
+  EXPECT_EQ(0, std::memcmp(in.raw.data(), out.raw.data(), in.raw.size()));
+  for (size_t i = in.audio.samples.size(); i < out.audio.samples.size(); ++i)
+    ASSERT_EQ(0.0, out.audio.samples[i]) << "tail sample " << i;
+
+  input.isFloat = false;
+  input.bits = 16;
+  WriteAudio(folder_ / "in16.wav", input);
+  run = RunCli(folder_, {"process", "in16.wav", "out16.wav", "--impulse", "room.wav", "--wet", "off",
+                      "--dry", "0"});
+  ASSERT_EQ(0, run.status) << run.err;
+  in = ReadAudio(folder_ / "in16.wav");
+  out = ReadAudio(folder_ / "out16.wav");
+  ASSERT_EQ(16u, out.audio.bits);
+  ASSERT_GE(out.audio.samples.size(), in.audio.samples.size());
+  for (size_t i = 0; i < in.audio.samples.size(); ++i)
+    ASSERT_EQ(in.audio.samples[i], out.audio.samples[i]) << "sample " << i;
+}
+
+TEST_F(Process, AClickThroughAKnownImpulseFileGivesTheNormalisedImpulse) {
+  // A mono 16-bit impulse made into an impulse file by make-irx.
+  Audio impulse;
+  impulse.isFloat = false;
+  impulse.bits = 16;
+  impulse.samples = Noise(3000, 11, 0.7);
+  for (size_t i = 0; i < impulse.samples.size(); ++i) impulse.samples[i] *= std::exp(-double(i) / 600.0);
+  WriteAudio(folder_ / "known.wav", impulse);
+  ASSERT_EQ(0, RunCli(folder_, {"make-irx", "known.wav", "known.irx"}).status);
+  const std::vector<double> h = ReadAudio(folder_ / "known.wav").audio.samples;
+  const double norm = std::sqrt(Energy(h));
+
+  WriteAudio(folder_ / "click.wav", Click(1, 8000));
+  const RunResult run = RunCli(folder_, {"process", "click.wav", "out.wav", "--impulse", "known.irx",
+                                      "--quality", "5"});
+  ASSERT_EQ(0, run.status) << run.err;
+  const Audio out = ReadAudio(folder_ / "out.wav").audio;
+  ASSERT_EQ(1u, out.channels);
+  ASSERT_GE(out.samples.size(), 100 + h.size());
+  double worst = 0.0;
+  for (size_t i = 0; i < out.samples.size(); ++i) {
+    const double expected = i >= 100 && i - 100 < h.size() ? 0.5 * h[i - 100] / norm : 0.0;
+    worst = std::max(worst, std::fabs(out.samples[i] - expected));
+  }
+  EXPECT_LT(worst, 1e-5);
+}
+
+// --- Every option against the default rendering ----------------------------------------------
+
+struct OptionCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::vector<std::string> shared;  // given to both renderings
+  enum Input { kNoise, kClick, kTones, kMonoNoise } input;
+  // Checks the rendering with the option against the one without (dry off, wet 0 dB).
+  std::function<void(const Audio& base, const Audio& with)> check;
+};
+
+Audio Tones() {
+  Audio audio;
+  audio.channels = 2;
+  for (size_t i = 0; i < 44100; ++i) {
+    const double t = i / 44100.0;
+    const double x = 0.2 * std::sin(2 * M_PI * 60 * t) + 0.2 * std::sin(2 * M_PI * 10000 * t);
+    audio.samples.push_back(x);
+    audio.samples.push_back(x);
+  }
+  return audio;
+}
+
+double Ratio(const Audio& with, const Audio& base, double hz) {
+  return ToneLevel(Channel(with, 0), hz, 44100) / ToneLevel(Channel(base, 0), hz, 44100);
+}
+
+double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
+  double ab = 0, aa = 0, bb = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    ab += a[i] * b[i];
+    aa += a[i] * a[i];
+    bb += b[i] * b[i];
+  }
+  return ab / std::sqrt(aa * bb);
+}
+
+const OptionCase kOptionCases[] = {
+    {"DryZeroAddsTheInput", {"--dry", "0"}, {}, OptionCase::kNoise,
+     [](const Audio& base, const Audio& with) {
+       const Audio input = StereoNoise(20000);
+       for (size_t i = 0; i < input.samples.size(); ++i)
+         ASSERT_NEAR(with.samples[i] - base.samples[i], static_cast<float>(input.samples[i]), 1e-5);
+     }},
+    {"WetMinusSixHalvesTheOutput", {"--wet", "-6"}, {}, OptionCase::kNoise,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_NEAR(std::pow(10.0, -0.6), Energy(with.samples) / Energy(base.samples), 1e-5);
+     }},
+    {"WetOffSilences", {"--wet", "off"}, {}, OptionCase::kNoise,
+     [](const Audio&, const Audio& with) { EXPECT_EQ(0.0, Energy(with.samples)); }},
+    {"DelayShiftsTheWetSignal", {"--delay", "10"}, {"--quality", "5"}, OptionCase::kClick,
+     [](const Audio& base, const Audio& with) {
+       const std::vector<double> b = Channel(base, 0), w = Channel(with, 0);
+       EXPECT_LT(Energy(w, 0, 541), 1e-12);  // nothing before the click + 441 frames
+       double worst = 0;
+       for (size_t i = 0; i + 441 < w.size() && i < 10000; ++i)
+         worst = std::max(worst, std::fabs(w[i + 441] - b[i]));
+       EXPECT_LT(worst, 1e-5);
+     }},
+    {"PanRightMovesEnergyRight", {"--pan", "100"}, {}, OptionCase::kNoise,
+     [](const Audio& base, const Audio& with) {
+       const double before = Energy(Channel(base, 0)) / Energy(Channel(base, 1));
+       const double after = Energy(Channel(with, 0)) / Energy(Channel(with, 1));
+       EXPECT_LT(after, before * 0.5);
+     }},
+    {"WidthZeroMakesTheChannelsAlike", {"--width", "0"}, {}, OptionCase::kNoise,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_GT(Correlation(Channel(with, 0), Channel(with, 1)),
+                 Correlation(Channel(base, 0), Channel(base, 1)) + 0.3);
+     }},
+    {"QualityOneRendersDifferentlyButAlike", {"--quality", "1"}, {}, OptionCase::kNoise,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_NE(base.samples, with.samples);
+       EXPECT_GT(Correlation(Channel(base, 0), Channel(with, 0)), 0.5);
+     }},
+    {"MonoToStereoMakesTwoChannels", {"--mono-to-stereo"}, {}, OptionCase::kMonoNoise,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_EQ(1u, base.channels);
+       EXPECT_EQ(2u, with.channels);
+       EXPECT_GT(Energy(Channel(with, 1)), 0.0);
+     }},
+    {"EnvelopeFadesTheTail", {"--envelope", "0:100,100:100,200:0,1000:0"},
+     // The envelope shapes the impulse where the decay limit cuts it: thousandths of its length.
+     {"--decay-limit", "0.25", "--quality", "5"}, OptionCase::kClick,
+     [](const Audio& base, const Audio& with) {
+       const std::vector<double> b = Channel(base, 0), w = Channel(with, 0);
+       // Unchanged in shape where the envelope is flat (the impulse is normalised again).
+       const std::vector<double> flatB(b.begin() + 100, b.begin() + 1423);
+       const std::vector<double> flatW(w.begin() + 100, w.begin() + 1423);
+       EXPECT_GT(Correlation(flatB, flatW), 0.999);
+       EXPECT_GT(Energy(b, 100 + 2700, SIZE_MAX), 1e-3);
+       EXPECT_LT(Energy(w, 100 + 2700, SIZE_MAX), 1e-9);
+     }},
+    {"DecayLimitCutsTheTail", {"--decay-limit", "0.05"}, {"--quality", "5"}, OptionCase::kClick,
+     [](const Audio& base, const Audio& with) {
+       const std::vector<double> b = Channel(base, 0), w = Channel(with, 0);
+       EXPECT_GT(Energy(b, 100 + 2300, SIZE_MAX), 1e-4);
+       EXPECT_LT(Energy(w, 100 + 2300, SIZE_MAX), 1e-9);
+       EXPECT_LT(with.frames(), base.frames());
+     }},
+    {"LowShelfCutsTheLowTone", {"--low-shelf", "300:-15"}, {}, OptionCase::kTones,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_LT(Ratio(with, base, 60), 0.35);
+       EXPECT_GT(Ratio(with, base, 10000), 0.85);
+     }},
+    {"HighShelfCutLowersTheHighToneOnly", {"--high-shelf", "2000:-15"}, {"--quality", "5"},
+     OptionCase::kTones,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_LT(Ratio(with, base, 10000), 0.98);
+       EXPECT_NEAR(Ratio(with, base, 60), 1.0, 0.01);
+     }},
+    {"HighShelfBoostRaisesTheHighToneOnly", {"--high-shelf", "2000:15"}, {"--quality", "5"},
+     OptionCase::kTones,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_GT(Ratio(with, base, 10000), 1.05);
+       EXPECT_NEAR(Ratio(with, base, 60), 1.0, 0.01);
+     }},
+    {"FormatFloat64WidensTheSamples", {"--format", "float64"}, {}, OptionCase::kNoise,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_EQ(64u, with.bits);
+       ASSERT_EQ(base.samples.size(), with.samples.size());
+       for (size_t i = 0; i < base.samples.size(); ++i) ASSERT_EQ(base.samples[i], with.samples[i]);
+     }},
+    {"FormatPcm16RoundsToSixteenBits", {"--format", "pcm16"}, {}, OptionCase::kNoise,
+     [](const Audio& base, const Audio& with) {
+       EXPECT_EQ(16u, with.bits);
+       EXPECT_FALSE(with.isFloat);
+       for (size_t i = 0; i < base.samples.size(); ++i)
+         ASSERT_NEAR(base.samples[i], with.samples[i], 0.6 / 32768);
+     }},
+    {"BlockFramesLeaveTheOutputAsItIs", {"--block-frames", "37"}, {}, OptionCase::kNoise,
+     [](const Audio& base, const Audio& with) { EXPECT_EQ(base.samples, with.samples); }},
+};
+
+class ProcessOption : public Process, public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(ProcessOption, ChangesTheOutputAsItShould) {
+  const OptionCase& c = GetParam();
+  Audio input = c.input == OptionCase::kClick ? Click(2, 30000)
+                : c.input == OptionCase::kTones ? Tones()
+                                                : StereoNoise(20000);
+  if (c.input == OptionCase::kMonoNoise) {
+    input.channels = 1;
+    input.samples.resize(20000);
+  }
+  std::vector<std::string> baseOptions = {"--dry", "off", "--wet", "0"};
+  baseOptions.insert(baseOptions.end(), c.shared.begin(), c.shared.end());
+  const Audio base = Render(input, baseOptions);
+  std::vector<std::string> withOptions = baseOptions;
+  withOptions.insert(withOptions.end(), c.options.begin(), c.options.end());
+  const Audio with = Render(input, withOptions);
+  ASSERT_FALSE(with.samples.empty());
+  c.check(base, with);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ProcessOption, ::testing::ValuesIn(kOptionCases),
+                         [](const ::testing::TestParamInfo<OptionCase>& param) { return param.param.name; });
+
+// --- Formats, clipping, impulses --------------------------------------------------------------
+
+TEST_F(Process, TwentyFourBitInputIsConvertedToFloatAndMoreThanTwoChannelsRefused) {
+  Audio input = StereoNoise(5000);
+  input.isFloat = false;
+  input.bits = 24;
+  WriteAudio(folder_ / "in24.wav", input);
+  RunResult run = RunCli(folder_, {"process", "in24.wav", "out.wav", "--impulse", "room.wav"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("converted to 32-bit float"));
+  const Audio out = ReadAudio(folder_ / "out.wav").audio;
+  EXPECT_TRUE(out.isFloat);
+  EXPECT_EQ(32u, out.bits);
+
+  Audio six;
+  six.channels = 6;
+  six.samples = Noise(6 * 1000, 1, 0.1);
+  WriteAudio(folder_ / "six.wav", six);
+  run = RunCli(folder_, {"process", "six.wav", "out6.wav", "--impulse", "room.wav"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_TRUE(OneLine(run.err)) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("six.wav: 6 channels")) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "out6.wav"));
+}
+
+TEST_F(Process, SaturatedSixteenBitOutputIsCounted) {
+  Audio input = StereoNoise(5000);
+  input.isFloat = false;
+  input.bits = 16;
+  for (double& x : input.samples) x *= 3.5;  // near full scale
+  WriteAudio(folder_ / "loud.wav", input);
+  RunResult run = RunCli(folder_, {"process", "loud.wav", "out.wav", "--impulse", "room.wav", "--wet",
+                                "12", "--dry", "6", "--quiet"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(OneLine(run.err)) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("samples clipped")) << run.err;
+
+  run = RunCli(folder_, {"process", "loud.wav", "quiet.wav", "--impulse", "room.wav", "--wet", "-40"});
+  ASSERT_EQ(0, run.status);
+  EXPECT_EQ("", run.err);
+}
+
+TEST_F(Process, AMissingImpulseIsAnErrorUnlessAllowed) {
+  const Audio input = StereoNoise(3000);
+  WriteAudio(folder_ / "in.wav", input);
+  RunResult run = RunCli(folder_, {"process", "in.wav", "out.wav", "--impulse", "gone.irx"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_TRUE(OneLine(run.err));
+  EXPECT_NE(std::string::npos, run.err.find("gone.irx: impulse not found")) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "out.wav"));
+
+  run = RunCli(folder_, {"process", "in.wav", "out.wav"});
+  EXPECT_EQ(2, run.status);
+  EXPECT_NE(std::string::npos, run.err.find("no impulse")) << run.err;
+
+  run = RunCli(folder_, {"process", "in.wav", "out.wav", "--impulse", "gone.irx",
+                      "--allow-missing-impulse", "--dry", "0"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("rendered dry"));
+  const Audio out = ReadAudio(folder_ / "out.wav").audio;
+  for (size_t i = 0; i < input.samples.size(); ++i)
+    ASSERT_EQ(static_cast<float>(input.samples[i]), out.samples[i]);
+}
+
+}  // namespace
+}  // namespace tools_test

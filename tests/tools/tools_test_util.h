@@ -1,0 +1,224 @@
+// Running the auralith binary from tests, and the wave files the tests feed it and read back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "impulse/wave_reader.h"
+#include "platform/utf8.h"
+
+namespace tools_test {
+
+// A fresh folder per test, also used as the module folder ("~IRX.TMP") and the settings folder.
+class TempFolder {
+ public:
+  TempFolder()
+      : path_(std::filesystem::temp_directory_path() /
+              ("auralith_tools_" + std::to_string(std::random_device{}()))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct RunResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+inline std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs auralith with `args` in `folder` (its module and settings folder too), standard input
+// empty, and collects the exit status and both outputs.
+inline RunResult RunCli(const TempFolder& folder, const std::vector<std::string>& args) {
+  std::string command = "cd " + Quote(folder.path().string()) +
+                        " && AURALITH_MODULE_DIR=" + Quote(folder.path().string()) +
+                        " AURALITH_CONFIG_DIR=" + Quote(folder.path().string()) + " " +
+                        Quote(AURALITH_CLI);
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  const std::string out = folder / ".stdout";
+  const std::string err = folder / ".stderr";
+  command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
+  const int raw = std::system(command.c_str());
+  RunResult result{raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadText(out), ReadText(err)};
+  return result;
+}
+
+inline bool OneLine(const std::string& text) {
+  return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
+}
+
+// --- Wave files ------------------------------------------------------------------------------
+
+struct Audio {
+  unsigned channels = 1;
+  unsigned rate = 44100;
+  unsigned bits = 32;  // 16, 24 (PCM) or 32, 64 (float)
+  bool isFloat = true;
+  std::vector<double> samples;  // interleaved, ±1.0
+  size_t frames() const { return channels ? samples.size() / channels : 0; }
+};
+
+inline void Put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// Writes `audio` as a canonical wave file; INFO items (id, text) follow the data.
+inline void WriteAudio(const std::string& path, const Audio& audio,
+                       const std::vector<std::pair<std::string, std::string>>& info = {}) {
+  const unsigned width = audio.bits / 8;
+  std::vector<uint8_t> data;
+  for (const double x : audio.samples) {
+    if (audio.isFloat && width == 4) {
+      const float f = static_cast<float>(x);
+      uint32_t bits;
+      std::memcpy(&bits, &f, 4);
+      Put(data, bits, 4);
+    } else if (audio.isFloat) {
+      uint64_t bits;
+      std::memcpy(&bits, &x, 8);
+      Put(data, bits, 8);
+    } else {
+      const double full = std::ldexp(1.0, static_cast<int>(audio.bits) - 1);
+      const double v = std::fmax(-full, std::fmin(full - 1, std::round(x * full)));
+      Put(data, static_cast<uint64_t>(static_cast<int64_t>(v)), static_cast<int>(width));
+    }
+  }
+  std::vector<uint8_t> file;
+  auto id = [&](const char* text) { file.insert(file.end(), text, text + 4); };
+  id("RIFF");
+  Put(file, 0, 4);
+  id("WAVE");
+  id("fmt ");
+  Put(file, 16, 4);
+  Put(file, audio.isFloat ? 3 : 1, 2);
+  Put(file, audio.channels, 2);
+  Put(file, audio.rate, 4);
+  Put(file, audio.rate * audio.channels * width, 4);
+  Put(file, audio.channels * width, 2);
+  Put(file, audio.bits, 2);
+  id("data");
+  Put(file, data.size(), 4);
+  file.insert(file.end(), data.begin(), data.end());
+  if (data.size() % 2) file.push_back(0);
+  if (!info.empty()) {
+    std::vector<uint8_t> list = {'I', 'N', 'F', 'O'};
+    for (const auto& item : info) {
+      list.insert(list.end(), item.first.begin(), item.first.end());
+      Put(list, item.second.size() + 1, 4);
+      list.insert(list.end(), item.second.begin(), item.second.end());
+      list.push_back(0);
+      if ((item.second.size() + 1) % 2) list.push_back(0);
+    }
+    id("LIST");
+    Put(file, list.size(), 4);
+    file.insert(file.end(), list.begin(), list.end());
+  }
+  const uint32_t riff = static_cast<uint32_t>(file.size() - 8);
+  std::memcpy(&file[4], &riff, 4);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+}
+
+// Reads a 16-bit PCM or float file through the system's reader, keeping the raw bytes too.
+struct ReadBack {
+  bool ok = false;
+  Audio audio;
+  std::vector<uint8_t> raw;  // the delivered sample bytes
+};
+
+inline ReadBack ReadAudio(const std::string& path) {
+  ReadBack back;
+  std::basic_string<WCHAR> wide;
+  NxUtf8ToUtf16(path, &wide);
+  WaveReader reader;
+  if (WaveReader_Open(wide.c_str(), &reader, false) != 0) return back;
+  back.audio.channels = reader.channels;
+  back.audio.rate = reader.sampleRate;
+  back.audio.bits = reader.bytesPerSample * 8;
+  back.audio.isFloat = reader.sampleKind == WaveSampleKind::Float;
+  back.raw.resize(size_t{reader.frames} * reader.channels * reader.bytesPerSample);
+  WaveReader_Read(&reader, back.raw.data(), reader.frames, 0, true);
+  WaveReader_Close(&reader);
+  const size_t width = back.audio.bits / 8;
+  for (size_t i = 0; i + width <= back.raw.size(); i += width) {
+    const uint8_t* p = &back.raw[i];
+    if (back.audio.isFloat && width == 4) {
+      float f;
+      std::memcpy(&f, p, 4);
+      back.audio.samples.push_back(f);
+    } else if (back.audio.isFloat) {
+      double d;
+      std::memcpy(&d, p, 8);
+      back.audio.samples.push_back(d);
+    } else {
+      int16_t v;
+      std::memcpy(&v, p, 2);
+      back.audio.samples.push_back(v / 32768.0);
+    }
+  }
+  back.ok = true;
+  return back;
+}
+
+// Seeded noise on ±scale.
+inline std::vector<double> Noise(size_t count, unsigned seed, double scale) {
+  std::mt19937 rng(seed);
+  std::vector<double> out(count);
+  for (double& x : out) x = scale * (static_cast<double>(rng()) / 2147483648.0 - 1.0);
+  return out;
+}
+
+// One channel of interleaved samples.
+inline std::vector<double> Channel(const Audio& audio, unsigned channel) {
+  std::vector<double> out;
+  for (size_t i = channel; i < audio.samples.size(); i += audio.channels) out.push_back(audio.samples[i]);
+  return out;
+}
+
+inline double Energy(const std::vector<double>& x, size_t from = 0, size_t to = SIZE_MAX) {
+  double sum = 0.0;
+  for (size_t i = from; i < x.size() && i < to; ++i) sum += x[i] * x[i];
+  return sum;
+}
+
+// Amplitude of the `hz` component (Goertzel over the whole signal).
+inline double ToneLevel(const std::vector<double>& x, double hz, double rate) {
+  const double w = 2.0 * 3.14159265358979323846 * hz / rate;
+  double re = 0.0, im = 0.0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    re += x[i] * std::cos(w * i);
+    im -= x[i] * std::sin(w * i);
+  }
+  return 2.0 * std::sqrt(re * re + im * im) / static_cast<double>(x.size());
+}
+
+}  // namespace tools_test

@@ -5,7 +5,8 @@
 // RegisterFilter writes what the platform writes: under HKEY_CLASSES_ROOT
 // "CLSID\{category}\Instance\{instance or filter CLSID}" the values "FriendlyName" (REG_SZ),
 // "CLSID" (REG_SZ, the braced filter CLSID) and "FilterData" (REG_BINARY, the serialised
-// REGFILTER2 below). A null category is the DirectShow filters category.
+// REGFILTER2 below). A null category is the DirectShow filters category
+// (CLSID_LegacyAmFilterCategory).
 //
 // "FilterData", all fields little-endian 32-bit words at byte offsets from the blob's start:
 //   header: version 2, merit, pin count, 0
@@ -19,6 +20,7 @@
 
 #include <vector>
 
+#include "platform/dshow/media_guids.h"
 #include "platform/dshow/setup_data.h"
 #include "platform/unknown.h"
 
@@ -32,10 +34,6 @@ inline constexpr IID IID_IFilterMapper2 = {0xB79BB0B0, 0x33C1, 0x11D1,
 // {CDA42200-BD88-11D0-BD4E-00A0C911CE86}
 inline constexpr CLSID CLSID_FilterMapper2 = {0xCDA42200, 0xBD88, 0x11D0,
                                               {0xBD, 0x4E, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
-// {083863F1-70DE-11D0-BD40-00A0C911CE86}: DirectShow filters, where registrations without a
-// category go.
-inline constexpr CLSID CLSID_LegacyAmFilterCategory = {
-    0x083863F1, 0x70DE, 0x11D0, {0xBD, 0x40, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
 // {DA4E3DA0-D07D-11D0-BD50-00A0C911CE86}: the category of categories.
 inline constexpr CLSID CLSID_ActiveMovieCategories = {
     0xDA4E3DA0, 0xD07D, 0x11D0, {0xBD, 0x50, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};

@@ -59,3 +59,23 @@ bool NxFolderExists(LPCWSTR path) {
   return path != nullptr && path[0] != 0 && NxUtf16ToUtf8(path, &name) &&
          ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+HMODULE LoadLibraryW(LPCWSTR path) {
+  std::string name;
+  if (path == nullptr || !NxUtf16ToUtf8(path, &name)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  void* module = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
+  return reinterpret_cast<HMODULE>(module);
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  if (module == nullptr || name == nullptr) return nullptr;
+  return reinterpret_cast<FARPROC>(::dlsym(reinterpret_cast<void*>(module), name));
+}
+
+BOOL FreeLibrary(HMODULE module) {
+  return module != nullptr && ::dlclose(reinterpret_cast<void*>(module)) == 0 ? TRUE : FALSE;
+}

@@ -20,3 +20,16 @@ DWORD GetModuleFileNameW(HINSTANCE module, LPWSTR buffer, DWORD capacity);
 
 // True for an existing folder.
 bool NxFolderExists(LPCWSTR path);
+
+typedef HINSTANCE HMODULE;
+typedef void (*FARPROC)();
+
+// Loads a module (a shared library here) as a host loads a plug-in, running its attach step;
+// null with the last error ERROR_MOD_NOT_FOUND on failure. The module's code stays mapped
+// after its last FreeLibrary: tables it made for the life of the process stay valid.
+HMODULE LoadLibraryW(LPCWSTR path);
+
+// The exported function of that name, or null.
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+
+BOOL FreeLibrary(HMODULE module);

@@ -3,10 +3,10 @@
 #include "impulse/settings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -23,7 +23,7 @@ class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = std::filesystem::temp_directory_path() /
-              ("auralith-settings-" + std::to_string(::getpid()) + "-" +
+              ("auralith-settings-" + std::to_string(std::random_device{}()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_ / "config");

@@ -2,12 +2,12 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -30,7 +30,7 @@ class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = std::filesystem::temp_directory_path() /
-              ("auralith-registry-" + std::to_string(::getpid()) + "-" +
+              ("auralith-registry-" + std::to_string(std::random_device{}()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder_);
     setenv("AURALITH_CONFIG_DIR", folder_.c_str(), 1);

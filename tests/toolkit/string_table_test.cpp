@@ -2,9 +2,9 @@
 #include "toolkit/string_table.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <string>
 
@@ -99,7 +99,7 @@ class LanguageFile : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = std::filesystem::temp_directory_path() /
-              ("auralith-lng-" + std::to_string(::getpid()) + "-" +
+              ("auralith-lng-" + std::to_string(std::random_device{}()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(folder_);
     const std::string module = (folder_ / "auralith_x64.dll").string();

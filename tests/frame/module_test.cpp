@@ -1,0 +1,464 @@
+// The module: class objects and factories (conformance), unload counts, registration against
+// the registry store, load and unload steps, about texts, and the plug-in library loaded as a
+// host loads it.
+#include "frame/module.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "filter_test_util.h"
+#include "frame/guids.h"
+#include "frame/nx_plugin_prop.h"
+#include "frame/wave_sink_filter.h"
+#include "frame/wave_source_filter.h"
+#include "platform/dshow/filter_graph.h"
+#include "platform/dshow/persist.h"
+#include "platform/filter_mapper.h"
+#include "platform/module_file.h"
+#include "platform/registry.h"
+#include "toolkit/string_table.h"
+
+namespace {
+
+typedef std::basic_string<WCHAR> WideString;
+
+const CLSID kUnknownClass = {0x12345678, 0x1, 0x2, {3, 4, 5, 6, 7, 8, 9, 10}};
+const CLSID* const kClasses[] = {&CLSID_NxPlugIn, &CLSID_NxGeneralPage, &CLSID_NxEnvelopePage,
+                                 &CLSID_NxRecoverPage, &CLSID_NxSummaryPage};
+const LPCWSTR kFilterInstance = NXW(
+    "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}");
+
+WideString ClassKey(REFCLSID clsid, LPCWSTR below = nullptr) {
+  WCHAR text[39];
+  StringFromGUID2(clsid, text, 39);
+  WideString path = WideString(NXW("CLSID\\")) + text;
+  return below != nullptr ? path + NXW("\\") + below : path;
+}
+
+bool KeyExists(const WideString& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+// The value's bytes; empty when it is missing.
+std::vector<BYTE> Value(const WideString& path, LPCWSTR name) {
+  HKEY key = nullptr;
+  std::vector<BYTE> data;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return data;
+  }
+  DWORD size = 0;
+  if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    data.resize(size);
+    RegQueryValueExW(key, name, nullptr, nullptr, data.data(), &size);
+  }
+  RegCloseKey(key);
+  return data;
+}
+
+WideString Text(const WideString& path, LPCWSTR name) {
+  const std::vector<BYTE> data = Value(path, name);
+  if (data.size() < 2) return NXW("<missing>");
+  return WideString(reinterpret_cast<const WCHAR*>(data.data()), data.size() / 2 - 1);
+}
+
+class ModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("AURALITH_CONFIG_DIR", (folder_ / "config").c_str(), 1);
+    setenv("AURALITH_MODULE_DIR", (folder_ / "module").c_str(), 1);
+    std::filesystem::create_directories(folder_ / "module");
+    ASSERT_EQ(0, CUnknown::ObjectsActive()) << "an earlier test left objects alive";
+  }
+  void TearDown() override {
+    unsetenv("AURALITH_MODULE_DIR");
+    EXPECT_EQ(0, CUnknown::ObjectsActive());
+  }
+
+  static IClassFactory* Factory(REFCLSID clsid) {
+    IClassFactory* factory = nullptr;
+    EXPECT_HR(S_OK, DllGetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    return factory;
+  }
+  WideString ModulePath() {
+    WCHAR path[1024];
+    GetModuleFileNameW(nullptr, path, 1024);
+    return path;
+  }
+
+  TempFolder folder_;
+};
+
+// ---- Class objects and factories ------------------------------------------------------------
+
+TEST_F(ModuleTest, TemplatesNameTheFiveClassesInOrder) {
+  const LPCWSTR names[] = {NXW("Quorvex Auralith"), NXW("Quorvex Auralith Property Page"),
+                           NXW("Quorvex Auralith Property Page 2"),
+                           NXW("Quorvex Auralith Property Page 3"),
+                           NXW("Quorvex Auralith Property Page 4")};
+  ASSERT_EQ(5, g_cTemplates);
+  for (int i = 0; i < g_cTemplates; ++i) {
+    EXPECT_EQ(WideString(names[i]), WideString(g_Templates[i].m_Name));
+    EXPECT_TRUE(*g_Templates[i].m_ClsID == *kClasses[i]) << i;
+    EXPECT_NE(nullptr, g_Templates[i].m_lpfnNew);
+    EXPECT_EQ(nullptr, g_Templates[i].m_lpfnInit);
+    EXPECT_EQ(nullptr, g_Templates[i].m_pAMovieSetup_Filter);
+  }
+}
+
+TEST_F(ModuleTest, ClassObjectsServeOnlyIUnknownAndIClassFactory) {
+  const struct {
+    const CLSID* clsid;
+    const IID* iid;
+    HRESULT expected;
+  } rows[] = {
+      {&CLSID_NxPlugIn, &IID_IClassFactory, S_OK},
+      {&CLSID_NxSummaryPage, &IID_IUnknown, S_OK},
+      {&CLSID_NxPlugIn, &IID_IPersist, E_NOINTERFACE},
+      {&kUnknownClass, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+      {&kUnknownClass, &IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE},
+      {&kUnknownClass, &IID_IPersist, E_NOINTERFACE},
+  };
+  for (const auto& row : rows) {
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_HR(row.expected, DllGetClassObject(*row.clsid, *row.iid, &object));
+    EXPECT_EQ(row.expected == S_OK, object != nullptr);
+    if (object != nullptr) {
+      // One reference, the caller's.
+      IUnknown* unknown = static_cast<IUnknown*>(object);
+      EXPECT_EQ(2u, unknown->AddRef());
+      EXPECT_EQ(1u, unknown->Release());
+      EXPECT_EQ(0u, unknown->Release());
+    }
+  }
+  EXPECT_HR(E_POINTER, DllGetClassObject(CLSID_NxPlugIn, IID_IClassFactory, nullptr));
+
+  IClassFactory* factory = Factory(CLSID_NxPlugIn);
+  IUnknown* unknown = nullptr;
+  IClassFactory* again = nullptr;
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_HR(S_OK, factory->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+  EXPECT_HR(S_OK, unknown->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&again)));
+  EXPECT_EQ(factory, again);
+  EXPECT_HR(E_NOINTERFACE, factory->QueryInterface(IID_IBaseFilter, &none));
+  EXPECT_EQ(nullptr, none);
+  EXPECT_EQ(2u, again->Release());
+  EXPECT_EQ(1u, unknown->Release());
+  EXPECT_EQ(0u, factory->Release());
+}
+
+TEST_F(ModuleTest, FactoriesCreateTheirObjectsAndRefuseOtherInterfaces) {
+  for (const CLSID* clsid : kClasses) {
+    const bool isFilter = *clsid == CLSID_NxPlugIn;
+    IClassFactory* factory = Factory(*clsid);
+    IUnknown* object = nullptr;
+    ASSERT_HR(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)));
+    void* filter = reinterpret_cast<void*>(1);
+    EXPECT_HR(isFilter ? S_OK : E_NOINTERFACE, object->QueryInterface(IID_IBaseFilter, &filter));
+    if (filter != nullptr) static_cast<IUnknown*>(filter)->Release();
+    EXPECT_EQ(0u, object->Release());
+    // A refused interface leaves no object behind.
+    void* refused = reinterpret_cast<void*>(1);
+    EXPECT_HR(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IClassFactory, &refused));
+    EXPECT_EQ(nullptr, refused);
+    EXPECT_EQ(1, CUnknown::ObjectsActive());  // the factory itself
+    EXPECT_HR(E_POINTER, factory->CreateInstance(nullptr, IID_IUnknown, nullptr));
+    factory->Release();
+  }
+}
+
+// An outer object that counts the references its inner object's interfaces pass to it.
+struct CountingOuter : public IUnknown {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  ULONG refs = 1;
+};
+
+TEST_F(ModuleTest, AggregationIsOnlyForIUnknown) {
+  IClassFactory* factory = Factory(CLSID_NxPlugIn);
+  CountingOuter outer;
+  void* refused = reinterpret_cast<void*>(1);
+  EXPECT_HR(E_NOINTERFACE, factory->CreateInstance(&outer, IID_IBaseFilter, &refused));
+  EXPECT_EQ(nullptr, refused);
+  IUnknown* inner = nullptr;
+  ASSERT_HR(S_OK, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)));
+  INxPlugInProp* prop = nullptr;
+  ASSERT_HR(S_OK, inner->QueryInterface(IID_INxPlugInProp, reinterpret_cast<void**>(&prop)));
+  // The interface's reference went to the outer object, not to the inner one.
+  EXPECT_EQ(2u, outer.refs);
+  prop->Release();
+  EXPECT_EQ(1u, outer.refs);
+  EXPECT_EQ(0u, inner->Release());
+  EXPECT_EQ(1u, outer.refs);
+  factory->Release();
+}
+
+TEST_F(ModuleTest, UnloadWaitsForObjectsAndLocks) {
+  EXPECT_HR(S_OK, DllCanUnloadNow());
+  IClassFactory* factory = Factory(CLSID_NxGeneralPage);
+  EXPECT_HR(S_FALSE, DllCanUnloadNow());  // a live factory counts
+  EXPECT_HR(S_OK, factory->LockServer(TRUE));
+  IUnknown* page = nullptr;
+  factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&page));
+  factory->Release();
+  EXPECT_HR(S_FALSE, DllCanUnloadNow());
+  page->Release();
+  EXPECT_HR(S_FALSE, DllCanUnloadNow());  // the lock alone
+  factory = Factory(CLSID_NxGeneralPage);
+  EXPECT_HR(S_OK, factory->LockServer(FALSE));
+  EXPECT_HR(S_OK, factory->LockServer(FALSE));  // one unlock too many is ignored
+  factory->Release();
+  EXPECT_HR(S_OK, DllCanUnloadNow());
+
+  // Locks and objects from many threads at once.
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([] {
+      IClassFactory* own = nullptr;
+      DllGetClassObject(CLSID_NxEnvelopePage, IID_IClassFactory, reinterpret_cast<void**>(&own));
+      for (int i = 0; i < 500; ++i) {
+        own->LockServer(TRUE);
+        IUnknown* object = nullptr;
+        own->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object));
+        object->Release();
+        own->LockServer(FALSE);
+      }
+      own->Release();
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_HR(S_OK, DllCanUnloadNow());
+  factory = Factory(CLSID_NxGeneralPage);
+  factory->LockServer(TRUE);
+  factory->Release();
+  EXPECT_HR(S_FALSE, DllCanUnloadNow());  // the count never went below zero
+  factory = Factory(CLSID_NxGeneralPage);
+  factory->LockServer(FALSE);
+  factory->Release();
+}
+
+// ---- Registration -------------------------------------------------------------------------
+
+TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
+  ASSERT_HR(S_OK, DllRegisterServer());
+  for (int i = 0; i < g_cTemplates; ++i) {
+    const CLSID& clsid = *g_Templates[i].m_ClsID;
+    EXPECT_EQ(WideString(g_Templates[i].m_Name), Text(ClassKey(clsid), nullptr));
+    EXPECT_EQ(ModulePath(), Text(ClassKey(clsid, NXW("InprocServer32")), nullptr));
+    EXPECT_EQ(WideString(NXW("Both")), Text(ClassKey(clsid, NXW("InprocServer32")), NXW("ThreadingModel")));
+  }
+  EXPECT_EQ(WideString(NXW("Quorvex Auralith")), Text(kFilterInstance, NXW("FriendlyName")));
+  EXPECT_EQ(WideString(NXW("{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}")), Text(kFilterInstance, NXW("CLSID")));
+  // Merit 0x200000 (what the platform calls "do not use": never inserted by graph building)
+  // and two pins, input then output, each of one audio type.
+  const std::vector<BYTE> data = Value(kFilterInstance, NXW("FilterData"));
+  ASSERT_EQ(16u + 2 * 40 + 2 * 16, data.size());
+  auto word = [&](size_t at) { return DWORD(data[at] | data[at + 1] << 8 | data[at + 2] << 16 | data[at + 3] << 24); };
+  EXPECT_EQ(0x200000u, word(4));
+  EXPECT_EQ(2u, word(8));
+  EXPECT_EQ(0u, word(16 + 4));
+  EXPECT_EQ(DWORD(REG_PINFLAG_B_OUTPUT), word(56 + 4));
+  // Pages carry no setup record: only the filter has an instance key.
+  HKEY instances = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT,
+                                         NXW("CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance"),
+                                         0, KEY_READ, &instances));
+  WCHAR name[64];
+  DWORD units = 64;
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExW(instances, 0, name, &units, nullptr, nullptr, nullptr, nullptr));
+  units = 64;
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(instances, 1, name, &units, nullptr, nullptr, nullptr, nullptr));
+  RegCloseKey(instances);
+}
+
+TEST_F(ModuleTest, RegistrationReplacesAnEarlierFilterEntry) {
+  HKEY old = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (WideString(kFilterInstance) + NXW("\\OldPin")).c_str(),
+                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &old, nullptr));
+  RegCloseKey(old);
+  ASSERT_HR(S_OK, DllRegisterServer());
+  EXPECT_FALSE(KeyExists(WideString(kFilterInstance) + NXW("\\OldPin")));
+  EXPECT_TRUE(KeyExists(kFilterInstance));
+  ASSERT_HR(S_OK, DllRegisterServer());  // twice is the same as once
+  EXPECT_EQ(WideString(NXW("Quorvex Auralith")), Text(kFilterInstance, NXW("FriendlyName")));
+}
+
+TEST_F(ModuleTest, UnregistrationRemovesEverythingAndSucceedsOnAnEmptyStore) {
+  EXPECT_HR(S_OK, DllUnregisterServer());  // nothing registered yet
+  ASSERT_HR(S_OK, DllRegisterServer());
+  // A registration of the earlier module, with its server subkey.
+  HKEY legacy = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, ClassKey(CLSID_NxLegacyPlugIn, NXW("InprocServer32")).c_str(),
+                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &legacy, nullptr));
+  RegCloseKey(legacy);
+  ASSERT_HR(S_OK, DllUnregisterServer());
+  EXPECT_FALSE(KeyExists(ClassKey(CLSID_NxLegacyPlugIn)));
+  EXPECT_FALSE(KeyExists(kFilterInstance));
+  for (const CLSID* clsid : kClasses) EXPECT_FALSE(KeyExists(ClassKey(*clsid)));
+  EXPECT_TRUE(KeyExists(NXW("CLSID")));
+  EXPECT_HR(S_OK, DllUnregisterServer());
+}
+
+TEST_F(ModuleTest, RegistrationStopsAtAStoreThatCannotBeWritten) {
+  std::ofstream(folder_ / "blocker") << "a file where the settings folder should be";
+  setenv("AURALITH_CONFIG_DIR", (folder_ / "blocker/config").c_str(), 1);
+  EXPECT_HR(HRESULT_FROM_WIN32(ERROR_CANTWRITE), DllRegisterServer());
+  EXPECT_HR(HRESULT_FROM_WIN32(ERROR_CANTWRITE), DllUnregisterServer());
+}
+
+// ---- Load and unload, about box -------------------------------------------------------------
+
+TEST_F(ModuleTest, LoadRegistersWindowClassesAndOpensTheLanguageFile) {
+  const WideString module = ModulePath();
+  WCHAR language[1024];
+  ASSERT_TRUE(NxLanguageFilePath(module.c_str(), language, 1024));
+  std::string path;
+  for (const WCHAR* c = language; *c != 0; ++c) path.push_back(static_cast<char>(*c));
+  std::ofstream(path) << "218=\xC3\x9C" "ber %s\n";
+
+  const NxAboutTexts english = NxGetAboutTexts();
+  EXPECT_EQ(WideString(NXW("Version 1.1 (Build 2200) 64-bit")), english.version);
+  EXPECT_EQ(WideString(NXW("Auralith Plug-In")), english.heading);
+  EXPECT_EQ(WideString(NXW("About Auralith")), english.title);
+
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(&path);
+  ASSERT_TRUE(DllMain(instance, DLL_PROCESS_ATTACH, nullptr));
+  EXPECT_EQ(instance, NxModuleInstance());
+  const char* names[] = {"Fader", "Trackbar", "Spinner", "Static", "Envelope", "Logo"};
+  for (const char* name : names) {
+    EXPECT_TRUE(NxIsClassRegistered(Wide(std::string("auralithBld0") + name + "Class").c_str())) << name;
+  }
+  EXPECT_EQ(WideString(NXW("\u00DCber Auralith")), NxGetAboutTexts().title);
+  EXPECT_TRUE(DllMain(instance, DLL_THREAD_ATTACH, nullptr));  // changes nothing
+  EXPECT_TRUE(NxIsClassRegistered(NXW("AURALITHBLD0LOGOCLASS")));
+
+  ASSERT_TRUE(DllMain(instance, DLL_PROCESS_DETACH, nullptr));
+  for (int i = 0; i < kNxWindowClassCount; ++i) EXPECT_FALSE(NxIsClassRegistered(kNxWindowClassNames[i]));
+  EXPECT_EQ(english.title, NxGetAboutTexts().title);
+  std::remove(path.c_str());
+}
+
+TEST(AboutBox, OkAndCancelEndItOthersAreIgnored) {
+  const struct {
+    WORD id;
+    bool ends;
+    INT_PTR result;
+  } rows[] = {{1, true, TRUE}, {2, true, FALSE}, {0, false, 7}, {8, false, 7}, {1101, false, 7}};
+  for (const auto& row : rows) {
+    INT_PTR result = 7;
+    EXPECT_EQ(row.ends, NxAboutBoxEnds(row.id, &result)) << row.id;
+    EXPECT_EQ(row.result, result) << row.id;
+  }
+}
+
+// ---- The plug-in library --------------------------------------------------------------------
+
+#ifdef AURALITH_PLUGIN_PATH
+
+// wave source -> reverb made by `factory` -> wave sink; returns the output file's bytes.
+std::string RunGraph(IClassFactory* factory, const TempFolder& folder, const std::string& out) {
+  IBaseFilter* reverb = nullptr;
+  EXPECT_HR(S_OK, factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&reverb)));
+  if (reverb == nullptr) return std::string();
+  INxPlugInProp* prop = nullptr;
+  EXPECT_HR(S_OK, reverb->QueryInterface(IID_INxPlugInProp, reinterpret_cast<void**>(&prop)));
+  prop->SetImpulseFile(Wide(folder / "impulse.wav").c_str());
+  prop->SetMonoToStereo(1);
+  CFilterGraph* graph = nullptr;
+  CFilterGraph::Create(&graph);
+  auto* source = new CWaveSourceFilter();
+  auto* sink = new CWaveSinkFilter();
+  graph->AddFilter(source, NXW("source"));
+  graph->AddFilter(reverb, NXW("reverb"));
+  graph->AddFilter(sink, NXW("sink"));
+  IPin* in = nullptr;
+  IPin* outPin = nullptr;
+  EXPECT_HR(S_OK, reverb->FindPin(NXW("Input"), &in));
+  EXPECT_HR(S_OK, reverb->FindPin(NXW("Output"), &outPin));
+  WaveSourceOptions options;
+  options.framesPerSample = 700;
+  HRESULT hr = source->Open(Wide(folder / "in.wav").c_str(), options);
+  if (SUCCEEDED(hr)) hr = sink->SetFileName(Wide(folder / out).c_str());
+  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(source->GetPin(0), in, nullptr);
+  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(outPin, sink->GetPin(0), nullptr);
+  if (SUCCEEDED(hr)) hr = graph->Run();
+  if (SUCCEEDED(hr)) hr = graph->WaitForCompletion(30000, nullptr);
+  EXPECT_HR(S_OK, hr);
+  LONG status = 0;
+  prop->GetStatus(&status);
+  EXPECT_EQ(4, status);  // processing, with the impulse found
+  graph->Stop();
+  in->Release();
+  outPin->Release();
+  prop->Release();
+  reverb->Release();
+  EXPECT_EQ(0u, graph->Release());
+  std::ifstream file(folder / out, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST_F(ModuleTest, PluginLibraryStreamsAudioThroughItsOwnFilter) {
+  unsetenv("AURALITH_MODULE_DIR");
+  std::vector<BYTE> impulse(600 * 2);
+  const std::vector<float> noise = RandomSignal(600, 9, 20000.0f);
+  for (size_t i = 0; i < 600; ++i) {
+    const int16_t v = static_cast<int16_t>(noise[i] * std::exp(-float(i) / 100.0f));
+    std::memcpy(&impulse[i * 2], &v, 2);
+  }
+  WriteWaveFile(folder_ / "impulse.wav", WAVE_FORMAT_PCM, 1, 44100, 16, impulse);
+  std::vector<int16_t> input(4000);
+  const std::vector<float> signal = RandomSignal(input.size(), 4, 10000.0f);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<int16_t>(signal[i]);
+  WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_PCM, 1, 44100, 16, AsBytes(input));
+
+  HMODULE library = LoadLibraryW(Wide(AURALITH_PLUGIN_PATH).c_str());
+  ASSERT_NE(nullptr, library);
+  typedef HRESULT(STDMETHODCALLTYPE * GetClassObjectFn)(REFCLSID, REFIID, void**);
+  typedef HRESULT(STDMETHODCALLTYPE * PlainFn)();
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(GetProcAddress(library, "DllGetClassObject"));
+  auto canUnload = reinterpret_cast<PlainFn>(GetProcAddress(library, "DllCanUnloadNow"));
+  auto registerServer = reinterpret_cast<PlainFn>(GetProcAddress(library, "DllRegisterServer"));
+  auto unregisterServer = reinterpret_cast<PlainFn>(GetProcAddress(library, "DllUnregisterServer"));
+  ASSERT_TRUE(getClassObject && canUnload && registerServer && unregisterServer);
+  EXPECT_NE(nullptr, GetProcAddress(library, "DllMain"));
+  EXPECT_EQ(nullptr, GetProcAddress(library, "NxGetString"));  // nothing else is exported
+
+  IClassFactory* pluginFactory = nullptr;
+  ASSERT_HR(S_OK, getClassObject(CLSID_NxPlugIn, IID_IClassFactory, reinterpret_cast<void**>(&pluginFactory)));
+  const std::string fromLibrary = RunGraph(pluginFactory, folder_, "library.wav");
+  EXPECT_HR(S_FALSE, canUnload());
+  pluginFactory->Release();
+  EXPECT_HR(S_OK, canUnload());
+
+  // The same chain with the filter linked into this program gives the same file.
+  IClassFactory* linkedFactory = Factory(CLSID_NxPlugIn);
+  const std::string fromLinked = RunGraph(linkedFactory, folder_, "linked.wav");
+  linkedFactory->Release();
+  ASSERT_GT(fromLibrary.size(), 44u + 2 * 2 * input.size());  // stereo, with the tail
+  EXPECT_TRUE(fromLibrary == fromLinked);
+
+  // The library registers itself under its own path.
+  ASSERT_HR(S_OK, registerServer());
+  EXPECT_EQ(Wide(AURALITH_PLUGIN_PATH),
+            Text(ClassKey(CLSID_NxPlugIn, NXW("InprocServer32")), nullptr));
+  EXPECT_HR(S_OK, unregisterServer());
+  EXPECT_FALSE(KeyExists(ClassKey(CLSID_NxPlugIn)));
+  EXPECT_TRUE(FreeLibrary(library));
+}
+
+#endif
+
+}  // namespace

@@ -1,0 +1,242 @@
+// auralith make-irx, info, preset, test-tone and recover, end to end, and the command line's
+// help, version and errors.
+#include "tests/tools/tools_test_util.h"
+
+namespace tools_test {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(Files, MakeIrxThenInfoJsonShowsTheSourcesInfoItems) {
+  TempFolder folder;
+  Audio source;
+  source.channels = 2;
+  source.isFloat = false;
+  source.bits = 16;
+  source.samples = Noise(2 * 4410, 5, 0.5);
+  WriteAudio(folder / "hall.wav", source,
+             {{"INAM", "Stone hall"}, {"IENG", "A. Tester"}, {"ICMT", "Caf\xE9 \"quoted\""},
+              {"DISP", "Hall, 0.1 s"}});
+  RunResult run = RunCli(folder, {"make-irx", "hall.wav", "hall.irx"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Contains(run.out, "hall.irx: impulse file written")) << run.out;
+
+  run = RunCli(folder, {"info", "hall.irx", "--json"});
+  ASSERT_EQ(0, run.status) << run.err;
+  for (const char* expected :
+       {"\"kind\": \"impulse file with its samples inside\"", "\"headerSize\": 36",
+        "\"version\": 100", "\"channels\": 2", "\"bytesPerSample\": 2", "\"dataBytes\": 17640",
+        "\"sampleRate\": 44100", "\"attributes\": \"44,100 Hz, 2 Channels, 0.10 Seconds\"",
+        "\"id\": \"INAM\",\n      \"text\": \"Stone hall\"",
+        "\"id\": \"IENG\",\n      \"text\": \"A. Tester\"",
+        "\"id\": \"ICMT\",\n      \"text\": \"Caf\xC3\xA9 \\\"quoted\\\"\"",
+        "\"text\": \"Hall, 0.1 s\""})
+    EXPECT_TRUE(Contains(run.out, expected)) << expected << "\n" << run.out;
+
+  run = RunCli(folder, {"info", "hall.wav"});
+  ASSERT_EQ(0, run.status);
+  EXPECT_TRUE(Contains(run.out, "hall.wav: wave file")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "INAM              Stone hall")) << run.out;
+}
+
+TEST(Files, SavedPresetShowsEveryFieldBack) {
+  TempFolder folder;
+  Audio input;
+  input.samples = Noise(3000, 1, 0.2);
+  WriteAudio(folder / "in.wav", input);
+  WriteAudio(folder / "room.wav", input);
+  RunResult run = RunCli(folder, {"process", "in.wav", "out.wav", "--impulse", "room.wav", "--dry",
+                                  "-12.5", "--wet", "3", "--width", "80", "--delay", "-12.3",
+                                  "--pan", "-40", "--quality", "2", "--mono-to-stereo",
+                                  "--envelope", "0:100,250:60,1000:5", "--decay-limit", "2.5",
+                                  "--low-shelf", "120:-4.5", "--high-shelf", "6000:7",
+                                  "--save-preset", "my.preset"});
+  ASSERT_EQ(0, run.status) << run.err;
+  run = RunCli(folder, {"preset", "show", "my.preset", "--json"});
+  ASSERT_EQ(0, run.status) << run.err;
+  const std::string impulse = "\"impulseFile\": \"" + (folder / "room.wav") + "\"";
+  for (const std::string& expected :
+       {std::string("\"version\": 24243"), std::string("\"size\": 2320"),
+        std::string("\"packagedImpulseSize\": 0"), std::string("\"dryOut\": -125"),
+        std::string("\"wetOut\": 30"), std::string("\"responseWidth\": 80"),
+        std::string("\"applyEnvelope\": 1"), std::string("\"decayLimit\": 250"),
+        std::string("\"responseDelay\": -123"), std::string("\"highShelfFreq\": 6000"),
+        std::string("\"highShelfGain\": 70"), std::string("\"lowShelfFreq\": 120"),
+        std::string("\"lowShelfGain\": -45"), std::string("\"highShelfOn\": 1"),
+        std::string("\"lowShelfOn\": 1"), std::string("\"recoveryMode\": 1505"),
+        std::string("\"removeLowFreq\": 1"), std::string("\"packageImpulse\": 0"),
+        std::string("\"quality\": 2"), impulse, std::string("\"testFile\": \"\""),
+        std::string("\"envelopeCount\": 3"),
+        std::string("\"position\": 250,\n        \"level\": 60"),
+        std::string("\"position\": 1000,\n        \"level\": 5"),
+        std::string("\"monoToStereo\": 1"), std::string("\"pan\": -40")})
+    EXPECT_TRUE(Contains(run.out, expected)) << expected << "\n" << run.out;
+
+  // The preset brings the same settings back: the same output without the options.
+  run = RunCli(folder, {"process", "in.wav", "again.wav", "--preset", "my.preset"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(ReadText(folder / "out.wav"), ReadText(folder / "again.wav"));
+}
+
+TEST(Files, PackagedImpulseTravelsInsideThePreset) {
+  TempFolder folder;
+  Audio input;
+  input.samples = Noise(3000, 1, 0.2);
+  WriteAudio(folder / "in.wav", input);
+  WriteAudio(folder / "room.wav", input);
+  RunResult run = RunCli(folder, {"process", "in.wav", "out.wav", "--impulse", "room.wav",
+                                  "--package-impulse", "--save-preset", "packed.preset"});
+  ASSERT_EQ(0, run.status) << run.err;
+  std::filesystem::remove(folder / "room.wav");
+  run = RunCli(folder, {"preset", "show", "packed.preset", "--json"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Contains(run.out, "\"packageImpulse\": 1")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "\"packagedImpulseSize\": 0")) << run.out;
+  run = RunCli(folder, {"process", "in.wav", "again.wav", "--preset", "packed.preset"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(ReadText(folder / "out.wav"), ReadText(folder / "again.wav"));
+}
+
+TEST(Files, BuiltInPresetsAreWrittenAndListed) {
+  TempFolder folder;
+  RunResult run = RunCli(folder, {"preset", "list"});
+  ASSERT_EQ(0, run.status);
+  EXPECT_TRUE(Contains(run.out, "0  (Default)")) << run.out;
+  run = RunCli(folder, {"preset", "builtin", "2", "mono.preset"});
+  ASSERT_EQ(0, run.status) << run.err;
+  run = RunCli(folder, {"preset", "show", "mono.preset", "--json"});
+  EXPECT_TRUE(Contains(run.out, "\"monoToStereo\": 1")) << run.out;
+  run = RunCli(folder, {"preset", "builtin", "0", "default.preset"});
+  run = RunCli(folder, {"preset", "show", "default.preset"});
+  EXPECT_TRUE(Contains(run.out, "monoToStereo     0")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "dryOut           -800  off")) << run.out;
+}
+
+// A room of three reflections, played as the test tone: the recording is the tone convolved
+// with the room, and recovery must give the room back.
+TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
+  TempFolder folder;
+  std::ofstream(folder / "auralith.ini")
+      << "[Auralith]\nSpikeSpacing=2000\nImpulsePreSamples=100\nMaxStoredImpulse=1000\nOutBits=32\n";
+  RunResult run = RunCli(folder, {"test-tone", "test.wav", "--order", "12", "--spacing", "2000"});
+  ASSERT_EQ(0, run.status) << run.err;
+  const Audio test = ReadAudio(folder / "test.wav").audio;
+  ASSERT_EQ(4096u + 2 * 2000, test.frames());
+  const std::pair<size_t, double> room[] = {{0, 1.0}, {37, 0.5}, {150, -0.3}};
+  Audio recorded;
+  recorded.samples.assign(test.samples.size(), 0.0);
+  for (size_t i = 0; i < test.samples.size(); ++i)
+    for (const auto& tap : room)
+      if (i >= tap.first) recorded.samples[i] += tap.second * test.samples[i - tap.first];
+  WriteAudio(folder / "recorded.wav", recorded);
+
+  run = RunCli(folder, {"recover", "--test", "test.wav", "--recorded", "recorded.wav", "--output",
+                        "room.wav", "--mode", "none", "--keep-low-frequencies"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Contains(run.out, "successfully")) << run.out;
+  const Audio impulse = ReadAudio(folder / "room.wav").audio;
+  ASSERT_GE(impulse.frames(), 100u + 151);
+  const std::vector<double> h = Channel(impulse, 0);
+  for (const auto& tap : room) EXPECT_NEAR(tap.second, h[100 + tap.first], 0.03) << tap.first;
+  double elsewhere = 0.0;
+  for (size_t i = 0; i < h.size(); ++i)
+    if (i != 100 && i != 137 && i != 250) elsewhere = std::max(elsewhere, std::fabs(h[i]));
+  EXPECT_LT(elsewhere, 0.03);  // the 16-bit test tone's rounding noise
+}
+
+// --- The command line ---------------------------------------------------------------------------
+
+struct ErrorCase {
+  std::vector<std::string> args;
+  int status;
+  const char* message;
+};
+
+TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
+  TempFolder folder;
+  Audio audio;
+  audio.samples = Noise(1000, 1, 0.1);
+  WriteAudio(folder / "in.wav", audio);
+  std::ofstream(folder / "junk.bin") << "not audio at all";
+  const ErrorCase cases[] = {
+      {{}, 2, "missing a command"},
+      {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+      {{"process", "in.wav"}, 2, "missing INPUT and OUTPUT"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--wet"}, 2, "'--wet' needs a value"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--wet", "loud"}, 2, "'--wet' needs a number"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--width", "101"}, 2, "'--width' must lie in 0..100"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--quality", "0"}, 2, "'--quality' must lie in 1..5"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--envelope", "0:100"}, 2, "2 to 16 points"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--low-shelf", "100"}, 2, "needs HZ:DB"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--format", "mp3"}, 2, "'--format' is pcm16"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--mono-to-stereo=1"}, 2, "takes no value"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--shout"}, 2, "unknown option '--shout'"},
+      {{"process", "gone.wav", "o.wav", "--impulse", "in.wav"}, 1, "gone.wav: no such file"},
+      {{"process", "junk.bin", "o.wav", "--impulse", "in.wav"}, 1, "junk.bin: cannot be opened as a wave file"},
+      {{"process", "in.wav", "o.wav", "--preset", "junk.bin"}, 1, "junk.bin: not an Auralith preset"},
+      {{"process", "in.wav", "no/such/o.wav", "--impulse", "in.wav"}, 1, "does not exist"},
+      {{"make-irx", "gone.wav", "x.irx"}, 1, "gone.wav: no such file"},
+      {{"make-irx", "junk.bin", "x.irx"}, 1, "junk.bin: not a wave or impulse file"},
+      {{"info", "gone.irx"}, 1, "gone.irx: no such file"},
+      {{"info", "junk.bin", "--json"}, 1, "junk.bin: not an impulse or wave file"},
+      {{"preset", "show", "junk.bin"}, 1, "junk.bin: not an Auralith preset"},
+      {{"preset", "builtin", "4", "x.preset"}, 2, "must lie in 0..3"},
+      {{"preset", "mangle"}, 2, "unknown subcommand 'mangle'"},
+      {{"recover", "--test", "t.wav", "--recorded", "r.wav"}, 2, "missing --output FILE"},
+      {{"recover", "--test", "gone.wav", "--recorded", "in.wav", "--output", "x.wav"}, 1,
+       "gone.wav: The specified test file could not be found."},
+      {{"recover", "--test", "t.wav", "--recorded", "r.wav", "--output", "x.wav", "--mode", "odd"}, 2,
+       "'--mode' is none, auto or ends"},
+      {{"test-tone", "t.wav", "--order", "30"}, 2, "'--order' must lie in 10..23"},
+  };
+  for (const ErrorCase& c : cases) {
+    const RunResult run = RunCli(folder, c.args);
+    std::string line;
+    for (const std::string& arg : c.args) line += arg + " ";
+    EXPECT_EQ(c.status, run.status) << line << "\n" << run.err;
+    EXPECT_TRUE(OneLine(run.err)) << line << "\n" << run.err;
+    EXPECT_TRUE(Contains(run.err, c.message)) << line << "\n" << run.err;
+    EXPECT_EQ(0u, run.err.rfind("auralith: ", 0)) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder / "o.wav"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "x.irx"));
+}
+
+TEST(CommandLine, HelpForTheToolAndEveryCommandAndTheVersion) {
+  TempFolder folder;
+  RunResult run = RunCli(folder, {"--help"});
+  EXPECT_EQ(0, run.status);
+  for (const char* command : {"process", "make-irx", "info", "preset", "test-tone", "recover", "demo"}) {
+    EXPECT_TRUE(Contains(run.out, std::string("  ") + command)) << command;
+    const RunResult help = RunCli(folder, {command, "--help"});
+    EXPECT_EQ(0, help.status) << command;
+    EXPECT_EQ(0u, help.out.find(std::string("usage: auralith ") + command)) << help.out;
+    EXPECT_EQ("", help.err);
+  }
+  run = RunCli(folder, {"--version"});
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(0u, run.out.find("auralith "));
+}
+
+TEST(CommandLine, DemoWritesItsFilesAndTheyPlay) {
+  TempFolder folder;
+  const RunResult run = RunCli(folder, {"demo", "out", "--quiet"});
+  ASSERT_EQ(0, run.status) << run.err;
+  for (const char* name : {"dry.wav", "hall.wav", "hall.irx", "wet.wav", "hall.preset"})
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "out" / name)) << name;
+  const Audio dry = ReadAudio(folder / "out/dry.wav").audio;
+  const Audio wet = ReadAudio(folder / "out/wet.wav").audio;
+  EXPECT_EQ(1u, dry.channels);
+  EXPECT_EQ(2u, wet.channels);
+  EXPECT_GT(wet.frames(), dry.frames() + 44100);  // the hall's tail
+  EXPECT_GT(Energy(Channel(wet, 1)), 0.0);
+  // The same program writes the same demo.
+  const RunResult again = RunCli(folder, {"demo", "again", "--quiet"});
+  ASSERT_EQ(0, again.status);
+  EXPECT_EQ(ReadText(folder / "out/wet.wav"), ReadText(folder / "again/wet.wav"));
+}
+
+}  // namespace
+}  // namespace tools_test

@@ -158,6 +158,7 @@ HRESULT CMemoryStream::Resize(ULONGLONG size) {
 
 HRESULT STDMETHODCALLTYPE CMemoryStream::Read(void* pv, ULONG cb, ULONG* pcbRead) {
   if (pcbRead != nullptr) *pcbRead = 0;
+  if (readSizes_ != nullptr) readSizes_->push_back(cb);
   if (pv == nullptr) return STG_E_INVALIDPOINTER;
   const ULONGLONG size = shared_->bytes.size();
   const ULONGLONG available = position_ < size ? size - position_ : 0;
@@ -173,6 +174,7 @@ HRESULT STDMETHODCALLTYPE CMemoryStream::Read(void* pv, ULONG cb, ULONG* pcbRead
 
 HRESULT STDMETHODCALLTYPE CMemoryStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten) {
   if (pcbWritten != nullptr) *pcbWritten = 0;
+  if (writeSizes_ != nullptr) writeSizes_->push_back(cb);
   if (pv == nullptr) return STG_E_INVALIDPOINTER;
   if (cb == 0) return S_OK;
   ULONG count = cb;

@@ -62,6 +62,12 @@ class CMemoryStream final : public IStream {
   // before that point still go through and are counted.
   void FailWritesAfter(ULONGLONG count) { shared_->writesLeft = count; }
   void FailReadsAfter(ULONGLONG count) { shared_->readsLeft = count; }
+  // Test hook: the size asked of every later Read and Write of this stream object is appended
+  // to `reads` and `writes` (either may be null).
+  void RecordTransfers(std::vector<ULONG>* reads, std::vector<ULONG>* writes) {
+    readSizes_ = reads;
+    writeSizes_ = writes;
+  }
 
  private:
   struct Shared {
@@ -77,6 +83,8 @@ class CMemoryStream final : public IStream {
   LONG refs_ = 1;
   std::shared_ptr<Shared> shared_;
   ULONGLONG position_ = 0;
+  std::vector<ULONG>* readSizes_ = nullptr;
+  std::vector<ULONG>* writeSizes_ = nullptr;
 };
 
 class CFileStream final : public IStream {

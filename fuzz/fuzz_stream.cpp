@@ -1,0 +1,233 @@
+// The streaming path: push source -> CNxPlugIn -> recording sink in a graph, driven by a
+// fuzzer-chosen stream format and impulse, then a sequence of samples of any length (whole
+// frames or not), discontinuities and times, parameter changes (single setters, whole records,
+// built-in presets, envelopes), ends of stream, and stops and restarts.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "dsp/impulse_prep.h"
+#include "frame/nx_plugin.h"
+#include "frame/wave_sink_filter.h"
+#include "fuzz/fuzz_util.h"
+#include "platform/dshow/base_filter.h"
+#include "platform/dshow/base_output_pin.h"
+#include "platform/dshow/filter_graph.h"
+#include "platform/dshow/media_guids.h"
+#include "platform/dshow/media_type.h"
+
+namespace {
+
+constexpr int kMostOperations = 48;
+constexpr DWORD kRates[] = {8000, 11025, 22050, 32000, 44100, 48000, 96000, 192000};
+
+class PushPin : public CBaseOutputPin {
+ public:
+  PushPin(CBaseFilter* filter, CCritSec* lock)
+      : CBaseOutputPin("push pin", filter, lock, nullptr, NXW("Output")) {}
+  HRESULT CheckMediaType(const CMediaType* type) override {
+    return *type == offered ? S_OK : E_INVALIDARG;
+  }
+  HRESULT GetMediaType(int position, CMediaType* type) override {
+    if (position < 0) return E_INVALIDARG;
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    return type->Set(offered);
+  }
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
+    request->cBuffers = 2;
+    request->cbBuffer = bufferBytes;
+    request->cbAlign = 8;
+    ALLOCATOR_PROPERTIES actual;
+    return allocator->SetProperties(request, &actual);
+  }
+  CMediaType offered;
+  LONG bufferBytes = 4096;
+};
+
+class PushSource : public CBaseFilter {
+ public:
+  PushSource(const CMediaType& type, LONG bufferBytes)
+      : CBaseFilter("push source", nullptr, &lock_, GUID_NULL), pin_(this, &lock_) {
+    pin_.offered = type;
+    pin_.bufferBytes = bufferBytes;
+  }
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
+  PushPin& Pin() { return pin_; }
+
+  // Delivers `length` bytes drawn from `bytes`; `start` < 0 leaves the sample without times.
+  HRESULT Push(FuzzBytes* bytes, LONG length, bool discontinuity, REFERENCE_TIME start) {
+    IMediaSample* sample = nullptr;
+    HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+    if (FAILED(hr)) return hr;
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    length = std::min(length, sample->GetSize());
+    // Audio from the input where it lasts, then a repeating ramp.
+    for (LONG i = 0; i < length; ++i) data[i] = bytes->Empty() ? BYTE(i * 37) : bytes->Byte();
+    sample->SetActualDataLength(length);
+    sample->SetDiscontinuity(discontinuity);
+    sample->SetSyncPoint(TRUE);
+    REFERENCE_TIME stop = start + 1000;
+    if (start >= 0) sample->SetTime(&start, &stop);
+    hr = pin_.Deliver(sample);
+    sample->Release();
+    return hr;
+  }
+  HRESULT EndOfStream() { return pin_.DeliverEndOfStream(); }
+
+ private:
+  CCritSec lock_;
+  PushPin pin_;
+};
+
+class MemoryImpulse : public ImpulseSource {
+ public:
+  MemoryImpulse(std::vector<float> samples, uint32_t rate, uint32_t channels)
+      : samples_(std::move(samples)), rate_(rate), channels_(channels) {}
+  bool GetInfo(const WCHAR*, ImpulseSourceInfo* info) override {
+    *info = {channels_, 4, static_cast<uint32_t>(samples_.size() * 4 * channels_), rate_};
+    return true;
+  }
+  void Load(const WCHAR*, float* c0, float* c1, uint32_t frames) override {
+    for (uint32_t i = 0; i < frames && i < samples_.size(); ++i) {
+      c0[i] = samples_[i];
+      if (c1 != nullptr) c1[i] = -samples_[i];
+    }
+  }
+
+ private:
+  std::vector<float> samples_;
+  uint32_t rate_;
+  uint32_t channels_;
+};
+
+CMediaType StreamType(FuzzBytes* in) {
+  const uint8_t choice = in->Byte();
+  WAVEFORMATEX format = {};
+  const int kind = choice % 3;
+  format.wFormatTag = kind == 0 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT;
+  format.wBitsPerSample = kind == 0 ? 16 : kind == 1 ? 32 : 64;
+  format.nChannels = (choice >> 2) % 2 + 1;
+  format.nSamplesPerSec = kRates[(choice >> 3) % 8];
+  format.nBlockAlign = static_cast<WORD>(format.nChannels * format.wBitsPerSample / 8);
+  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+  CMediaType type(&MEDIATYPE_Audio);
+  type.SetSubtype(kind == 0 ? &MEDIASUBTYPE_PCM : &MEDIASUBTYPE_IEEE_FLOAT);
+  type.SetFormatType(&FORMAT_WaveFormatEx);
+  type.SetFormat(reinterpret_cast<BYTE*>(&format), sizeof format);
+  return type;
+}
+
+void ChangeOneParameter(CNxPlugIn* filter, FuzzBytes* in) {
+  typedef HRESULT (STDMETHODCALLTYPE CAudioTransform::*Setter)(LONG);
+  static const Setter kSetters[] = {
+      &CAudioTransform::SetDryOut,         &CAudioTransform::SetWetOut,
+      &CAudioTransform::SetResponseDelay,  &CAudioTransform::SetResponseWidth,
+      &CAudioTransform::SetPan,            &CAudioTransform::SetApplyEnvelope,
+      &CAudioTransform::SetMonoToStereo,   &CAudioTransform::SetEnvelopeCount,
+      &CAudioTransform::SetDecayLimit,     &CAudioTransform::SetQuality,
+      &CAudioTransform::SetLowShelfOn,     &CAudioTransform::SetHighShelfOn,
+      &CAudioTransform::SetLowShelfFreq,   &CAudioTransform::SetHighShelfFreq,
+      &CAudioTransform::SetLowShelfGain,   &CAudioTransform::SetHighShelfGain,
+      &CAudioTransform::SetRemoveLowFreq,  &CAudioTransform::SetRecoveryMode,
+      &CAudioTransform::SetPackageImpulse,
+  };
+  const uint8_t which = in->Byte();
+  const LONG value = static_cast<LONG>(in->Dword());
+  const size_t count = sizeof kSetters / sizeof kSetters[0];
+  if (which % (count + 1) == count) {
+    filter->SetImpulseFile(value % 2 == 0 ? NXW("a.irx") : NXW("b.wav"));
+    return;
+  }
+  CAudioTransform* params = filter;
+  FUZZ_CHECK((params->*kSetters[which % (count + 1)])(value) == S_OK);
+}
+
+// A whole record from the input, as a preset stream could carry it.
+void ReplaceRecord(CNxPlugIn* filter, FuzzBytes* in) {
+  PlugInParams record;
+  filter->GetParams(&record);
+  BYTE* bytes = reinterpret_cast<BYTE*>(&record);
+  const uint8_t first = in->Byte();
+  const size_t offset = static_cast<size_t>(first) * 4 % sizeof record;
+  const size_t count = std::min<size_t>(in->Byte() + 1u, sizeof record - offset);
+  for (size_t i = 0; i < count; ++i) bytes[offset + i] = in->Byte();
+  FUZZ_CHECK(filter->SetParams(&record) == S_OK);
+}
+
+void SetEnvelope(CNxPlugIn* filter, FuzzBytes* in) {
+  EnvelopePoint points[kMaxEnvelopePoints + 2];
+  const LONG count = static_cast<LONG>(in->Byte() % (kMaxEnvelopePoints + 3));
+  for (EnvelopePoint& point : points) {
+    point.position = static_cast<LONG>(in->Word()) - 100;
+    point.level = static_cast<LONG>(in->Word() % 300);
+  }
+  filter->SetEnvelopePoints(points, count);
+}
+
+void Run(FuzzBytes* in) {
+  const CMediaType type = StreamType(in);
+  const LONG bufferBytes = 512 + in->Word() % 8192;
+  const DWORD impulseFrames = 1 + in->Word() % 1024;
+  const uint8_t impulseChoice = in->Byte();
+  std::vector<float> samples(impulseFrames);
+  for (DWORD i = 0; i < impulseFrames; ++i) {
+    samples[i] = static_cast<float>(static_cast<int>((i * 7919u + impulseChoice) % 2001) - 1000);
+  }
+  MemoryImpulse impulse(samples, kRates[impulseChoice % 8], impulseChoice / 8 % 2 + 1);
+
+  HRESULT hr = E_FAIL;
+  CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, &hr));
+  FUZZ_CHECK(filter != nullptr);
+  static_cast<IBaseFilter*>(filter)->AddRef();
+  filter->SetImpulseSource(&impulse);
+  filter->SetMaxImpulseFrames(131071);
+  filter->SetQuality(in->Byte() % 5 + 1);
+  CFilterGraph* graph = nullptr;
+  FUZZ_CHECK(CFilterGraph::Create(&graph) == S_OK);
+  PushSource* source = new PushSource(type, bufferBytes);
+  CWaveSinkFilter* sink = new CWaveSinkFilter;
+  sink->AddRef();
+  FUZZ_CHECK(graph->AddFilter(source, NXW("source")) == S_OK);
+  FUZZ_CHECK(graph->AddFilter(filter, NXW("reverb")) == S_OK);
+  FUZZ_CHECK(graph->AddFilter(sink, NXW("sink")) == S_OK);
+  FUZZ_CHECK(graph->ConnectDirect(&source->Pin(), filter->GetPin(0), nullptr) == S_OK);
+  FUZZ_CHECK(graph->ConnectDirect(filter->GetPin(1), sink->GetPin(0), nullptr) == S_OK);
+  graph->Pause();
+
+  for (int op = 0; op < kMostOperations && !in->Empty(); ++op) {
+    switch (in->Byte() % 8) {
+      case 0:
+      case 1: {
+        const uint8_t flags = in->Byte();
+        const LONG length = static_cast<LONG>(in->Word()) % (bufferBytes + 1);
+        const REFERENCE_TIME start = (flags & 2) ? static_cast<REFERENCE_TIME>(in->Dword()) : -1;
+        source->Push(in, length, (flags & 1) != 0, start);
+        break;
+      }
+      case 2: ChangeOneParameter(filter, in); break;
+      case 3: ReplaceRecord(filter, in); break;
+      case 4: filter->ApplyPreset(static_cast<LONG>(in->Byte() % 6) - 1); break;
+      case 5: SetEnvelope(filter, in); break;
+      case 6: source->EndOfStream(); break;
+      case 7:
+        graph->Stop();
+        graph->Pause();
+        break;
+    }
+  }
+  graph->Stop();
+  for (const WaveSinkSample& sample : sink->Samples()) FUZZ_CHECK(sample.bytes >= 0);
+  FUZZ_CHECK(graph->Release() == 0);
+  sink->Release();
+  static_cast<IBaseFilter*>(filter)->Release();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzBytes in(data, size);
+  Run(&in);
+  return 0;
+}

@@ -1,0 +1,366 @@
+// Writes the seed corpora of the fuzz targets: small valid inputs of every kind, made with the
+// project's own writers where it has them (impulse files, summaries, display lists, presets) and
+// with hand-built bytes otherwise. Usage: fuzz_make_corpus <corpus folder>; it writes
+// <folder>/<target>/<name> and replaces files of the same names.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "frame/nx_plugin.h"
+#include "fuzz/fuzz_util.h"
+#include "impulse/display_list.h"
+#include "impulse/irx_file.h"
+#include "impulse/summary.h"
+#include "platform/dshow/stream.h"
+
+namespace {
+
+typedef std::vector<BYTE> Bytes;
+std::filesystem::path g_root;
+
+void Save(const std::string& target, const std::string& name, const Bytes& bytes) {
+  const std::filesystem::path folder = g_root / target;
+  std::filesystem::create_directories(folder);
+  std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void Put(Bytes* out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<BYTE>(value >> (8 * i)));
+}
+void Id(Bytes* out, const char* id) { out->insert(out->end(), id, id + 4); }
+void Chunk(Bytes* out, const char* id, const Bytes& data) {
+  Id(out, id);
+  Put(out, static_cast<uint32_t>(data.size()), 4);
+  out->insert(out->end(), data.begin(), data.end());
+  if (data.size() % 2 != 0) out->push_back(0);
+}
+Bytes Riff(const char* form, const Bytes& chunks) {
+  Bytes out;
+  Id(&out, "RIFF");
+  Put(&out, static_cast<uint32_t>(4 + chunks.size()), 4);
+  Id(&out, form);
+  out.insert(out.end(), chunks.begin(), chunks.end());
+  return out;
+}
+
+// A WAVEFORMATEX of 18 bytes plus `extra` (cbSize = extra's size).
+Bytes Format(WORD tag, WORD channels, DWORD rate, WORD align, WORD bits, const Bytes& extra) {
+  Bytes f;
+  Put(&f, tag, 2);
+  Put(&f, channels, 2);
+  Put(&f, rate, 4);
+  Put(&f, rate * align, 4);
+  Put(&f, align, 2);
+  Put(&f, bits, 2);
+  Put(&f, static_cast<uint32_t>(extra.size()), 2);
+  f.insert(f.end(), extra.begin(), extra.end());
+  return f;
+}
+
+Bytes Extensible(WORD channels, WORD bits, WORD subFormat) {
+  Bytes extra;
+  Put(&extra, bits, 2);
+  Put(&extra, channels == 2 ? 3 : 4, 4);
+  Put(&extra, subFormat, 2);
+  const BYTE tail[] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  extra.insert(extra.end(), tail, tail + sizeof tail);
+  return Format(WAVE_FORMAT_EXTENSIBLE, channels, 8000, static_cast<WORD>(channels * bits / 8),
+                bits, extra);
+}
+
+// A tone: `count` bytes of a sine-like pattern.
+Bytes Samples(size_t count, unsigned seed) {
+  Bytes out(count);
+  for (size_t i = 0; i < count; ++i) out[i] = static_cast<BYTE>((i * 29 + seed * 7) ^ (i >> 3));
+  return out;
+}
+
+Bytes Info(const std::vector<std::pair<const char*, std::string>>& items) {
+  Bytes list;
+  Id(&list, "INFO");
+  for (const auto& item : items) {
+    Bytes text(item.second.begin(), item.second.end());
+    text.push_back(0);
+    Chunk(&list, item.first, text);
+  }
+  return list;
+}
+
+Bytes Wave(const Bytes& format, const Bytes& data, const Bytes& before = {},
+           const Bytes& after = {}, DWORD factFrames = 0) {
+  Bytes chunks;
+  Chunk(&chunks, "fmt ", format);
+  if (factFrames != 0) {
+    Bytes fact;
+    Put(&fact, factFrames, 4);
+    Chunk(&chunks, "fact", fact);
+  }
+  chunks.insert(chunks.end(), before.begin(), before.end());
+  Chunk(&chunks, "data", data);
+  chunks.insert(chunks.end(), after.begin(), after.end());
+  return Riff("WAVE", chunks);
+}
+
+Bytes MsAdpcmExtra(WORD samplesPerBlock) {
+  static const int16_t kCoefficients[7][2] = {{256, 0},   {512, -256}, {0, 0},     {192, 64},
+                                              {240, 0},   {460, -208}, {392, -232}};
+  Bytes extra;
+  Put(&extra, samplesPerBlock, 2);
+  Put(&extra, 7, 2);
+  for (const auto& pair : kCoefficients) {
+    Put(&extra, static_cast<uint16_t>(pair[0]), 2);
+    Put(&extra, static_cast<uint16_t>(pair[1]), 2);
+  }
+  return extra;
+}
+
+// Every wave format the reader knows, small.
+std::vector<std::pair<std::string, Bytes>> Waves() {
+  std::vector<std::pair<std::string, Bytes>> w;
+  const Bytes noExtra;
+  Bytes pcm16Format = Format(WAVE_FORMAT_PCM, 2, 8000, 4, 16, noExtra);
+  w.push_back({"pcm8_mono.wav", Wave(Format(WAVE_FORMAT_PCM, 1, 8000, 1, 8, noExtra), Samples(101, 1))});
+  w.push_back({"pcm16_stereo.wav", Wave(pcm16Format, Samples(400, 2))});
+  Bytes plain24 = Format(WAVE_FORMAT_PCM, 1, 22050, 3, 24, noExtra);
+  plain24.resize(16);  // the 16-byte record without cbSize
+  w.push_back({"pcm24_plain.wav", Wave(plain24, Samples(300, 3))});
+  w.push_back({"pcm32_ext.wav", Wave(Extensible(2, 32, WAVE_FORMAT_PCM), Samples(400, 4))});
+  Bytes floats;
+  for (int i = 0; i < 60; ++i) {
+    const float v = static_cast<float>(i % 13) / 13.0f - 0.5f;
+    BYTE b[4];
+    std::memcpy(b, &v, 4);
+    floats.insert(floats.end(), b, b + 4);
+  }
+  w.push_back({"float32.wav", Wave(Format(WAVE_FORMAT_IEEE_FLOAT, 1, 44100, 4, 32, noExtra), floats,
+                                   {}, {}, 60)});
+  Bytes doubles;
+  for (int i = 0; i < 40; ++i) {
+    const double v = static_cast<double>(i % 7) / 7.0 - 0.5;
+    BYTE b[8];
+    std::memcpy(b, &v, 8);
+    doubles.insert(doubles.end(), b, b + 8);
+  }
+  w.push_back({"float64_ext.wav", Wave(Extensible(2, 64, WAVE_FORMAT_IEEE_FLOAT), doubles)});
+  w.push_back({"pcm16_six.wav", Wave(Format(WAVE_FORMAT_PCM, 6, 8000, 12, 16, noExtra), Samples(240, 5))});
+  w.push_back({"alaw.wav", Wave(Format(WAVE_FORMAT_ALAW, 1, 8000, 1, 8, {0, 0}), Samples(200, 6),
+                                {}, {}, 200)});
+  w.push_back({"mulaw_stereo.wav", Wave(Format(WAVE_FORMAT_MULAW, 2, 8000, 2, 8, {0, 0}),
+                                        Samples(200, 7), {}, {}, 100)});
+  w.push_back({"ima_mono.wav", Wave(Format(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 256, 4, {0xF9, 0x01}),
+                                    Samples(256 * 2 + 100, 8), {}, {}, 1100)});
+  w.push_back({"ima_stereo.wav", Wave(Format(WAVE_FORMAT_IMA_ADPCM, 2, 8000, 512, 4, {0xF9, 0x01}),
+                                      Samples(512 + 60, 9), {}, {}, 505)});
+  w.push_back({"msadpcm_mono.wav", Wave(Format(WAVE_FORMAT_ADPCM, 1, 8000, 256, 4, MsAdpcmExtra(500)),
+                                        Samples(256 + 80, 10), {}, {}, 600)});
+  w.push_back({"msadpcm_stereo.wav",
+               Wave(Format(WAVE_FORMAT_ADPCM, 2, 8000, 512, 4, MsAdpcmExtra(500)), Samples(512, 11))});
+  // Summaries before and after the data, odd text sizes, a truncated data chunk.
+  const Bytes infoBefore = Info({{"INAM", "Hall"}, {"IENG", "Someone"}, {"ICMT", "odd"}});
+  Bytes list;
+  Chunk(&list, "LIST", infoBefore);
+  w.push_back({"info_before_data.wav", Wave(pcm16Format, Samples(40, 12), list)});
+  Bytes listAfter;
+  Chunk(&listAfter, "LIST", Info({{"ICOP", "(c) nobody"}, {"DISP", "Shown text"}}));
+  w.push_back({"info_after_data.wav", Wave(pcm16Format, Samples(40, 13), {}, listAfter)});
+  Bytes cut = Wave(pcm16Format, Samples(400, 14));
+  cut.resize(cut.size() - 150);
+  w.push_back({"truncated.wav", cut});
+  return w;
+}
+
+// An embedded impulse file written from a wave file by the project's writer.
+Bytes Embedded(const Bytes& wave) {
+  WaveReader reader = {};
+  if (WaveReader_OpenFile(FuzzFile(wave.data(), wave.size()), &reader) != 0) return {};
+  NxMemoryFile* out = FuzzFile(nullptr, 0, NxMemoryAccess::ReadWrite);
+  const int result = irx_WriteEmbedded(out, &reader);
+  WaveReader_Close(&reader);
+  Bytes bytes = result == 0 ? out->Bytes() : Bytes();
+  NxCloseFile(out);
+  return bytes;
+}
+
+Bytes Reference(const std::string& name) {
+  Bytes fmt;
+  for (DWORD word : {36u, 100u, 2u, 2u, 8820u, 44100u, 0u, 0u, 0u}) Put(&fmt, word, 4);
+  Put(&fmt, static_cast<uint32_t>(name.size() + 1), 4);
+  fmt.insert(fmt.end(), name.begin(), name.end());
+  fmt.push_back(0);
+  Bytes chunks;
+  Chunk(&chunks, "fmt ", fmt);
+  return Riff("IRXP", chunks);
+}
+
+// An impulse file with a summary and both display items, written by the project's writers.
+Bytes WithSummaryAndDisplay(const Bytes& impulse) {
+  NxMemoryFile* file = FuzzFile(impulse.data(), impulse.size(), NxMemoryAccess::ReadWrite);
+  file->Seek(0, NxSeekOrigin::End, nullptr);
+  NxSummary summary = {};
+  NxSummaryItem items[2] = {{kInfoTitle, const_cast<WCHAR*>(NXW("Small room"))},
+                            {kInfoComments, const_cast<WCHAR*>(NXW("made by the corpus tool"))}};
+  summary.count = 2;
+  summary.items = items;
+  DWORD written = 0;
+  NxSummary_Save(file, &summary, &written);
+  riff_UpdateRIFFSize(file, written);
+  NxDisplayList display = {};
+  displist_Create(&display, kImpulseDisplayFormats, 2);
+  displist_SetItem(&display, kDisplayFormatText, "Small room", 11);
+  const BYTE bitmap[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+  displist_SetItem(&display, kDisplayFormatBitmap, bitmap, sizeof bitmap);
+  displist_Save(file, &display, &written);
+  riff_UpdateRIFFSize(file, written);
+  displist_Free(&display);
+  Bytes bytes = file->Bytes();
+  NxCloseFile(file);
+  return bytes;
+}
+
+CNxPlugIn* NewFilter() {
+  CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+  static_cast<IBaseFilter*>(filter)->AddRef();
+  return filter;
+}
+
+Bytes SavedPreset(CNxPlugIn* filter) {
+  CMemoryStream* stream = CMemoryStream::Create();
+  filter->Save(stream, FALSE);
+  Bytes bytes = stream->Bytes();
+  stream->Release();
+  return bytes;
+}
+
+void Presets(const Bytes& smallImpulse) {
+  CNxPlugIn* filter = NewFilter();
+  Save("preset", "default.preset", SavedPreset(filter));
+  for (LONG i = 1; i < 4; ++i) {
+    filter->ApplyPreset(i);
+    Save("preset", "builtin" + std::to_string(i) + ".preset", SavedPreset(filter));
+  }
+  // A packaged impulse: the module folder holds it under the name the record gives.
+  const std::filesystem::path folder = g_root / ".module";
+  std::filesystem::create_directories(folder);
+  setenv("AURALITH_MODULE_DIR", (folder.string() + "/").c_str(), 1);
+  std::ofstream(folder / "~IRX.TMP", std::ios::binary)
+      .write(reinterpret_cast<const char*>(smallImpulse.data()),
+             static_cast<std::streamsize>(smallImpulse.size()));
+  filter->SetImpulseFile(NXW("~IRX.TMP"));
+  filter->SetPackageImpulse(1);
+  Save("preset", "packaged.preset", SavedPreset(filter));
+  static_cast<IBaseFilter*>(filter)->Release();
+  std::filesystem::remove_all(folder);
+
+  // The two older layouts, by hand: head, [version block 24242], record with ANSI names.
+  Bytes head;
+  BYTE guid[16];
+  Put(&head, 1280, 4);
+  Put(&head, IID_INxPlugInProp.Data1, 4);
+  Put(&head, IID_INxPlugInProp.Data2, 2);
+  Put(&head, IID_INxPlugInProp.Data3, 2);
+  std::memcpy(guid, IID_INxPlugInProp.Data4, 8);
+  head.insert(head.end(), guid, guid + 8);
+  Bytes record(1244, 0);
+  const LONG integers[16] = {-60, -100, 50, 1, 300, 0, 8000, -30, 200, 20, 1, 0, 1503, 0, 0, 3};
+  for (int i = 0; i < 16; ++i) {
+    for (int b = 0; b < 4; ++b) record[4 * i + b] = static_cast<BYTE>(integers[i] >> (8 * b));
+  }
+  const char name[] = "C:\\Impulses\\Hall.irx";
+  std::memcpy(&record[64], name, sizeof name);
+  record[1104] = 2;                            // envelope points
+  record[1108 + 8] = 0xE8, record[1108 + 9] = 3;  // second point at 1000
+  record[1108 + 4] = 100, record[1108 + 12] = 50;
+  record[1236] = 1;  // mono-to-stereo
+  Bytes v24242 = head;
+  Put(&v24242, 24242, 4);
+  Put(&v24242, 120, 4);
+  Put(&v24242, 0, 4);
+  Put(&v24242, 0, 4);
+  v24242.insert(v24242.end(), record.begin(), record.end());
+  Save("preset", "layout24242.preset", v24242);
+  Bytes oldest = head;
+  oldest[0] = 1256 & 0xFF, oldest[1] = 1256 >> 8;
+  oldest.insert(oldest.end(), record.begin(), record.begin() + 1236);
+  Save("preset", "layout_oldest.preset", oldest);
+}
+
+void Settings() {
+  const std::string full =
+      "; settings\r\n[Auralith]\r\nMaxImpulseSize=600000\r\nSpikeSpacing = -5\r\n"
+      "ImpulseLastDir=\"/tmp\"\r\nImpulseLastDirFlt=2\r\nOutBits=32\r\n\r\n"
+      "[MRU Folders]\r\nDirMax=4\r\nDir0=/tmp\r\nDir1=/\r\n"
+      "[AL MRU List]\r\nDirMax=300\r\nDir0=/etc/hostname\r\nDir2=\r\n"
+      "[AL MRU Test File]\r\nDirMax=-1\r\n";
+  Save("settings", "full.ini", Bytes(full.begin(), full.end()));
+  const std::string odd =
+      "stray=before any section\n[ auralith ]\nmaximpulsesize='123456789012'\n[Auralith\nkey\n"
+      "[]\n=empty key\n[MRU Folders]\nDirMax=99999999999999999999\nDir0 = '/tmp'\n";
+  Save("settings", "odd.ini", Bytes(odd.begin(), odd.end()));
+  const std::string utf8 = "[Auralith]\nImpulseLastDir=/tmp/caf\xC3\xA9\nbad=\xFF\xFE\n";
+  Save("settings", "utf8.ini", Bytes(utf8.begin(), utf8.end()));
+}
+
+// Stream programs: format, buffer bytes, impulse frames, impulse choice, quality, then
+// operations (see fuzz_stream.cpp).
+void Streams() {
+  // PCM16 stereo 44100: pushes, a level change, a discontinuity with time, end of stream.
+  Save("stream", "pcm16_stereo", {0x24, 0x00, 0x10, 0x40, 0x00, 0x28, 0x04,
+                                  0, 0x00, 0x00, 0x08, 2, 0x01, 0x9C, 0xFF, 0xFF, 0xFF,
+                                  0, 0x03, 0x00, 0x04, 0x10, 0x27, 0x00, 0x00, 6});
+  // Float mono 8000 with mono-to-stereo switched on mid-stream, then a stop and restart.
+  Save("stream", "float_mono_to_stereo", {0x01, 0x00, 0x02, 0x10, 0x00, 0x03, 0x04,
+                                          0, 0x01, 0x00, 0x02, 2, 6, 1, 0, 0, 0,
+                                          0, 0x00, 0x00, 0x04, 7, 0, 0x01, 0x00, 0x01, 6});
+  // Double stereo 48000, a preset, an envelope, a partial frame, a record replaced.
+  Save("stream", "double_presets", {0x2E, 0x00, 0x04, 0x00, 0x02, 0x11, 0x01,
+                                    4, 2, 0, 0x00, 0x00, 0x03, 5, 3, 0, 0, 0, 0, 0xE8, 0x03,
+                                    100, 0, 0, 0x01, 0x0B, 0x00, 3, 15, 3, 5, 0, 0, 0,
+                                    0, 0x00, 0x00, 0x07, 6});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: fuzz_make_corpus <corpus folder>\n");
+    return 2;
+  }
+  g_root = argv[1];
+  const auto waves = Waves();
+  for (const auto& wave : waves) {
+    Save("wave", wave.first, wave.second);
+    Save("riff", wave.first, wave.second);
+  }
+  Bytes stereo16, withInfo;
+  for (const auto& wave : waves) {
+    if (wave.first == "pcm16_stereo.wav") stereo16 = wave.second;
+    if (wave.first == "info_before_data.wav") withInfo = wave.second;
+  }
+  // Impulse files in each stored width, a reference file, and the summary readers' inputs.
+  for (const char* source : {"pcm16_stereo.wav", "pcm24_plain.wav", "float32.wav",
+                             "pcm16_six.wav", "ima_mono.wav", "info_before_data.wav"}) {
+    for (const auto& wave : waves) {
+      if (wave.first == source) {
+        Save("impulse", std::string("embedded_") + source + ".irx", Embedded(wave.second));
+      }
+    }
+  }
+  Save("impulse", "reference.irx", Reference("/nonexistent/hall.wav"));
+  Save("impulse", "pcm16_stereo.wav", stereo16);
+  const Bytes decorated = WithSummaryAndDisplay(Embedded(stereo16));
+  Save("impulse", "summary_display.irx", decorated);
+  Save("riff", "summary_display.irx", decorated);
+  Save("summary", "summary_display.irx", decorated);
+  Save("summary", "embedded_from_info.irx", Embedded(withInfo));
+  Save("summary", "info_before_data.wav", withInfo);
+  for (const auto& wave : waves) {
+    if (wave.first == "info_after_data.wav") Save("summary", wave.first, wave.second);
+  }
+  Presets(Embedded(stereo16));
+  Settings();
+  Streams();
+  return 0;
+}

@@ -15,7 +15,7 @@ namespace {
 // A stereo 24-bit wave file with a summary behind its data.
 Bytes StereoWave(DWORD frames) {
   Bytes data;
-  for (DWORD i = 0; i < frames * 2; ++i) data = data + Le({i * 2654435761u}, 3);
+  for (DWORD i = 0; i < frames * 2; ++i) data += Le({i * 2654435761u}, 3);
   return WaveFile(1, 2, 44100, 24, data, {}, InfoList({{"INAM", "Plate"}}));
 }
 

@@ -22,10 +22,11 @@
 using Bytes = std::vector<BYTE>;
 using WString = std::basic_string<WCHAR>;
 
-inline Bytes operator+(Bytes a, const Bytes& b) {
+inline Bytes& operator+=(Bytes& a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
+inline Bytes operator+(Bytes a, const Bytes& b) { return a += b; }
 inline Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 inline Bytes Z(const std::string& s) { return B(s) + Bytes{0}; }  // ANSI text with its zero
 inline WString W(const std::string& s) { return WString(s.begin(), s.end()); }
@@ -62,7 +63,7 @@ inline Bytes Riff(const Bytes& body, const char* form = "WAVE") {
 }
 inline Bytes InfoList(std::initializer_list<std::pair<const char*, std::string>> items) {
   Bytes body;
-  for (const auto& item : items) body = body + Chunk(item.first, Z(item.second));
+  for (const auto& item : items) body += Chunk(item.first, Z(item.second));
   return List("INFO", body);
 }
 inline Bytes DisplayChunk(DWORD format, const Bytes& item) {

@@ -33,7 +33,7 @@ Bytes Encoded(size_t count, DWORD width) {
     DWORD bits = static_cast<DWORD>(static_cast<int>(TestValue(i)) * (width == 3 ? 256 : 1));
     if (width == 3) bits += 255 * (i % 2);
     if (width == 4) std::memcpy(&bits, &x, 4);
-    out = out + Le({bits}, static_cast<int>(width));
+    out += Le({bits}, static_cast<int>(width));
   }
   return out;
 }

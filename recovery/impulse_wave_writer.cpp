@@ -106,11 +106,11 @@ int MergeSecondChannel(LPCWSTR name, const float* channel1, DWORD frames, float 
   WaveReader reader;
   if (WaveReader_Open(name, &reader, true) != 0) return -1;
   const DWORD sampleBytes = isFloat ? 4 : 2;
-  const bool matches = reader.codecStream == nullptr && reader.channels == 2 &&
-                       reader.bytesPerSample == sampleBytes &&
-                       reader.sampleKind ==
-                           (isFloat ? WaveSampleKind::Float : WaveSampleKind::Integer) &&
-                       reader.frames >= frames;
+  const bool matches =
+      reader.codecStream == nullptr && reader.channels == 2 &&
+      reader.bytesPerSample == sampleBytes &&
+      reader.sampleKind == (isFloat ? WaveSampleKind::Float : WaveSampleKind::Integer) &&
+      reader.frames >= frames;
   std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[2 * sampleBytes * kMergeBlockFrames]);
   if (!matches || !block) {
     WaveReader_Close(&reader);
@@ -156,8 +156,8 @@ int WriteImpulseWave16(LPCWSTR name, const float* channel0, const float* channel
   return WriteImpulseWave(name, channel0, channel1, frames, rate, channels, false);
 }
 
-int WriteImpulseWaveFloat(LPCWSTR name, const float* channel0, const float* channel1,
-                          DWORD frames, DWORD rate, DWORD channels) {
+int WriteImpulseWaveFloat(LPCWSTR name, const float* channel0, const float* channel1, DWORD frames,
+                          DWORD rate, DWORD channels) {
   return WriteImpulseWave(name, channel0, channel1, frames, rate, channels, true);
 }
 
@@ -166,7 +166,7 @@ int MergeSecondChannel16(LPCWSTR name, const float* channel1, DWORD frames, floa
   return MergeSecondChannel(name, channel1, frames, channel0Factor, channel1Scale, false);
 }
 
-int MergeSecondChannelFloat(LPCWSTR name, const float* channel1, DWORD frames,
-                            float channel0Factor, float channel1Scale) {
+int MergeSecondChannelFloat(LPCWSTR name, const float* channel1, DWORD frames, float channel0Factor,
+                            float channel1Scale) {
   return MergeSecondChannel(name, channel1, frames, channel0Factor, channel1Scale, true);
 }

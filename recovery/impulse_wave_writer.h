@@ -13,8 +13,8 @@
 // past the 32-bit RIFF limit).
 int WriteImpulseWave16(LPCWSTR name, const float* channel0, const float* channel1, DWORD frames,
                        DWORD rate, DWORD channels);
-int WriteImpulseWaveFloat(LPCWSTR name, const float* channel0, const float* channel1,
-                          DWORD frames, DWORD rate, DWORD channels);
+int WriteImpulseWaveFloat(LPCWSTR name, const float* channel0, const float* channel1, DWORD frames,
+                          DWORD rate, DWORD channels);
 
 // Rewrites the second channel of the stereo file `name` (as written above) in place: channel 1
 // becomes channel1Scale * channel1[i], and channel 0 is multiplied by channel0Factor unless it is
@@ -23,5 +23,5 @@ int WriteImpulseWaveFloat(LPCWSTR name, const float* channel0, const float* chan
 // file that is not two-channel of the matching format or holds fewer frames).
 int MergeSecondChannel16(LPCWSTR name, const float* channel1, DWORD frames, float channel0Factor,
                          float channel1Scale);
-int MergeSecondChannelFloat(LPCWSTR name, const float* channel1, DWORD frames,
-                            float channel0Factor, float channel1Scale);
+int MergeSecondChannelFloat(LPCWSTR name, const float* channel1, DWORD frames, float channel0Factor,
+                            float channel1Scale);

@@ -161,9 +161,8 @@ void InvertSpectrum(double* spectrum, DWORD n) {
 // Clears DC and every bin below the low-cut frequency; Nyquist stays.
 void RemoveLowFrequencies(double* spectrum, DWORD n, INT cutFrequency, DWORD sampleRate) {
   const int halfRate = static_cast<int>(sampleRate / 2);
-  const int cut = halfRate > 0 && n <= 0x7FFFFFFFu
-                      ? MulDiv(cutFrequency, static_cast<int>(n), halfRate)
-                      : 0;
+  const int cut =
+      halfRate > 0 && n <= 0x7FFFFFFFu ? MulDiv(cutFrequency, static_cast<int>(n), halfRate) : 0;
   spectrum[0] = 0.0;
   for (LONGLONG i = 2; i < cut && i < LONGLONG{n}; i += 2) {
     spectrum[i] = 0.0;
@@ -203,8 +202,8 @@ int FindTimeBase(Run& run, RecoveryMessageSink& messages) {
   if (run.request.mode == kSpikeModeAutoDetect || run.request.mode == kSpikeModeFileEnds) {
     LONG first = 0;
     LONG distance = 0;
-    const int found = FindTimingSpikes(messages, run.request.recordedFile, run.n, &first,
-                                       &distance, run.request.mode);
+    const int found = FindTimingSpikes(messages, run.request.recordedFile, run.n, &first, &distance,
+                                       run.request.mode);
     if (found != 0) return found;
     const double nominal = 2.0 * static_cast<double>(run.spacing) + run.n -
                            static_cast<double>(run.settings.spikeLength);
@@ -288,10 +287,10 @@ void Trim(Run& run, double scale) {
 }
 
 void PlaceWindow(Run& run, DWORD peakIndex) {
-  const LONGLONG alignment = run.request.mode == kSpikeModeAutoDetect ||
-                                     run.request.mode == kSpikeModeFileEnds
-                                 ? 0
-                                 : peakIndex;
+  const LONGLONG alignment =
+      run.request.mode == kSpikeModeAutoDetect || run.request.mode == kSpikeModeFileEnds
+          ? 0
+          : peakIndex;
   const LONGLONG n = run.n;
   const LONGLONG maxStored = run.settings.maxStoredImpulse;
   run.storedFrames = static_cast<DWORD>(maxStored < 2 ? 2 : std::min(maxStored, n));
@@ -307,12 +306,11 @@ int AddSecondChannel(Run& run, double scale0, bool isFloat) {
   Trim(run, 1.0);
   const double factor0 = scale0 > scale1 ? scale1 / scale0 : 1.0;
   const double shared = std::min(scale0, scale1);
-  result = isFloat ? MergeSecondChannelFloat(run.request.outputFile, run.channel.get(),
-                                             run.storedFrames, static_cast<float>(factor0),
-                                             static_cast<float>(shared))
-                   : MergeSecondChannel16(run.request.outputFile, run.channel.get(),
-                                          run.storedFrames, static_cast<float>(factor0),
-                                          static_cast<float>(shared));
+  result =
+      isFloat ? MergeSecondChannelFloat(run.request.outputFile, run.channel.get(), run.storedFrames,
+                                        static_cast<float>(factor0), static_cast<float>(shared))
+              : MergeSecondChannel16(run.request.outputFile, run.channel.get(), run.storedFrames,
+                                     static_cast<float>(factor0), static_cast<float>(shared));
   if (result != 0) return kRecoveryWriteFailed;
   return run.progress.Advance(1) ? 0 : kRecoveryCancelled;
 }
@@ -333,8 +331,8 @@ int Recover(Run& run, RecoveryMessageSink& messages) {
   const float* samples = run.channel.get();
   result = isFloat ? WriteImpulseWaveFloat(run.request.outputFile, samples, samples,
                                            run.storedFrames, kOutputRate, run.channels)
-                   : WriteImpulseWave16(run.request.outputFile, samples, samples,
-                                        run.storedFrames, kOutputRate, run.channels);
+                   : WriteImpulseWave16(run.request.outputFile, samples, samples, run.storedFrames,
+                                        kOutputRate, run.channels);
   if (result != 0) return kRecoveryWriteFailed;
   if (!run.progress.Advance(1)) return kRecoveryCancelled;
   if (run.channels == 2) return AddSecondChannel(run, scale0, isFloat);

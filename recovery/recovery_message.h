@@ -6,7 +6,7 @@
 
 enum RecoveryResult : int {
   kRecoveryOk = 0,
-  kRecoveryCancelled = 1,               // cancelled from the progress window: no message
+  kRecoveryCancelled = 1,                // cancelled from the progress window: no message
   kRecoverySpikeQuestionCancel = -1253,  // Cancel at a timing-spike question: no message
   kRecoveryRecordingTooSmall = -1252,
   kRecoveryNoMemory = -1251,

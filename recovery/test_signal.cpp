@@ -22,9 +22,8 @@ bool ValidOptions(const TestSignalOptions& o) {
   return IsPowerOfTwo(o.signalFrames) && o.signalFrames >= kMinSignalFrames &&
          o.signalFrames <= kMaxSignalFrames && o.spikeSpacing > o.spikeLength &&
          o.spikeSpacing <= 0x10000000u && o.sampleRate != 0 &&
-         (o.channels == 1 || o.channels == 2) &&
-         (o.bitsPerSample == 16 || o.bitsPerSample == 32) && o.levelDb <= kMaxLevelDb &&
-         o.levelDb > -200.0;
+         (o.channels == 1 || o.channels == 2) && (o.bitsPerSample == 16 || o.bitsPerSample == 32) &&
+         o.levelDb <= kMaxLevelDb && o.levelDb > -200.0;
 }
 
 }  // namespace
@@ -98,11 +97,10 @@ int WriteTestSignalFile(LPCWSTR name, const TestSignalOptions& options) {
   if (!samples) return kImpulseNoMemory;
   const int built = BuildTestSignal(options, samples.get());
   if (built != 0) return built;
-  const int written =
-      options.bitsPerSample == 32
-          ? WriteImpulseWaveFloat(name, samples.get(), nullptr, frames, options.sampleRate,
-                                  options.channels)
-          : WriteImpulseWave16(name, samples.get(), nullptr, frames, options.sampleRate,
-                               options.channels);
+  const int written = options.bitsPerSample == 32
+                          ? WriteImpulseWaveFloat(name, samples.get(), nullptr, frames,
+                                                  options.sampleRate, options.channels)
+                          : WriteImpulseWave16(name, samples.get(), nullptr, frames,
+                                               options.sampleRate, options.channels);
   return written == 0 ? 0 : kImpulseWriteFailed;
 }

@@ -18,13 +18,13 @@
 #include "platform/types.h"
 
 struct TestSignalOptions {
-  DWORD signalFrames;    // N, a power of two from 1024 to 8388608
-  DWORD spikeSpacing;    // S, more than spikeLength
-  DWORD spikeLength;     // the "SpikeLength" that recovery will use
-  DWORD sampleRate;      // Hz
-  DWORD channels;        // 1 or 2, the same signal in each
-  DWORD bitsPerSample;   // 16 (PCM) or 32 (float)
-  double levelDb;        // peak of the test signal against full scale, -12 or lower
+  DWORD signalFrames;   // N, a power of two from 1024 to 8388608
+  DWORD spikeSpacing;   // S, more than spikeLength
+  DWORD spikeLength;    // the "SpikeLength" that recovery will use
+  DWORD sampleRate;     // Hz
+  DWORD channels;       // 1 or 2, the same signal in each
+  DWORD bitsPerSample;  // 16 (PCM) or 32 (float)
+  double levelDb;       // peak of the test signal against full scale, -12 or lower
 };
 
 // N = 262144, S and SpikeLength from the settings file, 44100 Hz, mono, 16-bit, -24 dB.

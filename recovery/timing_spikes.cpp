@@ -102,8 +102,8 @@ int FindAutomatically(RecoveryMessageSink& messages, LPCWSTR name, const Impulse
   if (a >= static_cast<LONGLONG>(frames)) return kRecoveryEndSpikeNotFound;
   const LONGLONG end = b < static_cast<LONGLONG>(frames) ? b : static_cast<LONGLONG>(frames);
   if (end <= a || a > 0xFFFFFFFFll) return kRecoveryRecordingReadFailed;
-  result = ReadWindow(name, info.channels, static_cast<DWORD>(a), static_cast<DWORD>(end - a),
-                      &window);
+  result =
+      ReadWindow(name, info.channels, static_cast<DWORD>(a), static_cast<DWORD>(end - a), &window);
   if (result != 0) return result;
   *start = static_cast<LONG>(first);
   if (window.leftLevel.IsLow() && window.rightLevel.IsLow() &&

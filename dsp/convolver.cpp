@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -21,10 +26,64 @@ int WetChannels(const ConvolverState& s) {
   return (s.outputChannels == 2 && !s.monoImpulse) ? 2 : 1;
 }
 
+// The bulk of InputStage: whole processing samples (Rd frames each) while no pair is split, with
+// the per-frame decisions taken once. Gives the same values as the frame loop.
+template <typename T, uint32_t Rd, bool Stereo>
+void InputRunOf(ConvolverState& s, const T* in, uint32_t count) {
+  const size_t at = static_cast<size_t>(s.fillPos);
+  T* block0 = Samples<T>(s.block[0]) + at;
+  T* block1 = WetChannels(s) == 2 ? Samples<T>(s.block[1]) + at : nullptr;
+  T* dry0 = s.dry[0] != nullptr ? Samples<T>(s.dry[0]) + at * Rd : nullptr;
+  T* dry1 = s.dry[1] != nullptr ? Samples<T>(s.dry[1]) + at * Rd : nullptr;
+  constexpr size_t kChannels = Stereo ? 2 : 1;
+  const bool mono = s.monoImpulse;
+  const double gainLeft = s.balanceLeft;
+  const double gainRight = s.balanceRight;
+  for (uint32_t j = 0; j < count; ++j) {
+    for (uint32_t k = 0; k < Rd; ++k) {
+      const T* p = in + (size_t{j} * Rd + k) * kChannels;
+      const T left = p[0];
+      const T right = Stereo ? p[1] : p[0];
+      const T scaledLeft = static_cast<T>(gainLeft * left);
+      const T scaledRight = static_cast<T>(gainRight * right);
+      if (k == 0) {
+        if (mono) {
+          block0[j] = static_cast<T>((static_cast<double>(scaledLeft) + right) * 0.5);
+        } else {
+          block0[j] = scaledLeft;
+          if (block1 != nullptr) block1[j] = scaledRight;
+        }
+      }
+      if (dry0 != nullptr) dry0[j * Rd + k] = scaledLeft;
+      if (dry1 != nullptr) dry1[j * Rd + k] = scaledRight;
+    }
+  }
+}
+
+template <typename T>
+void InputRun(ConvolverState& s, const T* input, uint32_t frames, uint32_t& frame) {
+  const uint32_t rd = static_cast<uint32_t>(s.rateDivisor);
+  if (s.inputHalfPair || frame >= frames) return;
+  const uint32_t count =
+      std::min((frames - frame) / rd, static_cast<uint32_t>(s.blockSize - s.fillPos));
+  if (count == 0) return;
+  const bool stereo = s.inputChannels == 2;
+  const T* in = input + static_cast<size_t>(frame) * s.inputChannels;
+  if (rd == 1) {
+    stereo ? InputRunOf<T, 1, true>(s, in, count) : InputRunOf<T, 1, false>(s, in, count);
+  } else {
+    stereo ? InputRunOf<T, 2, true>(s, in, count) : InputRunOf<T, 2, false>(s, in, count);
+  }
+  s.fillPos += static_cast<int32_t>(count);
+  frame += count * rd;
+  s.blocksStarted = true;
+}
+
 // One frame of input into the current block: at half rate a pair of frames makes one processing
 // sample, so a frame is either the kept first one (convolved and dry) or the second (dry only).
 template <typename T>
 void InputStage(ConvolverState& s, const T* input, uint32_t frames, uint32_t& frame) {
+  InputRun(s, input, frames, frame);
   const int32_t half = s.blockSize;
   const int32_t rd = s.rateDivisor;
   T* block0 = Samples<T>(s.block[0]);
@@ -130,6 +189,48 @@ void WriteFrame(T* out, uint32_t channels, const double frame[2]) {
   if (channels == 2) out[1] = static_cast<T>(frame[1]);
 }
 
+// The bulk of OutputStage without a delay line: whole processing samples (Rd frames each) while no
+// pair is split, with the per-frame decisions taken once. Gives the same values as the frame loop.
+template <typename T, uint32_t Rd, bool Stereo>
+void OutputRunOf(const ConvolverState& s, T* out, uint32_t count, double f) {
+  const size_t at = static_cast<size_t>(s.readPos);
+  const T* block0 = Samples<T>(s.block[0]) + at;
+  const T* block1 = WetChannels(s) == 2 ? Samples<T>(s.block[1]) + at : block0;
+  const T* dry0 = s.dry[0] != nullptr ? Samples<T>(s.dry[0]) + at * Rd : nullptr;
+  const T* dry1 = s.dry[1] != nullptr ? Samples<T>(s.dry[1]) + at * Rd : nullptr;
+  const double d = s.dryGain;
+  constexpr size_t kChannels = Stereo ? 2 : 1;
+  for (uint32_t j = 0; j < count; ++j) {
+    const double w0 = block0[j];
+    const double w1 = block1[j];
+    for (uint32_t k = 0; k < Rd; ++k) {
+      const double dryLeft = dry0 != nullptr ? d * dry0[j * Rd + k] : 0.0;
+      const double dryRight = dry1 != nullptr ? d * dry1[j * Rd + k] : 0.0;
+      T* o = out + (size_t{j} * Rd + k) * kChannels;
+      o[0] = static_cast<T>(w0 + f * w1 + dryLeft);
+      if (Stereo) o[1] = static_cast<T>(w1 + f * w0 + dryRight);
+    }
+  }
+}
+
+template <typename T>
+void OutputRun(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame, double f) {
+  const uint32_t rd = static_cast<uint32_t>(s.rateDivisor);
+  if (s.outputHalfPair || s.delayLength > 0 || frame >= frames) return;
+  const uint32_t count =
+      std::min((frames - frame) / rd, static_cast<uint32_t>(s.blockOutputCount - s.readPos));
+  if (count == 0) return;
+  const bool stereo = s.outputChannels == 2;
+  T* out = output + static_cast<size_t>(frame) * s.outputChannels;
+  if (rd == 1) {
+    stereo ? OutputRunOf<T, 1, true>(s, out, count, f) : OutputRunOf<T, 1, false>(s, out, count, f);
+  } else {
+    stereo ? OutputRunOf<T, 2, true>(s, out, count, f) : OutputRunOf<T, 2, false>(s, out, count, f);
+  }
+  s.readPos += static_cast<int32_t>(count);
+  frame += count * rd;
+}
+
 // Emits the convolved block frame by frame; at half rate each processing sample gives two frames
 // and the second waits in heldFrame when the output buffer ends between them.
 template <typename T>
@@ -139,6 +240,7 @@ void OutputStage(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame,
   const int32_t rd = s.rateDivisor;
   const double d = s.dryGain;
   const double f = wet2 ? 1.0 - 2.0 * std::min<LONG>(std::max<LONG>(width, 0), 100) / 100.0 : 0.0;
+  if (!s.outputHalfPair) OutputRun(s, output, frames, frame, f);
   const T* block0 = Samples<T>(s.block[0]);
   const T* block1 = wet2 ? Samples<T>(s.block[1]) : nullptr;
   const T* dry0 = Samples<T>(s.dry[0]);
@@ -256,16 +358,59 @@ LONG Process(ConvolverState& s, LONG mode, const T* input, uint32_t* inFrames, T
   return kConvolverOk;
 }
 
+// The complex products of bins [k, n): re = a.re b.re - a.im b.im, im = a.re b.im + a.im b.re.
 template <typename T>
-void MultiplyPacked(T* buffer, const T* spectrum, uint32_t n) {
-  buffer[0] *= spectrum[0];
-  buffer[1] *= spectrum[1];
-  for (uint32_t k = 2; k < n; k += 2) {
+void MultiplyBins(T* buffer, const T* spectrum, uint32_t k, uint32_t n) {
+  for (; k < n; k += 2) {
     const T re = buffer[k];
     const T im = buffer[k + 1];
     buffer[k] = re * spectrum[k] - im * spectrum[k + 1];
     buffer[k + 1] = re * spectrum[k + 1] + im * spectrum[k];
   }
+}
+
+#if defined(__SSE2__)
+// Two complex values per register, the same products and sums as MultiplyBins (a - b is computed
+// as a + (-b), which rounds the same), so results are bit-identical to it. Returns the first bin
+// left for the scalar loop.
+uint32_t MultiplyBinsSse2(float* buffer, const float* spectrum, uint32_t k, uint32_t n) {
+  const __m128 negateReal = _mm_castsi128_ps(_mm_set_epi32(0, INT32_MIN, 0, INT32_MIN));
+  for (; k + 4 <= n; k += 4) {
+    const __m128 a = _mm_loadu_ps(buffer + k);
+    const __m128 b = _mm_loadu_ps(spectrum + k);
+    const __m128 aRe = _mm_shuffle_ps(a, a, _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128 aIm = _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 3, 1, 1));
+    const __m128 bSwapped = _mm_shuffle_ps(b, b, _MM_SHUFFLE(2, 3, 0, 1));
+    const __m128 cross = _mm_xor_ps(_mm_mul_ps(aIm, bSwapped), negateReal);
+    _mm_storeu_ps(buffer + k, _mm_add_ps(_mm_mul_ps(aRe, b), cross));
+  }
+  return k;
+}
+
+uint32_t MultiplyBinsSse2(double* buffer, const double* spectrum, uint32_t k, uint32_t n) {
+  const __m128d negateReal = _mm_castsi128_pd(_mm_set_epi64x(0, INT64_MIN));
+  for (; k + 2 <= n; k += 2) {
+    const __m128d a = _mm_loadu_pd(buffer + k);
+    const __m128d b = _mm_loadu_pd(spectrum + k);
+    const __m128d aRe = _mm_unpacklo_pd(a, a);
+    const __m128d aIm = _mm_unpackhi_pd(a, a);
+    const __m128d bSwapped = _mm_shuffle_pd(b, b, 1);
+    const __m128d cross = _mm_xor_pd(_mm_mul_pd(aIm, bSwapped), negateReal);
+    _mm_storeu_pd(buffer + k, _mm_add_pd(_mm_mul_pd(aRe, b), cross));
+  }
+  return k;
+}
+#endif
+
+template <typename T>
+void MultiplyPacked(T* buffer, const T* spectrum, uint32_t n) {
+  buffer[0] *= spectrum[0];
+  buffer[1] *= spectrum[1];
+  uint32_t k = 2;
+#if defined(__SSE2__)
+  k = MultiplyBinsSse2(buffer, spectrum, k, n);
+#endif
+  MultiplyBins(buffer, spectrum, k, n);
 }
 
 }  // namespace

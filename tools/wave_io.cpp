@@ -199,10 +199,12 @@ size_t WaveInput::Read(std::vector<double>* samples, size_t frames) {
     } else if (width == 1) {
       value = (static_cast<int>(in[0]) - 128) / 128.0;
     } else {
-      // Little-endian signed integer of `width` bytes, sign taken from the top byte.
-      int64_t v = static_cast<int8_t>(in[width - 1]);
-      for (size_t b = width - 1; b-- > 0;) v = (v << 8) | in[b];
-      value = static_cast<double>(v) / std::ldexp(1.0, static_cast<int>(width * 8 - 1));
+      // Little-endian two's complement of `width` bytes, sign-extended from its top bit.
+      uint64_t bits = 0;
+      for (size_t b = width; b-- > 0;) bits = (bits << 8) | in[b];
+      const uint64_t sign = uint64_t{1} << (width * 8 - 1);
+      const int64_t v = static_cast<int64_t>(bits ^ sign) - static_cast<int64_t>(sign);
+      value = static_cast<double>(v) / static_cast<double>(sign);
     }
     (*samples)[i] = value;
   }

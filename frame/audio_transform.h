@@ -179,7 +179,10 @@ class CAudioTransform : public INxPlugInProp {
     CAudioTransform* owner_;
   };
 
-  HRESULT PrepareFromSnapshot(const PlugInParams& snapshot);
+  // Copies the record and takes the rebuild request in one step under the lock. False (nothing
+  // taken) when nothing changed since a successful preparation, unless `always`.
+  bool TakeSnapshotAndRebuildRequest(PlugInParams* snapshot, bool always, bool* rebuild);
+  HRESULT PrepareFromSnapshot(const PlugInParams& snapshot, bool rebuild);
   HRESULT PrepareIfChanged();
   void PublishPrepareResult(HRESULT hr);
   template <typename T>

@@ -5,6 +5,7 @@
 
 #include "frame/audio_transform.h"
 #include "platform/file.h"
+#include "platform/interlocked.h"
 #include "platform/private_profile.h"
 
 namespace {
@@ -68,7 +69,7 @@ void CAudioTransform::SetMaxImpulseFrames(int64_t frames) {
   maxImpulseFramesKnown_ = true;
 }
 
-HRESULT CAudioTransform::PrepareFromSnapshot(const PlugInParams& snapshot) {
+HRESULT CAudioTransform::PrepareFromSnapshot(const PlugInParams& snapshot, bool rebuild) {
   const WAVEFORMATEX* input;
   const WAVEFORMATEX* output;
   {
@@ -76,13 +77,16 @@ HRESULT CAudioTransform::PrepareFromSnapshot(const PlugInParams& snapshot) {
     input = formats_[kInputFormat];
     output = formats_[kOutputFormat];
   }
-  if (input == nullptr || output == nullptr) return VFW_E_NOT_CONNECTED;
+  if (input == nullptr || output == nullptr) {
+    // Nothing was prepared from the request: keep it for the next preparation.
+    if (rebuild) InterlockedWrite(&impulseStale_, 1);
+    return VFW_E_NOT_CONNECTED;
+  }
   if (!maxImpulseFramesKnown_) {
     const INT frames = static_cast<INT>(GetPrivateProfileIntW(
         NXW("Auralith"), NXW("MaxImpulseSize"), kDefaultMaxImpulseFrames, NXW("auralith.ini")));
     SetMaxImpulseFrames(frames);
   }
-  const bool rebuild = ExchangeImpulseStale() != 0;
   WCHAR packaged[kMaxPathUnits];
   const WCHAR* file = snapshot.impulseFile;
   if (snapshot.packageImpulse != 0) {
@@ -102,11 +106,23 @@ void CAudioTransform::PublishPrepareResult(HRESULT hr) {
   }
 }
 
+bool CAudioTransform::TakeSnapshotAndRebuildRequest(PlugInParams* snapshot, bool always,
+                                                    bool* rebuild) {
+  // Both under the lock, so that a change is either wholly in this snapshot and its rebuild
+  // request, or left for the next one: a change landing between the two would otherwise have
+  // its request spent on the older snapshot.
+  CAutoLock hold(&lock_);
+  const LONG changed = TakeParamsSnapshot(snapshot);
+  if (!always && changed == 0 && prepareSucceeded_) return false;
+  *rebuild = ExchangeImpulseStale() != 0;
+  return true;
+}
+
 HRESULT CAudioTransform::PrepareIfChanged() {
   PlugInParams snapshot;
-  const LONG changed = TakeParamsSnapshot(&snapshot);
-  if (changed == 0 && prepareSucceeded_) return S_OK;
-  const HRESULT hr = PrepareFromSnapshot(snapshot);
+  bool rebuild = false;
+  if (!TakeSnapshotAndRebuildRequest(&snapshot, false, &rebuild)) return S_OK;
+  const HRESULT hr = PrepareFromSnapshot(snapshot, rebuild);
   PublishPrepareResult(hr);
   return hr;
 }
@@ -117,8 +133,9 @@ HRESULT CAudioTransform::AttachStreamFormats(const WAVEFORMATEX* input,
   SetStreamFormatPointer(kInputFormat, input);
   SetStreamFormatPointer(kOutputFormat, output);
   PlugInParams snapshot;
-  TakeParamsSnapshot(&snapshot);
-  const HRESULT hr = PrepareFromSnapshot(snapshot);
+  bool rebuild = false;
+  TakeSnapshotAndRebuildRequest(&snapshot, true, &rebuild);
+  const HRESULT hr = PrepareFromSnapshot(snapshot, rebuild);
   PublishPrepareResult(hr);
   return hr;
 }

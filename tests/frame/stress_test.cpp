@@ -1,0 +1,214 @@
+// Parameter changes from one thread while another streams through the filter: every kind of
+// change (single setters, SetParams, preset Load through IPersistStream, ApplyPreset) races the
+// streaming thread's snapshots. Whole records carry levels derived from one number, so a torn
+// snapshot shows as a dry gain and a wet scale of two different numbers; after each burst of
+// changes the engine must be prepared for the last one, so no rebuild request is lost. Bounded
+// to about a second and a few hundred rounds; run under ThreadSanitizer in CI.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "filter_test_util.h"
+#include "frame/builtin_presets.h"
+#include "frame/nx_plugin.h"
+#include "frame/wave_sink_filter.h"
+#include "platform/dshow/filter_graph.h"
+#include "platform/dshow/stream.h"
+
+namespace {
+
+constexpr int kLevels = 81;  // records 0..80
+constexpr int kMostRounds = 300;
+constexpr int kChangesPerRound = 12;
+constexpr auto kTimeBound = std::chrono::milliseconds(1000);
+
+// A whole record whose dry and wet levels both follow `n`; the quality rides along.
+PlugInParams Record(int n, LONG quality) {
+  PlugInParams p = DefaultPlugInParams();
+  p.dryOut = -10 * n;
+  p.wetOut = -800 + 10 * n;
+  p.responseDelay = 10 * n;
+  p.pan = n - 40;
+  p.quality = quality;
+  return p;
+}
+
+CNxPlugIn* NewFilter() {
+  CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+  static_cast<IBaseFilter*>(filter)->AddRef();
+  return filter;
+}
+
+// The preset stream of Record(n, quality), saved by a filter of its own.
+std::vector<BYTE> PresetBytes(int n, LONG quality) {
+  CNxPlugIn* filter = NewFilter();
+  const PlugInParams record = Record(n, quality);
+  filter->SetParams(&record);
+  CMemoryStream* stream = CMemoryStream::Create();
+  filter->Save(stream, TRUE);
+  std::vector<BYTE> bytes = stream->Bytes();
+  stream->Release();
+  static_cast<IBaseFilter*>(filter)->Release();
+  return bytes;
+}
+
+class StressTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    impulse_ = std::make_unique<MemoryImpulse>(RandomSignal(2000, 3, 3000.0f), 44100);
+    plugin_ = NewFilter();
+    plugin_->SetImpulseSource(impulse_.get());
+    plugin_->SetMaxImpulseFrames(131071);
+    ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
+    source_ = new PushSource(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096);
+    ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
+    ASSERT_HR(S_OK, graph_->AddFilter(plugin_, NXW("reverb")));
+    sink_.AddRef();
+    ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
+    ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
+    ASSERT_HR(S_OK, graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), nullptr));
+    for (int n = 0; n < kLevels; ++n) presets_.push_back(PresetBytes(n, n % 5 + 1));
+  }
+  void TearDown() override {
+    if (graph_ != nullptr) {
+      graph_->Stop();
+      EXPECT_EQ(0u, graph_->Release());
+    }
+    if (plugin_ != nullptr) {
+      EXPECT_EQ(0u, static_cast<IBaseFilter*>(plugin_)->Release());
+    }
+  }
+
+  // True when the prepared levels are those of one record: a derived one or a built-in preset.
+  bool LevelsFromOneRecord() const {
+    const ConvolverState& s = plugin_->Convolver();
+    auto matches = [&](LONG dry, LONG wet) {
+      return s.dryGain == LevelGain(dry) && s.wetScale == LevelGain(wet) * s.normGain;
+    };
+    for (int n = 0; n < kLevels; ++n) {
+      if (matches(-10 * n, -800 + 10 * n)) return true;
+    }
+    for (LONG i = 0; i < kBuiltInPresetCount; ++i) {
+      const PlugInParams& p = GetBuiltInPreset(i)->params;
+      if (matches(p.dryOut, p.wetOut)) return true;
+    }
+    return false;
+  }
+
+  void Change(std::mt19937& rng) {
+    const int n = static_cast<int>(rng() % kLevels);
+    switch (rng() % 8) {
+      case 0: {
+        const PlugInParams record = Record(n, static_cast<LONG>(rng() % 5 + 1));
+        plugin_->SetParams(&record);
+        break;
+      }
+      case 1: {
+        CMemoryStream* stream = CMemoryStream::Create(presets_[n].data(), presets_[n].size());
+        EXPECT_HR(S_OK, plugin_->Load(stream));
+        stream->Release();
+        break;
+      }
+      case 2: EXPECT_HR(S_OK, plugin_->ApplyPreset(n % kBuiltInPresetCount)); break;
+      case 3: plugin_->SetQuality(n % 5 + 1); break;
+      case 4:
+        plugin_->SetResponseDelay(n * 20 - 800);
+        plugin_->SetPan(n - 40);
+        plugin_->SetResponseWidth(n);
+        break;
+      case 5:
+        plugin_->SetLowShelfOn(n % 2);
+        plugin_->SetHighShelfGain(n - 40);
+        plugin_->SetApplyEnvelope(n % 2);
+        plugin_->SetDecayLimit(n * 10 + 5);
+        break;
+      case 6: {
+        const EnvelopePoint points[3] = {{0, 100}, {n * 10, 50}, {1000, 0}};
+        plugin_->SetEnvelopePoints(points, 3);
+        plugin_->SetImpulseFile(n % 2 == 0 ? NXW("a.irx") : NXW("b.irx"));
+        break;
+      }
+      default: {
+        PlugInParams read;
+        plugin_->GetParams(&read);
+        WAVEFORMATEX format;
+        plugin_->GetStreamFormat(&format, kOutputFormat);
+        LONG status = 0;
+        plugin_->GetStatus(&status);
+        break;
+      }
+    }
+  }
+
+  std::unique_ptr<MemoryImpulse> impulse_;
+  CNxPlugIn* plugin_ = nullptr;
+  CFilterGraph* graph_ = nullptr;
+  PushSource* source_ = nullptr;
+  CWaveSinkFilter sink_;
+  std::vector<std::vector<BYTE>> presets_;
+};
+
+TEST_F(StressTest, ChangesRacingTheStreamNeverTearOrLoseARebuild) {
+  ASSERT_HR(S_OK, graph_->Pause());
+  std::atomic<bool> done{false};
+  std::atomic<int> checkpoint{0};  // round whose last change the streamer must see
+  std::atomic<int> checked{0};
+  std::atomic<int> finalLevel{0};
+  std::atomic<LONG> finalQuality{3};
+  std::atomic<int> torn{0};
+  std::atomic<int> lost{0};
+  std::atomic<int> pushes{0};
+
+  std::thread streamer([&] {
+    std::vector<int16_t> frames(1024 * 2);
+    unsigned seed = 1;
+    while (!done.load()) {
+      for (int16_t& v : frames) v = static_cast<int16_t>((seed = seed * 1103515245 + 12345) >> 16);
+      const int round = checkpoint.load();
+      if (FAILED(source_->Push(frames.data(), static_cast<LONG>(frames.size() * 2), false))) break;
+      ++pushes;
+      if (!LevelsFromOneRecord()) ++torn;
+      if (round > checked.load()) {
+        // The round's last change came before `checkpoint` was raised, so this push saw it.
+        const ConvolverState& s = plugin_->Convolver();
+        const LONG quality = finalQuality.load();
+        const int n = finalLevel.load();
+        if (s.dryGain != LevelGain(-10 * n) ||
+            s.blockDivisor != QualityPlan(quality, false).blockDivisor) {
+          ++lost;
+        }
+        checked.store(round);
+      }
+    }
+  });
+
+  std::mt19937 rng(20240611);
+  const auto start = std::chrono::steady_clock::now();
+  int rounds = 0;
+  for (; rounds < kMostRounds && std::chrono::steady_clock::now() - start < kTimeBound; ++rounds) {
+    for (int i = 0; i < kChangesPerRound; ++i) Change(rng);
+    // The last change of the round needs a rebuild (another quality than the one before).
+    const int n = static_cast<int>(rng() % kLevels);
+    LONG quality = 0;
+    plugin_->GetQuality(&quality);
+    quality = quality % 5 + 1;
+    finalLevel.store(n);
+    finalQuality.store(quality);
+    const PlugInParams record = Record(n, quality);
+    plugin_->SetParams(&record);
+    checkpoint.store(rounds + 1);
+    while (checked.load() < rounds + 1) {
+      if (std::chrono::steady_clock::now() - start > 20 * kTimeBound) break;  // streamer stuck
+      std::this_thread::yield();
+    }
+  }
+  done.store(true);
+  streamer.join();
+
+  EXPECT_GT(rounds, 10);
+  EXPECT_EQ(checked.load(), rounds) << "the streamer stopped before every round was checked";
+  EXPECT_EQ(0, torn.load()) << "snapshots mixing two records, of " << pushes.load() << " pushes";
+  EXPECT_EQ(0, lost.load()) << "rounds whose last change the engine did not prepare";
+}
+
+}  // namespace

@@ -8,15 +8,24 @@
 #include <string>
 
 // Creates "<temp>/auralith_fuzz_<n>/" (with a trailing separator) on first use and sets
-// `variable` to it; later calls hand back the same folder.
+// `variable` to it; later calls hand back the same folder. It is removed with its contents when
+// the process ends normally.
 inline const std::string& FuzzTempFolder(const char* variable) {
-  static const std::string folder = [] {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("auralith_fuzz_" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(path);
-    return path.string() + "/";
-  }();
-  setenv(variable, folder.c_str(), 1);
-  return folder;
+  struct Folder {
+    Folder()
+        : path(std::filesystem::temp_directory_path() /
+               ("auralith_fuzz_" + std::to_string(std::random_device{}()))),
+          text(path.string() + "/") {
+      std::filesystem::create_directories(path);
+    }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+    std::filesystem::path path;
+    std::string text;
+  };
+  static const Folder folder;
+  setenv(variable, folder.text.c_str(), 1);
+  return folder.text;
 }

@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
   while (start <= offsets.size()) {
     size_t comma = offsets.find(',', start);
     if (comma == std::string::npos) comma = offsets.size();
-    const Fit fit = FitAt(ref, test, channels, std::atol(offsets.substr(start, comma - start).c_str()));
+    const long offset = std::atol(offsets.substr(start, comma - start).c_str());
+    const Fit fit = FitAt(ref, test, channels, offset);
     if (fit.frames > 0 && fit.residualDb < best.residualDb) best = fit;
     start = comma + 1;
   }

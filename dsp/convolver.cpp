@@ -30,33 +30,39 @@ int WetChannels(const ConvolverState& s) {
 // the per-frame decisions taken once. Gives the same values as the frame loop.
 template <typename T, uint32_t Rd, bool Stereo>
 void InputRunOf(ConvolverState& s, const T* in, uint32_t count) {
+  constexpr size_t kStride = Stereo ? 2 : 1;
+  constexpr size_t kRight = Stereo ? 1 : 0;
   const size_t at = static_cast<size_t>(s.fillPos);
-  T* block0 = Samples<T>(s.block[0]) + at;
-  T* block1 = WetChannels(s) == 2 ? Samples<T>(s.block[1]) + at : nullptr;
-  T* dry0 = s.dry[0] != nullptr ? Samples<T>(s.dry[0]) + at * Rd : nullptr;
-  T* dry1 = s.dry[1] != nullptr ? Samples<T>(s.dry[1]) + at * Rd : nullptr;
-  constexpr size_t kChannels = Stereo ? 2 : 1;
-  const bool mono = s.monoImpulse;
   const double gainLeft = s.balanceLeft;
   const double gainRight = s.balanceRight;
-  for (uint32_t j = 0; j < count; ++j) {
-    for (uint32_t k = 0; k < Rd; ++k) {
-      const T* p = in + (size_t{j} * Rd + k) * kChannels;
-      const T left = p[0];
-      const T right = Stereo ? p[1] : p[0];
-      const T scaledLeft = static_cast<T>(gainLeft * left);
-      const T scaledRight = static_cast<T>(gainRight * right);
-      if (k == 0) {
-        if (mono) {
-          block0[j] = static_cast<T>((static_cast<double>(scaledLeft) + right) * 0.5);
-        } else {
-          block0[j] = scaledLeft;
-          if (block1 != nullptr) block1[j] = scaledRight;
-        }
-      }
-      if (dry0 != nullptr) dry0[j * Rd + k] = scaledLeft;
-      if (dry1 != nullptr) dry1[j * Rd + k] = scaledRight;
+  // The wet channels take the first frame of each processing sample; each loop carries no branch.
+  T* block0 = Samples<T>(s.block[0]) + at;
+  if (s.monoImpulse) {
+    // The right sample enters the single wet channel without its balance gain.
+    for (uint32_t j = 0; j < count; ++j) {
+      const T* p = in + size_t{j} * Rd * kStride;
+      const T scaledLeft = static_cast<T>(gainLeft * p[0]);
+      block0[j] = static_cast<T>((static_cast<double>(scaledLeft) + p[kRight]) * 0.5);
     }
+  } else {
+    for (uint32_t j = 0; j < count; ++j)
+      block0[j] = static_cast<T>(gainLeft * in[size_t{j} * Rd * kStride]);
+    if (WetChannels(s) == 2) {
+      T* block1 = Samples<T>(s.block[1]) + at;
+      for (uint32_t j = 0; j < count; ++j)
+        block1[j] = static_cast<T>(gainRight * in[size_t{j} * Rd * kStride + kRight]);
+    }
+  }
+  // The dry channels take every frame.
+  const size_t frames = size_t{count} * Rd;
+  if (s.dry[0] != nullptr) {
+    T* dry0 = Samples<T>(s.dry[0]) + at * Rd;
+    for (size_t m = 0; m < frames; ++m) dry0[m] = static_cast<T>(gainLeft * in[m * kStride]);
+  }
+  if (s.dry[1] != nullptr) {
+    T* dry1 = Samples<T>(s.dry[1]) + at * Rd;
+    for (size_t m = 0; m < frames; ++m)
+      dry1[m] = static_cast<T>(gainRight * in[m * kStride + kRight]);
   }
 }
 
@@ -191,25 +197,35 @@ void WriteFrame(T* out, uint32_t channels, const double frame[2]) {
 
 // The bulk of OutputStage without a delay line: whole processing samples (Rd frames each) while no
 // pair is split, with the per-frame decisions taken once. Gives the same values as the frame loop.
-template <typename T, uint32_t Rd, bool Stereo>
+template <typename T, uint32_t Rd, bool Stereo, bool HasDry>
 void OutputRunOf(const ConvolverState& s, T* out, uint32_t count, double f) {
   const size_t at = static_cast<size_t>(s.readPos);
   const T* block0 = Samples<T>(s.block[0]) + at;
   const T* block1 = WetChannels(s) == 2 ? Samples<T>(s.block[1]) + at : block0;
-  const T* dry0 = s.dry[0] != nullptr ? Samples<T>(s.dry[0]) + at * Rd : nullptr;
-  const T* dry1 = s.dry[1] != nullptr ? Samples<T>(s.dry[1]) + at * Rd : nullptr;
+  const T* dry0 = HasDry ? Samples<T>(s.dry[0]) + at * Rd : nullptr;
+  const T* dry1 = HasDry && Stereo ? Samples<T>(s.dry[1]) + at * Rd : nullptr;
   const double d = s.dryGain;
   constexpr size_t kChannels = Stereo ? 2 : 1;
   for (uint32_t j = 0; j < count; ++j) {
     const double w0 = block0[j];
     const double w1 = block1[j];
     for (uint32_t k = 0; k < Rd; ++k) {
-      const double dryLeft = dry0 != nullptr ? d * dry0[j * Rd + k] : 0.0;
-      const double dryRight = dry1 != nullptr ? d * dry1[j * Rd + k] : 0.0;
+      // Without dry buffers the dry terms are the frame loop's 0.0, added all the same.
+      const double dryLeft = HasDry ? d * dry0[j * Rd + k] : 0.0;
+      const double dryRight = HasDry && Stereo ? d * dry1[j * Rd + k] : 0.0;
       T* o = out + (size_t{j} * Rd + k) * kChannels;
       o[0] = static_cast<T>(w0 + f * w1 + dryLeft);
       if (Stereo) o[1] = static_cast<T>(w1 + f * w0 + dryRight);
     }
+  }
+}
+
+template <typename T, uint32_t Rd, bool Stereo>
+void OutputRunWith(const ConvolverState& s, T* out, uint32_t count, double f) {
+  if (s.dry[0] != nullptr) {
+    OutputRunOf<T, Rd, Stereo, true>(s, out, count, f);
+  } else {
+    OutputRunOf<T, Rd, Stereo, false>(s, out, count, f);
   }
 }
 
@@ -221,11 +237,17 @@ void OutputRun(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame, d
       std::min((frames - frame) / rd, static_cast<uint32_t>(s.blockOutputCount - s.readPos));
   if (count == 0) return;
   const bool stereo = s.outputChannels == 2;
+  // A stereo output has both dry buffers or neither.
+  if (stereo && (s.dry[0] == nullptr) != (s.dry[1] == nullptr)) return;
   T* out = output + static_cast<size_t>(frame) * s.outputChannels;
-  if (rd == 1) {
-    stereo ? OutputRunOf<T, 1, true>(s, out, count, f) : OutputRunOf<T, 1, false>(s, out, count, f);
+  if (rd == 1 && stereo) {
+    OutputRunWith<T, 1, true>(s, out, count, f);
+  } else if (rd == 1) {
+    OutputRunWith<T, 1, false>(s, out, count, f);
+  } else if (stereo) {
+    OutputRunWith<T, 2, true>(s, out, count, f);
   } else {
-    stereo ? OutputRunOf<T, 2, true>(s, out, count, f) : OutputRunOf<T, 2, false>(s, out, count, f);
+    OutputRunWith<T, 2, false>(s, out, count, f);
   }
   s.readPos += static_cast<int32_t>(count);
   frame += count * rd;

@@ -98,7 +98,7 @@ TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
   const BYTE odd[] = {0, 1, 0x22, 0x5C, 0xFF};
   EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, NXW("Quote\"And\\Slash\n"), 0, REG_BINARY, odd, 5));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
-  Create(HKEY_CLASSES_ROOT, NXW("clsid\\{abc}\\INPROCSERVER32"), &disposition);
+  RegCloseKey(Create(HKEY_CLASSES_ROOT, NXW("clsid\\{abc}\\INPROCSERVER32"), &disposition));
   EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
 
   // Everything comes back from the file through fresh handles.

@@ -47,43 +47,72 @@ size_t stageTwiddleCount(size_t half) {
   return count > 0 ? count : 1;
 }
 
-// Only the first stage (length M) is computed. Factor (k, p) of a later stage of length n is
-// factor (k, p M/n) of the first: unitRoot reduces j/d and (j r)/(d r) to the same quadrant and
-// the same angle for a power of two r (the scaling is exact), so the copy is the same value bit
-// for bit, at a third fewer sine and cosine calls.
+// unitRoot(j, d) from the first-quadrant value q = unitRoot(j mod d/4, d): unitRoot reduces j to
+// that same angle and only swaps and negates its cosine and sine by quadrant, which is exact.
+void rotateByQuadrant(uint64_t j, uint64_t d, const double* q, double& re, double& im) {
+  switch ((4 * (j % d)) / d) {
+    case 0: re = q[0]; im = q[1]; break;
+    case 1: re = -q[1]; im = q[0]; break;
+    case 2: re = -q[0]; im = -q[1]; break;
+    default: re = q[1]; im = -q[0]; break;
+  }
+}
+
+// First-quadrant roots e^(+2 pi i j / d) for j < d/4 (d a multiple of 8) into table[j]: computed up
+// to d/8 and mirrored past it, where unitRoot takes the complementary angle and swaps cosine and
+// sine. The same values bit for bit, at an eighth of the sine and cosine calls.
+void fillQuadrant(double* table, uint64_t d) {
+  for (uint64_t j = 0; j < d / 4; ++j) {
+    if (8 * j <= d) {
+      unitRoot(j, d, table[2 * j], table[2 * j + 1]);
+    } else {
+      table[2 * j] = table[2 * (d / 4 - j) + 1];
+      table[2 * j + 1] = table[2 * (d / 4 - j)];
+    }
+  }
+}
+
+// Factor (k, p) of a stage of length n is unitRoot(k p M/n, M) (unitRoot reduces j/d and
+// (j r)/(d r) alike for a power of two r), so every stage comes from the first stage's k = 1 run,
+// which holds the first quadrant of length M.
 void fillStageTwiddles(double* table, size_t half) {
   if (half < 4) return;
   const size_t first = half / 4;
-  const double* const top = table;
-  for (size_t k = 1; k <= 3; ++k) {
-    for (size_t p = 0; p < first; ++p) {
-      unitRoot(k * p, half, table[0], table[1]);
-      table += 2;
-    }
+  const double* const quadrant = table;
+  if (half >= 8) {
+    fillQuadrant(table, half);
+  } else {
+    for (size_t p = 0; p < first; ++p) unitRoot(p, half, table[2 * p], table[2 * p + 1]);
   }
-  for (size_t n = half / 4; n >= 4; n /= 4) {
+  table += 2 * first;
+  for (size_t n = half; n >= 4; n /= 4) {
     const size_t m = n / 4;
     const size_t step = half / n;
     for (size_t k = 1; k <= 3; ++k) {
+      if (n == half && k == 1) continue;  // the quadrant itself
       for (size_t p = 0; p < m; ++p) {
-        const double* from = top + 2 * ((k - 1) * first + p * step);
-        table[0] = from[0];
-        table[1] = from[1];
+        const uint64_t j = k * p * step;
+        rotateByQuadrant(j, half, quadrant + 2 * (j % first), table[0], table[1]);
         table += 2;
       }
     }
   }
 }
 
-// t_j = e^(+2 pi i j / N) for j < count; an even j is t_(j/2) of length M = N/2, already among
-// the first stage's factors (k = 1, p = j/2) when there is a first stage.
+// t_j = e^(+2 pi i j / N) for j < count (count <= N/4, so all in the first quadrant): an even j is
+// t_(j/2) of length M = N/2, already in the first stage's quadrant; an odd j past N/8 is the
+// mirror of N/4 - j (also odd, so computed first).
 void fillSplitRoots(double* table, size_t count, const double* stageTwiddles, size_t half) {
+  const uint64_t n = 2 * uint64_t{half};
   for (size_t j = 0; j < count; ++j) {
     if (j % 2 == 0 && half >= 4 && j / 2 < half / 4) {
       table[2 * j] = stageTwiddles[j];
       table[2 * j + 1] = stageTwiddles[j + 1];
+    } else if (n % 8 == 0 && 8 * j > n && n / 4 - j < j) {
+      table[2 * j] = table[2 * (n / 4 - j) + 1];
+      table[2 * j + 1] = table[2 * (n / 4 - j)];
     } else {
-      unitRoot(j, 2 * uint64_t{half}, table[2 * j], table[2 * j + 1]);
+      unitRoot(j, n, table[2 * j], table[2 * j + 1]);
     }
   }
 }

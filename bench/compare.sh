@@ -105,6 +105,10 @@ commands=(
   "sox in.wav -b 32 -e floating-point out_copy.wav"
 )
 count=${#names[@]}
+# What each command writes; removed before every timed run, so that every command writes a new
+# file (replacing one costs ext4 a forced write-out, on rename or truncate alike).
+outputs=(out_q5.wav out_q3.wav out_fconvolver.wav out_fconvolver_default.wav out_afir.wav
+  out_brutefir.raw "fir_out_l.wav fir_out_r.wav out_sox.wav" out_copy.wav)
 
 echo "== Warm-up (page cache, brutefir's FFTW wisdom)"
 for ((c = 0; c < count; ++c)); do : "${wall[c]:=}" "${cpu[c]:=}"; bash -c "${commands[c]}" 2>/dev/null; done
@@ -117,6 +121,8 @@ for ((r = 0; r < runs; ++r)); do
   # Each run starts one command further on, so no command always follows the same one.
   for ((k = 0; k < count; ++k)); do
     c=$(((k + r) % count))
+    # shellcheck disable=SC2086
+    rm -f ${outputs[c]}
     t=$( { time bash -c "${commands[c]}" 2>/dev/null; } 2>&1 | tail -1)
     read -r real user sys <<<"$t"
     wall[$c]+="$real "
@@ -175,13 +181,15 @@ awk -v a="$q5" -v b="$q3" -v f="$ref_wall" 'BEGIN {
 # impulseSpectrum 2 x max(N, L), block 2 x N, overlap 2 x N/2, pcm scratch 2 x 2048 floats; and
 # the FFT setup's float tables (stage twiddles ~M, split factors M/2 complex values, M = N/2) and
 # its scratch. The setup also holds double tables that a float stream never reads: shown apart.
+# The render's memory is its peak RSS less the RSS of the same program doing nothing.
 echo
-printf '%-12s %8s %12s %14s %14s %10s\n' render N "buffers MB" "+double MB" "max RSS MB" "RSS/buffers"
 base_kb=$(/usr/bin/time -f '%M' "$auralith" --help 2>&1 >/dev/null | tail -1)
+printf '%-10s %7s %11s %11s %12s %11s %8s\n' render N "buffers MB" "double MB" "max RSS MB" "render MB" "/buffers"
 for q in 5 3; do
-  if [ "$q" -eq 5 ]; then part=1; rd=1; else part=4; rd=2; fi
-  rss_kb=$( /usr/bin/time -f '%M' "$auralith" process in.wav out_mem.wav --impulse ir.wav --quality "$q" --quiet 2>&1 | tail -1)
-  awk -v L="$frames_ir" -v part="$part" -v rd="$rd" -v rss="$rss_kb" -v q="$q" 'BEGIN {
+  if [ "$q" -eq 5 ]; then part=1; else part=4; fi
+  rss_kb=$(/usr/bin/time -f '%M' "$auralith" process in.wav out_mem.wav --impulse ir.wav \
+    --quality "$q" --quiet 2>&1 | tail -1)
+  awk -v L="$frames_ir" -v part="$part" -v rss="$rss_kb" -v base="$base_kb" -v q="$q" 'BEGIN {
     p = 1; while (p < 2 * L - 1) p *= 2; n = p / part; if (n < 16) n = 16; m = n / 2
     tw = 0; for (s = m; s >= 4; s /= 4) tw += 3 * (s / 4); if (tw == 0) tw = 1
     cap = n; if (L > cap) cap = L
@@ -189,8 +197,9 @@ for q in 5 3; do
     fft = 2 * tw + 2 * (m / 2) + n           # floats: twiddles, split factors, scratch
     need = 4 * (samples + fft)
     extra = 8 * (2 * tw + 2 * (m / 2)) + 4 * n  # double tables, the double half of the scratch
-    printf "%-12s %8d %12.1f %14.1f %14.1f %10.2f  %s\n", "quality " q, n, need / 1048576, extra / 1048576,
-      rss / 1024, rss * 1024 / need, (rss * 1024 <= 2 * need) ? "met (<= 2)" : "MISSED (> 2)" }'
+    own = (rss - base) * 1024
+    printf "%-10s %7d %11.1f %11.1f %12.1f %11.1f %8.2f  %s\n", "quality " q, n, need / 1048576,
+      extra / 1048576, rss / 1024, own / 1048576, own / need, (own <= 2 * need) ? "met (<= 2)" : "MISSED (> 2)" }'
 done
-echo "(RSS of 'auralith --help' alone: $(awk -v k="$base_kb" 'BEGIN { printf "%.1f", k / 1024 }') MB)"
+echo "(max RSS of 'auralith --help': $(awk -v k="$base_kb" 'BEGIN { printf "%.1f", k / 1024 }') MB)"
 rm -f out_mem.wav

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <new>
@@ -195,6 +196,12 @@ bool NxCopyFile(LPCWSTR src, LPCWSTR dst, bool failIfExists) {
   return ok;
 }
 
+bool NxReplaceFile(LPCWSTR src, LPCWSTR dst) {
+  std::string from;
+  std::string to;
+  return ToUtf8(src, &from) && ToUtf8(dst, &to) && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool NxDeleteFile(LPCWSTR path) {
   std::string name;
   return ToUtf8(path, &name) && ::unlink(name.c_str()) == 0;
@@ -218,4 +225,8 @@ DWORD NxGetModuleFolder(WCHAR* buffer, DWORD capacity) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return 0;
   return StoreFolder(path.substr(0, slash + 1), buffer, capacity, &length) ? length : 0;
+}
+
+DWORD NxGetModuleWorkFolder(WCHAR* buffer, DWORD capacity) {
+  return NxGetModuleFolder(buffer, capacity);
 }

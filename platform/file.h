@@ -56,6 +56,11 @@ void NxCloseFile(NxFileHandle file);
 // onto itself fails and leaves it untouched; a copy that fails part way removes `dst`.
 bool NxCopyFile(LPCWSTR src, LPCWSTR dst, bool failIfExists);
 
+// Replaces `dst` whole by `src` through a rename (`src` no longer exists afterwards): a reader of
+// `dst` sees either the old file or the new one, never a mixture. Both must lie in one folder
+// (one volume). Fails, changing nothing, when `src` is missing.
+bool NxReplaceFile(LPCWSTR src, LPCWSTR dst);
+
 bool NxDeleteFile(LPCWSTR path);
 
 // True for an existing file that is not a folder.
@@ -74,3 +79,10 @@ constexpr WCHAR kNxPathSeparator = '/';
 // empty buffer when capacity allows) when the folder is unknown or does not fit in `capacity`
 // units including the terminator: a cut folder name would name another folder.
 DWORD NxGetModuleFolder(WCHAR* buffer, DWORD capacity);
+
+// Where the module keeps its working file "~IRX.TMP", in the form of NxGetModuleFolder: the
+// module's folder when a file can be created there; otherwise (a program folder a standard user
+// may not write) one per-user folder, %LOCALAPPDATA%\Auralith\ on Windows. Decided once per
+// process, so writing and reading agree. AURALITH_MODULE_DIR overrides it as it does the module
+// folder. The POSIX back end always gives the module folder.
+DWORD NxGetModuleWorkFolder(WCHAR* buffer, DWORD capacity);

@@ -24,6 +24,10 @@
 #include "platform/dshow/setup_data.h"
 #include "platform/unknown.h"
 
+#if defined(_WIN32)
+#include <strmif.h>
+#include <uuids.h>
+#else
 struct IMoniker;
 struct IEnumMoniker;
 typedef const WCHAR* LPCOLESTR;
@@ -105,6 +109,8 @@ struct IFilterMapper2 : public IUnknown {
  protected:
   ~IFilterMapper2() = default;
 };
+
+#endif  // _WIN32
 
 // Creates the filter mapper (what CoCreateInstance(CLSID_FilterMapper2) gives on the platform)
 // answering IUnknown and IFilterMapper2, with one reference. Monikers are not made:

@@ -3,6 +3,9 @@
 
 #include "platform/unknown.h"
 
+#if defined(_WIN32)
+#include <ocidl.h>
+#else
 // A counted array of GUIDs. pElems is task-allocated (CoTaskMemAlloc) by the object and freed by
 // the caller with CoTaskMemFree.
 struct CAUUID {
@@ -23,3 +26,4 @@ struct ISpecifyPropertyPages : public IUnknown {
  protected:
   ~ISpecifyPropertyPages() = default;
 };
+#endif  // _WIN32

@@ -192,7 +192,7 @@ TEST_F(DiskFileTest, ModuleFolder) {
   EXPECT_EQ(NxGetModuleFolder(buffer, length + 1), length);
   ::setenv("AURALITH_MODULE_DIR", "/tmp/caf\xC3\xA9/", 1);
   length = NxGetModuleFolder(buffer, 1024);
-  EXPECT_EQ(WString(buffer, length), WString(u"/tmp/caf\u00E9/"));
+  EXPECT_EQ(WString(buffer, length), WString(NXW("/tmp/caf\u00E9/")));
   if (saved != nullptr) {
     ::setenv("AURALITH_MODULE_DIR", previous.c_str(), 1);
   } else {

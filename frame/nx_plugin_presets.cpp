@@ -73,7 +73,7 @@ void PutGuid(BYTE* at, const GUID& guid) {
 // `name` appended to the module folder; false when the folder is unknown or the path would
 // not fit.
 bool ModuleFilePath(const WCHAR* name, WCHAR (&path)[kMaxPathUnits]) {
-  const DWORD folder = NxGetModuleFolder(path, kMaxPathUnits);
+  const DWORD folder = NxGetModuleWorkFolder(path, kMaxPathUnits);
   size_t units = 0;
   while (units < kMaxPathUnits && name[units] != 0) ++units;
   if (folder == 0 || units == 0 || folder + units + 1 > kMaxPathUnits) return false;
@@ -153,9 +153,9 @@ HRESULT CopyStreamToFile(IStream* stream, DWORD bytes, NxFile* file) {
 }
 
 // Receives `bytes` of packaged impulse into the incoming file and, once all arrived, makes it
-// "~IRX.TMP". S_FALSE when no file could be created there (the impulse is dropped); on any
-// other failure "~IRX.TMP" is as it was, unless replacing it failed part way, and then it is
-// gone rather than cut.
+// "~IRX.TMP" by a rename, so a reader sees the old file or the new one whole. S_FALSE when no
+// file could be created there (the impulse is dropped); on any other failure "~IRX.TMP" is as it
+// was.
 HRESULT ReceivePackagedImpulse(IStream* stream, DWORD bytes) {
   WCHAR incoming[kMaxPathUnits];
   WCHAR target[kMaxPathUnits];
@@ -167,8 +167,8 @@ HRESULT ReceivePackagedImpulse(IStream* stream, DWORD bytes) {
   if (file == nullptr) return S_FALSE;
   HRESULT hr = CopyStreamToFile(stream, bytes, file);
   NxCloseFile(file);
-  if (SUCCEEDED(hr) && !NxCopyFile(incoming, target, false)) hr = E_FAIL;
-  NxDeleteFile(incoming);
+  if (SUCCEEDED(hr) && !NxReplaceFile(incoming, target)) hr = E_FAIL;
+  if (FAILED(hr)) NxDeleteFile(incoming);
   return hr;
 }
 

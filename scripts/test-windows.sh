@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the Windows suites if needed (scripts/build-windows.sh) and runs every test program under
+# Wine in a fresh, temporary prefix. Ends with the line "N passed, N failed" (test cases, as
+# GoogleTest counts them); exits 1 when any case failed or a program did not finish.
+#
+# Options:
+#   --build-dir DIR   build folder (default: build-win)
+#   --no-build        run what is built
+#   --filter REGEX    run only the programs whose names match
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir="$root/build-win"
+build=1
+filter=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build-dir) build_dir="$2"; shift 2 ;;
+    --no-build) build=0; shift ;;
+    --filter) filter="$2"; shift 2 ;;
+    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "test-windows.sh: unknown option '$1' (try --help)" >&2; exit 2 ;;
+  esac
+done
+
+if [ "$build" -eq 1 ]; then "$root/scripts/build-windows.sh" --build-dir "$build_dir"; fi
+
+prefix=$(mktemp -d /tmp/auralith-wine.XXXXXX)
+cleanup() {
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko prompts; windows on the null display driver (nothing is shown), so no X server
+# is needed for hidden windows and their message queues.
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+echo "== Preparing the Wine prefix $prefix"
+wine wineboot --init >/dev/null 2>&1 || true
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+wineserver -w
+
+passed=0
+failed=0
+broken=()
+mapfile -t programs < <(find "$build_dir/tests" -name '*.exe' \( -name '*_tests.exe' -o -name '*_replay.exe' \) | sort)
+for program in "${programs[@]}"; do
+  name=$(basename "$program" .exe)
+  if [ -n "$filter" ] && ! [[ "$name" =~ $filter ]]; then continue; fi
+  log="$prefix/$name.log"
+  echo "== $name"
+  status=0
+  # Run from the source tree, as ctest's suites on Linux find their data from there.
+  (cd "$root" && timeout 900 wine "$program" --gtest_brief=1) >"$log" 2>&1 || status=$?
+  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+  bad=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+  passed=$((passed + ${ok:-0}))
+  failed=$((failed + ${bad:-0}))
+  if [ "$status" -ne 0 ] || [ -n "$bad" ]; then
+    grep -E '^\[  FAILED  \]|Failure|error' "$log" | head -40 || true
+    if [ -z "$bad" ]; then
+      echo "   $name ended with status $status before its summary"
+      tail -5 "$log"
+      failed=$((failed + 1))
+    fi
+    broken+=("$name")
+  fi
+  sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/   \1 skipped/p' "$log" | tail -1
+done
+
+[ ${#broken[@]} -eq 0 ] || echo "== Failing programs: ${broken[*]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -45,6 +45,12 @@ sox -R -n -r 44100 -c 2 -b 16 in16s.wav synth 0.6 sine 440 sine 660 vol 0.4
 sox -R -n -r 44100 -c 1 -b 16 in16m.wav synth 0.6 sine 330 vol 0.4
 sox -R -n -r 48000 -c 2 -b 32 -e floating-point inf32s.wav synth 0.5 sine 523 whitenoise vol 0.3
 sox -R -n -r 44100 -c 1 -b 32 -e floating-point inf32m.wav synth 0.5 sine 220 vol 0.3
+# Compressed inputs: decoded by our decoders on Linux, by the system's audio compression manager
+# (msacm32 and its codecs) on Windows.
+sox in16s.wav -e ima-adpcm ima.wav
+sox in16s.wav -e ms-adpcm msadpcm.wav
+sox in16m.wav -e a-law alaw.wav
+sox in16m.wav -e u-law ulaw.wav
 
 # name | input | options
 cases=(
@@ -62,6 +68,10 @@ cases=(
   "decay-limit|inf32s.wav|--decay-limit 0.2 --quality 2"
   "mix|in16s.wav|--dry -6 --wet -3 --width 80 --pan 30 --delay 12.5 --quality 5"
   "float-out|in16s.wav|--format float32 --quality 5"
+  "ima-adpcm|ima.wav|--quality 5"
+  "ms-adpcm|msadpcm.wav|--quality 5"
+  "a-law|alaw.wav|--quality 5"
+  "mu-law|ulaw.wav|--quality 5"
 )
 
 linux() { "$linux_exe" "$@" --quiet; }

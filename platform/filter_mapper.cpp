@@ -217,6 +217,19 @@ bool NxSerializeFilterData(const REGFILTER2& filter, std::vector<BYTE>* blob) {
   return true;
 }
 
+#if defined(_WIN32)
+NxComScope::NxComScope()
+    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+
+NxComScope::~NxComScope() {
+  if (initialised_) CoUninitialize();
+}
+#else
+NxComScope::NxComScope() : initialised_(false) {}
+
+NxComScope::~NxComScope() { static_cast<void>(initialised_); }
+#endif
+
 HRESULT NxCreateFilterMapper(REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;

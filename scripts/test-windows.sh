@@ -53,7 +53,8 @@ for program in "${programs[@]}"; do
   # Run from the source tree, as ctest's suites on Linux find their data from there.
   (cd "$root" && timeout 900 wine "$program" --gtest_brief=1) >"$log" 2>&1 || status=$?
   ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-  bad=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+  bad=$(grep -E '^\[  FAILED  \] [A-Za-z_0-9/.]+ \(' "$log" | sort -u | wc -l)
+  [ "$bad" -gt 0 ] || bad=""
   passed=$((passed + ${ok:-0}))
   failed=$((failed + ${bad:-0}))
   if [ "$status" -ne 0 ] || [ -n "$bad" ]; then

@@ -142,8 +142,10 @@ TEST(Win32Module, RegistrationNamesTheDllItself) {
   ASSERT_NE(dll, nullptr);
   EXPECT_EQ(GetProcAddress(dll, "DllMain"), nullptr);  // the entry point, not an export
   typedef HRESULT(STDAPICALLTYPE * Entry)();
-  const Entry reg = reinterpret_cast<Entry>(GetProcAddress(dll, "DllRegisterServer"));
-  const Entry unreg = reinterpret_cast<Entry>(GetProcAddress(dll, "DllUnregisterServer"));
+  const Entry reg =
+      reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllRegisterServer")));
+  const Entry unreg = reinterpret_cast<Entry>(
+      reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllUnregisterServer")));
   ASSERT_TRUE(reg != nullptr && unreg != nullptr);
   ASSERT_EQ(reg(), S_OK);
   const WCHAR kServer[] = L"CLSID\\{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}\\InprocServer32";

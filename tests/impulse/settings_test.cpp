@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/file.h"
 #include "platform/private_profile.h"
 
 namespace {
@@ -53,7 +54,9 @@ class SettingsTest : public ::testing::Test {
     std::filesystem::create_directories(folder_ / name);
     return Wide((folder_ / name).string());
   }
-  WideString ModuleFolder() { return Wide((folder_ / "module").string() + "/"); }
+  WideString ModuleFolder() {
+    return Wide((folder_ / "module").string()) + WideString(1, kNxPathSeparator);
+  }
 
   std::filesystem::path folder_;
 };

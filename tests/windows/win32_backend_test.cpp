@@ -44,7 +44,7 @@ class TestFolder {
 WString ReadText(const WString& path) {
   NxFileHandle file = NxOpenFile(path.c_str(), NxFileAccess::Read, NxFileCreate::OpenExisting);
   if (file == nullptr) return L"<missing>";
-  char bytes[64] = {};
+  unsigned char bytes[64] = {};
   DWORD done = 0;
   file->Read(bytes, sizeof bytes, &done);
   NxCloseFile(file);

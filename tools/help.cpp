@@ -58,7 +58,10 @@ const char kProcessHelp[] =
     "  --allow-missing-impulse  render dry when the impulse cannot be found\n"
     "  --progress / --quiet   force / silence the progress bar (shown on a terminal)\n"
     "\n"
-    "A count of clipped samples is printed when 16-bit output saturated.\n";
+    "A count of clipped samples is printed when 16-bit output saturated. Unless --quiet, a\n"
+    "line on standard error says when less of the impulse is used than its file holds (cut by\n"
+    "the quality, the decay limit or MaxImpulseSize in auralith.ini, with the way out) and when\n"
+    "only its first channel is used (a mono input without --mono-to-stereo, or quality 1).\n";
 
 const char kMakeIrxHelp[] =
     "usage: auralith make-irx SOURCE DEST [--progress] [--quiet]\n"
@@ -72,7 +75,9 @@ const char kInfoHelp[] =
     "\n"
     "Shows what the impulse loader sees: the description fields (header size, version,\n"
     "channels, bytes per sample, data bytes, sample rate), the attributes line, the file that\n"
-    "holds the samples, the INFO items and the display items.\n";
+    "holds the samples, the INFO items and the display items; then, for each quality 1 to 5\n"
+    "on a stream at the impulse's own rate, the processing rate, how much of the impulse is\n"
+    "kept (and what cuts it: the quality or MaxImpulseSize) and the block latency.\n";
 
 const char kPresetHelp[] =
     "usage: auralith preset show FILE [--json]\n"

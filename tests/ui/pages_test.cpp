@@ -17,6 +17,7 @@
 #include "recovery/impulse_wave_writer.h"
 #include "recovery/test_signal.h"
 #include "tests/support/fake_dialog.h"
+#include "ui/pages/about_box.h"
 #include "toolkit/string_table.h"
 
 namespace {
@@ -241,6 +242,13 @@ TEST_F(PagesTest, FrameworkMenuStatusNotificationsAndHelp) {
   EXPECT_EQ(0, Value(&P::GetMonoToStereo));
   d.PageMenu(NxText(NxGetString(IDS_MENU_ABOUT)));
   EXPECT_EQ(1, d.abouts);
+  FakeDialog about(kNxDialogAbout, nullptr);
+  NxInitAboutBox(about, false);
+  EXPECT_EQ(W("About Auralith"), about[0].text);
+  EXPECT_EQ(W("Auralith Plug-In"), about[IDC_ABOUT_TITLE_LINE].text);
+  EXPECT_FALSE(about[IDC_ABOUT_LINK].shown);
+  INT_PTR result = -1;
+  EXPECT_TRUE(NxAboutBoxCommand(2, &result) && result == FALSE);
   d.Pump();
 
   // Status line and wait cursor: the arrow comes back after several busy codes in a row.

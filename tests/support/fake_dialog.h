@@ -97,6 +97,8 @@ class FakeDialog final : public NxDialog {
   HCURSOR cursor = kArrow;
   int abouts = 0;
   bool destroyed = false;
+  // Runs while a message box is up, as its message loop would dispatch.
+  std::function<void()> onBox;
   // Called for each message the progress window lets through; true for Escape.
   std::function<bool()> onDispatch;
   // The progress window: texts, bar (low, high, position) and bar texts it was given.
@@ -150,6 +152,7 @@ class FakeDialog final : public NxDialog {
   HCURSOR WaitCursor() override { return kWait; }
   int MessageBox(LPCWSTR text, LPCWSTR caption, UINT style) override {
     boxes.push_back({text, caption, style});
+    if (onBox) onBox();  // the box's own message loop
     return kNxAnswerOk;
   }
   bool RunFileDialog(NxFileDialogRequest& request) override {

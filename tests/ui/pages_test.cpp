@@ -18,6 +18,7 @@
 #include "recovery/test_signal.h"
 #include "tests/support/fake_dialog.h"
 #include "ui/pages/about_box.h"
+#include "ui/pages/file_dialog.h"
 #include "toolkit/string_table.h"
 
 namespace {
@@ -378,6 +379,9 @@ TEST_F(PagesTest, SummaryPageFollowsTheChosenImpulse) {
   EXPECT_FALSE(d[IDC_ATTRIBUTES].text.empty());
   EXPECT_TRUE(d[IDC_PICTURE].shown && !d[IDC_PICTURE].picture.empty());
   EXPECT_FALSE(d[IDC_HEADER].shown);
+  const NxFileInfoPanel panel = NxDescribeFileForPanel(described.c_str());  // the Open dialog's
+  EXPECT_EQ(W("Small room"), panel.title);
+  EXPECT_EQ(d[IDC_PICTURE].picture, panel.picture);
   // Choosing another impulse replaces the previous one's details.
   d.Type(IDC_IMPULSE, plain);
   EXPECT_EQ(W("44,100 Hz, 2 Channels, 1.50 Seconds"), d[IDC_ATTRIBUTES].text);

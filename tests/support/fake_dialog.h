@@ -150,7 +150,7 @@ class FakeDialog final : public NxDialog {
   void KillTimer(UINT id) override { timers.erase(id); }
   HCURSOR SetCursor(HCURSOR next) override { return std::exchange(cursor, next); }
   HCURSOR WaitCursor() override { return kWait; }
-  int MessageBox(LPCWSTR text, LPCWSTR caption, UINT style) override {
+  int ShowMessageBox(LPCWSTR text, LPCWSTR caption, UINT style) override {
     boxes.push_back({text, caption, style});
     if (onBox) onBox();  // the box's own message loop
     return kNxAnswerOk;

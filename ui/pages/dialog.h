@@ -121,7 +121,8 @@ class NxDialog {
   virtual HCURSOR SetCursor(HCURSOR cursor) = 0;
   virtual HCURSOR WaitCursor() = 0;
 
-  virtual int MessageBox(LPCWSTR text, LPCWSTR caption, UINT style) = 0;
+  // (Not "MessageBox": the platform headers make that name a macro.)
+  virtual int ShowMessageBox(LPCWSTR text, LPCWSTR caption, UINT style) = 0;
   // Runs the dialog; true when the user chose a file (request.fileName and filterIndex then
   // hold the choice).
   virtual bool RunFileDialog(NxFileDialogRequest& request) = 0;

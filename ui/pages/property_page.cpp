@@ -44,17 +44,6 @@ NxText FixNameForMenu(LPCWSTR name) {
   return text;
 }
 
-class BoxMessages final : public RecoveryMessageSink {
- public:
-  explicit BoxMessages(NxDialog* dialog) : dialog_(dialog) {}
-  int Show(LPCWSTR text, LPCWSTR caption, UINT style) override {
-    return dialog_->MessageBox(text, caption, style);
-  }
-
- private:
-  NxDialog* dialog_;
-};
-
 }  // namespace
 
 void NxSetDialogFactory(NxDialogFactory* factory) { g_factory = factory; }
@@ -454,7 +443,7 @@ void CNxPropertyPage::ShowSummaryFields(const NxImpulseView& impulse) {
 }
 
 void CNxPropertyPage::ShowResultMessage(int code) {
-  BoxMessages messages(dialog_);
+  NxBoxMessages messages(dialog_);
   ShowRecoveryMessage(messages, code);
 }
 

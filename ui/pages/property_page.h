@@ -13,6 +13,7 @@
 #include "impulse/settings.h"
 #include "platform/dshow/cunknown.h"
 #include "platform/dshow/property_pages.h"
+#include "recovery/recovery_sinks.h"
 #include "ui/pages/control_table.h"
 #include "ui/pages/dialog.h"
 
@@ -143,6 +144,18 @@ class CNxPropertyPage : public CUnknown, public IPropertyPage, protected NxDialo
   NxMruBox impulseList_;
   // Command 40500 + k applies preset presetMenu_[k].
   std::vector<LONG> presetMenu_;
+};
+
+// Recovery's messages as message boxes over a page window.
+class NxBoxMessages final : public RecoveryMessageSink {
+ public:
+  explicit NxBoxMessages(NxDialog* dialog) : dialog_(dialog) {}
+  int Show(LPCWSTR text, LPCWSTR caption, UINT style) override {
+    return dialog_->ShowMessageBox(text, caption, style);
+  }
+
+ private:
+  NxDialog* dialog_;
 };
 
 // The packaged impulse's file, "~IRX.TMP" in the module's folder (empty when unknown).

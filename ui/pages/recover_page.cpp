@@ -17,17 +17,6 @@ constexpr DWORD kNameUnits = 260;
 // second press of "Recover Impulse" (on this page or another one) arrives while a run is going.
 bool g_recovering = false;
 
-class BoxMessages final : public RecoveryMessageSink {
- public:
-  explicit BoxMessages(NxDialog* dialog) : dialog_(dialog) {}
-  int Show(LPCWSTR text, LPCWSTR caption, UINT style) override {
-    return dialog_->MessageBox(text, caption, style);
-  }
-
- private:
-  NxDialog* dialog_;
-};
-
 typedef HRESULT (STDMETHODCALLTYPE INxPlugInProp::*NameGetter)(WCHAR*, LONG);
 typedef HRESULT (STDMETHODCALLTYPE INxPlugInProp::*NameSetter)(const WCHAR*);
 
@@ -158,7 +147,7 @@ class RecoverPage final : public CNxPropertyPage {
                                Get(&INxPlugInProp::GetRemoveLowFreq) != 0};
     NxDialog* dialog = dialog_;
     NxProgressDialog progress(dialog);
-    BoxMessages messages(dialog);
+    NxBoxMessages messages(dialog);
     RecoverImpulse(request, progress, messages);
     g_recovering = false;
   }

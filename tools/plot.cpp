@@ -49,11 +49,16 @@ std::string Fixed(double value, int decimals) {
 std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '"') out += "&quot;";
-    else out += c;
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else if (c == '>')
+      out += "&gt;";
+    else if (c == '"')
+      out += "&quot;";
+    else
+      out += c;
   }
   return out;
 }
@@ -73,9 +78,9 @@ std::string Svg(const Picture& p) {
   auto x = [&](double thousandths) { return kLeft + thousandths / 1000.0 * plotW; };
   auto y = [&](double percent) { return kTop + (1.0 - percent / 100.0) * plotH; };
   std::string s;
-  s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(p.width) + "\" height=\"" +
-       std::to_string(p.height) + "\" viewBox=\"0 0 " + std::to_string(p.width) + " " +
-       std::to_string(p.height) + "\" font-family=\"sans-serif\" font-size=\"11\">\n";
+  s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(p.width) +
+       "\" height=\"" + std::to_string(p.height) + "\" viewBox=\"0 0 " + std::to_string(p.width) +
+       " " + std::to_string(p.height) + "\" font-family=\"sans-serif\" font-size=\"11\">\n";
   s += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
   s += "<rect x=\"" + std::to_string(kLeft) + "\" y=\"" + std::to_string(kTop) + "\" width=\"" +
        Fixed(plotW, 0) + "\" height=\"" + Fixed(plotH, 0) + "\" fill=\"#1d2430\"/>\n";
@@ -102,26 +107,28 @@ std::string Svg(const Picture& p) {
     }
     if (p.waveform.channels == 2) {
       s += "<text x=\"" + Fixed(kLeft + plotW - 6, 1) + "\" y=\"" + Fixed(mid - band * 0.3, 1) +
-           "\" text-anchor=\"end\" font-weight=\"bold\" style=\"fill:" + colours[ch] + "\">" + (ch == 0 ? "left" : "right") +
-           "</text>\n";
+           "\" text-anchor=\"end\" font-weight=\"bold\" style=\"fill:" + colours[ch] + "\">" +
+           (ch == 0 ? "left" : "right") + "</text>\n";
     }
-    s += std::string("<path d=\"") + path + "\" stroke=\"" + colours[ch] +
-         "\" stroke-width=\"" + Fixed(std::max(plotW / std::max<size_t>(cols.size(), 1), 1.0), 2) +
-         "\" stroke-opacity=\"" + (p.envelopeShown && !p.envelopeApplied ? "0.45" : "0.9") + "\"/>\n";
+    s += std::string("<path d=\"") + path + "\" stroke=\"" + colours[ch] + "\" stroke-width=\"" +
+         Fixed(std::max(plotW / std::max<size_t>(cols.size(), 1), 1.0), 2) +
+         "\" stroke-opacity=\"" + (p.envelopeShown && !p.envelopeApplied ? "0.45" : "0.9") +
+         "\"/>\n";
   }
 
   // Axes: time in seconds below, level in percent of gain at the left.
   const double step = TickStep(p.seconds);
   for (double t = 0; t <= p.seconds + 1e-9; t += step) {
     const double tx = x(p.seconds > 0 ? t / p.seconds * 1000.0 : 0);
-    s += "<line x1=\"" + Fixed(tx, 1) + "\" y1=\"" + Fixed(kTop + plotH, 1) + "\" x2=\"" + Fixed(tx, 1) +
-         "\" y2=\"" + Fixed(kTop + plotH + 4, 1) + "\" stroke=\"#444\"/>\n";
+    s += "<line x1=\"" + Fixed(tx, 1) + "\" y1=\"" + Fixed(kTop + plotH, 1) + "\" x2=\"" +
+         Fixed(tx, 1) + "\" y2=\"" + Fixed(kTop + plotH + 4, 1) + "\" stroke=\"#444\"/>\n";
     s += "<text x=\"" + Fixed(tx, 1) + "\" y=\"" + Fixed(kTop + plotH + 16, 1) +
-         "\" text-anchor=\"middle\" fill=\"#333\">" + Fixed(t, step < 1 ? (step < 0.1 ? 2 : 1) : 0) + "</text>\n";
+         "\" text-anchor=\"middle\" fill=\"#333\">" +
+         Fixed(t, step < 1 ? (step < 0.1 ? 2 : 1) : 0) + "</text>\n";
   }
   s += "<text x=\"" + Fixed(kLeft + plotW / 2, 1) + "\" y=\"" + std::to_string(p.height - 6) +
-       "\" text-anchor=\"middle\" fill=\"#333\">Time (seconds), length " +
-       Fixed(p.seconds, 2) + " s</text>\n";
+       "\" text-anchor=\"middle\" fill=\"#333\">Time (seconds), length " + Fixed(p.seconds, 2) +
+       " s</text>\n";
   if (p.envelopeShown) {
     for (int level = 0; level <= 100; level += 25) {
       s += "<text x=\"" + std::to_string(kLeft - 6) + "\" y=\"" + Fixed(y(level) + 4, 1) +
@@ -133,19 +140,22 @@ std::string Svg(const Picture& p) {
       line += (line.empty() ? "M" : "L") + Fixed(x(pt.position), 1) + " " + Fixed(y(pt.level), 1);
     }
     const char* ink = p.envelopeApplied ? "#7dff8a" : "#9aa3ad";
-    s += std::string("<path d=\"") + line + "\" fill=\"none\" stroke=\"" + ink + "\" stroke-width=\"2\"" +
-         (p.envelopeApplied ? "" : " stroke-dasharray=\"6 4\"") + "/>\n";
+    s += std::string("<path d=\"") + line + "\" fill=\"none\" stroke=\"" + ink +
+         "\" stroke-width=\"2\"" + (p.envelopeApplied ? "" : " stroke-dasharray=\"6 4\"") + "/>\n";
     for (const EnvelopePoint& pt : p.points) {
       s += "<rect x=\"" + Fixed(x(pt.position) - 3, 1) + "\" y=\"" + Fixed(y(pt.level) - 3, 1) +
            "\" width=\"6\" height=\"6\" fill=\"" + ink + "\"/>\n";
     }
     // The decay marker.
     const double mx = x(p.marker);
-    s += "<line x1=\"" + Fixed(mx, 1) + "\" y1=\"" + std::to_string(kTop) + "\" x2=\"" + Fixed(mx, 1) +
-         "\" y2=\"" + Fixed(kTop + plotH, 1) + "\" stroke=\"#ff5f6d\" stroke-width=\"2\" stroke-dasharray=\"4 3\"/>\n";
-    s += "<text x=\"" + Fixed(std::min(mx + 4, kLeft + plotW - 4), 1) + "\" y=\"" + std::to_string(kTop + 14) +
-         "\" text-anchor=\"" + (mx + 90 > kLeft + plotW ? "end" : "start") + "\" font-weight=\"bold\" style=\"fill:#ffd0d4\">decay " +
-         Fixed(p.decay / 100.0, 2) + " s</text>\n";
+    s += "<line x1=\"" + Fixed(mx, 1) + "\" y1=\"" + std::to_string(kTop) + "\" x2=\"" +
+         Fixed(mx, 1) + "\" y2=\"" + Fixed(kTop + plotH, 1) +
+         "\" stroke=\"#ff5f6d\" stroke-width=\"2\" stroke-dasharray=\"4 3\"/>\n";
+    s += "<text x=\"" + Fixed(std::min(mx + 4, kLeft + plotW - 4), 1) + "\" y=\"" +
+         std::to_string(kTop + 14) + "\" text-anchor=\"" +
+         (mx + 90 > kLeft + plotW ? "end" : "start") +
+         "\" font-weight=\"bold\" style=\"fill:#ffd0d4\">decay " + Fixed(p.decay / 100.0, 2) +
+         " s</text>\n";
   }
   s += "</svg>\n";
   return s;
@@ -154,29 +164,33 @@ std::string Svg(const Picture& p) {
 }  // namespace
 
 int RunPlot(const Args& rawArgs) {
-  const ParsedArgs args = ParseArgs(kCommand, rawArgs,
-                                    {{"preset", true}, {"envelope", true}, {"decay", true},
-                                     {"width", true}, {"height", true}});
+  const ParsedArgs args = ParseArgs(
+      kCommand, rawArgs,
+      {{"preset", true}, {"envelope", true}, {"decay", true}, {"width", true}, {"height", true}});
   if (args.helpAsked) return PrintHelp(kCommand);
   RequirePositionals(kCommand, args, 2, 2, "IMPULSE and OUTPUT");
   const std::string& impulse = args.positionals[0];
   const std::string& output = args.positionals[1];
   Picture picture;
-  picture.width = static_cast<int>(args.Has("width") ? ParseInteger(kCommand, "width", args.Get("width"), 200, 8000) : 900);
-  picture.height = static_cast<int>(args.Has("height") ? ParseInteger(kCommand, "height", args.Get("height"), 120, 4000) : 320);
+  picture.width = static_cast<int>(
+      args.Has("width") ? ParseInteger(kCommand, "width", args.Get("width"), 200, 8000) : 900);
+  picture.height = static_cast<int>(
+      args.Has("height") ? ParseInteger(kCommand, "height", args.Get("height"), 120, 4000) : 320);
 
   ImpulseInfo info;
   const WideString name = Wide(impulse);
-  if (!GetImpulseInfo(name.c_str(), &info, nullptr)) FileError(impulse, "not a readable impulse or wave file");
+  if (!GetImpulseInfo(name.c_str(), &info, nullptr))
+    FileError(impulse, "not a readable impulse or wave file");
   const DWORD frames = info.dataBytes / (info.channels * info.bytesPerSample);
   if (frames == 0) FileError(impulse, "holds no samples");
   std::vector<float> first(frames), second(frames);
   const bool stereo = info.channels >= 2;
-  const int loaded = LoadImpulse(name.c_str(), first.data(), stereo ? second.data() : nullptr, frames, 0);
+  const int loaded =
+      LoadImpulse(name.c_str(), first.data(), stereo ? second.data() : nullptr, frames, 0);
   if (loaded <= 0) FileError(impulse, "its samples cannot be read");
-  picture.waveform = NxReduceWaveform(first.data(), stereo ? second.data() : nullptr,
-                                      static_cast<DWORD>(loaded),
-                                      static_cast<DWORD>(picture.width - kLeft - kRight));
+  picture.waveform =
+      NxReduceWaveform(first.data(), stereo ? second.data() : nullptr, static_cast<DWORD>(loaded),
+                       static_cast<DWORD>(picture.width - kLeft - kRight));
   picture.seconds = static_cast<double>(frames) / info.sampleRate;
   picture.title = impulse;
 
@@ -191,8 +205,8 @@ int RunPlot(const Args& rawArgs) {
     picture.envelopeShown = true;
     picture.envelopeApplied = params.applyEnvelope != 0;
   }
-  std::vector<EnvelopePoint> points(params.envelopePoints,
-                                    params.envelopePoints + std::clamp<LONG>(params.envelopeCount, 2, 16));
+  std::vector<EnvelopePoint> points(
+      params.envelopePoints, params.envelopePoints + std::clamp<LONG>(params.envelopeCount, 2, 16));
   if (args.Has("envelope")) {
     points = ParseEnvelope(kCommand, "envelope", args.Get("envelope"));
     picture.envelopeShown = picture.envelopeApplied = true;

@@ -118,7 +118,9 @@ class FakeDialog final : public NxDialog {
   // ---- NxDialog ----
   HWND Window() override { return window_; }
   void SetText(UINT id, LPCWSTR text) override { controls[id].text = text; }
-  NxText GetText(UINT id, size_t maxUnits) override { return controls[id].text.substr(0, maxUnits); }
+  NxText GetText(UINT id, size_t maxUnits) override {
+    return controls[id].text.substr(0, maxUnits);
+  }
   void SetCheck(UINT id, bool checked) override { controls[id].checked = checked; }
   bool IsChecked(UINT id) override { return controls[id].checked; }
   void ClearCombo(UINT id) override { controls[id].items.clear(), controls[id].selection = -1; }
@@ -167,7 +169,8 @@ class FakeDialog final : public NxDialog {
   }
   UINT TrackPopupMenu(const std::vector<NxMenuItem>& menu, POINT) override {
     menus.push_back(menu);
-    std::function<UINT(const std::vector<NxMenuItem>&)> find = [&](const std::vector<NxMenuItem>& items) -> UINT {
+    std::function<UINT(const std::vector<NxMenuItem>&)> find =
+        [&](const std::vector<NxMenuItem>& items) -> UINT {
       for (const NxMenuItem& item : items) {
         if (item.command != 0 && item.text == menuChoice_) return item.command;
         if (UINT found = find(item.submenu)) return found;
@@ -201,7 +204,9 @@ class FakeDialog final : public NxDialog {
   struct ProgressWindow final : NxProgressWindow {
     explicit ProgressWindow(Progress* p) : p_(p) {}
     void SetText(LPCWSTR text) override { p_->texts.push_back(text); }
-    void SetBar(LONG, LONG high, LONG position) override { p_->high = high, p_->position = position; }
+    void SetBar(LONG, LONG high, LONG position) override {
+      p_->high = high, p_->position = position;
+    }
     void SetBarText(LPCWSTR text) override { p_->barTexts.push_back(text); }
     void Close() override { p_->open = false; }
     Progress* p_;

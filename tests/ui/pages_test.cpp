@@ -17,9 +17,9 @@
 #include "recovery/impulse_wave_writer.h"
 #include "recovery/test_signal.h"
 #include "tests/support/fake_dialog.h"
+#include "toolkit/string_table.h"
 #include "ui/pages/about_box.h"
 #include "ui/pages/file_dialog.h"
-#include "toolkit/string_table.h"
 
 namespace {
 
@@ -152,10 +152,12 @@ TEST_F(PagesTest, GeneralPageWritesWhatTheUserTypesAndScrolls) {
   const Scrolled scrolled[] = {
       {IDC_DRY, kNxScrollLineUp, false, &P::GetDryOut, -799, IDC_DRY_LABEL, "-79.9 dB"},
       {IDC_WET, kNxScrollPageDown, false, &P::GetWetOut, -30, IDC_WET_LABEL, "-3.0 dB"},
-      {IDC_LOW_GAIN, kNxScrollPageDown, true, &P::GetLowShelfGain, 100, IDC_LOW_GAIN_LABEL, "10.0 dB"},
+      {IDC_LOW_GAIN, kNxScrollPageDown, true, &P::GetLowShelfGain, 100, IDC_LOW_GAIN_LABEL,
+       "10.0 dB"},
       {IDC_LOW_GAIN, kNxScrollTop, false, &P::GetLowShelfGain, -150, IDC_LOW_GAIN_LABEL, "-Inf."},
       {IDC_QUALITY, kNxScrollBottom, false, &P::GetQuality, 5, IDC_QUALITY_LABEL, "5"},
-      {IDC_HIGH_FREQ, kNxScrollLineUp, false, &P::GetHighShelfFreq, 7001, IDC_HIGH_FREQ_EDIT, "7001"},
+      {IDC_HIGH_FREQ, kNxScrollLineUp, false, &P::GetHighShelfFreq, 7001, IDC_HIGH_FREQ_EDIT,
+       "7001"},
   };
   for (const Scrolled& s : scrolled) {
     d.controlKey = s.controlKey;
@@ -419,7 +421,8 @@ TEST_F(PagesTest, RecoverPageSetsNamesAndRunsOneRecoveryAtATime) {
   EXPECT_EQ(Path("out.wav"), d[IDC_OUTPUT_FILE].text);
 
   // A real run, cancelled from its progress window; a second press meanwhile starts nothing.
-  WritePrivateProfileStringW(NXW("Auralith"), NXW("SpikeSpacing"), NXW("2048"), NXW("auralith.ini"));
+  WritePrivateProfileStringW(NXW("Auralith"), NXW("SpikeSpacing"), NXW("2048"),
+                             NXW("auralith.ini"));
   TestSignalOptions options = {1024, 2048, 40, 44100, 1, 16, -24.0};
   const NxText test = Path("test.wav");
   ASSERT_EQ(0, WriteTestSignalFile(test.c_str(), options));

@@ -35,7 +35,9 @@ void NxEnvelopeEditor::SetPoints(const EnvelopePoint* points, LONG count) {
   points_ = kept;
 }
 
-void NxEnvelopeEditor::SetMarker(LONG position) { marker_ = std::clamp<LONG>(position, 0, timeEnd_); }
+void NxEnvelopeEditor::SetMarker(LONG position) {
+  marker_ = std::clamp<LONG>(position, 0, timeEnd_);
+}
 
 void NxEnvelopeEditor::SetBackground(const NxWaveform* waveform) {
   hasBackground_ = waveform != nullptr;
@@ -67,7 +69,8 @@ bool NxEnvelopeEditor::MovePoint(LONG index, LONG time, LONG level) {
   EnvelopePoint& p = points_[index];
   const EnvelopePoint before = p;
   if (index > 0 && index + 1 < PointCount()) {
-    p.position = std::clamp<LONG>(time, points_[index - 1].position + 1, points_[index + 1].position - 1);
+    p.position =
+        std::clamp<LONG>(time, points_[index - 1].position + 1, points_[index + 1].position - 1);
   }
   p.level = std::clamp<LONG>(level, 0, levelTop_);
   if (p.position == before.position && p.level == before.level) return false;

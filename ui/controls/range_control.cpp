@@ -8,13 +8,26 @@ LONG NxScrollPosition(NxRangeKind kind, const NxRangeState& s, UINT action, bool
   const LONGLONG page = static_cast<LONGLONG>(s.pageStep) * (controlKey ? 10 : 1);
   LONGLONG next = s.position;
   switch (action) {
-    case kNxScrollLineUp: next += up * s.lineStep; break;
-    case kNxScrollLineDown: next -= up * s.lineStep; break;
-    case kNxScrollPageUp: next += up * page; break;
-    case kNxScrollPageDown: next -= up * page; break;
-    case kNxScrollTop: next = kind == NxRangeKind::Trackbar ? s.minimum : s.maximum; break;
-    case kNxScrollBottom: next = kind == NxRangeKind::Trackbar ? s.maximum : s.minimum; break;
-    default: break;
+    case kNxScrollLineUp:
+      next += up * s.lineStep;
+      break;
+    case kNxScrollLineDown:
+      next -= up * s.lineStep;
+      break;
+    case kNxScrollPageUp:
+      next += up * page;
+      break;
+    case kNxScrollPageDown:
+      next -= up * page;
+      break;
+    case kNxScrollTop:
+      next = kind == NxRangeKind::Trackbar ? s.minimum : s.maximum;
+      break;
+    case kNxScrollBottom:
+      next = kind == NxRangeKind::Trackbar ? s.maximum : s.minimum;
+      break;
+    default:
+      break;
   }
   const LONGLONG low = std::min(s.minimum, s.maximum);
   const LONGLONG high = std::max(s.minimum, s.maximum);

@@ -13,9 +13,9 @@ struct NxWaveColumn {
 };
 
 struct NxWaveform {
-  DWORD width = 0;     // columns
-  DWORD channels = 0;  // 1 or 2
-  DWORD frames = 0;    // frames reduced
+  DWORD width = 0;           // columns
+  DWORD channels = 0;        // 1 or 2
+  DWORD frames = 0;          // frames reduced
   bool envelopeOff = false;  // drawn greyed when the envelope is not applied
   std::vector<NxWaveColumn> columns[2];
 };

@@ -3,21 +3,24 @@
 using K = NxControlKind;
 
 // Shared rows repeat under each dialog that has them, so that a template is one run of rows.
-#define NX_SHARED_TOP(d)                                             \
-  {d, IDC_HEADER, K::HeaderStrip, ""}, {d, IDC_STATUS, K::Label, ""}
-#define NX_IMPULSE_SELECTOR(d)                                         \
-  {d, IDC_IMPULSE_LABEL, K::Label, "&Impulse:"},                       \
-      {d, IDC_IMPULSE, K::DropDownCombo, ""},                          \
-      {d, IDC_IMPULSE_BROWSE, K::Button, "Br&owse..."}
-#define NX_FADERS(d)                                                                         \
-  {d, IDC_DRY, K::Fader, "&Dry Out"}, {d, IDC_DRY_LABEL, K::Label, "-96.0 dB"},              \
-      {d, IDC_WET, K::Fader, "&Wet Out"}, {d, IDC_WET_LABEL, K::Label, "-96.0 dB"}
-#define NX_SUMMARY_FIELDS(d)                                                          \
-  {d, 171, K::Label, "Attributes:"}, {d, IDC_ATTRIBUTES, K::Label, ""},              \
-      {d, 174, K::Label, "Author:"}, {d, IDC_AUTHOR, K::Label, ""},                  \
-      {d, 173, K::Label, "Copyright:"}, {d, IDC_COPYRIGHT, K::Label, ""},            \
-      {d, 178, K::Label, "Comments:"}, {d, IDC_COMMENTS, K::Label, ""},              \
-      {d, IDC_PICTURE, K::Picture, ""}
+#define NX_SHARED_TOP(d) \
+  {d, IDC_HEADER, K::HeaderStrip, ""}, { d, IDC_STATUS, K::Label, "" }
+#define NX_IMPULSE_SELECTOR(d)                                                             \
+  {d, IDC_IMPULSE_LABEL, K::Label, "&Impulse:"}, {d, IDC_IMPULSE, K::DropDownCombo, ""}, { \
+    d, IDC_IMPULSE_BROWSE, K::Button, "Br&owse..."                                         \
+  }
+#define NX_FADERS(d)                                                            \
+  {d, IDC_DRY, K::Fader, "&Dry Out"}, {d, IDC_DRY_LABEL, K::Label, "-96.0 dB"}, \
+      {d, IDC_WET, K::Fader, "&Wet Out"}, {                                     \
+    d, IDC_WET_LABEL, K::Label, "-96.0 dB"                                      \
+  }
+#define NX_SUMMARY_FIELDS(d)                                              \
+  {d, 171, K::Label, "Attributes:"}, {d, IDC_ATTRIBUTES, K::Label, ""},   \
+      {d, 174, K::Label, "Author:"}, {d, IDC_AUTHOR, K::Label, ""},       \
+      {d, 173, K::Label, "Copyright:"}, {d, IDC_COPYRIGHT, K::Label, ""}, \
+      {d, 178, K::Label, "Comments:"}, {d, IDC_COMMENTS, K::Label, ""}, { \
+    d, IDC_PICTURE, K::Picture, ""                                        \
+  }
 
 const NxControlDef kNxControls[] = {
     NX_SHARED_TOP(kNxDialogGeneral),
@@ -128,16 +131,25 @@ struct HelpRow {
 };
 
 constexpr HelpRow kHelpRows[] = {
-    {1001, {116, 117, 165}}, {1003, {118, 119, 166}}, {1015, {120}}, {1016, {121, 122}},
-    {1018, {123, 125, 167}}, {1022, {127, 128, 168}}, {1024, {1500, 169}}, {1039, {131}},
-    {1040, {132}}, {1042, {157}}, {1043, {185}}, {1044, {141}}, {1045, {142}},
-    {1046, {144, 170}}, {1218, {159, 178}}, {1219, {160, 171}}, {1220, {161, 172}},
-    {1221, {162, 173}}, {1222, {163, 174}}, {1223, {164, 191, 192, 193, 194, 195, 196}},
-    {1224, {130, 153, 190}}, {1225, {148, 151}}, {1226, {179}}, {1227, {183}},
-    {1228, {152, 156}}, {1229, {182}}, {1230, {181}}, {1232, {145, 1501}}, {1233, {180}},
-    {1234, {184}}, {1235, {133}}, {1236, {139, 147}}, {1237, {124, 149}}, {1238, {135, 136}},
-    {1239, {137, 138}}, {1244, {146, 1503, 1504, 1505, 1506, 1507, 1508}}, {1247, {189}},
-    {1248, {186, 187, 188}},
+    {1001, {116, 117, 165}}, {1003, {118, 119, 166}},
+    {1015, {120}},           {1016, {121, 122}},
+    {1018, {123, 125, 167}}, {1022, {127, 128, 168}},
+    {1024, {1500, 169}},     {1039, {131}},
+    {1040, {132}},           {1042, {157}},
+    {1043, {185}},           {1044, {141}},
+    {1045, {142}},           {1046, {144, 170}},
+    {1218, {159, 178}},      {1219, {160, 171}},
+    {1220, {161, 172}},      {1221, {162, 173}},
+    {1222, {163, 174}},      {1223, {164, 191, 192, 193, 194, 195, 196}},
+    {1224, {130, 153, 190}}, {1225, {148, 151}},
+    {1226, {179}},           {1227, {183}},
+    {1228, {152, 156}},      {1229, {182}},
+    {1230, {181}},           {1232, {145, 1501}},
+    {1233, {180}},           {1234, {184}},
+    {1235, {133}},           {1236, {139, 147}},
+    {1237, {124, 149}},      {1238, {135, 136}},
+    {1239, {137, 138}},      {1244, {146, 1503, 1504, 1505, 1506, 1507, 1508}},
+    {1247, {189}},           {1248, {186, 187, 188}},
 };
 
 }  // namespace

@@ -16,7 +16,7 @@ constexpr UINT kNxDialogProgress = 114;
 constexpr UINT kNxDialogSummary = 115;
 
 enum class NxControlKind {
-  Label,           // static text
+  Label,  // static text
   Edit,
   Button,
   CheckBox,

@@ -21,9 +21,9 @@
 typedef std::basic_string<WCHAR> NxText;
 
 // Notification codes of command events, with the platform's values.
-constexpr UINT kNxClicked = 0;           // button or check box (BN_CLICKED)
-constexpr UINT kNxComboSelChange = 1;    // CBN_SELCHANGE
-constexpr UINT kNxComboKillFocus = 4;    // CBN_KILLFOCUS: the combo's edit field lost the focus
+constexpr UINT kNxClicked = 0;             // button or check box (BN_CLICKED)
+constexpr UINT kNxComboSelChange = 1;      // CBN_SELCHANGE
+constexpr UINT kNxComboKillFocus = 4;      // CBN_KILLFOCUS: the combo's edit field lost the focus
 constexpr UINT kNxEditKillFocus = 0x0200;  // EN_KILLFOCUS
 
 // Message box styles and answers, with the platform's values.
@@ -45,9 +45,9 @@ struct NxFileDialogRequest {
   NxText title;
   // Description and pattern pairs.
   std::vector<std::pair<NxText, NxText>> filters;
-  INT filterIndex = 0;   // 1-based as the platform counts; 0 the first
+  INT filterIndex = 0;  // 1-based as the platform counts; 0 the first
   NxText initialFolder;
-  NxText fileName;       // prefilled name; the chosen one on return
+  NxText fileName;  // prefilled name; the chosen one on return
   // Open dialogs: the "MR&U Folders:" box and the information panel.
   std::vector<NxText> recentFolders;
 };
@@ -63,10 +63,10 @@ class NxProgressEvents {
 
 class NxProgressWindow {
  public:
-  virtual void SetText(LPCWSTR text) = 0;                // static text 101
+  virtual void SetText(LPCWSTR text) = 0;                       // static text 101
   virtual void SetBar(LONG low, LONG high, LONG position) = 0;  // progress bar 100
-  virtual void SetBarText(LPCWSTR text) = 0;             // the bar's own text ("%d %%")
-  virtual void Close() = 0;                              // closes and frees the window
+  virtual void SetBarText(LPCWSTR text) = 0;                    // the bar's own text ("%d %%")
+  virtual void Close() = 0;                                     // closes and frees the window
 
  protected:
   ~NxProgressWindow() = default;

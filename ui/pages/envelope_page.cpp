@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr LONG kLongestDecay = 1200;          // hundredths of a second
-constexpr DWORD kDefaultFrames = 220500;      // shown when the impulse cannot be read: 5.00 s
+constexpr LONG kLongestDecay = 1200;      // hundredths of a second
+constexpr DWORD kDefaultFrames = 220500;  // shown when the impulse cannot be read: 5.00 s
 constexpr DWORD kDefaultRate = 44100;
 constexpr DWORD kLargestDrawnBytes = 8000000;  // larger impulses get no waveform
 // Envelope and Summary pages reset the wet fader to silence; the General page to 0 dB.
@@ -88,9 +88,10 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
     NxEnvelopeEditor* editor = dialog_->EnvelopeEditor(IDC_ENVELOPE);
     const NxImpulseView impulse = ReadImpulse();
     Length(impulse, &frames_, &rate_);
-    const int hundredths = MulDiv(static_cast<int>(std::min<DWORD>(frames_, INT32_MAX)), 100,
-                                  static_cast<int>(rate_));
-    dialog_->SetText(IDC_LENGTH, NxFormatText(NXW("%d.%02d"), {hundredths / 100, hundredths % 100}).c_str());
+    const int hundredths =
+        MulDiv(static_cast<int>(std::min<DWORD>(frames_, INT32_MAX)), 100, static_cast<int>(rate_));
+    dialog_->SetText(IDC_LENGTH,
+                     NxFormatText(NXW("%d.%02d"), {hundredths / 100, hundredths % 100}).c_str());
     LONG apply = 0;
     prop_->GetApplyEnvelope(&apply);
     dialog_->SetCheck(IDC_APPLY_ENVELOPE, apply != 0);
@@ -123,8 +124,8 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
     const DWORD frames = impulse.Frames();
     std::vector<float> first(frames), second(frames);
     const bool stereo = impulse.info.channels >= 2;
-    const int loaded = LoadImpulse(impulse.path.c_str(), first.data(), stereo ? second.data() : nullptr,
-                                   frames, 0);
+    const int loaded = LoadImpulse(impulse.path.c_str(), first.data(),
+                                   stereo ? second.data() : nullptr, frames, 0);
     if (loaded > 0) {
       const SIZE size = dialog_->ControlSize(IDC_ENVELOPE);
       NxWaveform waveform = NxReduceWaveform(first.data(), stereo ? second.data() : nullptr,
@@ -156,7 +157,8 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
                                        .c_str());
   }
   void OnEnvelopeMarkerMoved(LONG position) override {
-    const LONG decay = std::clamp<LONG>(NxMarkerToDecay(position, frames_, rate_), 1, kLongestDecay);
+    const LONG decay =
+        std::clamp<LONG>(NxMarkerToDecay(position, frames_, rate_), 1, kLongestDecay);
     prop_->SetDecayLimit(decay);
   }
 

@@ -8,8 +8,8 @@
 
 NxFileInfoPanel NxDescribeFileForPanel(LPCWSTR path) {
   NxFileInfoPanel panel;
-  NxFileHandle file = path != nullptr ? NxOpenFile(path, NxFileAccess::Read, NxFileCreate::OpenExisting)
-                                      : nullptr;
+  NxFileHandle file =
+      path != nullptr ? NxOpenFile(path, NxFileAccess::Read, NxFileCreate::OpenExisting) : nullptr;
   if (file == nullptr) return panel;
   WCHAR texts[4][kNxSummaryDisplayChars];
   NxSummary_ReadDisplayTexts(file, kDialogSummaryItems, 4, texts);
@@ -18,10 +18,12 @@ NxFileInfoPanel NxDescribeFileForPanel(LPCWSTR path) {
   panel.copyright = texts[2];
   panel.comments = texts[3];
   NxDisplayList list = {};
-  if (displist_Create(&list, kImpulseDisplayFormats, 2) == NX_OK && file->Seek(0, NxSeekOrigin::Begin, nullptr)) {
+  if (displist_Create(&list, kImpulseDisplayFormats, 2) == NX_OK &&
+      file->Seek(0, NxSeekOrigin::Begin, nullptr)) {
     displist_Load(file, &list);
     const NxDisplayItem* bitmap = displist_GetItem(&list, kDisplayFormatBitmap);
-    if (bitmap != nullptr && bitmap->size > 0) panel.picture.assign(bitmap->data, bitmap->data + bitmap->size);
+    if (bitmap != nullptr && bitmap->size > 0)
+      panel.picture.assign(bitmap->data, bitmap->data + bitmap->size);
   }
   displist_Free(&list);
   NxCloseFile(file);

@@ -18,26 +18,33 @@ constexpr LONG kLongestDecay = 1200;  // hundredths of a second
 constexpr LONG kWetReset = 0;
 
 // The ranges of the page; the decay's maximum follows the impulse.
-const NxRangeBinding kWidth = {IDC_WIDTH, IDC_WIDTH_EDIT, K::Trackbar, 0, 100, 50, 1, 10,
-                               &P::GetResponseWidth, &P::SetResponseWidth, 0, false};
-const NxRangeBinding kDelay = {IDC_DELAY, IDC_DELAY_EDIT, K::Trackbar, -5000, 5000, 0, 1, 100,
-                               &P::GetResponseDelay, &P::SetResponseDelay, 1, false};
-const NxRangeBinding kPan = {IDC_PAN, IDC_PAN_EDIT, K::Trackbar, -100, 100, 0, 1, 10,
-                             &P::GetPan, &P::SetPan, 0, false};
-const NxRangeBinding kDecay = {IDC_DECAY, IDC_DECAY_EDIT, K::Trackbar, 1, kLongestDecay, 140, 1,
-                               50, &P::GetDecayLimit, &P::SetDecayLimit, 2, false};
-const NxRangeBinding kLowFreq = {IDC_LOW_FREQ, IDC_LOW_FREQ_EDIT, K::Spinner, 20, 15000, 0, 1, 10,
-                                 &P::GetLowShelfFreq, &P::SetLowShelfFreq, 0, false};
-const NxRangeBinding kHighFreq = {IDC_HIGH_FREQ, IDC_HIGH_FREQ_EDIT, K::Spinner, 20, 20000, 0, 1,
-                                  100, &P::GetHighShelfFreq, &P::SetHighShelfFreq, 0, false};
-const NxRangeBinding kLowGain = {IDC_LOW_GAIN, IDC_LOW_GAIN_LABEL, K::Trackbar, -150, 150, 0, 1, 10,
-                                 &P::GetLowShelfGain, &P::SetLowShelfGain, 1, true};
-const NxRangeBinding kHighGain = {IDC_HIGH_GAIN, IDC_HIGH_GAIN_LABEL, K::Trackbar, -150, 150, 0, 1,
-                                  10, &P::GetHighShelfGain, &P::SetHighShelfGain, 1, true};
-const NxRangeBinding kQuality = {IDC_QUALITY, IDC_QUALITY_LABEL, K::Trackbar, 1, 5, 3, 1, 1,
-                                 &P::GetQuality, &P::SetQuality, 0, false};
+const NxRangeBinding kWidth = {
+    IDC_WIDTH, IDC_WIDTH_EDIT,       K::Trackbar,          0, 100,  50, 1,
+    10,        &P::GetResponseWidth, &P::SetResponseWidth, 0, false};
+const NxRangeBinding kDelay = {
+    IDC_DELAY, IDC_DELAY_EDIT,       K::Trackbar,          -5000, 5000, 0, 1,
+    100,       &P::GetResponseDelay, &P::SetResponseDelay, 1,     false};
+const NxRangeBinding kPan = {IDC_PAN, IDC_PAN_EDIT, K::Trackbar, -100,       100, 0,
+                             1,       10,           &P::GetPan,  &P::SetPan, 0,   false};
+const NxRangeBinding kDecay = {
+    IDC_DECAY, IDC_DECAY_EDIT,    K::Trackbar,       1, kLongestDecay, 140, 1,
+    50,        &P::GetDecayLimit, &P::SetDecayLimit, 2, false};
+const NxRangeBinding kLowFreq = {
+    IDC_LOW_FREQ, IDC_LOW_FREQ_EDIT,   K::Spinner,          20, 15000, 0, 1,
+    10,           &P::GetLowShelfFreq, &P::SetLowShelfFreq, 0,  false};
+const NxRangeBinding kHighFreq = {
+    IDC_HIGH_FREQ, IDC_HIGH_FREQ_EDIT,   K::Spinner,           20, 20000, 0, 1,
+    100,           &P::GetHighShelfFreq, &P::SetHighShelfFreq, 0,  false};
+const NxRangeBinding kLowGain = {
+    IDC_LOW_GAIN, IDC_LOW_GAIN_LABEL,  K::Trackbar,         -150, 150, 0, 1,
+    10,           &P::GetLowShelfGain, &P::SetLowShelfGain, 1,    true};
+const NxRangeBinding kHighGain = {
+    IDC_HIGH_GAIN,        IDC_HIGH_GAIN_LABEL,  K::Trackbar, -150, 150, 0, 1, 10,
+    &P::GetHighShelfGain, &P::SetHighShelfGain, 1,           true};
+const NxRangeBinding kQuality = {IDC_QUALITY, IDC_QUALITY_LABEL, K::Trackbar,    1, 5,    3, 1,
+                                 1,           &P::GetQuality,    &P::SetQuality, 0, false};
 
-const NxRangeBinding* const kRanges[] = {&kWidth,   &kDelay,    &kPan,     &kDecay,  &kLowFreq,
+const NxRangeBinding* const kRanges[] = {&kWidth,    &kDelay,   &kPan,      &kDecay,  &kLowFreq,
                                          &kHighFreq, &kLowGain, &kHighGain, &kQuality};
 
 struct CheckRow {
@@ -48,9 +55,13 @@ struct CheckRow {
 };
 const CheckRow kChecks[] = {
     {IDC_APPLY_ENVELOPE, &P::GetApplyEnvelope, &P::SetApplyEnvelope, {IDC_DECAY, IDC_DECAY_EDIT}},
-    {IDC_LOW_ON, &P::GetLowShelfOn, &P::SetLowShelfOn,
+    {IDC_LOW_ON,
+     &P::GetLowShelfOn,
+     &P::SetLowShelfOn,
      {IDC_LOW_GAIN, IDC_LOW_FREQ_EDIT, IDC_LOW_GAIN_LABEL, IDC_LOW_FREQ}},
-    {IDC_HIGH_ON, &P::GetHighShelfOn, &P::SetHighShelfOn,
+    {IDC_HIGH_ON,
+     &P::GetHighShelfOn,
+     &P::SetHighShelfOn,
      {IDC_HIGH_GAIN, IDC_HIGH_FREQ_EDIT, IDC_HIGH_GAIN_LABEL, IDC_HIGH_FREQ}},
     {IDC_MONO_TO_STEREO, &P::GetMonoToStereo, &P::SetMonoToStereo, {}},
 };

@@ -22,8 +22,9 @@ NxText Ascii(const char* text) { return NxText(text, text + std::char_traits<cha
 }  // namespace
 
 NxText NxFixedText(LONG value, int decimals) {
-  const ULONGLONG magnitude = value < 0 ? 0ULL - static_cast<ULONGLONG>(static_cast<LONGLONG>(value))
-                                        : static_cast<ULONGLONG>(value);
+  const ULONGLONG magnitude = value < 0
+                                  ? 0ULL - static_cast<ULONGLONG>(static_cast<LONGLONG>(value))
+                                  : static_cast<ULONGLONG>(value);
   ULONGLONG scale = 1;
   for (int i = 0; i < decimals; ++i) scale *= 10;
   NxText text = value < 0 ? Ascii("-") : NxText();
@@ -82,8 +83,9 @@ NxText NxFormatText(LPCWSTR pattern, std::initializer_list<NxFormatArgument> arg
       out += a.text;
     } else if ((*p == 'd' || *p == 'u') && a.text == nullptr) {
       if (*p == 'd' && a.number < 0) out += '-';
-      const ULONGLONG magnitude = a.number < 0 && *p == 'd' ? 0ULL - static_cast<ULONGLONG>(a.number)
-                                                           : static_cast<ULONGLONG>(a.number);
+      const ULONGLONG magnitude = a.number < 0 && *p == 'd'
+                                      ? 0ULL - static_cast<ULONGLONG>(a.number)
+                                      : static_cast<ULONGLONG>(a.number);
       out += Digits(magnitude, width, fill);
     } else {
       break;
@@ -113,9 +115,9 @@ struct StatusRow {
   int colour;
 };
 constexpr StatusRow kStatusRows[] = {
-    {1, IDS_STATUS_INITIALIZING, true, 0},  {2, IDS_STATUS_LOADING, true, 0},
-    {3, IDS_STATUS_PREPARING, true, 0},     {4, IDS_STATUS_PROCESSING, false, 106},
-    {5, IDS_STATUS_STOPPING, true, 0},      {6, IDS_STATUS_IMPULSE_NOT_FOUND, false, 108},
+    {1, IDS_STATUS_INITIALIZING, true, 0}, {2, IDS_STATUS_LOADING, true, 0},
+    {3, IDS_STATUS_PREPARING, true, 0},    {4, IDS_STATUS_PROCESSING, false, 106},
+    {5, IDS_STATUS_STOPPING, true, 0},     {6, IDS_STATUS_IMPULSE_NOT_FOUND, false, 108},
 };
 
 const StatusRow* FindStatus(LONG code) {

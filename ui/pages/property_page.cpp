@@ -110,8 +110,8 @@ HRESULT CNxPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
   info->pszTitle = TaskCopy(NxGetString(titleId_));
   info->size = {kPageWidthPixels, kPageHeightPixels};
   WCHAR folder[kNamesUnits];
-  const NxText help = NxText(NxGetModuleFolder(folder, kNamesUnits) > 0 ? folder : NXW("")) +
-                      NXW("AURALITH.HLP");
+  const NxText help =
+      NxText(NxGetModuleFolder(folder, kNamesUnits) > 0 ? folder : NXW("")) + NXW("AURALITH.HLP");
   info->pszHelpFile = TaskCopy(help.c_str());
   info->dwHelpContext = 1;
   if (info->pszTitle == nullptr || info->pszHelpFile == nullptr) {
@@ -373,7 +373,8 @@ void CNxPropertyPage::ChooseImpulse(const NxText& name, bool addToList) {
   prop_->SetImpulseFile(name.c_str());
   prop_->SetPackageImpulse(0);
   refusedImpulse_.clear();  // a new choice may show its refusal again
-  if (addToList && NxMru_Add(&impulseList_, kNxMruImpulseFiles, name.c_str(), NxMruKind::Files) >= 0) {
+  if (addToList &&
+      NxMru_Add(&impulseList_, kNxMruImpulseFiles, name.c_str(), NxMruKind::Files) >= 0) {
     FillImpulseCombo();
     dialog_->SelectComboItem(IDC_IMPULSE, 0);
   }
@@ -500,8 +501,10 @@ NxRangeBinding Fader(UINT control, UINT label, LONG reset,
 }  // namespace
 
 void CNxPropertyPage::SetupFaders(LONG wetReset) {
-  SetupRange(Fader(IDC_DRY, IDC_DRY_LABEL, -800, &INxPlugInProp::GetDryOut, &INxPlugInProp::SetDryOut));
-  SetupRange(Fader(IDC_WET, IDC_WET_LABEL, wetReset, &INxPlugInProp::GetWetOut, &INxPlugInProp::SetWetOut));
+  SetupRange(
+      Fader(IDC_DRY, IDC_DRY_LABEL, -800, &INxPlugInProp::GetDryOut, &INxPlugInProp::SetDryOut));
+  SetupRange(Fader(IDC_WET, IDC_WET_LABEL, wetReset, &INxPlugInProp::GetWetOut,
+                   &INxPlugInProp::SetWetOut));
 }
 
 void CNxPropertyPage::ShowFaders(UINT id) {
@@ -516,11 +519,15 @@ void CNxPropertyPage::ShowFaders(UINT id) {
 
 bool CNxPropertyPage::ScrollFader(UINT id, UINT action, LONG wetReset) {
   if (id == IDC_DRY) {
-    ScrollRange(Fader(IDC_DRY, IDC_DRY_LABEL, -800, &INxPlugInProp::GetDryOut, &INxPlugInProp::SetDryOut), action);
+    ScrollRange(
+        Fader(IDC_DRY, IDC_DRY_LABEL, -800, &INxPlugInProp::GetDryOut, &INxPlugInProp::SetDryOut),
+        action);
     return true;
   }
   if (id == IDC_WET) {
-    ScrollRange(Fader(IDC_WET, IDC_WET_LABEL, wetReset, &INxPlugInProp::GetWetOut, &INxPlugInProp::SetWetOut), action);
+    ScrollRange(Fader(IDC_WET, IDC_WET_LABEL, wetReset, &INxPlugInProp::GetWetOut,
+                      &INxPlugInProp::SetWetOut),
+                action);
     return true;
   }
   return false;

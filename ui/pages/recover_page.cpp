@@ -88,7 +88,8 @@ class RecoverPage final : public CNxPropertyPage {
   void UpdateControls(UINT id) override {
     if (dialog_ == nullptr || prop_ == nullptr) return;
     if (id == 0 || id == IDC_TEST_FILE) ShowName(IDC_TEST_FILE, &INxPlugInProp::GetTestFile);
-    if (id == 0 || id == IDC_RECORDED_FILE) ShowName(IDC_RECORDED_FILE, &INxPlugInProp::GetRecordedFile);
+    if (id == 0 || id == IDC_RECORDED_FILE)
+      ShowName(IDC_RECORDED_FILE, &INxPlugInProp::GetRecordedFile);
     if (id == 0 || id == IDC_OUTPUT_FILE) ShowName(IDC_OUTPUT_FILE, &INxPlugInProp::GetOutputFile);
     if (id != 0) return;
     dialog_->SetCheck(IDC_REMOVE_LOW, Get(&INxPlugInProp::GetRemoveLowFreq) != 0);

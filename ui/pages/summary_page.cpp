@@ -9,8 +9,9 @@
 namespace {
 
 constexpr LONG kWetReset = -800;
-const NxRangeBinding kQuality = {IDC_QUALITY, IDC_QUALITY_LABEL, NxRangeKind::Trackbar, 1, 5, 3, 1,
-                                 1, &INxPlugInProp::GetQuality, &INxPlugInProp::SetQuality, 0, false};
+const NxRangeBinding kQuality = {
+    IDC_QUALITY, IDC_QUALITY_LABEL,          NxRangeKind::Trackbar,      1, 5,    3, 1,
+    1,           &INxPlugInProp::GetQuality, &INxPlugInProp::SetQuality, 0, false};
 
 class SummaryPage final : public CNxPropertyPage {
  public:

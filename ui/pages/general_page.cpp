@@ -94,7 +94,7 @@ class GeneralPage final : public CNxPropertyPage {
     if (code == kNxClicked) {
       for (const CheckRow& row : kChecks) {
         if (row.id == id) {
-          (prop_->*row.set)(dialog_->IsChecked(id) ? 1 : 0);
+          Set(row.set, dialog_->IsChecked(id) ? 1 : 0);
           UpdateControls(id);
           return true;
         }

@@ -456,6 +456,10 @@ LONG CNxPropertyPage::Get(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*get)(LONG*)
   return value;
 }
 
+void CNxPropertyPage::Set(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*set)(LONG), LONG value) {
+  if (set != nullptr) (prop_->*set)(value);
+}
+
 void CNxPropertyPage::SetupRange(const NxRangeBinding& b) {
   dialog_->SetRange(b.control, b.minimum, b.maximum);
   dialog_->SetSteps(b.control, b.lineStep, b.pageStep);
@@ -474,12 +478,12 @@ void CNxPropertyPage::ScrollRange(const NxRangeBinding& b, UINT action) {
   } else {
     next = NxScrollPosition(b.kind, dialog_->Range(b.control), action, dialog_->ControlKeyDown());
   }
-  (prop_->*b.set)(next);
+  Set(b.set, next);
   UpdateControls(b.control);
 }
 
 void CNxPropertyPage::TypedRange(const NxRangeBinding& b) {
-  (prop_->*b.set)(NxParseFixed(dialog_->GetText(b.display, 9), b.decimals));
+  Set(b.set, NxParseFixed(dialog_->GetText(b.display, 9), b.decimals));
   UpdateControls(b.display);
 }
 

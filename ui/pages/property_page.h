@@ -103,6 +103,7 @@ class CNxPropertyPage : public CUnknown, public IPropertyPage, protected NxDialo
   // Shows the parameter in the display; moves the control too when `moveControl`.
   void ShowRange(const NxRangeBinding& binding, bool moveControl);
   LONG Get(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*get)(LONG*)) const;
+  void Set(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*set)(LONG), LONG value);
   // The faders (123, 127) with their labels, with the wet fader's reset value of this page.
   void SetupFaders(LONG wetReset);
   void ShowFaders(UINT id);

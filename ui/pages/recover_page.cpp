@@ -18,7 +18,6 @@ constexpr DWORD kNameUnits = 260;
 bool g_recovering = false;
 
 typedef HRESULT (STDMETHODCALLTYPE INxPlugInProp::*NameGetter)(WCHAR*, LONG);
-typedef HRESULT (STDMETHODCALLTYPE INxPlugInProp::*NameSetter)(const WCHAR*);
 
 class RecoverPage final : public CNxPropertyPage {
  public:
@@ -34,8 +33,11 @@ class RecoverPage final : public CNxPropertyPage {
   bool OnPageCommand(UINT id, UINT code) override {
     if ((id == IDC_RECORDED_FILE || id == IDC_OUTPUT_FILE) && code == kNxEditKillFocus) {
       const NxText text = dialog_->GetText(id, kNameUnits - 1);
-      (prop_->*(id == IDC_RECORDED_FILE ? &INxPlugInProp::SetRecordedFile
-                                        : &INxPlugInProp::SetOutputFile))(text.c_str());
+      if (id == IDC_RECORDED_FILE) {
+        prop_->SetRecordedFile(text.c_str());
+      } else {
+        prop_->SetOutputFile(text.c_str());
+      }
       UpdateControls(id);
       return true;
     }
@@ -51,16 +53,13 @@ class RecoverPage final : public CNxPropertyPage {
     if (code != kNxClicked) return false;
     switch (id) {
       case IDC_RECORDED_BROWSE:
-        Browse(false, IDS_SELECT_RECORDED_FILE, kNxRecordedLastDir, &INxPlugInProp::GetRecordedFile,
-               &INxPlugInProp::SetRecordedFile, false);
+        Browse(false, IDS_SELECT_RECORDED_FILE, kNxRecordedLastDir, IDC_RECORDED_FILE);
         return true;
       case IDC_TEST_BROWSE:
-        Browse(false, IDS_SELECT_TEST_TONE_FILE, kNxSweepLastDir, &INxPlugInProp::GetTestFile,
-               &INxPlugInProp::SetTestFile, true);
+        Browse(false, IDS_SELECT_TEST_TONE_FILE, kNxSweepLastDir, IDC_TEST_FILE);
         return true;
       case IDC_OUTPUT_BROWSE:
-        Browse(true, IDS_SELECT_DESTINATION_FILE, kNxDestLastDir, &INxPlugInProp::GetOutputFile,
-               &INxPlugInProp::SetOutputFile, false);
+        Browse(true, IDS_SELECT_DESTINATION_FILE, kNxDestLastDir, IDC_OUTPUT_FILE);
         return true;
       case IDC_REMOVE_LOW:
         prop_->SetRemoveLowFreq(dialog_->IsChecked(id) ? 1 : 0);
@@ -122,14 +121,18 @@ class RecoverPage final : public CNxPropertyPage {
     UpdateControls(IDC_TEST_FILE);
   }
 
-  void Browse(bool save, UINT titleId, LPCWSTR folderKey, NameGetter get, NameSetter set,
-              bool testFile) {
-    NxText name = Name(get);
+  // The browse dialog of the name shown in `field`.
+  void Browse(bool save, UINT titleId, LPCWSTR folderKey, UINT field) {
+    NxText name = Name(field == IDC_TEST_FILE       ? &INxPlugInProp::GetTestFile
+                       : field == IDC_RECORDED_FILE ? &INxPlugInProp::GetRecordedFile
+                                                    : &INxPlugInProp::GetOutputFile);
     if (NxChooseFile(*dialog_, save, titleId, IDS_FILTER_WAVE, folderKey, &name)) {
-      if (testFile) {
+      if (field == IDC_TEST_FILE) {
         SetTestFile(name, true);
+      } else if (field == IDC_RECORDED_FILE) {
+        prop_->SetRecordedFile(name.c_str());
       } else {
-        (prop_->*set)(name.c_str());
+        prop_->SetOutputFile(name.c_str());
       }
     }
     // Confirmed or not, the page is shown afresh.

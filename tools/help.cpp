@@ -22,6 +22,7 @@ const char kToolHelp[] =
     "  recover --test F --recorded F --output F [...]\n"
     "                               recover a room's impulse from a recording of the test tone\n"
     "  demo [DIR]                   synthesise a phrase and a hall, render one through the other\n"
+    "  plot IMPULSE OUTPUT.svg      draw an impulse's waveform, envelope and decay marker\n"
     "\n"
     "options: --help (also after any command), --version\n"
     "exit status: 0 done, 1 failed (one line on standard error names the file and the reason),\n"
@@ -117,6 +118,16 @@ const char kDemoHelp[] =
     "impulse file of the hall, renders the phrase through it and saves the settings as a\n"
     "preset, all in DIR (default auralith-demo).\n";
 
+const char kPlotHelp[] =
+    "usage: auralith plot IMPULSE OUTPUT.svg [--preset FILE] [--envelope T:L,...] [--decay S]\n"
+    "                     [--width PX] [--height PX]\n"
+    "\n"
+    "Draws what the Envelope page shows as an SVG picture: the impulse's waveform (left channel\n"
+    "above, right below), and with --preset or the envelope options the envelope points (T in\n"
+    "thousandths of the impulse's length, L in percent of gain) and the decay marker (S in\n"
+    "seconds). A preset whose envelope is not applied draws it dashed over a dimmed waveform.\n"
+    "Defaults: 900 x 320 pixels.\n";
+
 }  // namespace
 
 std::string HelpText(const std::string& command) {
@@ -128,6 +139,7 @@ std::string HelpText(const std::string& command) {
   if (command == "recover") return kRecoverHelp;
   if (command == "test-tone") return kTestToneHelp;
   if (command == "demo") return kDemoHelp;
+  if (command == "plot") return kPlotHelp;
   return "";
 }
 

@@ -1,4 +1,4 @@
-// auralith make-irx, info, preset, test-tone and recover, end to end, and the command line's
+// auralith make-irx, info, preset, test-tone, recover and plot, end to end, and the command line's
 // help, version and errors.
 #include "tests/tools/tools_test_util.h"
 
@@ -236,6 +236,28 @@ TEST(CommandLine, DemoWritesItsFilesAndTheyPlay) {
   const RunResult again = RunCli(folder, {"demo", "again", "--quiet"});
   ASSERT_EQ(0, again.status);
   EXPECT_EQ(ReadText(folder / "out/wet.wav"), ReadText(folder / "again/wet.wav"));
+}
+
+TEST(Files, PlotDrawsTheWaveformEnvelopeAndDecayMarker) {
+  TempFolder folder;
+  Audio room;
+  room.samples = Noise(88200, 7, 0.5);  // 2.00 s, mono
+  WriteAudio(folder / "room.wav", room);
+  RunResult run = RunCli(folder, {"plot", "room.wav", "room.svg", "--envelope",
+                                  "0:100,500:50,1000:0", "--decay", "1"});
+  ASSERT_EQ(0, run.status) << run.err;
+  const std::string svg = ReadText(folder / "room.svg");
+  // 900 px wide with 56 px to the left and 16 to the right of the plot: 1.00 s of 2.00 s is
+  // the middle, x = 56 + 828 / 2.
+  EXPECT_TRUE(Contains(svg, "<line x1=\"470.0\" y1=\"28\"")) << svg.substr(0, 400);
+  EXPECT_TRUE(Contains(svg, "decay 1.00 s"));
+  size_t points = 0;
+  for (size_t at = svg.find("width=\"6\""); at != std::string::npos; at = svg.find("width=\"6\"", at + 1))
+    ++points;
+  EXPECT_EQ(3u, points);
+  run = RunCli(folder, {"plot", "room.wav", "plain.svg"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_FALSE(Contains(ReadText(folder / "plain.svg"), "decay"));
 }
 
 }  // namespace

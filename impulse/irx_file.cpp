@@ -10,6 +10,7 @@
 #include "impulse/display_list.h"
 #include "impulse/irx_scramble.h"
 #include "impulse/summary.h"
+#include "impulse/wave_reader.h"
 #include "platform/codepage.h"
 #include "platform/wide_string.h"
 
@@ -71,13 +72,7 @@ float DecodeSample(const BYTE* p, DWORD bytesPerSample) {
   const DWORD bits = LoadLe32(p);
   float x = 0;
   std::memcpy(&x, &bits, 4);
-  double scaled = static_cast<double>(x) * 2147483648.0;
-  if (std::isnan(scaled)) scaled = 0;
-  if (scaled < -2147483648.0) scaled = -2147483648.0;
-  if (scaled > 2147483647.0) scaled = 2147483647.0;
-  // The default rounding mode rounds to nearest, ties to even.
-  const LONG value = static_cast<LONG>(std::nearbyint(scaled));
-  return static_cast<float>(value) * (1.0f / 65536.0f);
+  return static_cast<float>(FloatSampleOnIntGrid(x) / 65536.0);
 }
 
 // Hands samples out to the caller's buffers frame by frame, across block boundaries.

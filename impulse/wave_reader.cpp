@@ -28,6 +28,11 @@ constexpr DWORD kDecodedPieceBytes = 1u << 19;
 // Tail of the KSDATAFORMAT_SUBTYPE_* GUIDs: bytes 4..15 behind the format tag in bytes 0..3.
 constexpr BYTE kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                      0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// Tail of the Ambisonic B-format sub-formats {00000001-0721-11D3-8644-C8C1CA000000} (PCM) and
+// {00000003-...} (IEEE float): some tools write impulses that way, and their samples are plain
+// PCM and float.
+constexpr BYTE kBFormatSubFormatTail[12] = {0x21, 0x07, 0xD3, 0x11, 0x86, 0x44,
+                                            0xC8, 0xC1, 0xCA, 0x00, 0x00, 0x00};
 
 WORD Le16(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
 DWORD Le32(const BYTE* p) {
@@ -234,8 +239,10 @@ int OpenExtensible(WaveReader* reader, DWORD declaredExtra, WORD bits) {
   if (reader->formatSize < kExtensibleFormatBytes || declaredExtra < 22) return kImpulseNotAFile;
   const BYTE* subFormat = reader->format + 24;
   WORD tag = 0;
-  if (std::memcmp(subFormat + 4, kSubFormatTail, sizeof kSubFormatTail) == 0 &&
-      Le16(subFormat + 2) == 0) {
+  const bool knownTail =
+      std::memcmp(subFormat + 4, kSubFormatTail, sizeof kSubFormatTail) == 0 ||
+      std::memcmp(subFormat + 4, kBFormatSubFormatTail, sizeof kBFormatSubFormatTail) == 0;
+  if (knownTail && Le16(subFormat + 2) == 0) {
     tag = Le16(subFormat);
   }
   reader->bytesPerSample = UncompressedWidth(tag, bits, &reader->sampleKind);
@@ -442,6 +449,36 @@ DWORD WaveReader_Read(WaveReader* reader, void* buffer, DWORD frames, DWORD chan
   BYTE* out = static_cast<BYTE*>(buffer);
   return reader->codecStream != nullptr ? ReadCompressed(reader, out, frames, channel, whole)
                                         : ReadUncompressed(reader, out, frames, channel, whole);
+}
+
+double FloatSampleOnIntGrid(double x) {
+  constexpr double kLimit = 1267650600228229401496703205376.0;  // 2^100
+  if (!(x == x)) return 0;
+  const double scaled = x * 2147483648.0;
+  if (scaled >= kLimit) return kLimit;
+  if (scaled <= -kLimit) return -kLimit;
+  return std::nearbyint(scaled);
+}
+
+double WaveReader_GetSampleUnclamped(const WaveReader* reader, const void* buffer, DWORD frame,
+                                     DWORD channel) {
+  if (reader == nullptr || buffer == nullptr || channel >= reader->channels) return 0;
+  const bool isFloat = reader->sampleKind == WaveSampleKind::Float || reader->format == nullptr;
+  if (!isFloat || (reader->bytesPerSample != 4 && reader->bytesPerSample != 8)) {
+    return WaveReader_GetSample(reader, buffer, frame, channel);
+  }
+  const BYTE* p = static_cast<const BYTE*>(buffer) +
+                  (size_t{frame} * reader->channels + channel) * reader->bytesPerSample;
+  if (reader->bytesPerSample == 4) {
+    const DWORD bits = Le32(p);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return FloatSampleOnIntGrid(value);
+  }
+  const ULONGLONG bits = ULONGLONG{Le32(p)} | (ULONGLONG{Le32(p + 4)} << 32);
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return FloatSampleOnIntGrid(value);
 }
 
 LONG WaveReader_GetSample(const WaveReader* reader, const void* buffer, DWORD frame,

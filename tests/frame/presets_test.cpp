@@ -332,6 +332,14 @@ TEST_F(PresetTest, NothingIsPackagedWithoutAUsableFile) {
     EXPECT_EQ(2320u, GetU32(SaveBytes(), 0));
     EXPECT_EQ(2320u, SizeMax());
   }
+  // A module folder that with the name makes exactly 260 units leaves no room for the terminator.
+  const std::string deep = folder_ / (std::string(251 - (folder_ / "").size(), 'd') + "/");
+  std::filesystem::create_directories(deep);
+  WriteWhole(deep + "~IRX.TMP", Pattern(100, 3));
+  setenv("AURALITH_MODULE_DIR", deep.c_str(), 1);
+  prop_->SetImpulseFile(NXW("~IRX.TMP"));
+  EXPECT_EQ(2320u, SaveBytes().size());
+  setenv("AURALITH_MODULE_DIR", folder_.Path().c_str(), 1);
   WriteWhole(IrxTmp(), Pattern(100, 3));
   prop_->SetImpulseFile(NXW("~IRX.TMP"));
   prop_->SetPackageImpulse(0);

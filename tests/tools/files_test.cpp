@@ -159,6 +159,7 @@ TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
   Audio audio;
   audio.samples = Noise(1000, 1, 0.1);
   WriteAudio(folder / "in.wav", audio);
+  WriteAudio(folder / "empty.wav", Audio());
   std::ofstream(folder / "junk.bin") << "not audio at all";
   const ErrorCase cases[] = {
       {{}, 2, "missing a command"},
@@ -173,6 +174,8 @@ TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--format", "mp3"}, 2, "'--format' is pcm16"},
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--mono-to-stereo=1"}, 2, "takes no value"},
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--shout"}, 2, "unknown option '--shout'"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--", "--wet"}, 2, "unexpected argument '--wet'"},
+      {{"process", "empty.wav", "o.wav", "--impulse", "in.wav"}, 1, "empty.wav: holds no audio"},
       {{"process", "gone.wav", "o.wav", "--impulse", "in.wav"}, 1, "gone.wav: no such file"},
       {{"process", "junk.bin", "o.wav", "--impulse", "in.wav"}, 1, "junk.bin: cannot be opened as a wave file"},
       {{"process", "in.wav", "o.wav", "--preset", "junk.bin"}, 1, "junk.bin: not an Auralith preset"},

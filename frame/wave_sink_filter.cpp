@@ -1,60 +1,14 @@
 #include "frame/wave_sink_filter.h"
 
-#include <cstring>
-
 #include "frame/nx_plugin.h"
+#include "impulse/wave_writer.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/media_type.h"
 
 namespace {
 
-void Put(std::vector<BYTE>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<BYTE>(value >> (8 * i)));
-}
-
-void PutId(std::vector<BYTE>& out, const char* id) { out.insert(out.end(), id, id + 4); }
-
-bool IsFloat(const WAVEFORMATEX& f) { return f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT; }
-
-WORD FrameBytes(const WAVEFORMATEX& f) {
-  return static_cast<WORD>(f.wBitsPerSample / 8 * f.nChannels);
-}
-
-// Bytes before the first data byte: RIFF head, "fmt " (16 or 18), "fact" for float, "data" head.
-ULONGLONG HeaderBytes(const WAVEFORMATEX& f) { return IsFloat(f) ? 58 : 44; }
-
-std::vector<BYTE> Header(const WAVEFORMATEX& f, ULONGLONG dataBytes) {
-  const uint32_t data = static_cast<uint32_t>(dataBytes);
-  const uint32_t pad = data & 1;
-  const WORD align = FrameBytes(f);
-  std::vector<BYTE> h;
-  PutId(h, "RIFF");
-  Put(h, static_cast<uint32_t>(HeaderBytes(f) - 8 + data + pad), 4);
-  PutId(h, "WAVE");
-  PutId(h, "fmt ");
-  Put(h, IsFloat(f) ? 18 : 16, 4);
-  Put(h, f.wFormatTag, 2);
-  Put(h, f.nChannels, 2);
-  Put(h, f.nSamplesPerSec, 4);
-  Put(h, f.nSamplesPerSec * align, 4);
-  Put(h, align, 2);
-  Put(h, f.wBitsPerSample, 2);
-  if (IsFloat(f)) {
-    Put(h, 0, 2);
-    PutId(h, "fact");
-    Put(h, 4, 4);
-    Put(h, align != 0 ? data / align : 0, 4);
-  }
-  PutId(h, "data");
-  Put(h, data, 4);
-  return h;
-}
-
-bool WriteAt(NxFileHandle file, ULONGLONG position, const void* bytes, DWORD count) {
-  DWORD done = 0;
-  return file->Seek(static_cast<LONGLONG>(position), NxSeekOrigin::Begin, nullptr) &&
-         file->Write(bytes, count, &done) && done == count;
-}
+// Bytes before the first data byte.
+ULONGLONG HeaderBytes(const WAVEFORMATEX& f) { return WaveFileWriter::HeaderBytes(f); }
 
 }  // namespace
 
@@ -147,21 +101,19 @@ HRESULT CWaveSinkFilter::BeginRun() {
   if (m_file != nullptr) NxCloseFile(m_file);
   m_file = NxOpenFile(m_path.c_str(), NxFileAccess::ReadWrite, NxFileCreate::CreateAlways);
   if (m_file == nullptr) return E_FAIL;
-  return WriteHeader();
+  return StartFile();
+}
+
+HRESULT CWaveSinkFilter::StartFile() {
+  if (m_file == nullptr || m_writer.Start(m_file, m_format)) return S_OK;
+  if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+  return E_FAIL;
 }
 
 HRESULT CWaveSinkFilter::WriteHeader() {
-  if (m_file == nullptr) return S_OK;
-  const std::vector<BYTE> header = Header(m_format, m_dataBytes);
-  const ULONGLONG end = HeaderBytes(m_format) + m_dataBytes;
-  const BYTE pad = 0;
-  bool ok = WriteAt(m_file, 0, header.data(), static_cast<DWORD>(header.size()));
-  if (ok && (m_dataBytes & 1) != 0) ok = WriteAt(m_file, end, &pad, 1);
-  ok = ok && m_file->Seek(static_cast<LONGLONG>(end + (m_dataBytes & 1)), NxSeekOrigin::Begin,
-                          nullptr) &&
-       m_file->SetEnd();
-  if (!ok && SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
-  return ok ? S_OK : E_FAIL;
+  if (m_file == nullptr || m_writer.Finish()) return S_OK;
+  if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+  return E_FAIL;
 }
 
 HRESULT CWaveSinkFilter::ChangeFormat(const CMediaType& mediaType) {
@@ -174,7 +126,7 @@ HRESULT CWaveSinkFilter::ChangeFormat(const CMediaType& mediaType) {
   HRESULT hr = m_pin.CurrentMediaType().Set(mediaType);
   if (FAILED(hr)) return hr;
   m_format = f;
-  return WriteHeader();
+  return StartFile();
 }
 
 HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSample& record) {
@@ -188,7 +140,7 @@ HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSampl
     return E_FAIL;
   }
   if (m_file != nullptr) {
-    if (!WriteAt(m_file, HeaderBytes(m_format) + m_dataBytes, data, static_cast<DWORD>(bytes))) {
+    if (!m_writer.Append(data, static_cast<DWORD>(bytes))) {
       if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
       return E_FAIL;
     }

@@ -2,8 +2,8 @@
 // wave file, and records every sample for inspection.
 //
 // It takes 16-bit PCM and 32/64-bit IEEE float with any non-zero channel count and rate, and
-// writes the data exactly as received, in the connected format: PCM with a 16-byte "fmt " chunk,
-// float with an 18-byte one and a "fact" chunk (frames per channel). The RIFF, "data" and "fact"
+// writes the data exactly as received, in the connected format, through the one wave writer
+// (impulse/wave_writer.h). The RIFF, "data" and "fact"
 // sizes are written when the stream ends (end of stream or stop); until then they are zero. A
 // file that would pass the 32-bit RIFF limit refuses the sample that would cross it.
 //
@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "impulse/wave_writer.h"
 #include "platform/critical_section.h"
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_input_pin.h"
@@ -87,6 +88,7 @@ class CWaveSinkFilter : public CBaseFilter {
   HRESULT Write(const BYTE* data, LONG bytes, const WaveSinkSample& record);
   HRESULT ChangeFormat(const CMediaType& mediaType);
   HRESULT EndStream(bool notify);
+  HRESULT StartFile();
   HRESULT WriteHeader();
   void CloseFile();
 
@@ -95,6 +97,7 @@ class CWaveSinkFilter : public CBaseFilter {
   mutable std::mutex m_dataMutex;  // the records, against readers on other threads
   std::basic_string<WCHAR> m_path;
   NxFileHandle m_file = nullptr;
+  WaveFileWriter m_writer;
   WAVEFORMATEX m_format = {};
   ULONGLONG m_dataBytes = 0;
   std::vector<WaveSinkSample> m_samples;

@@ -2,7 +2,7 @@
 //
 // Samples arrive as floats on the 16-bit scale. 16-bit files store them rounded half away from
 // zero and clamped to -32768..32767; 32-bit float files store them divided by 32766, so that a
-// peak of 32766 becomes 1.0. Both files have a 44-byte header ("RIFF", a 16-byte "fmt ", "data").
+// peak of 32766 becomes 1.0. Both are written by the one wave writer (impulse/wave_writer.h).
 #pragma once
 
 #include "platform/types.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "impulse/wave_reader.h"
+#include "impulse/wave_writer.h"
 #include "platform/file.h"
 
 enum class SampleFormat { Pcm16, Float32, Float64 };
@@ -16,8 +17,7 @@ enum class SampleFormat { Pcm16, Float32, Float64 };
 const char* SampleFormatName(SampleFormat format);
 bool ParseSampleFormat(const std::string& text, SampleFormat* format);
 
-// One INFO item: a four-character identifier ("INAM") and its text (Windows-1252 bytes).
-typedef std::pair<std::string, std::string> InfoItem;
+typedef WaveInfoItem InfoItem;
 
 class WaveWriter {
  public:
@@ -42,10 +42,8 @@ class WaveWriter {
   NxFileHandle file_ = nullptr;
   SampleFormat format_ = SampleFormat::Pcm16;
   unsigned channels_ = 0;
-  unsigned long long dataBytes_ = 0;
   unsigned long long clipped_ = 0;
-  unsigned long dataSizeOffset_ = 0;
-  unsigned long factOffset_ = 0;  // 0: no fact chunk
+  WaveFileWriter writer_;
   std::vector<unsigned char> buffer_;
   std::vector<InfoItem> info_;
 };

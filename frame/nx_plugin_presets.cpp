@@ -15,6 +15,7 @@
 #include "frame/nx_plugin.h"
 #include "frame/nx_plugin_prop.h"
 #include "platform/byte_order.h"
+#include "platform/file_replacement.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 
@@ -48,8 +49,6 @@ constexpr size_t kOldPanOffset = 1240;
 constexpr ULONG kCopyPieceBytes = 2048;
 
 constexpr WCHAR kPackagedImpulseName[] = NXW("~IRX.TMP");
-// Where a packaged impulse is received before it replaces "~IRX.TMP".
-constexpr WCHAR kIncomingImpulseName[] = NXW("~IRX.TMP.part");
 
 void PutGuid(BYTE* at, const GUID& guid) {
   NxPutLe32(at, guid.Data1);
@@ -140,23 +139,17 @@ HRESULT CopyStreamToFile(IStream* stream, DWORD bytes, NxFile* file) {
   return S_OK;
 }
 
-// Receives `bytes` of packaged impulse into the incoming file and, once all arrived, makes it
-// "~IRX.TMP". S_FALSE when no file could be created there (the impulse is dropped); on any
-// other failure "~IRX.TMP" is as it was, unless replacing it failed part way, and then it is
-// gone rather than cut.
+// Receives `bytes` of packaged impulse beside "~IRX.TMP" and, once all arrived, puts it in place
+// of "~IRX.TMP". S_FALSE when no file could be created there (the impulse is dropped); on any
+// other failure "~IRX.TMP" is as it was.
 HRESULT ReceivePackagedImpulse(IStream* stream, DWORD bytes) {
-  WCHAR incoming[kMaxPathUnits];
   WCHAR target[kMaxPathUnits];
-  if (!ModuleFilePath(kIncomingImpulseName, incoming) ||
-      !ModuleFilePath(kPackagedImpulseName, target)) {
-    return S_FALSE;
-  }
-  NxFileHandle file = NxOpenFile(incoming, NxFileAccess::ReadWrite, NxFileCreate::CreateAlways);
+  if (!ModuleFilePath(kPackagedImpulseName, target)) return S_FALSE;
+  NxFileReplacement* file = NxFileReplacement::Create(target, NxFileAccess::Write);
   if (file == nullptr) return S_FALSE;
   HRESULT hr = CopyStreamToFile(stream, bytes, file);
+  if (SUCCEEDED(hr) && !file->Commit()) hr = E_FAIL;
   NxCloseFile(file);
-  if (SUCCEEDED(hr) && !NxCopyFile(incoming, target, false)) hr = E_FAIL;
-  NxDeleteFile(incoming);
   return hr;
 }
 

@@ -96,23 +96,34 @@ HRESULT CWaveSinkFilter::BeginRun() {
   m_dataBytes = 0;
   m_endOfStreams = 0;
   m_writeResult = S_OK;
+  m_writeError = NxFileError::None;
+  m_discard = false;
   if (!ReadAudioFormat(m_pin.CurrentMediaType(), &m_format)) return VFW_E_NOT_CONNECTED;
   if (m_path.empty()) return S_OK;
   if (m_file != nullptr) NxCloseFile(m_file);
-  m_file = NxOpenFile(m_path.c_str(), NxFileAccess::ReadWrite, NxFileCreate::CreateAlways);
-  if (m_file == nullptr) return E_FAIL;
+  m_file = NxFileReplacement::Create(m_path.c_str(), NxFileAccess::ReadWrite);
+  if (m_file == nullptr) {
+    RecordWriteFailure();
+    return E_FAIL;
+  }
   return StartFile();
+}
+
+void CWaveSinkFilter::RecordWriteFailure() {
+  if (FAILED(m_writeResult)) return;
+  m_writeResult = E_FAIL;
+  m_writeError = NxGetLastFileError();
 }
 
 HRESULT CWaveSinkFilter::StartFile() {
   if (m_file == nullptr || m_writer.Start(m_file, m_format)) return S_OK;
-  if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+  RecordWriteFailure();
   return E_FAIL;
 }
 
 HRESULT CWaveSinkFilter::WriteHeader() {
   if (m_file == nullptr || m_writer.Finish()) return S_OK;
-  if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+  RecordWriteFailure();
   return E_FAIL;
 }
 
@@ -136,12 +147,15 @@ HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSampl
   // The RIFF size (everything after its first 8 bytes, pad included) must fit in 32 bits.
   const ULONGLONG end = HeaderBytes(m_format) + m_dataBytes + static_cast<ULONGLONG>(bytes);
   if (end + 1 - 8 > 0xFFFFFFFFull) {
-    if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+    if (SUCCEEDED(m_writeResult)) {
+      m_writeResult = E_FAIL;
+      m_writeError = NxFileError::TooLarge;
+    }
     return E_FAIL;
   }
   if (m_file != nullptr) {
     if (!m_writer.Append(data, static_cast<DWORD>(bytes))) {
-      if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+      RecordWriteFailure();
       return E_FAIL;
     }
   } else {
@@ -167,8 +181,21 @@ void CWaveSinkFilter::CloseFile() {
   std::lock_guard<std::mutex> hold(m_dataMutex);
   if (m_file == nullptr) return;
   WriteHeader();
+  if (m_endOfStreams > 0 && SUCCEEDED(m_writeResult) && !m_discard && !m_file->Commit()) {
+    RecordWriteFailure();
+  }
   NxCloseFile(m_file);
   m_file = nullptr;
+}
+
+void CWaveSinkFilter::DiscardOutput() {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  m_discard = true;
+}
+
+NxFileError CWaveSinkFilter::WriteError() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_writeError;
 }
 
 std::vector<WaveSinkSample> CWaveSinkFilter::Samples() const {

@@ -11,6 +11,10 @@
 // of the run was written: the file then starts in the new format. Afterwards only the current
 // format is accepted, so one file never mixes formats.
 //
+// The file is written beside its name under a temporary one and replaces it when the run stops,
+// only if the run reached end of stream with every write done and DiscardOutput was not called;
+// otherwise the file named is left as it was (platform/file_replacement.h).
+//
 // Without a file name the sink only records, and keeps the received bytes in memory instead.
 // End of stream is reported to the graph as EC_COMPLETE once per run.
 #pragma once
@@ -24,6 +28,7 @@
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_input_pin.h"
 #include "platform/file.h"
+#include "platform/file_replacement.h"
 #include "platform/wave_format.h"
 
 // {ED8A8FDF-95D4-4173-8514-AE62A9F8F6BA}
@@ -78,8 +83,11 @@ class CWaveSinkFilter : public CBaseFilter {
   int EndOfStreamCount() const;
   ULONGLONG DataBytes() const;
   WAVEFORMATEX Format() const;
-  // The first write or header failure of the run, S_OK when none.
+  // The first write or header failure of the run, S_OK when none, and what the system said.
   HRESULT WriteResult() const;
+  NxFileError WriteError() const;
+  // Keeps this run's file from replacing the one named (call before the graph stops).
+  void DiscardOutput();
 
  private:
   friend class CWaveSinkPin;
@@ -96,7 +104,9 @@ class CWaveSinkFilter : public CBaseFilter {
   CWaveSinkPin m_pin;
   mutable std::mutex m_dataMutex;  // the records, against readers on other threads
   std::basic_string<WCHAR> m_path;
-  NxFileHandle m_file = nullptr;
+  void RecordWriteFailure();
+
+  NxFileReplacement* m_file = nullptr;
   WaveFileWriter m_writer;
   WAVEFORMATEX m_format = {};
   ULONGLONG m_dataBytes = 0;
@@ -104,6 +114,8 @@ class CWaveSinkFilter : public CBaseFilter {
   std::vector<BYTE> m_data;
   int m_endOfStreams = 0;
   HRESULT m_writeResult = S_OK;
+  NxFileError m_writeError = NxFileError::None;
+  bool m_discard = false;
 };
 
 // Whether the sink can write this wave format (16-bit PCM, 32/64-bit float).

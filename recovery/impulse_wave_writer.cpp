@@ -9,6 +9,7 @@
 #include "impulse/wave_writer.h"
 #include "platform/byte_order.h"
 #include "platform/file.h"
+#include "platform/file_replacement.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int WriteImpulseWave(LPCWSTR name, const float* channel0, const float* channel1,
   const size_t frameBytes = size_t{channels} * sampleBytes;
   std::unique_ptr<BYTE[]> staging(new (std::nothrow) BYTE[frameBytes * kWriteBlockFrames]);
   if (!staging) return -1;
-  NxFileHandle file = NxOpenFile(name, NxFileAccess::Write, NxFileCreate::CreateAlways);
+  NxFileReplacement* file = NxFileReplacement::Create(name, NxFileAccess::Write);
   if (file == nullptr) return -1;
   WAVEFORMATEX format = {};
   format.wFormatTag = isFloat ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
@@ -66,7 +67,7 @@ int WriteImpulseWave(LPCWSTR name, const float* channel0, const float* channel1,
     }
     ok = writer.Append(staging.get(), static_cast<DWORD>(count * frameBytes));
   }
-  ok = ok && writer.Finish();
+  ok = ok && writer.Finish() && file->Commit();
   NxCloseFile(file);
   return ok ? 0 : -1;
 }

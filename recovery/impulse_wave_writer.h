@@ -7,7 +7,7 @@
 
 #include "platform/types.h"
 
-// Creates (or replaces) `name` with `frames` frames of `channels` channels at `rate` Hz:
+// Creates (or replaces) `name`, whole or not at all (platform/file_replacement.h), with `frames` frames of `channels` channels at `rate` Hz:
 // `channel0` in the first channel and `channel1` (or `channel0` when null) in every other.
 // 0 when every frame was written; -1 otherwise (no file, a write failed, no channels or a size
 // past the 32-bit RIFF limit).

@@ -56,9 +56,13 @@ void SavePresetFile(CNxPlugIn* plugin, const std::string& path) {
   CFileStream* stream = nullptr;
   if (FAILED(CFileStream::Open(Wide(path).c_str(), NxFileAccess::Write, NxFileCreate::CreateAlways,
                                &stream)))
-    FileError(path, "cannot be created");
-  const HRESULT hr = plugin->Save(stream, TRUE);
+    FileError(path, "cannot be created: " + LastFileError());
+  // The preset replaces the file only once whole (Commit); a failure leaves the old one.
+  HRESULT hr = plugin->Save(stream, TRUE);
+  if (SUCCEEDED(hr)) hr = stream->Commit(0);
+  const std::string reason = LastFileError();
   stream->Release();
+  if (hr == STG_E_WRITEFAULT || hr == STG_E_MEDIUMFULL) FileError(path, reason);
   if (FAILED(hr)) FileError(path, "write failed (" + HresultText(hr) + ")");
 }
 

@@ -61,8 +61,6 @@ void CheckInput(const std::string& path) {
   if (input.Reader().frames == 0) FileError(path, "holds no audio");
 }
 
-std::string TemporaryName(const std::string& output) { return output + ".partial"; }
-
 void RemoveQuietly(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(std::filesystem::u8path(path), ignored);
@@ -115,8 +113,9 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
     FileError(job.output, "the folder " + folder.u8string() + " does not exist");
   if (std::filesystem::is_directory(std::filesystem::u8path(job.output)))
     FileError(job.output, "is a folder");
-  const std::string temporary = TemporaryName(job.output);
-  const std::string rendered = job.convertFormat ? TemporaryName(job.output) + ".filter" : temporary;
+  // The sink replaces the output only when the run is complete; a conversion renders to a
+  // scratch file first and writes the output from it.
+  const std::string rendered = job.convertFormat ? job.output + ".~render" : job.output;
 
   RenderResult result = {};
   Graph holder;
@@ -155,10 +154,9 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   plugin->GetStreamFormat(&result.outputFormat, kOutputFormat);
 
   hr = graph->Run();
-  if (FAILED(hr)) {
-    RemoveQuietly(rendered);
-    FileError(job.output, "cannot start rendering (" + HresultText(hr) + ")");
-  }
+  if (FAILED(hr) && FAILED(sink->WriteResult()))
+    FileError(job.output, NxFileErrorText(sink->WriteError()));
+  if (FAILED(hr)) FileError(job.output, "cannot start rendering (" + HresultText(hr) + ")");
   const double frameBytes = result.outputFormat.nBlockAlign != 0 ? result.outputFormat.nBlockAlign : 1;
   for (;;) {
     hr = graph->WaitForCompletion(kPollMs, nullptr);
@@ -169,16 +167,14 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   LONG status = kStatusNone;
   plugin->GetStatus(&status);
   result.impulseMissing = status == kStatusNoImpulse;
+  const bool refused = result.impulseMissing && !job.allowMissingImpulse;
+  if (FAILED(hr) || refused) sink->DiscardOutput();
   graph->Stop();
   const HRESULT written = sink->WriteResult();
   result.outputFrames = static_cast<unsigned long long>(sink->DataBytes() / frameBytes);
-  if (FAILED(hr) || FAILED(written)) {
-    RemoveQuietly(rendered);
-    FileError(FAILED(written) ? job.output : job.input,
-              FAILED(written) ? "write failed" : "rendering failed (" + HresultText(hr) + ")");
-  }
-  if (result.impulseMissing && !job.allowMissingImpulse) {
-    RemoveQuietly(rendered);
+  if (FAILED(written)) FileError(job.output, NxFileErrorText(sink->WriteError()));
+  if (FAILED(hr)) FileError(job.input, "rendering failed (" + HresultText(hr) + ")");
+  if (refused) {
     FileError(EffectiveImpulsePath(plugin),
               "impulse not found; nothing written (--allow-missing-impulse renders dry)");
   }
@@ -188,19 +184,10 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   if (result.outputFormat.wFormatTag == WAVE_FORMAT_PCM) result.clipped = CountFullScale16(rendered);
   if (job.convertFormat) {
     unsigned long long clamped = 0;
-    const std::string reason = ConvertWaveFile(rendered, temporary, job.format, &clamped);
+    const std::string reason = ConvertWaveFile(rendered, job.output, job.format, &clamped);
     result.clipped += clamped;
     RemoveQuietly(rendered);
-    if (!reason.empty()) {
-      RemoveQuietly(temporary);
-      FileError(job.output, reason);
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(std::filesystem::u8path(temporary), std::filesystem::u8path(job.output), error);
-  if (error) {
-    RemoveQuietly(temporary);
-    FileError(job.output, "cannot be written: " + error.message());
+    if (!reason.empty()) FileError(job.output, reason);
   }
   return result;
 }

@@ -41,7 +41,7 @@ WaveWriter::~WaveWriter() { NxCloseFile(file_); }
 bool WaveWriter::Open(const std::string& path, SampleFormat format, unsigned channels,
                       unsigned rate, const std::vector<InfoItem>& info) {
   NxCloseFile(file_);
-  file_ = NxOpenFile(Wide(path).c_str(), NxFileAccess::Write, NxFileCreate::CreateAlways);
+  file_ = NxFileReplacement::Create(Wide(path).c_str(), NxFileAccess::Write);
   if (file_ == nullptr) return false;
   format_ = format;
   channels_ = channels;
@@ -83,7 +83,7 @@ bool WaveWriter::Write(const double* samples, size_t frames) {
 bool WaveWriter::Close() {
   if (file_ == nullptr) return false;
   // The INFO list follows the data, where the impulse writer looks for it.
-  const bool ok = writer_.Finish(info_);
+  const bool ok = writer_.Finish(info_) && file_->Commit();
   NxCloseFile(file_);
   file_ = nullptr;
   return ok;
@@ -133,12 +133,12 @@ std::string ConvertWaveFile(const std::string& source, const std::string& destin
   if (input.Open(source) != 0) return "cannot read the rendered audio";
   WaveWriter writer;
   if (!writer.Open(destination, format, input.Reader().channels, input.Reader().sampleRate))
-    return "cannot create the file";
+    return "cannot be created: " + LastFileError();
   std::vector<double> block;
   while (const size_t frames = input.Read(&block, kBlockFrames)) {
-    if (!writer.Write(block.data(), frames)) return "write failed";
+    if (!writer.Write(block.data(), frames)) return LastFileError();
   }
-  if (!writer.Close()) return "write failed";
+  if (!writer.Close()) return LastFileError();
   *clipped = writer.Clipped();
   return std::string();
 }

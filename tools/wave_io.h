@@ -10,6 +10,7 @@
 #include "impulse/wave_reader.h"
 #include "impulse/wave_writer.h"
 #include "platform/file.h"
+#include "platform/file_replacement.h"
 
 enum class SampleFormat { Pcm16, Float32, Float64 };
 
@@ -26,20 +27,20 @@ class WaveWriter {
   WaveWriter(const WaveWriter&) = delete;
   WaveWriter& operator=(const WaveWriter&) = delete;
 
-  // Creates `path` (replacing it) and writes a header with zero sizes; the INFO items are
-  // written after the data by Close. False when the file
-  // cannot be created or written.
+  // Starts a temporary beside `path` with a header of zero sizes; Close writes the INFO items
+  // after the data and puts the file in place of `path`, which a writer destroyed without a
+  // successful Close leaves as it was. False when the file cannot be created or written.
   bool Open(const std::string& path, SampleFormat format, unsigned channels, unsigned rate,
             const std::vector<InfoItem>& info = {});
   // Interleaved frames on ±1.0. 16-bit samples are rounded to nearest and clamped; the number
   // clamped is added to Clipped(). False when a write fails or the file would pass 4 GB.
   bool Write(const double* samples, size_t frames);
-  // Writes the sizes and closes. False when that fails.
+  // Writes the sizes, closes and replaces `path`. False when that fails.
   bool Close();
   unsigned long long Clipped() const { return clipped_; }
 
  private:
-  NxFileHandle file_ = nullptr;
+  NxFileReplacement* file_ = nullptr;
   SampleFormat format_ = SampleFormat::Pcm16;
   unsigned channels_ = 0;
   unsigned long long clipped_ = 0;

@@ -198,6 +198,52 @@ TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
   }
 }
 
+// On a disk that fills up (a file size limit here), each command fails with the file and the
+// reason, and the file it would have replaced keeps its bytes; no temporary is left behind.
+TEST(Files, FullDiskKeepsThePreviousFile) {
+  TempFolder folder;
+  std::ofstream(folder / "auralith.ini") << "[Auralith]\nSpikeSpacing=2000\nMaxStoredImpulse=20000\n";
+  Audio audio;
+  audio.isFloat = false;
+  audio.bits = 16;
+  audio.samples = Noise(100, 3, 0.5);
+  WriteAudio(folder / "in.wav", audio);
+  audio.samples = Noise(20000, 4, 0.5);
+  WriteAudio(folder / "room.wav", audio);
+  ASSERT_EQ(0, RunCli(folder, {"test-tone", "tone.wav", "--order", "12", "--spacing", "2000"}).status);
+  ASSERT_EQ(0, RunCli(folder, {"make-irx", "room.wav", "room.irx"}).status);  // as packaged
+  const std::vector<std::string> preset = {"process", "in.wav", "out.wav", "--impulse", "room.wav",
+                                           "--save-preset", "p.preset", "--package-impulse"};
+  ASSERT_EQ(0, RunCli(folder, preset).status);
+  // Room for the rendered output and the packaged impulse, not for the preset holding it.
+  const auto size = [&](const char* name) { return std::filesystem::file_size(folder / name); };
+  const unsigned long long room = std::max(size("out.wav"), size("room.irx")) + 1;
+  ASSERT_LT(room, size("p.preset"));
+  const struct {
+    std::vector<std::string> args;
+    std::string output;
+    unsigned long long limit;
+  } cases[] = {
+      {{"test-tone", "old.wav"}, "old.wav", 16384},
+      {{"recover", "--test", "tone.wav", "--recorded", "tone.wav", "--output", "old.wav", "--mode",
+        "none"},
+       "old.wav", 4096},
+      {preset, "p.preset", room},
+  };
+  for (const auto& c : cases) {
+    const std::string before = "previous contents of " + c.output;
+    std::ofstream(folder / c.output, std::ios::binary | std::ios::trunc) << before;
+    const RunResult run = RunCli(folder, c.args, c.limit);
+    EXPECT_EQ(1, run.status) << c.args[0];
+    EXPECT_TRUE(OneLine(run.err) && Contains(run.err, c.output + ": ") &&
+                Contains(run.err, "file too large"))
+        << run.err;
+    EXPECT_EQ(before, ReadText(folder / c.output)) << c.args[0];
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+      EXPECT_FALSE(Contains(entry.path().filename().string(), "~part")) << entry.path();
+  }
+}
+
 // --- The command line ---------------------------------------------------------------------------
 
 struct ErrorCase {

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "frame/wave_sink_filter.h"
-#include "frame/wave_source_filter.h"
+#include "host/wave_sink_filter.h"
+#include "host/wave_source_filter.h"
 #include "impulse/impulse_loader.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/file.h"

@@ -6,8 +6,8 @@
 #include "filter_test_util.h"
 #include "frame/impulse_file_source.h"
 #include "frame/nx_plugin.h"
-#include "frame/wave_sink_filter.h"
-#include "frame/wave_source_filter.h"
+#include "host/wave_sink_filter.h"
+#include "host/wave_source_filter.h"
 #include "impulse/wave_reader.h"
 #include "platform/dshow/filter_graph.h"
 

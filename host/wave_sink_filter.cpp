@@ -1,4 +1,4 @@
-#include "frame/wave_sink_filter.h"
+#include "host/wave_sink_filter.h"
 
 #include "frame/nx_plugin.h"
 #include "impulse/wave_writer.h"

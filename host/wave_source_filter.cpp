@@ -1,4 +1,4 @@
-#include "frame/wave_source_filter.h"
+#include "host/wave_source_filter.h"
 
 #include <algorithm>
 #include <cstring>

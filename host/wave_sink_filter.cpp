@@ -1,7 +1,12 @@
 #include "host/wave_sink_filter.h"
 
+#include <algorithm>
+#include <cmath>
+#include <new>
+
 #include "frame/nx_plugin.h"
 #include "impulse/wave_writer.h"
+#include "platform/byte_order.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/media_type.h"
 
@@ -9,6 +14,45 @@ namespace {
 
 // Bytes before the first data byte.
 ULONGLONG HeaderBytes(const WAVEFORMATEX& f) { return WaveFileWriter::HeaderBytes(f); }
+
+// Samples converted per pass, so converting allocates nothing while streaming.
+constexpr size_t kConvertSamples = 4096;
+
+bool SameLayout(const WAVEFORMATEX& a, const WAVEFORMATEX& b) {
+  return a.wFormatTag == b.wFormatTag && a.wBitsPerSample == b.wBitsPerSample;
+}
+
+// One received sample on a full scale of ±1.0.
+double ReadSample(const BYTE* p, const WAVEFORMATEX& f) {
+  if (f.wFormatTag == WAVE_FORMAT_PCM) return NxGetLeI16(p) / 32768.0;
+  return f.wBitsPerSample == 32 ? NxGetLeFloat(p) : NxGetLeDouble(p);
+}
+
+// Writes `x` in the format of `f`; true when a 16-bit sample had to be clamped.
+bool PutSample(BYTE* p, double x, const WAVEFORMATEX& f) {
+  if (f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
+    if (f.wBitsPerSample == 32) {
+      NxPutLeFloat(p, static_cast<float>(x));
+    } else {
+      NxPutLeDouble(p, x);
+    }
+    return false;
+  }
+  double scaled = std::round(x * 32768.0);
+  const bool clamped = !(scaled >= -32768.0 && scaled <= 32767.0);
+  if (clamped) scaled = std::isnan(scaled) ? 0.0 : std::clamp(scaled, -32768.0, 32767.0);
+  NxPutLeI16(p, static_cast<int16_t>(scaled));
+  return clamped;
+}
+
+ULONGLONG FullScale16(const BYTE* data, LONG bytes) {
+  ULONGLONG count = 0;
+  for (LONG i = 0; i + 1 < bytes; i += 2) {
+    const int16_t v = NxGetLeI16(data + i);
+    count += v == -32768 || v == 32767;
+  }
+  return count;
+}
 
 }  // namespace
 
@@ -89,6 +133,20 @@ HRESULT CWaveSinkFilter::SetFileName(LPCWSTR path) {
   return S_OK;
 }
 
+HRESULT CWaveSinkFilter::SetWriteFormat(WORD tag, WORD bits) {
+  CAutoLock lock(&m_lock);
+  if (!IsStopped()) return VFW_E_NOT_STOPPED;
+  WAVEFORMATEX f = {};
+  f.wFormatTag = tag;
+  f.wBitsPerSample = bits;
+  f.nChannels = 1;
+  f.nSamplesPerSec = 1;
+  if (!(tag == 0 && bits == 0) && !WaveSinkAccepts(f)) return E_INVALIDARG;
+  m_writeTag = tag;
+  m_writeBits = bits;
+  return S_OK;
+}
+
 HRESULT CWaveSinkFilter::BeginRun() {
   std::lock_guard<std::mutex> hold(m_dataMutex);
   m_samples.clear();
@@ -98,8 +156,14 @@ HRESULT CWaveSinkFilter::BeginRun() {
   m_writeResult = S_OK;
   m_writeError = NxFileError::None;
   m_discard = false;
+  m_clipped = 0;
   if (!ReadAudioFormat(m_pin.CurrentMediaType(), &m_format)) return VFW_E_NOT_CONNECTED;
   if (m_path.empty()) return S_OK;
+  try {
+    m_converted.resize(kConvertSamples * 8);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   if (m_file != nullptr) NxCloseFile(m_file);
   m_file = NxFileReplacement::Create(m_path.c_str(), NxFileAccess::ReadWrite);
   if (m_file == nullptr) {
@@ -116,7 +180,12 @@ void CWaveSinkFilter::RecordWriteFailure() {
 }
 
 HRESULT CWaveSinkFilter::StartFile() {
-  if (m_file == nullptr || m_writer.Start(m_file, m_format)) return S_OK;
+  m_written = m_format;
+  if (m_writeTag != 0) {
+    m_written.wFormatTag = m_writeTag;
+    m_written.wBitsPerSample = m_writeBits;
+  }
+  if (m_file == nullptr || m_writer.Start(m_file, m_written)) return S_OK;
   RecordWriteFailure();
   return E_FAIL;
 }
@@ -154,7 +223,7 @@ HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSampl
     return E_FAIL;
   }
   if (m_file != nullptr) {
-    if (!m_writer.Append(data, static_cast<DWORD>(bytes))) {
+    if (!WriteConverted(data, bytes)) {
       RecordWriteFailure();
       return E_FAIL;
     }
@@ -163,6 +232,35 @@ HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSampl
   }
   m_dataBytes += static_cast<ULONGLONG>(bytes);
   return S_OK;
+}
+
+bool CWaveSinkFilter::WriteConverted(const BYTE* data, LONG bytes) {
+  if (SameLayout(m_format, m_written)) {
+    if (m_written.wFormatTag == WAVE_FORMAT_PCM) m_clipped += FullScale16(data, bytes);
+    return m_writer.Append(data, static_cast<DWORD>(bytes));
+  }
+  const size_t inWidth = m_format.wBitsPerSample / 8;
+  const size_t outWidth = m_written.wBitsPerSample / 8;
+  const size_t samples = static_cast<size_t>(bytes) / inWidth;
+  for (size_t first = 0; first < samples; first += kConvertSamples) {
+    const size_t count = std::min(kConvertSamples, samples - first);
+    const BYTE* in = data + first * inWidth;
+    BYTE* out = m_converted.data();
+    for (size_t i = 0; i < count; ++i, in += inWidth, out += outWidth) {
+      if (m_format.wFormatTag == WAVE_FORMAT_PCM) {
+        const int16_t v = NxGetLeI16(in);
+        m_clipped += v == -32768 || v == 32767;
+      }
+      m_clipped += PutSample(out, ReadSample(in, m_format), m_written);
+    }
+    if (!m_writer.Append(m_converted.data(), static_cast<DWORD>(count * outWidth))) return false;
+  }
+  return true;
+}
+
+ULONGLONG CWaveSinkFilter::Clipped() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_clipped;
 }
 
 HRESULT CWaveSinkFilter::EndStream(bool notify) {

@@ -73,6 +73,12 @@ class CWaveSinkFilter : public CBaseFilter {
   // The file to write at the next run; null or empty: record only. VFW_E_NOT_STOPPED while
   // running.
   HRESULT SetFileName(LPCWSTR path);
+  // The format the file is written in: 16-bit PCM or 32/64-bit float (tag and bits), or 0 and
+  // 0 for the connected format. Samples are converted as they are written, in one pass:
+  // 16-bit samples x / 32768, rounded to nearest (halves away from zero) and clamped; floats
+  // narrowed to the nearest float. VFW_E_NOT_STOPPED while running, E_INVALIDARG for any other
+  // format.
+  HRESULT SetWriteFormat(WORD tag, WORD bits);
 
   int GetPinCount() override;
   CBasePin* GetPin(int index) override;
@@ -83,6 +89,9 @@ class CWaveSinkFilter : public CBaseFilter {
   int EndOfStreamCount() const;
   ULONGLONG DataBytes() const;
   WAVEFORMATEX Format() const;
+  // 16-bit samples written at full scale (-32768 or 32767) as received, plus samples clamped on
+  // the way to 16 bits: where the output clipped.
+  ULONGLONG Clipped() const;
   // The first write or header failure of the run, S_OK when none, and what the system said.
   HRESULT WriteResult() const;
   NxFileError WriteError() const;
@@ -98,6 +107,7 @@ class CWaveSinkFilter : public CBaseFilter {
   HRESULT EndStream(bool notify);
   HRESULT StartFile();
   HRESULT WriteHeader();
+  bool WriteConverted(const BYTE* data, LONG bytes);
   void CloseFile();
 
   CCritSec m_lock;
@@ -115,6 +125,11 @@ class CWaveSinkFilter : public CBaseFilter {
   int m_endOfStreams = 0;
   HRESULT m_writeResult = S_OK;
   NxFileError m_writeError = NxFileError::None;
+  WORD m_writeTag = 0;
+  WORD m_writeBits = 0;
+  WAVEFORMATEX m_written = {};  // the file's format this run
+  ULONGLONG m_clipped = 0;
+  std::vector<BYTE> m_converted;  // sized when the run starts
   bool m_discard = false;
 };
 

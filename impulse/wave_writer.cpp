@@ -102,7 +102,10 @@ bool WaveFileWriter::Append(const void* bytes, DWORD count) {
   if (file_ == nullptr) return false;
   const ULONGLONG end = HeaderBytes(format_) + dataBytes_ + count;
   // The RIFF size counts everything after its first 8 bytes, the pad byte included.
-  if (end + 1 - 8 > kRiffSizeLimit) return false;
+  if (end + 1 - 8 > kRiffSizeLimit) {
+    NxSetLastFileError(NxFileError::TooLarge);
+    return false;
+  }
   if (count == 0) return true;
   if (!WriteAt(file_, HeaderBytes(format_) + dataBytes_, bytes, count)) return false;
   dataBytes_ += count;

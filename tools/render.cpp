@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 
 #include "host/wave_sink_filter.h"
 #include "host/wave_source_filter.h"
@@ -61,11 +60,6 @@ void CheckInput(const std::string& path) {
   if (input.Reader().frames == 0) FileError(path, "holds no audio");
 }
 
-void RemoveQuietly(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove(std::filesystem::u8path(path), ignored);
-}
-
 std::string ConnectFailure(HRESULT hr) {
   if (hr == VFW_E_NO_ACCEPTABLE_TYPES || hr == VFW_E_TYPE_NOT_ACCEPTED)
     return "the filter refuses this audio format";
@@ -113,9 +107,6 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
     FileError(job.output, "the folder " + folder.u8string() + " does not exist");
   if (std::filesystem::is_directory(std::filesystem::u8path(job.output)))
     FileError(job.output, "is a folder");
-  // The sink replaces the output only when the run is complete; a conversion renders to a
-  // scratch file first and writes the output from it.
-  const std::string rendered = job.convertFormat ? job.output + ".~render" : job.output;
 
   RenderResult result = {};
   Graph holder;
@@ -144,7 +135,15 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   }
   result.sourceConverted = source->Converting();
   result.inputFrames = source->Frames();
-  if (FAILED(sink->SetFileName(Wide(rendered).c_str()))) Failure("cannot set up the output");
+  // The sink writes the requested format as the samples arrive and replaces the output only
+  // when the run is complete.
+  HRESULT set = sink->SetFileName(Wide(job.output).c_str());
+  if (SUCCEEDED(set) && job.convertFormat) {
+    set = job.format == SampleFormat::Pcm16     ? sink->SetWriteFormat(WAVE_FORMAT_PCM, 16)
+          : job.format == SampleFormat::Float32 ? sink->SetWriteFormat(WAVE_FORMAT_IEEE_FLOAT, 32)
+                                                : sink->SetWriteFormat(WAVE_FORMAT_IEEE_FLOAT, 64);
+  }
+  if (FAILED(set)) Failure("cannot set up the output");
 
   hr = graph->ConnectDirect(source->GetPin(0), plugin->GetPin(0), nullptr);
   if (FAILED(hr)) FileError(job.input, ConnectFailure(hr));
@@ -181,13 +180,6 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   if (job.progress != nullptr) job.progress->Finish();
 
   // The filter saturates 16-bit output itself; a conversion to 16 bits may clamp more.
-  if (result.outputFormat.wFormatTag == WAVE_FORMAT_PCM) result.clipped = CountFullScale16(rendered);
-  if (job.convertFormat) {
-    unsigned long long clamped = 0;
-    const std::string reason = ConvertWaveFile(rendered, job.output, job.format, &clamped);
-    result.clipped += clamped;
-    RemoveQuietly(rendered);
-    if (!reason.empty()) FileError(job.output, reason);
-  }
+  result.clipped = sink->Clipped();
   return result;
 }

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr size_t kBlockFrames = 65536;
-
 unsigned BytesPerSample(SampleFormat format) {
   return format == SampleFormat::Pcm16 ? 2 : format == SampleFormat::Float32 ? 4 : 8;
 }
@@ -125,32 +123,4 @@ size_t WaveInput::Read(std::vector<double>* samples, size_t frames) {
     (*samples)[i] = value;
   }
   return got;
-}
-
-std::string ConvertWaveFile(const std::string& source, const std::string& destination,
-                            SampleFormat format, unsigned long long* clipped) {
-  WaveInput input;
-  if (input.Open(source) != 0) return "cannot read the rendered audio";
-  WaveWriter writer;
-  if (!writer.Open(destination, format, input.Reader().channels, input.Reader().sampleRate))
-    return "cannot be created: " + LastFileError();
-  std::vector<double> block;
-  while (const size_t frames = input.Read(&block, kBlockFrames)) {
-    if (!writer.Write(block.data(), frames)) return LastFileError();
-  }
-  if (!writer.Close()) return LastFileError();
-  *clipped = writer.Clipped();
-  return std::string();
-}
-
-unsigned long long CountFullScale16(const std::string& path) {
-  WaveInput input;
-  if (input.Open(path) != 0 || input.Reader().bytesPerSample != 2) return 0;
-  unsigned long long count = 0;
-  std::vector<double> block;
-  while (input.Read(&block, kBlockFrames) != 0) {
-    for (const double x : block)
-      if (x <= -1.0 || x >= 32767.0 / 32768.0) ++count;
-  }
-  return count;
 }

@@ -64,11 +64,3 @@ class WaveInput {
   bool open_ = false;
   std::vector<unsigned char> raw_;
 };
-
-// Copies `source` into `destination` in `format`; `clipped` gets the 16-bit samples clamped.
-// An empty text on success, else the reason.
-std::string ConvertWaveFile(const std::string& source, const std::string& destination,
-                            SampleFormat format, unsigned long long* clipped);
-
-// Samples of a 16-bit file at -32768 or 32767, where the filter saturated.
-unsigned long long CountFullScale16(const std::string& path);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "platform/file.h"
 

@@ -48,6 +48,7 @@ void PackageImpulse(CNxPlugIn* plugin) {
   plugin->GetPackageImpulse(&already);
   if (already == 0) {
     const int code = SaveImpulseFile(Wide(packaged).c_str(), Wide(source).c_str());
+    if (code == kImpulseWriteFailed) FileError(packaged, LastFileError());
     if (code < 0) FileError(source, "cannot be packaged into " + packaged);
   }
   plugin->SetImpulseFile(NXW("~IRX.TMP"));

@@ -6,8 +6,8 @@
 #include "filter_test_util.h"
 #include "frame/impulse_file_source.h"
 #include "frame/nx_plugin.h"
-#include "frame/wave_sink_filter.h"
-#include "frame/wave_source_filter.h"
+#include "host/wave_sink_filter.h"
+#include "host/wave_source_filter.h"
 #include "impulse/wave_reader.h"
 #include "platform/dshow/filter_graph.h"
 
@@ -393,7 +393,8 @@ TEST_F(FileGraph, FormatsTheFilterRefusesPlayOnlyConverted) {
 TEST_F(FileGraph, ASinkThatCannotWriteFailsThePause) {
   const std::vector<float> input = RandomSignal(2 * 100, 1, 0.5f);
   WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, AsBytes(input));
-  std::filesystem::create_directories(folder_ / "out.wav");  // a folder where the file goes
+  // A folder where the file is written before it replaces "out.wav".
+  std::filesystem::create_directories(folder_ / "out.wav.~part");
   EXPECT_HR(E_FAIL, Run(folder_ / "in.wav", WaveSourceOptions(), false));
 }
 

@@ -6,7 +6,7 @@
 #include "filter_test_util.h"
 #include "frame/guids.h"
 #include "frame/nx_plugin.h"
-#include "frame/wave_sink_filter.h"
+#include "host/wave_sink_filter.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/property_pages.h"
 #include "platform/dshow/task_memory.h"

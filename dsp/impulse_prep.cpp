@@ -121,29 +121,7 @@ uint32_t DescribeImpulse(ConvolverState& s, const WCHAR* file, ImpulseSource& so
   return found.dataBytes / found.bytesPerSample / found.channels;
 }
 
-void PickQuality(ConvolverState& s, const PlugInParams& params) {
-  const QualityPlanEntry plan = QualityPlan(params.quality, s.inputChannels == 1);
-  s.rateDivisor = plan.rateDivisor;
-  s.blockDivisor = plan.blockDivisor;
-  s.partitionFactor = plan.rateDivisor * plan.blockDivisor;
-  s.monoImpulse = plan.monoImpulse && s.outputChannels == 2;
-  s.holdStride = (s.rateDivisor - 1) * static_cast<int32_t>(s.inputChannels);
-}
-
-// N from the impulse length at the stream rate; false when the transform would be too large.
-bool SizeBlocks(ConvolverState& s) {
-  const int64_t span = 2 * int64_t(s.impulseLength) - 1;
-  int64_t p = 1;
-  while (p < span) p <<= 1;
-  const int64_t n = std::max<int64_t>(p / s.partitionFactor, 16);
-  if (n > kMaxFftSize) return false;
-  s.fftSize = static_cast<int32_t>(n);
-  s.blockSize = s.blockOutputCount = s.fftSize / 2;
-  s.impulseTail = std::min(s.impulseLength / s.rateDivisor, s.blockSize);
-  return true;
-}
-
-bool AllocateBuffers(ConvolverState& s, uint32_t used) {
+bool AllocateBuffers(ConvolverState& s, uint32_t used, uint32_t impulseChannels) {
   const bool dbl = s.doublePrecision;
   const size_t n = size_t(s.fftSize);
   // The impulse buffers also hold the impulse at the processing rate, which at low qualities with a
@@ -156,7 +134,7 @@ bool AllocateBuffers(ConvolverState& s, uint32_t used) {
   s.block[0] = AllocSamples(n, dbl);
   bool ok = s.impulseSpectrum[0] && s.overlap[0] && s.block[0];
   if (wet2) {
-    if (s.impulseChannels == 2) {
+    if (impulseChannels == 2) {
       s.impulseSpectrum[1] = AllocSamples(s.impulseCapacity, dbl);
       ok = ok && s.impulseSpectrum[1];
     }
@@ -251,32 +229,27 @@ LONG FullRebuild(ConvolverState& s, const PlugInParams& params, const StreamShap
   s.monoInStereoOut = in.channels == 1 && out.channels == 2;
   s.channelsDiffer = in.channels != out.channels;
   s.doublePrecision = in.bitsPerSample == 64;
-  PickQuality(s, params);
+  // The stand-by impulse is described at the processing rate.
+  s.rateDivisor = QualityPlan(params.quality, in.channels == 1).rateDivisor;
   ImpulseSourceInfo info;
   const uint32_t frames = DescribeImpulse(s, file, source, &info);
-  uint32_t used =
-      std::min<uint32_t>(frames, static_cast<uint32_t>(ClampMaxImpulseFrames(maxFrames)));
-  const uint32_t reference = used;
-  bool envelope = false;
-  if (params.applyEnvelope != 0) {
-    const int32_t limit =
-        std::max(MulDiv(std::min<LONG>(std::max<LONG>(params.decayLimit, 1), 1200),
-                        static_cast<int>(info.sampleRate), 100),
-                 2);
-    if (uint32_t(limit) < used) {
-      used = static_cast<uint32_t>(limit);
-      envelope = true;
-    }
-  }
-  const int length = MulDiv(static_cast<int>(used), static_cast<int>(in.sampleRate),
-                            static_cast<int>(info.sampleRate));
-  if (length <= 0) return kConvolverBadFormat;
-  s.impulseLength = length;
-  if (!SizeBlocks(s)) return kConvolverOutOfMemory;
+  ImpulsePlan plan;
+  const LONG planned = PlanImpulse(params, in, out, info, maxFrames, &plan);
+  s.blockDivisor = plan.blockDivisor;
+  s.partitionFactor = plan.partitionFactor;
+  s.monoImpulse = plan.monoImpulse;
+  s.holdStride = (s.rateDivisor - 1) * static_cast<int32_t>(s.inputChannels);
+  if (planned != kConvolverOk) return planned;
+  s.impulseLength = plan.impulseLength;
+  s.fftSize = plan.fftSize;
+  s.blockSize = s.blockOutputCount = s.fftSize / 2;
+  s.impulseTail = plan.keptSamples;
+  const uint32_t used = plan.readFrames;
+  const uint32_t reference = std::min(frames, plan.maxFrames);
   SetGainsAndDelay(s, params);
-  if (!AllocateBuffers(s, used)) return kConvolverOutOfMemory;
-  const LONG result =
-      BuildSpectra(s, params, file, source, status, used, reference, envelope, info.sampleRate);
+  if (!AllocateBuffers(s, used, plan.impulseChannelsUsed)) return kConvolverOutOfMemory;
+  const LONG result = BuildSpectra(s, params, file, source, status, used, reference,
+                                   plan.cutByDecayLimit, info.sampleRate);
   if (result != kConvolverOk) return result;
   SetupShelfEq(params, double(s.outputRate) / s.rateDivisor, s.eq);
   s.prepared = true;
@@ -284,6 +257,56 @@ LONG FullRebuild(ConvolverState& s, const PlugInParams& params, const StreamShap
 }
 
 }  // namespace
+
+LONG PlanImpulse(const PlugInParams& params, const StreamShape& input, const StreamShape& output,
+                 const ImpulseSourceInfo& info, int64_t maxImpulseFrames, ImpulsePlan* plan) {
+  ImpulsePlan p = {};
+  const QualityPlanEntry quality = QualityPlan(params.quality, input.channels == 1);
+  p.rateDivisor = quality.rateDivisor;
+  p.blockDivisor = quality.blockDivisor;
+  p.partitionFactor = quality.rateDivisor * quality.blockDivisor;
+  p.monoImpulse = quality.monoImpulse && output.channels == 2;
+  p.processingRate = output.sampleRate / uint32_t(p.rateDivisor);
+  p.fileFrames = info.channels > 0 && info.bytesPerSample > 0
+                     ? info.dataBytes / info.bytesPerSample / info.channels
+                     : 0;
+  p.maxFrames = static_cast<uint32_t>(ClampMaxImpulseFrames(maxImpulseFrames));
+  p.readFrames = std::min(p.fileFrames, p.maxFrames);
+  p.cutByMaxFrames = p.readFrames < p.fileFrames;
+  if (params.applyEnvelope != 0) {
+    // Hundredths of a second at the file rate.
+    const int32_t limit =
+        std::max(MulDiv(std::min<LONG>(std::max<LONG>(params.decayLimit, 1), 1200),
+                        static_cast<int>(info.sampleRate), 100),
+                 2);
+    if (uint32_t(limit) < p.readFrames) {
+      p.readFrames = static_cast<uint32_t>(limit);
+      p.cutByDecayLimit = true;
+    }
+  }
+  p.impulseChannelsUsed =
+      output.channels == 2 && !p.monoImpulse && info.channels >= 2 ? 2 : 1;
+  *plan = p;
+  if (info.sampleRate == 0 || info.sampleRate > 0x7fffffffu) return kConvolverBadFormat;
+  const int length = MulDiv(static_cast<int>(p.readFrames), static_cast<int>(input.sampleRate),
+                            static_cast<int>(info.sampleRate));
+  if (length <= 0) return kConvolverBadFormat;
+  p.impulseLength = length;
+  // N from the impulse length at the stream rate: the power of two that holds the whole linear
+  // convolution, divided by the partition factor.
+  const int64_t span = 2 * int64_t(length) - 1;
+  int64_t whole = 1;
+  while (whole < span) whole <<= 1;
+  const int64_t n = std::max<int64_t>(whole / p.partitionFactor, 16);
+  if (n > kMaxFftSize) return kConvolverOutOfMemory;
+  p.fftSize = static_cast<int32_t>(n);
+  const int32_t processed = length / p.rateDivisor;
+  p.keptSamples = std::min(processed, p.fftSize / 2);
+  p.cutByQuality = p.keptSamples < processed;
+  p.latencyFrames = p.fftSize / 2 * p.rateDivisor;
+  *plan = p;
+  return kConvolverOk;
+}
 
 LONG PrepareImpulse(ConvolverState& s, const PlugInParams& params, bool rebuildRequested,
                     const StreamShape& input, const StreamShape& output, const WCHAR* impulseFile,

@@ -46,6 +46,35 @@ struct StreamShape {
   uint32_t bitsPerSample;  // 64 selects double precision
 };
 
+// What a full rebuild makes of an impulse, decided before anything is read. Preparation runs on
+// this plan, so a host can tell the user the same figures (how much of the impulse is kept, and
+// what cut it) without preparing.
+struct ImpulsePlan {
+  int32_t rateDivisor;          // 1 or 2: processing rate = output rate / rateDivisor
+  int32_t blockDivisor;         // after the mono-input adjustment of quality 1
+  int32_t partitionFactor;      // rateDivisor x blockDivisor
+  bool monoImpulse;             // one wet channel for a stereo output
+  uint32_t processingRate;      // Hz
+  uint32_t fileFrames;          // frames the file holds
+  uint32_t maxFrames;           // the "MaxImpulseSize" limit as applied
+  uint32_t readFrames;          // frames read, at the file rate: after the limit and decay limit
+  bool cutByMaxFrames;          // the limit shortened the read
+  bool cutByDecayLimit;         // the decay limit shortened it (the envelope then applies)
+  int32_t impulseLength;        // L: the read frames at the stream rate
+  int32_t fftSize;              // N
+  int32_t keptSamples;          // processing-rate samples convolved: min(L / rateDivisor, N/2)
+  bool cutByQuality;            // the quality's one-block cut shortened it (keptSamples < L/rd)
+  int32_t latencyFrames;        // block latency, output frames: N/2 x rateDivisor
+  uint32_t impulseChannelsUsed;  // 1 or 2 of the file's channels
+};
+
+// The plan for the parameters, the two formats, an impulse described by `info` (its rate must be
+// non-zero) and the "MaxImpulseSize" setting (clamped here as the engine clamps it). Returns
+// kConvolverOk, kConvolverBadFormat (nothing of the impulse would remain) or
+// kConvolverOutOfMemory (the transform would be too large).
+LONG PlanImpulse(const PlugInParams& params, const StreamShape& input, const StreamShape& output,
+                 const ImpulseSourceInfo& info, int64_t maxImpulseFrames, ImpulsePlan* plan);
+
 // Prepares `state` for the snapshot `params` and the two formats. A full rebuild runs when
 // `rebuildRequested` (the exchanged rebuild request), when nothing is prepared yet, or when the
 // formats differ from the prepared ones; otherwise a quick update applies levels, delay, pan and EQ

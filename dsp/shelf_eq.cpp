@@ -39,16 +39,16 @@ double ShelfLevel(double gainDb) { return NxPow10(gainDb / 40.0); }
 
 double Flush(double y) { return std::fabs(y) < kFlushLevel ? 0.0 : y; }
 
-// One resonator step; returns the new output and shifts the history.
-inline double Resonate(TwoPoleSection& s, double in) {
-  const double y = Flush(s.b * in + s.a1 * s.y1 - s.a2 * s.y2);
+// One resonator step on an already scaled input; returns the new output and shifts the history.
+inline double Resonate(TwoPoleSection& s, double scaledIn) {
+  const double y = Flush(scaledIn + s.a1 * s.y1 - s.a2 * s.y2);
   s.y2 = s.y1;
   s.y1 = y;
   return y;
 }
 
 inline double ApplyLow(LONG type, TwoPoleSection& s, double x) {
-  const double y = Resonate(s, x);
+  const double y = Resonate(s, s.b * x);
   const double v = type == kShelfBoost ? y : x - y;
   return s.directGain * x + s.filteredGain * v;
 }
@@ -56,6 +56,8 @@ inline double ApplyLow(LONG type, TwoPoleSection& s, double x) {
 inline double ApplyHigh(TwoPoleSection& s, double u) {
   const double oldY1 = s.y1;
   const double oldY2 = s.y2;
+  // The high section has no unity-DC factor: its second difference already removes DC, and the
+  // compensation G is what sets its level at Nyquist.
   const double y = Resonate(s, s.inputGain * u);
   const double secondDifference = y - 2.0 * oldY1 + oldY2;
   return s.directGain * u + s.filteredGain * secondDifference;

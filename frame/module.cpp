@@ -4,7 +4,7 @@
 
 #include "frame/guids.h"
 #include "frame/nx_plugin.h"
-#include "frame/page_placeholder.h"
+#include "frame/page_factory.h"
 #include "platform/filter_mapper.h"
 #include "platform/module_file.h"
 #include "platform/registry.h"
@@ -15,13 +15,13 @@ typedef std::basic_string<WCHAR> WideString;
 const CFactoryTemplate g_Templates[] = {
     {NXW("Quorvex Auralith"), &CLSID_NxPlugIn, CNxPlugIn::CreateInstance, nullptr, nullptr},
     {NXW("Quorvex Auralith Property Page"), &CLSID_NxGeneralPage,
-     CNxPagePlaceholder::CreateGeneralPage, nullptr, nullptr},
+     NxCreateGeneralPage, nullptr, nullptr},
     {NXW("Quorvex Auralith Property Page 2"), &CLSID_NxEnvelopePage,
-     CNxPagePlaceholder::CreateEnvelopePage, nullptr, nullptr},
+     NxCreateEnvelopePage, nullptr, nullptr},
     {NXW("Quorvex Auralith Property Page 3"), &CLSID_NxRecoverPage,
-     CNxPagePlaceholder::CreateRecoverPage, nullptr, nullptr},
+     NxCreateRecoverPage, nullptr, nullptr},
     {NXW("Quorvex Auralith Property Page 4"), &CLSID_NxSummaryPage,
-     CNxPagePlaceholder::CreateSummaryPage, nullptr, nullptr},
+     NxCreateSummaryPage, nullptr, nullptr},
 };
 const int g_cTemplates = sizeof g_Templates / sizeof g_Templates[0];
 

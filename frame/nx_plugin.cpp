@@ -7,11 +7,14 @@
 
 #include "frame/guids.h"
 #include "frame/impulse_file_source.h"
+#include "frame/module.h"
 #include "frame/nx_plugin_input_pin.h"
 #include "platform/dshow/media_guids.h"
 #include "platform/dshow/task_memory.h"
 #include "platform/dshow/transform_output_pin.h"
 #include "platform/file.h"
+#include "platform/module_file.h"
+#include "toolkit/string_table.h"
 
 namespace {
 
@@ -101,7 +104,21 @@ HRESULT STDMETHODCALLTYPE CNxPlugIn::NonDelegatingQueryInterface(REFIID riid, vo
   if (riid == IID_IStaticFilterPreset) {
     return GetInterface(static_cast<IStaticFilterPreset*>(this), object);
   }
+  if (riid == IID_INxTranslationInfo) {
+    return GetInterface(static_cast<INxTranslationInfo*>(this), object);
+  }
   return CTransformFilter::NonDelegatingQueryInterface(riid, object);
+}
+
+HRESULT STDMETHODCALLTYPE CNxPlugIn::SetLanguage(WORD language) {
+  constexpr WORD kPrimaryLanguageMask = 0x3FF;
+  constexpr WORD kEnglish = 0x09;
+  const bool translated = (language & kPrimaryLanguageMask) != kEnglish;
+  // The module's own path may be longer than a stored file name.
+  constexpr DWORD kModulePathUnits = 4096;
+  WCHAR module[kModulePathUnits];
+  const bool known = GetModuleFileNameW(NxModuleInstance(), module, kModulePathUnits) != 0;
+  return NxSwitchStringTable(known ? module : nullptr, translated) ? S_OK : E_FAIL;
 }
 
 CBasePin* CNxPlugIn::GetPin(int index) {

@@ -30,6 +30,7 @@
 
 #include "frame/audio_transform.h"
 #include "frame/static_filter_preset.h"
+#include "frame/translation_info.h"
 #include "platform/dshow/media_type.h"
 #include "platform/dshow/persist.h"
 #include "platform/dshow/property_pages.h"
@@ -39,7 +40,8 @@ class CNxPlugIn : public CTransformFilter,
                   public CAudioTransform,
                   public ISpecifyPropertyPages,
                   public IPersistStream,
-                  public IStaticFilterPreset {
+                  public IStaticFilterPreset,
+                  public INxTranslationInfo {
  public:
   // The factory's create function: a new filter with no references yet, or null with
   // E_OUTOFMEMORY in *hr.
@@ -49,8 +51,8 @@ class CNxPlugIn : public CTransformFilter,
   ~CNxPlugIn() override;
 
   DECLARE_IUNKNOWN
-  // INxPlugInProp, ISpecifyPropertyPages, IPersistStream, IStaticFilterPreset, then IBaseFilter,
-  // IMediaFilter, IPersist, IAMovieSetup and IUnknown.
+  // INxPlugInProp, ISpecifyPropertyPages, IPersistStream, IStaticFilterPreset,
+  // INxTranslationInfo, then IBaseFilter, IMediaFilter, IPersist, IAMovieSetup and IUnknown.
   HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** object) override;
 
   // CBaseFilter.
@@ -92,6 +94,9 @@ class CNxPlugIn : public CTransformFilter,
   HRESULT STDMETHODCALLTYPE GetPresetName(LONG index, WCHAR* buffer, LONG bufferUnits) override;
   HRESULT STDMETHODCALLTYPE ApplyPreset(LONG index) override;
 
+  // INxTranslationInfo: the language file beside the module for a language other than English.
+  HRESULT STDMETHODCALLTYPE SetLanguage(WORD language) override;
+
   // Filters alive in the process; the last one to go removes the packaged impulse file.
   static LONG InstancesAlive();
 
@@ -99,6 +104,9 @@ class CNxPlugIn : public CTransformFilter,
   // The engine variant of the input format; frame counts in, consumed and produced out.
   HRESULT RunEngine(LONG mode, const BYTE* input, DWORD* inFrames, BYTE* output,
                     DWORD* outFrames);
+  // Flushes the final block and the impulse tail downstream; `ownFailure` tells a failure of the
+  // filter's own from a refusal downstream.
+  HRESULT DeliverTail(bool* ownFailure);
   // Stamps, flags and delivers one output sample carrying `frames` frames.
   HRESULT DeliverProduced(IMediaSample* out, DWORD frames);
   // Mono-to-stereo changed while connected: offers downstream the type the filter would now

@@ -14,6 +14,8 @@
 #include "frame/builtin_presets.h"
 #include "frame/nx_plugin.h"
 #include "frame/nx_plugin_prop.h"
+#include "platform/byte_order.h"
+#include "platform/file_replacement.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 
@@ -47,26 +49,11 @@ constexpr size_t kOldPanOffset = 1240;
 constexpr ULONG kCopyPieceBytes = 2048;
 
 constexpr WCHAR kPackagedImpulseName[] = NXW("~IRX.TMP");
-// Where a packaged impulse is received before it replaces "~IRX.TMP".
-constexpr WCHAR kIncomingImpulseName[] = NXW("~IRX.TMP.part");
-
-void PutU32(BYTE* at, DWORD value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<BYTE>(value >> (8 * i));
-}
-
-DWORD GetU32(const BYTE* at) {
-  return static_cast<DWORD>(at[0]) | static_cast<DWORD>(at[1]) << 8 |
-         static_cast<DWORD>(at[2]) << 16 | static_cast<DWORD>(at[3]) << 24;
-}
-
-LONG GetI32(const BYTE* at) { return static_cast<LONG>(GetU32(at)); }
 
 void PutGuid(BYTE* at, const GUID& guid) {
-  PutU32(at, guid.Data1);
-  at[4] = static_cast<BYTE>(guid.Data2);
-  at[5] = static_cast<BYTE>(guid.Data2 >> 8);
-  at[6] = static_cast<BYTE>(guid.Data3);
-  at[7] = static_cast<BYTE>(guid.Data3 >> 8);
+  NxPutLe32(at, guid.Data1);
+  NxPutLe16(at + 4, guid.Data2);
+  NxPutLe16(at + 6, guid.Data3);
   std::memcpy(at + 8, guid.Data4, 8);
 }
 
@@ -152,23 +139,17 @@ HRESULT CopyStreamToFile(IStream* stream, DWORD bytes, NxFile* file) {
   return S_OK;
 }
 
-// Receives `bytes` of packaged impulse into the incoming file and, once all arrived, makes it
-// "~IRX.TMP" by a rename, so a reader sees the old file or the new one whole. S_FALSE when no
-// file could be created there (the impulse is dropped); on any other failure "~IRX.TMP" is as it
-// was.
+// Receives `bytes` of packaged impulse beside "~IRX.TMP" and, once all arrived, puts it in place
+// of "~IRX.TMP". S_FALSE when no file could be created there (the impulse is dropped); on any
+// other failure "~IRX.TMP" is as it was.
 HRESULT ReceivePackagedImpulse(IStream* stream, DWORD bytes) {
-  WCHAR incoming[kMaxPathUnits];
   WCHAR target[kMaxPathUnits];
-  if (!ModuleFilePath(kIncomingImpulseName, incoming) ||
-      !ModuleFilePath(kPackagedImpulseName, target)) {
-    return S_FALSE;
-  }
-  NxFileHandle file = NxOpenFile(incoming, NxFileAccess::ReadWrite, NxFileCreate::CreateAlways);
+  if (!ModuleFilePath(kPackagedImpulseName, target)) return S_FALSE;
+  NxFileReplacement* file = NxFileReplacement::Create(target, NxFileAccess::Write);
   if (file == nullptr) return S_FALSE;
   HRESULT hr = CopyStreamToFile(stream, bytes, file);
+  if (SUCCEEDED(hr) && !file->Commit()) hr = E_FAIL;
   NxCloseFile(file);
-  if (SUCCEEDED(hr) && !NxReplaceFile(incoming, target)) hr = E_FAIL;
-  if (FAILED(hr)) NxDeleteFile(incoming);
   return hr;
 }
 
@@ -187,20 +168,20 @@ void ConvertOldName(const BYTE* ansi, WCHAR (&name)[kMaxPathUnits]) {
 void ConvertOldRecord(const BYTE* old, bool hasChannelFields, PlugInParams* record) {
   std::memset(record, 0, sizeof *record);
   LONG* integers = &record->dryOut;
-  for (int i = 0; i < 16; ++i) integers[i] = GetI32(old + 4 * i);
+  for (int i = 0; i < 16; ++i) integers[i] = NxGetLeI32(old + 4 * i);
   WCHAR(*names[])
   [kMaxPathUnits] = {&record->impulseFile, &record->testFile, &record->recordedFile,
                      &record->outputFile};
   for (size_t i = 0; i < 4; ++i)
     ConvertOldName(old + kOldNamesOffset + i * kOldNameBytes, *names[i]);
-  record->envelopeCount = GetI32(old + kOldEnvelopeCountOffset);
+  record->envelopeCount = NxGetLeI32(old + kOldEnvelopeCountOffset);
   for (int i = 0; i < kMaxEnvelopePoints; ++i) {
-    record->envelopePoints[i].position = GetI32(old + kOldEnvelopePointsOffset + 8 * i);
-    record->envelopePoints[i].level = GetI32(old + kOldEnvelopePointsOffset + 8 * i + 4);
+    record->envelopePoints[i].position = NxGetLeI32(old + kOldEnvelopePointsOffset + 8 * i);
+    record->envelopePoints[i].level = NxGetLeI32(old + kOldEnvelopePointsOffset + 8 * i + 4);
   }
   if (hasChannelFields) {
-    record->monoToStereo = GetI32(old + kOldMonoToStereoOffset);
-    record->pan = GetI32(old + kOldPanOffset);
+    record->monoToStereo = NxGetLeI32(old + kOldMonoToStereoOffset);
+    record->pan = NxGetLeI32(old + kOldPanOffset);
   }
 }
 
@@ -210,7 +191,7 @@ HRESULT ReadRecord(IStream* stream, PlugInParams* record, DWORD* layoutBytes) {
   BYTE old[k24242RecordBytes];
   HRESULT hr = ReadAll(stream, old, kVersionBlockBytes);
   if (FAILED(hr)) return hr;
-  const LONG version = GetI32(old);
+  const LONG version = NxGetLeI32(old);
   if (version == kCurrentVersion) {
     *layoutBytes = kCurrentLayoutBytes;
     return ReadAll(stream, record, sizeof *record);
@@ -246,10 +227,10 @@ HRESULT STDMETHODCALLTYPE CNxPlugIn::Save(IStream* stream, BOOL clearDirty) {
   NxFileHandle impulse = OpenPackagedImpulse(params, &impulseBytes);
 
   BYTE head[kHeadBytes + kVersionBlockBytes] = {};
-  PutU32(head, kCurrentLayoutBytes + impulseBytes);
+  NxPutLe32(head, kCurrentLayoutBytes + impulseBytes);
   PutGuid(head + 4, IID_INxPlugInProp);
-  PutU32(head + kHeadBytes, kCurrentVersion);
-  PutU32(head + kHeadBytes + 4, kVersionBlockSecondWord);
+  NxPutLe32(head + kHeadBytes, kCurrentVersion);
+  NxPutLe32(head + kHeadBytes + 4, kVersionBlockSecondWord);
   HRESULT hr = WriteAll(stream, head, kHeadBytes);
   if (SUCCEEDED(hr)) hr = WriteAll(stream, head + kHeadBytes, kVersionBlockBytes);
   // The record is its own stored layout (little-endian, no padding).
@@ -276,7 +257,7 @@ HRESULT STDMETHODCALLTYPE CNxPlugIn::Load(IStream* stream) {
   BYTE head[kHeadBytes];
   HRESULT hr = ReadAll(stream, head, kHeadBytes);
   if (FAILED(hr)) return hr;
-  const DWORD total = GetU32(head);
+  const DWORD total = NxGetLe32(head);
   BYTE expectedGuid[16];
   PutGuid(expectedGuid, IID_INxPlugInProp);
   if (total < kOldestLayoutBytes || std::memcmp(head + 4, expectedGuid, 16) != 0) return E_FAIL;

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "frame/nx_plugin.h"
+#include "platform/dshow/filter_graph.h"
 #include "platform/dshow/transform_input_pin.h"
 #include "platform/dshow/transform_output_pin.h"
 
@@ -180,6 +181,21 @@ HRESULT CNxPlugIn::Receive(IMediaSample* sample) {
 
 HRESULT CNxPlugIn::EndOfStream() {
   if (m_pOutput == nullptr) return S_OK;
+  bool ownFailure = false;
+  const HRESULT hr = DeliverTail(&ownFailure);
+  // A failure of the filter's own (no buffer, an engine error) goes to the graph before the end
+  // of stream, as the source base class reports its own; a refusal downstream is downstream's
+  // to report, and a buffer refused because the filter is stopping is no failure at all.
+  if (ownFailure && hr != VFW_E_NOT_COMMITTED) {
+    NxNotifyGraph(GetFilterGraph(), EC_ERRORABORT, hr, 0);
+  }
+  // Downstream learns the stream is over exactly once, whatever failed.
+  const HRESULT ended = m_pOutput->DeliverEndOfStream();
+  return FAILED(hr) ? hr : ended;
+}
+
+HRESULT CNxPlugIn::DeliverTail(bool* ownFailure) {
+  *ownFailure = true;
   IMediaSample* out = nullptr;
   HRESULT hr = m_pOutput->GetDeliveryBuffer(&out, nullptr, nullptr, 0);
   if (FAILED(hr)) return hr;
@@ -194,7 +210,6 @@ HRESULT CNxPlugIn::EndOfStream() {
     if (hr == S_FALSE) break;
     if (FAILED(hr)) {
       out->Release();
-      m_pOutput->DeliverEndOfStream();
       return hr;
     }
     // Success that yields nothing would never end.
@@ -204,7 +219,7 @@ HRESULT CNxPlugIn::EndOfStream() {
     out->Release();
     out = nullptr;
     if (FAILED(hr)) {
-      m_pOutput->DeliverEndOfStream();
+      *ownFailure = false;
       return hr;
     }
     hr = m_pOutput->GetDeliveryBuffer(&out, nullptr, nullptr, 0);
@@ -216,6 +231,6 @@ HRESULT CNxPlugIn::EndOfStream() {
     delivered = m_pOutput->Deliver(out);
   }
   out->Release();
-  hr = m_pOutput->DeliverEndOfStream();
-  return FAILED(delivered) ? delivered : hr;
+  *ownFailure = false;
+  return delivered;
 }

@@ -8,7 +8,7 @@
 
 #include "dsp/impulse_prep.h"
 #include "frame/nx_plugin.h"
-#include "frame/wave_sink_filter.h"
+#include "host/wave_sink_filter.h"
 #include "fuzz/fuzz_util.h"
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_output_pin.h"

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include "platform/byte_order.h"
 
 namespace {
 
@@ -30,9 +31,8 @@ NXSTATUS WriteItem(NxFileHandle file, const NxDisplayItem& item, DWORD* total) {
   const DWORD chunkSize = item.size + 4;
   NXSTATUS status = riff_WriteChunkHeader(file, kDisplayChunkId, chunkSize);
   if (status != NX_OK) return status;
-  const BYTE format[4] = {static_cast<BYTE>(item.format), static_cast<BYTE>(item.format >> 8),
-                          static_cast<BYTE>(item.format >> 16),
-                          static_cast<BYTE>(item.format >> 24)};
+  BYTE format[4];
+  NxPutLe32(format, item.format);
   status = WriteAll(file, format, 4);
   if (status == NX_OK) status = WriteAll(file, item.data, item.size);
   const BYTE pad = 0;
@@ -74,10 +74,7 @@ NXSTATUS displist_Load(NxFileHandle file, NxDisplayList* list) {
       if (status != NX_OK) return status;
       continue;
     }
-    const DWORD format = static_cast<DWORD>(formatBytes[0]) |
-                         (static_cast<DWORD>(formatBytes[1]) << 8) |
-                         (static_cast<DWORD>(formatBytes[2]) << 16) |
-                         (static_cast<DWORD>(formatBytes[3]) << 24);
+    const DWORD format = NxGetLe32(formatBytes);
     NxDisplayItem* item = FindItem(list, format);
     // The pad follows the whole chunk; 4 is even, so the item size has the chunk's parity.
     RiffData data = {size - 4, nullptr};

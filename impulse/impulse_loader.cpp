@@ -5,6 +5,7 @@
 #include <new>
 
 #include "impulse/wave_loader.h"
+#include "platform/file_replacement.h"
 #include "platform/wide_string.h"
 #include "toolkit/number_format.h"
 #include "toolkit/string_table.h"
@@ -194,44 +195,22 @@ int CopyImpulseAsEmbedded(LPCWSTR source, LPCWSTR destination) {
     WaveReader_Close(&reader);
     return kImpulseNotAFile;
   }
-  NxFileHandle output = NxOpenFile(destination, NxFileAccess::ReadWrite,
-                                   NxFileCreate::CreateAlways);
+  // Written beside the destination and put in place whole; a failure leaves it as it was.
+  NxFileReplacement* output = NxFileReplacement::Create(destination, NxFileAccess::ReadWrite);
   if (output == nullptr) {
     WaveReader_Close(&reader);
     return kImpulseNotAFile;
   }
-  const int result = irx_WriteEmbedded(output, &reader);
+  int result = irx_WriteEmbedded(output, &reader);
+  if (result == 0 && !output->Commit()) result = kImpulseWriteFailed;
   NxCloseFile(output);
   WaveReader_Close(&reader);
-  if (result != 0) NxDeleteFile(destination);
   return result;
 }
 
 int SaveImpulseFile(LPCWSTR destination, LPCWSTR source) {
   return CopyImpulseAsEmbedded(source, destination);
 }
-
-namespace {
-
-// The whole of a small file, to put back if replacing it fails. Bounded by the file's own size.
-bool ReadWholeFile(LPCWSTR name, std::unique_ptr<BYTE[]>* bytes, DWORD* size) {
-  FileGuard file(OpenForReading(name));
-  ULONGLONG total = 0;
-  if (file.Get() == nullptr || !file.Get()->GetSize(&total) || total > 0x7FFFFFFF) return false;
-  bytes->reset(new (std::nothrow) BYTE[total > 0 ? static_cast<size_t>(total) : 1]);
-  DWORD done = 0;
-  *size = static_cast<DWORD>(total);
-  return *bytes && file.Get()->Seek(0, NxSeekOrigin::Begin, nullptr) &&
-         file.Get()->Read(bytes->get(), *size, &done) && done == *size;
-}
-
-bool WriteWholeFile(LPCWSTR name, const BYTE* bytes, DWORD size) {
-  FileGuard file(NxOpenFile(name, NxFileAccess::Write, NxFileCreate::CreateAlways));
-  DWORD done = 0;
-  return file.Get() != nullptr && file.Get()->Write(bytes, size, &done) && done == size;
-}
-
-}  // namespace
 
 int EmbedReferencedImpulse(LPCWSTR name) {
   WCHAR source[kImpulseNameUnits];
@@ -249,26 +228,8 @@ int EmbedReferencedImpulse(LPCWSTR name) {
   }
   bool sourceIsWave = false;
   if (!IsImpulseFile(source, &sourceIsWave) || !sourceIsWave) return kImpulseNotAFile;
-  std::unique_ptr<BYTE[]> original;
-  DWORD originalSize = 0;
-  if (!ReadWholeFile(name, &original, &originalSize)) return kImpulseReadFailed;
-  // The new file is built beside the reference; the file name limit does not apply to it.
-  const size_t length = NxStrLenW(name);
-  static const WCHAR kSuffix[] = NXW("~embed.tmp");
-  std::unique_ptr<WCHAR[]> temporary(new (std::nothrow) WCHAR[length + sizeof kSuffix / 2]);
-  if (!temporary) return kImpulseNoMemory;
-  NxStrCopyW(temporary.get(), length + 1, name);
-  NxStrCatW(temporary.get(), length + sizeof kSuffix / 2, kSuffix);
-  const int result = CopyImpulseAsEmbedded(source, temporary.get());
-  if (result != 0) return result;
-  int replaced = 0;
-  if (!NxCopyFile(temporary.get(), name, false)) {
-    // A failed copy removes the half-written file; the reference comes back as it was.
-    WriteWholeFile(name, original.get(), originalSize);
-    replaced = kImpulseWriteFailed;
-  }
-  NxDeleteFile(temporary.get());
-  return replaced;
+  // The embedded file replaces the reference only once whole.
+  return CopyImpulseAsEmbedded(source, name);
 }
 
 DWORD FormatImpulseInfoText(const ImpulseInfo& info, WCHAR* text, DWORD capacity) {

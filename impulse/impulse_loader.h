@@ -49,7 +49,7 @@ int GetImpulseSourceNameFile(NxFileHandle file, LPCWSTR name, WCHAR* text, DWORD
 DWORD ReadImpulseRawData(LPCWSTR name, BYTE* buffer, DWORD capacity);
 
 // Turns a reference impulse file into an embedded one made from the wave file it names, with
-// that wave file's summary. The new file is written beside `name` first and copied over it only
+// that wave file's summary. The new file is written beside `name` first and put in its place only
 // when complete, so a failure leaves the reference file as it was. 0 for a wave file or an
 // embedded impulse file (nothing changes); kImpulseNotAFile when `name` is neither, or the named
 // file is not a wave file; otherwise the codes of CopyImpulseAsEmbedded.

@@ -10,6 +10,8 @@
 #include "impulse/display_list.h"
 #include "impulse/irx_scramble.h"
 #include "impulse/summary.h"
+#include "impulse/wave_reader.h"
+#include "platform/byte_order.h"
 #include "platform/codepage.h"
 #include "platform/wide_string.h"
 
@@ -24,18 +26,6 @@ constexpr DWORD kDataBytesOffset = kFormatChunkOffset + 8 + 16;
 constexpr ULONGLONG kMaxPayload = 0xFFFFFFF8ull - 4 - 8 - 1;
 // Source bytes read from a wave file per pass while writing.
 constexpr DWORD kSourcePassBytes = 32768;
-
-DWORD LoadLe32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
-}
-
-void StoreLe32(BYTE* p, DWORD value) {
-  p[0] = static_cast<BYTE>(value);
-  p[1] = static_cast<BYTE>(value >> 8);
-  p[2] = static_cast<BYTE>(value >> 16);
-  p[3] = static_cast<BYTE>(value >> 24);
-}
 
 bool ReadExact(NxFileHandle file, void* buffer, DWORD count) {
   DWORD done = 0;
@@ -60,7 +50,7 @@ bool IsEmbeddedWidth(DWORD bytesPerSample) { return bytesPerSample >= 2 && bytes
 // One stored sample on the 16-bit full scale.
 float DecodeSample(const BYTE* p, DWORD bytesPerSample) {
   if (bytesPerSample == 2) {
-    return static_cast<float>(static_cast<int16_t>(p[0] | (p[1] << 8)));
+    return static_cast<float>(NxGetLeI16(p));
   }
   if (bytesPerSample == 3) {
     const int32_t value = static_cast<int32_t>((static_cast<DWORD>(p[0]) << 8) |
@@ -68,16 +58,10 @@ float DecodeSample(const BYTE* p, DWORD bytesPerSample) {
                                                (static_cast<DWORD>(p[2]) << 24)) >> 8;
     return static_cast<float>(value) * (1.0f / 256.0f);
   }
-  const DWORD bits = LoadLe32(p);
+  const DWORD bits = NxGetLe32(p);
   float x = 0;
   std::memcpy(&x, &bits, 4);
-  double scaled = static_cast<double>(x) * 2147483648.0;
-  if (std::isnan(scaled)) scaled = 0;
-  if (scaled < -2147483648.0) scaled = -2147483648.0;
-  if (scaled > 2147483647.0) scaled = 2147483647.0;
-  // The default rounding mode rounds to nearest, ties to even.
-  const LONG value = static_cast<LONG>(std::nearbyint(scaled));
-  return static_cast<float>(value) * (1.0f / 65536.0f);
+  return static_cast<float>(FloatSampleOnIntGrid(x) / 65536.0);
 }
 
 // Hands samples out to the caller's buffers frame by frame, across block boundaries.
@@ -170,7 +154,7 @@ int irx_ReadLayout(NxFileHandle file, IrxLayout* layout) {
   DWORD* const words[] = {&info.headerSize, &info.version,    &info.channels,
                           &info.bytesPerSample, &info.dataBytes, &info.sampleRate,
                           &info.reserved[0], &info.reserved[1], &info.reserved[2]};
-  for (DWORD i = 0; i < 9; ++i) *words[i] = LoadLe32(header + 4 * i);
+  for (DWORD i = 0; i < 9; ++i) *words[i] = NxGetLe32(header + 4 * i);
   // A longer header of a later version is passed over, but only within its own chunk.
   if (info.version != kImpulseVersion || info.headerSize < kImpulseHeaderSize ||
       info.headerSize > chunkSize || info.channels == 0) {
@@ -184,7 +168,7 @@ int irx_ReadLayout(NxFileHandle file, IrxLayout* layout) {
   if (chunkSize - info.headerSize < 4 || !ReadExact(file, nameLength, 4)) {
     return kImpulseReadFailed;
   }
-  layout->nameLength = LoadLe32(nameLength);
+  layout->nameLength = NxGetLe32(nameLength);
   const bool embedded = layout->nameLength == 0;
   if (embedded ? !IsEmbeddedWidth(info.bytesPerSample) : info.bytesPerSample == 0) {
     return kImpulseNotAFile;
@@ -298,7 +282,7 @@ bool ChooseEncoding(const WaveReader& reader, Encoding* encoding) {
 void StoreFloat(BYTE* out, float value) {
   DWORD bits = 0;
   std::memcpy(&bits, &value, 4);
-  StoreLe32(out, bits);
+  NxPutLe32(out, bits);
 }
 
 void EncodeSample(const BYTE* source, const Encoding& encoding, BYTE* out) {
@@ -307,20 +291,18 @@ void EncodeSample(const BYTE* source, const Encoding& encoding, BYTE* out) {
       std::memcpy(out, source, encoding.storedBytes);
       break;
     case StoredForm::Unsigned8To16: {
-      const int value = (source[0] - 128) * 256;
-      out[0] = static_cast<BYTE>(value);
-      out[1] = static_cast<BYTE>(value >> 8);
+      NxPutLeI16(out, static_cast<int16_t>((source[0] - 128) * 256));
       break;
     }
     case StoredForm::Int32ToFloat: {
-      const double value = static_cast<int32_t>(LoadLe32(source));
+      const double value = static_cast<int32_t>(NxGetLe32(source));
       // Exact in double; the float rounding is the same one the loader's int-to-float makes.
       StoreFloat(out, static_cast<float>(value / 2147483648.0));
       break;
     }
     case StoredForm::DoubleToFloat: {
       const ULONGLONG bits =
-          LoadLe32(source) | (static_cast<ULONGLONG>(LoadLe32(source + 4)) << 32);
+          NxGetLe32(source) | (static_cast<ULONGLONG>(NxGetLe32(source + 4)) << 32);
       double value = 0;
       std::memcpy(&value, &bits, 8);
       StoreFloat(out, static_cast<float>(value));
@@ -376,7 +358,7 @@ bool WriteHeader(NxFileHandle file, const WaveReader& reader, const Encoding& en
   BYTE fixed[kFixedFormatBytes] = {};
   const DWORD words[] = {kImpulseHeaderSize,   kImpulseVersion, reader.channels,
                          encoding.storedBytes, dataBytes,       reader.sampleRate};
-  for (DWORD i = 0; i < 6; ++i) StoreLe32(fixed + 4 * i, words[i]);
+  for (DWORD i = 0; i < 6; ++i) NxPutLe32(fixed + 4 * i, words[i]);
   return riff_WriteFileID(file, kImpulseFormType, 4) == NX_OK &&
          riff_WriteChunkHeader(file, kFormatChunkId, 0) == NX_OK &&
          WriteExact(file, fixed, kFixedFormatBytes);
@@ -410,7 +392,7 @@ LONGLONG CopySamples(NxFileHandle file, WaveReader* reader, const Encoding& enco
 
 bool WriteLe32At(NxFileHandle file, ULONGLONG position, DWORD value) {
   BYTE bytes[4];
-  StoreLe32(bytes, value);
+  NxPutLe32(bytes, value);
   return SeekTo(file, position) && WriteExact(file, bytes, 4);
 }
 

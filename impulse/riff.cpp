@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/codepage.h"
 #include "platform/wide_string.h"
 #include "toolkit/file_read.h"
@@ -21,18 +22,6 @@ constexpr DWORD kMoveBlockBytes = 4096;
 // padded size of 0xFFFFFFFF does not fit in 32.
 ULONGLONG Padded(DWORD size) { return static_cast<ULONGLONG>(size) + (size & 1u); }
 
-DWORD LoadLe32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
-}
-
-void StoreLe32(BYTE* p, DWORD value) {
-  p[0] = static_cast<BYTE>(value);
-  p[1] = static_cast<BYTE>(value >> 8);
-  p[2] = static_cast<BYTE>(value >> 16);
-  p[3] = static_cast<BYTE>(value >> 24);
-}
-
 // Reduces a remaining count, stopping at 0.
 void Consume(DWORD* remaining, ULONGLONG bytes) {
   if (remaining == nullptr) return;
@@ -48,7 +37,7 @@ NXSTATUS ReadExact(NxFileHandle file, void* buffer, DWORD count) {
 NXSTATUS ReadLe32(NxFileHandle file, DWORD* value) {
   BYTE bytes[4];
   const NXSTATUS status = ReadExact(file, bytes, 4);
-  if (status == NX_OK) *value = LoadLe32(bytes);
+  if (status == NX_OK) *value = NxGetLe32(bytes);
   return status;
 }
 
@@ -60,8 +49,8 @@ NXSTATUS WriteAll(NxFileHandle file, const void* buffer, DWORD count) {
 
 NXSTATUS WriteLe32Pair(NxFileHandle file, DWORD first, DWORD second) {
   BYTE bytes[8];
-  StoreLe32(bytes, first);
-  StoreLe32(bytes + 4, second);
+  NxPutLe32(bytes, first);
+  NxPutLe32(bytes + 4, second);
   return WriteAll(file, bytes, 8);
 }
 
@@ -86,7 +75,7 @@ NXSTATUS ReadRiffSizeAt4(NxFileHandle file, DWORD* size) {
 
 NXSTATUS WriteRiffSizeAt4(NxFileHandle file, DWORD size) {
   BYTE bytes[4];
-  StoreLe32(bytes, size);
+  NxPutLe32(bytes, size);
   if (!SeekTo(file, kRiffSizeOffset)) return NX_E_WRITE;
   return WriteAll(file, bytes, 4);
 }
@@ -132,8 +121,8 @@ NXSTATUS riff_ReadChunkHeader(NxFileHandle file, DWORD* id, DWORD* size) {
   BYTE bytes[8];
   const NXSTATUS status = ReadExact(file, bytes, 8);
   if (status != NX_OK) return status;
-  if (id != nullptr) *id = LoadLe32(bytes);
-  if (size != nullptr) *size = LoadLe32(bytes + 4);
+  if (id != nullptr) *id = NxGetLe32(bytes);
+  if (size != nullptr) *size = NxGetLe32(bytes + 4);
   return NX_OK;
 }
 
@@ -342,7 +331,7 @@ NXSTATUS riff_WriteChunk(NxFileHandle file, DWORD id, const void* data, DWORD si
 NXSTATUS riff_WriteListHeader(NxFileHandle file, DWORD listType, DWORD size) {
   NXSTATUS status = riff_WriteChunkHeader(file, kListChunkId, size);
   BYTE type[4];
-  StoreLe32(type, listType);
+  NxPutLe32(type, listType);
   if (status == NX_OK) status = WriteAll(file, type, 4);
   return status;
 }
@@ -350,7 +339,7 @@ NXSTATUS riff_WriteListHeader(NxFileHandle file, DWORD listType, DWORD size) {
 NXSTATUS riff_WriteFileID(NxFileHandle file, DWORD formType, DWORD size) {
   NXSTATUS status = riff_WriteChunkHeader(file, kRiffChunkId, size);
   BYTE type[4];
-  StoreLe32(type, formType);
+  NxPutLe32(type, formType);
   if (status == NX_OK) status = WriteAll(file, type, 4);
   return status;
 }

@@ -11,7 +11,7 @@ constexpr DWORD kLoadPieceBytes = 1u << 16;
 
 // One sample on the 16-bit full scale.
 float ScaledSample(const WaveReader* reader, const BYTE* frames, DWORD frame, DWORD channel) {
-  const LONG raw = WaveReader_GetSample(reader, frames, frame, channel);
+  const double raw = WaveReader_GetSampleUnclamped(reader, frames, frame, channel);
   switch (reader->bytesPerSample) {
     case 1:
       return static_cast<float>((raw - 128) * 256);
@@ -20,9 +20,9 @@ float ScaledSample(const WaveReader* reader, const BYTE* frames, DWORD frame, DW
     case 3:
       return static_cast<float>(raw) * 0.00390625f;
     default:
-      // 32-bit integers and floats arrive on the 32-bit scale; double keeps the integer exact
-      // until the one rounding to float.
-      return static_cast<float>(static_cast<double>(raw) / 65536.0);
+      // 32-bit integers and floats arrive on the 32-bit scale (floats unclamped); double keeps
+      // the integer exact until the one rounding to float.
+      return static_cast<float>(raw / 65536.0);
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "impulse/riff.h"
 #include "toolkit/file_read.h"
+#include "platform/byte_order.h"
 
 namespace {
 
@@ -28,12 +29,11 @@ constexpr DWORD kDecodedPieceBytes = 1u << 19;
 // Tail of the KSDATAFORMAT_SUBTYPE_* GUIDs: bytes 4..15 behind the format tag in bytes 0..3.
 constexpr BYTE kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                      0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-WORD Le16(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-DWORD Le32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
-}
+// Tail of the Ambisonic B-format sub-formats {00000001-0721-11D3-8644-C8C1CA000000} (PCM) and
+// {00000003-...} (IEEE float): some tools write impulses that way, and their samples are plain
+// PCM and float.
+constexpr BYTE kBFormatSubFormatTail[12] = {0x21, 0x07, 0xD3, 0x11, 0x86, 0x44,
+                                            0xC8, 0xC1, 0xCA, 0x00, 0x00, 0x00};
 
 std::unique_ptr<BYTE[]> AllocBytes(size_t count) {
   return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[count]());
@@ -104,10 +104,9 @@ int ReadFormatChunk(WaveReader* reader, DWORD fileSize, DWORD* declaredExtra) {
   std::unique_ptr<BYTE[]> bytes = AllocBytes(std::max<DWORD>(stored, 18));
   if (!bytes) return kImpulseNoMemory;
   if (!ReadExactly(reader->file, bytes.get(), stored)) return kImpulseNotAFile;
-  *declaredExtra = stored >= 18 ? Le16(bytes.get() + 16) : 0;
+  *declaredExtra = stored >= 18 ? NxGetLe16(bytes.get() + 16) : 0;
   const DWORD extra = std::min(*declaredExtra, std::max<DWORD>(stored, 18) - 18);
-  bytes[16] = static_cast<BYTE>(extra);
-  bytes[17] = static_cast<BYTE>(extra >> 8);
+  NxPutLe16(bytes.get() + 16, static_cast<WORD>(extra));
   reader->format = bytes.release();
   reader->formatSize = stored;
   return 0;
@@ -135,7 +134,7 @@ DWORD ReadFactSamples(NxFileHandle file) {
       !ReadExactly(file, bytes, 4)) {
     return 0;
   }
-  const DWORD samples = Le32(bytes);
+  const DWORD samples = NxGetLe32(bytes);
   return samples == 0xFFFFFFFF ? 0 : samples;
 }
 
@@ -200,7 +199,7 @@ int OpenCodec(WaveReader* reader, DWORD declaredExtra) {
   reader->channels = pcm.nChannels;
   reader->sampleRate = pcm.nSamplesPerSec;
   reader->bytesPerSample = 2;
-  reader->sourceBlockBytes = Le16(reader->format + 12);
+  reader->sourceBlockBytes = NxGetLe16(reader->format + 12);
   DWORD blockPcmBytes = 0;
   if (reader->sourceBlockBytes == 0 ||
       acmStreamSize(reader->codecStream, reader->sourceBlockBytes, &blockPcmBytes,
@@ -234,9 +233,11 @@ int OpenExtensible(WaveReader* reader, DWORD declaredExtra, WORD bits) {
   if (reader->formatSize < kExtensibleFormatBytes || declaredExtra < 22) return kImpulseNotAFile;
   const BYTE* subFormat = reader->format + 24;
   WORD tag = 0;
-  if (std::memcmp(subFormat + 4, kSubFormatTail, sizeof kSubFormatTail) == 0 &&
-      Le16(subFormat + 2) == 0) {
-    tag = Le16(subFormat);
+  const bool knownTail =
+      std::memcmp(subFormat + 4, kSubFormatTail, sizeof kSubFormatTail) == 0 ||
+      std::memcmp(subFormat + 4, kBFormatSubFormatTail, sizeof kBFormatSubFormatTail) == 0;
+  if (knownTail && NxGetLe16(subFormat + 2) == 0) {
+    tag = NxGetLe16(subFormat);
   }
   reader->bytesPerSample = UncompressedWidth(tag, bits, &reader->sampleKind);
   return 0;
@@ -255,10 +256,10 @@ int OpenCore(WaveReader* reader) {
   result = FindDataChunk(reader, fileSize);
   if (result != 0) return result;
 
-  const WORD tag = Le16(reader->format);
-  const WORD bits = Le16(reader->format + 14);
-  reader->channels = Le16(reader->format + 2);
-  reader->sampleRate = Le32(reader->format + 4);
+  const WORD tag = NxGetLe16(reader->format);
+  const WORD bits = NxGetLe16(reader->format + 14);
+  reader->channels = NxGetLe16(reader->format + 2);
+  reader->sampleRate = NxGetLe32(reader->format + 4);
   if (tag == WAVE_FORMAT_PCM || tag == WAVE_FORMAT_IEEE_FLOAT) {
     reader->bytesPerSample = UncompressedWidth(tag, bits, &reader->sampleKind);
   } else if (tag == WAVE_FORMAT_EXTENSIBLE) {
@@ -444,6 +445,36 @@ DWORD WaveReader_Read(WaveReader* reader, void* buffer, DWORD frames, DWORD chan
                                         : ReadUncompressed(reader, out, frames, channel, whole);
 }
 
+double FloatSampleOnIntGrid(double x) {
+  constexpr double kLimit = 1267650600228229401496703205376.0;  // 2^100
+  if (!(x == x)) return 0;
+  const double scaled = x * 2147483648.0;
+  if (scaled >= kLimit) return kLimit;
+  if (scaled <= -kLimit) return -kLimit;
+  return std::nearbyint(scaled);
+}
+
+double WaveReader_GetSampleUnclamped(const WaveReader* reader, const void* buffer, DWORD frame,
+                                     DWORD channel) {
+  if (reader == nullptr || buffer == nullptr || channel >= reader->channels) return 0;
+  const bool isFloat = reader->sampleKind == WaveSampleKind::Float || reader->format == nullptr;
+  if (!isFloat || (reader->bytesPerSample != 4 && reader->bytesPerSample != 8)) {
+    return WaveReader_GetSample(reader, buffer, frame, channel);
+  }
+  const BYTE* p = static_cast<const BYTE*>(buffer) +
+                  (size_t{frame} * reader->channels + channel) * reader->bytesPerSample;
+  if (reader->bytesPerSample == 4) {
+    const DWORD bits = NxGetLe32(p);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return FloatSampleOnIntGrid(value);
+  }
+  const ULONGLONG bits = ULONGLONG{NxGetLe32(p)} | (ULONGLONG{NxGetLe32(p + 4)} << 32);
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return FloatSampleOnIntGrid(value);
+}
+
 LONG WaveReader_GetSample(const WaveReader* reader, const void* buffer, DWORD frame,
                           DWORD channel) {
   if (reader == nullptr || buffer == nullptr || channel >= reader->channels) return 0;
@@ -454,14 +485,14 @@ LONG WaveReader_GetSample(const WaveReader* reader, const void* buffer, DWORD fr
     case 1:
       return p[0];
     case 2:
-      return static_cast<int16_t>(Le16(p));
+      return static_cast<int16_t>(NxGetLe16(p));
     case 3:
       // Placed in the top three bytes so that the arithmetic shift carries the sign.
       return static_cast<LONG>((static_cast<DWORD>(p[0]) << 8) | (static_cast<DWORD>(p[1]) << 16) |
                                (static_cast<DWORD>(p[2]) << 24)) >>
              8;
     case 4: {
-      const DWORD bits = Le32(p);
+      const DWORD bits = NxGetLe32(p);
       if (!isFloat) return static_cast<LONG>(bits);
       float value;
       std::memcpy(&value, &bits, sizeof value);
@@ -469,7 +500,7 @@ LONG WaveReader_GetSample(const WaveReader* reader, const void* buffer, DWORD fr
     }
     case 8: {
       if (!isFloat) return 0;
-      const ULONGLONG bits = ULONGLONG{Le32(p)} | (ULONGLONG{Le32(p + 4)} << 32);
+      const ULONGLONG bits = ULONGLONG{NxGetLe32(p)} | (ULONGLONG{NxGetLe32(p + 4)} << 32);
       double value;
       std::memcpy(&value, &bits, sizeof value);
       return FloatToInt32(value);

@@ -78,3 +78,13 @@ DWORD WaveReader_Read(WaveReader* reader, void* buffer, DWORD frames, DWORD chan
 // 32-bit integer as is, float (4 or 8 bytes) as x * 2^31 clamped to the signed 32-bit range and
 // rounded to nearest, ties to even. 0 for a channel that does not exist or an unknown width.
 LONG WaveReader_GetSample(const WaveReader* reader, const void* buffer, DWORD frame, DWORD channel);
+
+// A float sample on the same grid without the clamp: x * 2^31 rounded to nearest, ties to even.
+// Float files legitimately hold samples past full scale, and impulses are normalised after
+// loading, so clipping them would only corrupt. NaN gives 0; magnitudes are limited to 2^100 so
+// that an infinity cannot poison the normalisation.
+double FloatSampleOnIntGrid(double x);
+
+// WaveReader_GetSample, with float samples unclamped (FloatSampleOnIntGrid).
+double WaveReader_GetSampleUnclamped(const WaveReader* reader, const void* buffer, DWORD frame,
+                                     DWORD channel);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/acm_format.h"
+#include "platform/byte_order.h"
 
 namespace {
 
@@ -78,11 +79,10 @@ bool LoadPrepared(const ACMSTREAMHEADER* header, PreparedBuffers* prepared) {
 }
 
 MMRESULT SuggestConstraints(const AcmSourceFormat& source, const BYTE* dst, DWORD flags) {
-  const WORD tag = static_cast<WORD>(dst[0] | (dst[1] << 8));
-  const WORD channels = static_cast<WORD>(dst[2] | (dst[3] << 8));
-  DWORD rate = 0;
-  for (int i = 3; i >= 0; --i) rate = (rate << 8) | dst[4 + i];
-  const WORD bits = static_cast<WORD>(dst[14] | (dst[15] << 8));
+  const WORD tag = NxGetLe16(dst);
+  const WORD channels = NxGetLe16(dst + 2);
+  const DWORD rate = NxGetLe32(dst + 4);
+  const WORD bits = NxGetLe16(dst + 14);
   if ((flags & ACM_FORMATSUGGESTF_WFORMATTAG) && tag != WAVE_FORMAT_PCM) return ACMERR_NOTPOSSIBLE;
   if ((flags & ACM_FORMATSUGGESTF_NCHANNELS) && channels != source.channels) {
     return ACMERR_NOTPOSSIBLE;

@@ -4,6 +4,7 @@
 
 #include "platform/acm.h"
 #include "platform/adpcm.h"
+#include "platform/byte_order.h"
 #include "platform/g711.h"
 #include "platform/wave_format.h"
 
@@ -15,26 +16,13 @@ constexpr WORD kLawBitsPerSample = 8;
 constexpr WORD kPcmBitsPerSample = 16;
 constexpr WORD kMaxAdpcmChannels = 2;
 
-WORD ReadU16(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-DWORD ReadU32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
-}
-void WriteU16(BYTE* p, WORD v) {
-  p[0] = static_cast<BYTE>(v & 0xFF);
-  p[1] = static_cast<BYTE>(v >> 8);
-}
-void WriteU32(BYTE* p, DWORD v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>((v >> (8 * i)) & 0xFF);
-}
-
 // The block must be a whole number of 4-byte groups per channel, one of them the header, and
 // wSamplesPerBlock must be exactly what those groups hold.
 bool ReadImaExtra(const BYTE* extra, WORD extraBytes, AcmSourceFormat* f) {
   if (extraBytes < 2 || f->channels > kMaxAdpcmChannels) return false;
   const DWORD groupBytes = 4u * f->channels;
   if (f->blockAlign < groupBytes || f->blockAlign % groupBytes != 0) return false;
-  const DWORD samplesPerBlock = ReadU16(extra);
+  const DWORD samplesPerBlock = NxGetLe16(extra);
   if (samplesPerBlock != ImaFramesHeld(f->blockAlign, f->channels)) return false;
   f->framesPerBlock = samplesPerBlock;
   return true;
@@ -43,8 +31,8 @@ bool ReadImaExtra(const BYTE* extra, WORD extraBytes, AcmSourceFormat* f) {
 // The block must hold the header and wSamplesPerBlock frames; bytes past them are ignored.
 bool ReadMsAdpcmExtra(const BYTE* extra, WORD extraBytes, AcmSourceFormat* f) {
   if (extraBytes < 4 || f->channels > kMaxAdpcmChannels) return false;
-  const DWORD samplesPerBlock = ReadU16(extra);
-  const WORD pairs = ReadU16(extra + 2);
+  const DWORD samplesPerBlock = NxGetLe16(extra);
+  const WORD pairs = NxGetLe16(extra + 2);
   if (samplesPerBlock < 2 || pairs < kMsAdpcmMinCoefficientPairs) return false;
   if (DWORD{extraBytes} < 4u + 4u * pairs) return false;
   const DWORD needed = 7u * f->channels + ((samplesPerBlock - 2) * f->channels + 1) / 2;
@@ -52,8 +40,8 @@ bool ReadMsAdpcmExtra(const BYTE* extra, WORD extraBytes, AcmSourceFormat* f) {
   f->framesPerBlock = samplesPerBlock;
   f->coefficientPairs = std::min<unsigned>(pairs, kMsAdpcmMaxCoefficientPairs);
   for (unsigned i = 0; i < f->coefficientPairs; ++i) {
-    f->coefficients[i][0] = static_cast<int16_t>(ReadU16(extra + 4 + 4 * i));
-    f->coefficients[i][1] = static_cast<int16_t>(ReadU16(extra + 6 + 4 * i));
+    f->coefficients[i][0] = static_cast<int16_t>(NxGetLe16(extra + 4 + 4 * i));
+    f->coefficients[i][1] = static_cast<int16_t>(NxGetLe16(extra + 6 + 4 * i));
   }
   return true;
 }
@@ -65,12 +53,12 @@ bool AcmSourceFormat::IsAdpcm() const {
 }
 
 bool ReadAcmSourceFormat(const BYTE* record, AcmSourceFormat* f) {
-  f->formatTag = ReadU16(record);
-  f->channels = ReadU16(record + 2);
-  f->samplesPerSec = ReadU32(record + 4);
-  f->blockAlign = ReadU16(record + 12);
-  const WORD bitsPerSample = ReadU16(record + 14);
-  const WORD extraBytes = ReadU16(record + 16);
+  f->formatTag = NxGetLe16(record);
+  f->channels = NxGetLe16(record + 2);
+  f->samplesPerSec = NxGetLe32(record + 4);
+  f->blockAlign = NxGetLe16(record + 12);
+  const WORD bitsPerSample = NxGetLe16(record + 14);
+  const WORD extraBytes = NxGetLe16(record + 16);
   const BYTE* extra = record + kWaveFormatExBytes;
   f->framesPerBlock = 0;
   f->coefficientPairs = 0;
@@ -99,20 +87,20 @@ bool ReadAcmSourceFormat(const BYTE* record, AcmSourceFormat* f) {
 }
 
 bool IsAcmPcmTarget(const BYTE* record, const AcmSourceFormat& source) {
-  return ReadU16(record) == WAVE_FORMAT_PCM && ReadU16(record + 2) == source.channels &&
-         ReadU32(record + 4) == source.samplesPerSec &&
-         ReadU16(record + 12) == 2 * source.channels && ReadU16(record + 14) == kPcmBitsPerSample;
+  return NxGetLe16(record) == WAVE_FORMAT_PCM && NxGetLe16(record + 2) == source.channels &&
+         NxGetLe32(record + 4) == source.samplesPerSec &&
+         NxGetLe16(record + 12) == 2 * source.channels && NxGetLe16(record + 14) == kPcmBitsPerSample;
 }
 
 void WriteAcmPcmFormat(const AcmSourceFormat& source, BYTE* record, DWORD capacity) {
   const WORD blockAlign = static_cast<WORD>(2 * source.channels);
-  WriteU16(record, WAVE_FORMAT_PCM);
-  WriteU16(record + 2, source.channels);
-  WriteU32(record + 4, source.samplesPerSec);
-  WriteU32(record + 8, source.samplesPerSec * blockAlign);
-  WriteU16(record + 12, blockAlign);
-  WriteU16(record + 14, kPcmBitsPerSample);
-  if (capacity >= kWaveFormatExBytes) WriteU16(record + 16, 0);
+  NxPutLe16(record, WAVE_FORMAT_PCM);
+  NxPutLe16(record + 2, source.channels);
+  NxPutLe32(record + 4, source.samplesPerSec);
+  NxPutLe32(record + 8, source.samplesPerSec * blockAlign);
+  NxPutLe16(record + 12, blockAlign);
+  NxPutLe16(record + 14, kPcmBitsPerSample);
+  if (capacity >= kWaveFormatExBytes) NxPutLe16(record + 16, 0);
 }
 
 void DecodeAcmBlocks(const AcmSourceFormat& f, const BYTE* src, DWORD blocks, BYTE* dst) {

@@ -1,6 +1,7 @@
 #include "platform/adpcm.h"
 
 #include <algorithm>
+#include "platform/byte_order.h"
 
 namespace {
 
@@ -23,15 +24,9 @@ constexpr int64_t kMsAdpcmMinDelta = 16;
 // without bound (it triples per nibble at most).
 constexpr int64_t kMsAdpcmMaxDelta = int64_t{1} << 24;
 
-int16_t ReadI16(const uint8_t* p) {
-  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
+int16_t ReadI16(const uint8_t* p) { return NxGetLeI16(p); }
 
-void WriteI16(uint8_t* p, int32_t value) {
-  const uint16_t bits = static_cast<uint16_t>(value);
-  p[0] = static_cast<uint8_t>(bits & 0xFF);
-  p[1] = static_cast<uint8_t>(bits >> 8);
-}
+void WriteI16(uint8_t* p, int32_t value) { NxPutLe16(p, static_cast<WORD>(value)); }
 
 int32_t ClampToI16(int64_t value) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT16_MIN, INT16_MAX));

@@ -17,6 +17,21 @@
 
 namespace {
 
+// Records the reason of a failed call for NxGetLastFileError.
+void RecordError(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT: NxSetLastFileError(NxFileError::DiskFull); break;
+    case EFBIG: NxSetLastFileError(NxFileError::TooLarge); break;
+    case EACCES:
+    case EPERM:
+    case EROFS: NxSetLastFileError(NxFileError::AccessDenied); break;
+    case ENOENT:
+    case ENOTDIR: NxSetLastFileError(NxFileError::NotFound); break;
+    default: NxSetLastFileError(NxFileError::Other); break;
+  }
+}
+
 // File names are UTF-8 on POSIX; an empty or malformed name names no file.
 bool ToUtf8(LPCWSTR text, std::string* out) {
   return NxUtf16ToUtf8(text, out) && !out->empty();
@@ -48,6 +63,7 @@ class PosixFile : public NxFile {
       const ssize_t n = ::write(fd_, static_cast<const BYTE*>(buffer) + total, count - total);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
+        RecordError(n < 0 ? errno : ENOSPC);
         ok = false;
         break;
       }
@@ -77,7 +93,9 @@ class PosixFile : public NxFile {
   bool SetEnd() override {
     if (access_ == NxFileAccess::Read) return false;
     const off_t position = ::lseek(fd_, 0, SEEK_CUR);
-    return position >= 0 && ::ftruncate(fd_, position) == 0;
+    if (position >= 0 && ::ftruncate(fd_, position) == 0) return true;
+    RecordError(errno);
+    return false;
   }
 
  private:
@@ -156,7 +174,10 @@ NxFileHandle NxOpenFile(LPCWSTR path, NxFileAccess access, NxFileCreate create) 
   do {
     fd = ::open(name.c_str(), OpenFlags(access, create), 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    RecordError(errno);
+    return nullptr;
+  }
   if (IsFolder(fd)) {
     ::close(fd);
     return nullptr;
@@ -173,38 +194,56 @@ bool NxCopyFile(LPCWSTR src, LPCWSTR dst, bool failIfExists) {
   std::string to;
   if (!ToUtf8(src, &from) || !ToUtf8(dst, &to)) return false;
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
+  if (in < 0) {
+    RecordError(errno);
+    return false;
+  }
   struct stat source;
-  if (::fstat(in, &source) != 0 || S_ISDIR(source.st_mode)) {
-    ::close(in);
-    return false;
-  }
-  // Not truncated yet: the destination may turn out to be the source itself.
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
-  const int out = ::open(to.c_str(), flags, source.st_mode & 0777);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
   struct stat target;
-  bool ok = ::fstat(out, &target) == 0 && !S_ISDIR(target.st_mode);
-  const bool same = ok && target.st_dev == source.st_dev && target.st_ino == source.st_ino;
-  ok = ok && !same && ::ftruncate(out, 0) == 0 && CopyContents(in, out);
-  ok = (::close(out) == 0) && ok;
+  if (::fstat(in, &source) != 0 || S_ISDIR(source.st_mode) ||
+      (::stat(to.c_str(), &target) == 0 &&
+       (failIfExists || S_ISDIR(target.st_mode) ||
+        (target.st_dev == source.st_dev && target.st_ino == source.st_ino)))) {
+    ::close(in);
+    return false;
+  }
+  // Copied beside the destination and put in place whole, so a failed copy leaves the
+  // destination as it was.
+  const std::string temporary = to + ".~part";
+  const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                         source.st_mode & 0777);
+  if (out < 0) {
+    RecordError(errno);
+    ::close(in);
+    return false;
+  }
+  bool ok = CopyContents(in, out);
+  if (!ok) RecordError(errno);
+  if (::close(out) != 0 && ok) {
+    RecordError(errno);
+    ok = false;
+  }
   ::close(in);
-  if (!ok && !same) ::unlink(to.c_str());
+  if (ok && ::rename(temporary.c_str(), to.c_str()) != 0) {
+    RecordError(errno);
+    ok = false;
+  }
+  if (!ok) ::unlink(temporary.c_str());
   return ok;
-}
-
-bool NxReplaceFile(LPCWSTR src, LPCWSTR dst) {
-  std::string from;
-  std::string to;
-  return ToUtf8(src, &from) && ToUtf8(dst, &to) && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool NxDeleteFile(LPCWSTR path) {
   std::string name;
   return ToUtf8(path, &name) && ::unlink(name.c_str()) == 0;
+}
+
+bool NxMoveFileReplacing(LPCWSTR from, LPCWSTR to) {
+  std::string source;
+  std::string target;
+  if (!ToUtf8(from, &source) || !ToUtf8(to, &target)) return false;
+  if (::rename(source.c_str(), target.c_str()) == 0) return true;
+  RecordError(errno);
+  return false;
 }
 
 bool NxFileExists(LPCWSTR path) {

@@ -53,15 +53,25 @@ NxFileHandle NxOpenFile(LPCWSTR path, NxFileAccess access, NxFileCreate create);
 void NxCloseFile(NxFileHandle file);
 
 // Copies the contents of `src` to `dst`, replacing `dst` unless `failIfExists`. Copying a file
-// onto itself fails and leaves it untouched; a copy that fails part way removes `dst`.
+// onto itself fails and leaves it untouched; the copy is made beside `dst` and put in place
+// whole, so a copy that fails part way leaves `dst` as it was.
 bool NxCopyFile(LPCWSTR src, LPCWSTR dst, bool failIfExists);
 
-// Replaces `dst` whole by `src` through a rename (`src` no longer exists afterwards): a reader of
-// `dst` sees either the old file or the new one, never a mixture. Both must lie in one folder
-// (one volume). Fails, changing nothing, when `src` is missing.
-bool NxReplaceFile(LPCWSTR src, LPCWSTR dst);
-
 bool NxDeleteFile(LPCWSTR path);
+
+// Puts the file `from` in place of `to` in one step, replacing an existing `to`: a reader sees
+// either the old file or the new one, never a mix. Both must be in the same folder. On failure
+// both files are as they were.
+bool NxMoveFileReplacing(LPCWSTR from, LPCWSTR to);
+
+// Why the calling thread's last failed file call failed, as far as the system tells. Back ends
+// record it with NxSetLastFileError where they know the cause.
+enum class NxFileError { None, DiskFull, TooLarge, AccessDenied, NotFound, Other };
+NxFileError NxGetLastFileError();
+void NxSetLastFileError(NxFileError error);
+// The reason in words: "disk full", "file too large", "access denied", "no such file or
+// folder", "write failed".
+const char* NxFileErrorText(NxFileError error);
 
 // True for an existing file that is not a folder.
 bool NxFileExists(LPCWSTR path);

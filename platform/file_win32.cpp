@@ -10,6 +10,21 @@ namespace {
 
 typedef std::basic_string<WCHAR> WideString;
 
+// Records the reason of the calling thread's last failed system call for NxGetLastFileError.
+void RecordError(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: NxSetLastFileError(NxFileError::DiskFull); break;
+    case ERROR_FILE_TOO_LARGE: NxSetLastFileError(NxFileError::TooLarge); break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION: NxSetLastFileError(NxFileError::AccessDenied); break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: NxSetLastFileError(NxFileError::NotFound); break;
+    default: NxSetLastFileError(NxFileError::Other); break;
+  }
+}
+
 // The system accepts unpaired surrogates in names; the file API's contract refuses them on every
 // system, as it does an empty name.
 bool IsValidName(LPCWSTR path) {
@@ -52,6 +67,9 @@ class Win32File : public NxFile {
       ok = WriteFile(handle_, static_cast<const BYTE*>(buffer) + total, count - total, &n,
                      nullptr) != 0 &&
            n > 0;
+      // A write that took nothing without an error code has met a full disk.
+      if (!ok) RecordError(n == 0 && GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL
+                                                                     : GetLastError());
       total += n;
     }
     if (done != nullptr) *done = total;
@@ -78,7 +96,10 @@ class Win32File : public NxFile {
   }
 
   bool SetEnd() override {
-    return access_ != NxFileAccess::Read && SetEndOfFile(handle_) != 0;
+    if (access_ == NxFileAccess::Read) return false;
+    if (SetEndOfFile(handle_) != 0) return true;
+    RecordError(GetLastError());
+    return false;
   }
 
  private:
@@ -178,7 +199,10 @@ NxFileHandle NxOpenFile(LPCWSTR path, NxFileAccess access, NxFileCreate create) 
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open.
   HANDLE handle = CreateFileW(path, desired, kShareAll, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) {
+    RecordError(GetLastError());
+    return nullptr;
+  }
   NxFile* file = new (std::nothrow) Win32File(handle, access);
   if (file == nullptr) CloseHandle(handle);
   return file;
@@ -188,16 +212,29 @@ void NxCloseFile(NxFileHandle file) { delete file; }
 
 bool NxCopyFile(LPCWSTR src, LPCWSTR dst, bool failIfExists) {
   if (!IsValidName(src) || !IsValidName(dst) || NamesSameFile(src, dst)) return false;
-  if (!NxFileExists(src)) return false;
-  if (CopyFileW(src, dst, failIfExists ? TRUE : FALSE) != 0) return true;
-  // A copy refused because the destination exists leaves that file alone.
-  if (GetLastError() != ERROR_FILE_EXISTS) DeleteFileW(dst);
+  if (!NxFileExists(src)) {
+    RecordError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  if (failIfExists && GetFileAttributesW(dst) != INVALID_FILE_ATTRIBUTES) return false;
+  // Copied beside the destination and put in place whole, so a failed copy leaves the
+  // destination as it was.
+  const WideString temporary = WideString(dst) + L".~part";
+  if (CopyFileW(src, temporary.c_str(), FALSE) == 0) {
+    RecordError(GetLastError());
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  if (NxMoveFileReplacing(temporary.c_str(), dst)) return true;
+  DeleteFileW(temporary.c_str());
   return false;
 }
 
-bool NxReplaceFile(LPCWSTR src, LPCWSTR dst) {
-  return IsValidName(src) && IsValidName(dst) && NxFileExists(src) &&
-         MoveFileExW(src, dst, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool NxMoveFileReplacing(LPCWSTR from, LPCWSTR to) {
+  if (!IsValidName(from) || !IsValidName(to)) return false;
+  if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) return true;
+  RecordError(GetLastError());
+  return false;
 }
 
 bool NxDeleteFile(LPCWSTR path) { return IsValidName(path) && DeleteFileW(path) != 0; }

@@ -1,3 +1,4 @@
+#include "platform/byte_order.h"
 #include "platform/g711.h"
 
 #include <array>
@@ -45,9 +46,7 @@ static_assert(kALaw[0xD5] == 8 && kALaw[0x55] == -8 && kALaw[0xAA] == 32256 &&
 
 void Expand(const std::array<int16_t, 256>& table, const uint8_t* in, size_t count, uint8_t* out) {
   for (size_t i = 0; i < count; ++i) {
-    const uint16_t bits = static_cast<uint16_t>(table[in[i]]);
-    out[2 * i] = static_cast<uint8_t>(bits & 0xFF);
-    out[2 * i + 1] = static_cast<uint8_t>(bits >> 8);
+    NxPutLeI16(out + 2 * i, table[in[i]]);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_replacement.h"
 #include "platform/utf8.h"
 #include "platform/wide_string.h"
 
@@ -95,23 +96,20 @@ bool MakeFolders(const std::string& path) {
   return true;
 }
 
+// Through the file API, so the settings file is replaced whole or not at all.
 bool WriteWhole(const std::string& path, const std::vector<Line>& lines) {
   if (!MakeFolders(path)) return false;
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    for (const Line& line : lines) out << line.text << '\n';
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  std::basic_string<WCHAR> wide;
+  std::string text;
+  for (const Line& line : lines) text += line.text + '\n';
+  if (!NxUtf8ToUtf16(path, &wide) || text.size() > 0xFFFFFFFFu) return false;
+  NxFileReplacement* file = NxFileReplacement::Create(wide.c_str(), NxFileAccess::Write);
+  if (file == nullptr) return false;
+  DWORD done = 0;
+  const bool ok = file->Write(text.data(), static_cast<DWORD>(text.size()), &done) &&
+                  done == text.size() && file->Commit();
+  NxCloseFile(file);
+  return ok;
 }
 
 // Surrounding quotes of one kind are not part of a value.

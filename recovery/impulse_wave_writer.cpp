@@ -6,26 +6,16 @@
 #include <new>
 
 #include "impulse/wave_reader.h"
+#include "impulse/wave_writer.h"
+#include "platform/byte_order.h"
 #include "platform/file.h"
+#include "platform/file_replacement.h"
 
 namespace {
 
 constexpr DWORD kWriteBlockFrames = 1024;
 constexpr DWORD kMergeBlockFrames = 4096;
 constexpr float kFloatFullScale = 32766.0f;
-constexpr WORD kFormatPcm = 1;
-constexpr WORD kFormatFloat = 3;
-
-void PutLe16(BYTE* p, WORD v) {
-  p[0] = static_cast<BYTE>(v);
-  p[1] = static_cast<BYTE>(v >> 8);
-}
-void PutLe32(BYTE* p, DWORD v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
-}
-DWORD GetLe32(const BYTE* p) {
-  return DWORD{p[0]} | (DWORD{p[1]} << 8) | (DWORD{p[2]} << 16) | (DWORD{p[3]} << 24);
-}
 
 int16_t ToPcm16(float value) {
   const float rounded = std::round(value);  // halves away from zero
@@ -34,18 +24,7 @@ int16_t ToPcm16(float value) {
   return static_cast<int16_t>(rounded);
 }
 
-void PutSample16(BYTE* p, float value) { PutLe16(p, static_cast<WORD>(ToPcm16(value))); }
-void PutSampleFloat(BYTE* p, float value) {
-  DWORD bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  PutLe32(p, bits);
-}
-float GetSampleFloat(const BYTE* p) {
-  const DWORD bits = GetLe32(p);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
+void PutSample16(BYTE* p, float value) { NxPutLeI16(p, ToPcm16(value)); }
 
 bool WriteAll(NxFileHandle file, const BYTE* bytes, DWORD count) {
   DWORD done = 0;
@@ -61,26 +40,18 @@ int WriteImpulseWave(LPCWSTR name, const float* channel0, const float* channel1,
   if (dataBytes > 0xFFFFFFFFull - 36 || byteRate > 0xFFFFFFFFull) return -1;
   if (channel1 == nullptr) channel1 = channel0;
 
-  BYTE header[44];
-  std::memcpy(header, "RIFF", 4);
-  PutLe32(header + 4, static_cast<DWORD>(36 + dataBytes));
-  std::memcpy(header + 8, "WAVEfmt ", 8);
-  PutLe32(header + 16, 16);
-  PutLe16(header + 20, isFloat ? kFormatFloat : kFormatPcm);
-  PutLe16(header + 22, static_cast<WORD>(channels));
-  PutLe32(header + 24, rate);
-  PutLe32(header + 28, static_cast<DWORD>(byteRate));
-  PutLe16(header + 32, static_cast<WORD>(channels * sampleBytes));
-  PutLe16(header + 34, static_cast<WORD>(8 * sampleBytes));
-  std::memcpy(header + 36, "data", 4);
-  PutLe32(header + 40, static_cast<DWORD>(dataBytes));
-
   const size_t frameBytes = size_t{channels} * sampleBytes;
   std::unique_ptr<BYTE[]> staging(new (std::nothrow) BYTE[frameBytes * kWriteBlockFrames]);
   if (!staging) return -1;
-  NxFileHandle file = NxOpenFile(name, NxFileAccess::Write, NxFileCreate::CreateAlways);
+  NxFileReplacement* file = NxFileReplacement::Create(name, NxFileAccess::Write);
   if (file == nullptr) return -1;
-  bool ok = WriteAll(file, header, sizeof header);
+  WAVEFORMATEX format = {};
+  format.wFormatTag = isFloat ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
+  format.nChannels = static_cast<WORD>(channels);
+  format.nSamplesPerSec = rate;
+  format.wBitsPerSample = static_cast<WORD>(8 * sampleBytes);
+  WaveFileWriter writer;
+  bool ok = writer.Start(file, format);
   for (DWORD first = 0; ok && first < frames; first += kWriteBlockFrames) {
     const DWORD count = frames - first < kWriteBlockFrames ? frames - first : kWriteBlockFrames;
     BYTE* p = staging.get();
@@ -88,14 +59,15 @@ int WriteImpulseWave(LPCWSTR name, const float* channel0, const float* channel1,
       for (DWORD c = 0; c < channels; ++c, p += sampleBytes) {
         const float value = c == 0 ? channel0[i] : channel1[i];
         if (isFloat) {
-          PutSampleFloat(p, value / kFloatFullScale);
+          NxPutLeFloat(p, value / kFloatFullScale);
         } else {
           PutSample16(p, value);
         }
       }
     }
-    ok = WriteAll(file, staging.get(), static_cast<DWORD>(count * frameBytes));
+    ok = writer.Append(staging.get(), static_cast<DWORD>(count * frameBytes));
   }
+  ok = ok && writer.Finish() && file->Commit();
   NxCloseFile(file);
   return ok ? 0 : -1;
 }
@@ -128,12 +100,11 @@ int MergeSecondChannel(LPCWSTR name, const float* channel1, DWORD frames, float 
       BYTE* right = left + sampleBytes;
       const float value = channel1Scale * channel1[done + i];
       if (isFloat) {
-        if (scaleChannel0) PutSampleFloat(left, GetSampleFloat(left) * channel0Factor);
-        PutSampleFloat(right, value / kFloatFullScale);
+        if (scaleChannel0) NxPutLeFloat(left, NxGetLeFloat(left) * channel0Factor);
+        NxPutLeFloat(right, value / kFloatFullScale);
       } else {
         if (scaleChannel0) {
-          const auto sample = static_cast<int16_t>(left[0] | (left[1] << 8));
-          PutSample16(left, static_cast<float>(sample) * channel0Factor);
+          PutSample16(left, static_cast<float>(NxGetLeI16(left)) * channel0Factor);
         }
         PutSample16(right, value);
       }

@@ -2,12 +2,12 @@
 //
 // Samples arrive as floats on the 16-bit scale. 16-bit files store them rounded half away from
 // zero and clamped to -32768..32767; 32-bit float files store them divided by 32766, so that a
-// peak of 32766 becomes 1.0. Both files have a 44-byte header ("RIFF", a 16-byte "fmt ", "data").
+// peak of 32766 becomes 1.0. Both are written by the one wave writer (impulse/wave_writer.h).
 #pragma once
 
 #include "platform/types.h"
 
-// Creates (or replaces) `name` with `frames` frames of `channels` channels at `rate` Hz:
+// Creates (or replaces) `name`, whole or not at all (platform/file_replacement.h), with `frames` frames of `channels` channels at `rate` Hz:
 // `channel0` in the first channel and `channel1` (or `channel0` when null) in every other.
 // 0 when every frame was written; -1 otherwise (no file, a write failed, no channels or a size
 // past the 32-bit RIFF limit).

@@ -9,6 +9,7 @@
 #include "dsp/resampler.h"
 #include "impulse/impulse_loader.h"
 #include "platform/file.h"
+#include "platform/file_replacement.h"
 #include "platform/muldiv.h"
 #include "recovery/impulse_wave_writer.h"
 #include "recovery/recovery_settings.h"
@@ -298,7 +299,7 @@ void PlaceWindow(Run& run, DWORD peakIndex) {
 }
 
 // The second channel, merged into the file that the first one made.
-int AddSecondChannel(Run& run, double scale0, bool isFloat) {
+int AddSecondChannel(Run& run, LPCWSTR file, double scale0, bool isFloat) {
   int result = DeconvolveChannel(run, 1);
   if (result != 0) return result;
   DWORD peakIndex;
@@ -307,9 +308,9 @@ int AddSecondChannel(Run& run, double scale0, bool isFloat) {
   const double factor0 = scale0 > scale1 ? scale1 / scale0 : 1.0;
   const double shared = std::min(scale0, scale1);
   result =
-      isFloat ? MergeSecondChannelFloat(run.request.outputFile, run.channel.get(), run.storedFrames,
+      isFloat ? MergeSecondChannelFloat(file, run.channel.get(), run.storedFrames,
                                         static_cast<float>(factor0), static_cast<float>(shared))
-              : MergeSecondChannel16(run.request.outputFile, run.channel.get(), run.storedFrames,
+              : MergeSecondChannel16(file, run.channel.get(), run.storedFrames,
                                      static_cast<float>(factor0), static_cast<float>(shared));
   if (result != 0) return kRecoveryWriteFailed;
   return run.progress.Advance(1) ? 0 : kRecoveryCancelled;
@@ -329,14 +330,23 @@ int Recover(Run& run, RecoveryMessageSink& messages) {
   const INT outBits = run.settings.outBits;
   const bool isFloat = !(outBits != 32 && (run.recorded.bytesPerSample <= 2 || outBits == 16));
   const float* samples = run.channel.get();
-  result = isFloat ? WriteImpulseWaveFloat(run.request.outputFile, samples, samples,
-                                           run.storedFrames, kOutputRate, run.channels)
-                   : WriteImpulseWave16(run.request.outputFile, samples, samples, run.storedFrames,
+  // The second channel is merged into the first channel's file while that is still the
+  // temporary beside the output, which replaces the output only when both are in.
+  const std::basic_string<WCHAR> temporary = NxReplacementName(run.request.outputFile);
+  result = isFloat ? WriteImpulseWaveFloat(temporary.c_str(), samples, samples, run.storedFrames,
+                                           kOutputRate, run.channels)
+                   : WriteImpulseWave16(temporary.c_str(), samples, samples, run.storedFrames,
                                         kOutputRate, run.channels);
   if (result != 0) return kRecoveryWriteFailed;
-  if (!run.progress.Advance(1)) return kRecoveryCancelled;
-  if (run.channels == 2) return AddSecondChannel(run, scale0, isFloat);
-  return 0;
+  result = run.progress.Advance(1) ? 0 : kRecoveryCancelled;
+  if (result == 0 && run.channels == 2) {
+    result = AddSecondChannel(run, temporary.c_str(), scale0, isFloat);
+  }
+  if (result == 0 && !NxMoveFileReplacing(temporary.c_str(), run.request.outputFile)) {
+    result = kRecoveryWriteFailed;
+  }
+  if (result != 0) NxDeleteFile(temporary.c_str());
+  return result;
 }
 
 }  // namespace

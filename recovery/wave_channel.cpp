@@ -29,10 +29,10 @@ float ScaleOf(const WaveReader& reader) {
 float SampleOf(const WaveReader& reader, const BYTE* block, DWORD frame, DWORD channel,
                float scale) {
   if (channel >= reader.channels) return 0.0f;
-  LONG value = WaveReader_GetSample(&reader, block, frame, channel);
+  double value = WaveReader_GetSampleUnclamped(&reader, block, frame, channel);
   // 8-bit samples are unsigned around 128.
   if (reader.bytesPerSample == 1 && reader.sampleKind != WaveSampleKind::Float) value -= 128;
-  return static_cast<float>(value) * scale;
+  return static_cast<float>(value * scale);
 }
 
 }  // namespace

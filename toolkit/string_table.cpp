@@ -236,13 +236,17 @@ bool NxLanguageFilePath(LPCWSTR modulePath, LPWSTR buffer, size_t capacity) {
   return true;
 }
 
-UINT NxOpenStringTable(LPCWSTR modulePath) {
-  NxCloseStringTable();
+namespace {
+
+// The replacements of the language file beside the module at `modulePath`; false when there is
+// no readable language file.
+bool ReadLanguageTexts(LPCWSTR modulePath, std::map<UINT, WideString>* texts) {
   WCHAR path[4096];
   std::string content;
-  if (!NxLanguageFilePath(modulePath, path, 4096) || !ReadLanguageFile(path, &content)) return 0;
+  if (!NxLanguageFilePath(modulePath, path, 4096) || !ReadLanguageFile(path, &content)) {
+    return false;
+  }
   if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
-  std::map<UINT, WideString> texts;
   size_t start = 0;
   while (start < content.size()) {
     size_t end = content.find('\n', start);
@@ -253,15 +257,35 @@ UINT NxOpenStringTable(LPCWSTR modulePath) {
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     UINT id = 0;
     WideString text;
-    if (ParseLine(line, &id, &text)) texts[id] = text;
+    if (ParseLine(line, &id, &text)) (*texts)[id] = text;
   }
+  return true;
+}
+
+void UseTexts(const std::map<UINT, WideString>& texts) {
   Replacements& state = State();
   std::lock_guard<std::mutex> hold(state.lock);
+  state.texts.clear();
   for (const auto& entry : texts) {
     state.storage.push_back(entry.second);
     state.texts[entry.first] = state.storage.back().c_str();
   }
+}
+
+}  // namespace
+
+UINT NxOpenStringTable(LPCWSTR modulePath) {
+  std::map<UINT, WideString> texts;
+  ReadLanguageTexts(modulePath, &texts);
+  UseTexts(texts);
   return static_cast<UINT>(texts.size());
+}
+
+bool NxSwitchStringTable(LPCWSTR modulePath, bool translated) {
+  std::map<UINT, WideString> texts;
+  if (translated && !ReadLanguageTexts(modulePath, &texts)) return false;
+  UseTexts(texts);
+  return true;
 }
 
 void NxCloseStringTable() {

@@ -84,6 +84,11 @@ LPCWSTR NxGetString(UINT id);
 // texts the language file replaced (0 without one).
 UINT NxOpenStringTable(LPCWSTR modulePath);
 
+// Switches the string set: `translated` false selects the built-in texts; true selects those of
+// the language file beside the module at `modulePath`, and fails, leaving the current texts, when
+// there is no readable language file.
+bool NxSwitchStringTable(LPCWSTR modulePath, bool translated);
+
 // Back to the built-in texts.
 void NxCloseStringTable();
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file.h"
 #include "platform/utf8.h"
 
 void UsageError(const std::string& command, const std::string& reason) {
@@ -16,6 +17,8 @@ void FileError(const std::string& file, const std::string& reason) {
 }
 
 void Failure(const std::string& reason) { throw CliError{kExitFailure, reason}; }
+
+std::string LastFileError() { return NxFileErrorText(NxGetLastFileError()); }
 
 WideString Wide(const std::string& text) {
   WideString wide;

@@ -42,5 +42,8 @@ std::string AbsolutePath(const std::string& path);
 bool StderrIsTerminal();
 bool StdinIsTerminal();
 
+// Why this thread's last failed file call failed, in words ("disk full", "write failed").
+std::string LastFileError();
+
 // "HRESULT 0x80004005".
 std::string HresultText(HRESULT hr);

@@ -14,6 +14,7 @@ int RunPreset(const Args& args);
 int RunRecover(const Args& args);
 int RunTestTone(const Args& args);
 int RunDemo(const Args& args);
+int RunPlot(const Args& args);
 
 // The help text of a command ("" for the tool itself); empty for an unknown command.
 std::string HelpText(const std::string& command);

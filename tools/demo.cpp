@@ -23,7 +23,7 @@ void WriteWave(const std::string& path, SampleFormat format, unsigned channels,
   WaveWriter writer;
   if (!writer.Open(path, format, channels, kDemoRate, info) ||
       !writer.Write(samples.data(), samples.size() / channels) || !writer.Close())
-    FileError(path, "write failed");
+    FileError(path, LastFileError());
 }
 
 std::string Join(const std::filesystem::path& folder, const char* name) {

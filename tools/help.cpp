@@ -22,6 +22,7 @@ const char kToolHelp[] =
     "  recover --test F --recorded F --output F [...]\n"
     "                               recover a room's impulse from a recording of the test tone\n"
     "  demo [DIR]                   synthesise a phrase and a hall, render one through the other\n"
+    "  plot IMPULSE OUTPUT.svg      draw an impulse's waveform, envelope and decay marker\n"
     "\n"
     "options: --help (also after any command), --version\n"
     "exit status: 0 done, 1 failed (one line on standard error names the file and the reason),\n"
@@ -58,7 +59,10 @@ const char kProcessHelp[] =
     "  --allow-missing-impulse  render dry when the impulse cannot be found\n"
     "  --progress / --quiet   force / silence the progress bar (shown on a terminal)\n"
     "\n"
-    "A count of clipped samples is printed when 16-bit output saturated.\n";
+    "A count of clipped samples is printed when 16-bit output saturated. Unless --quiet, a\n"
+    "line on standard error says when less of the impulse is used than its file holds (cut by\n"
+    "the quality, the decay limit or MaxImpulseSize in auralith.ini, with the way out) and when\n"
+    "only its first channel is used (a mono input without --mono-to-stereo, or quality 1).\n";
 
 const char kMakeIrxHelp[] =
     "usage: auralith make-irx SOURCE DEST [--progress] [--quiet]\n"
@@ -72,7 +76,9 @@ const char kInfoHelp[] =
     "\n"
     "Shows what the impulse loader sees: the description fields (header size, version,\n"
     "channels, bytes per sample, data bytes, sample rate), the attributes line, the file that\n"
-    "holds the samples, the INFO items and the display items.\n";
+    "holds the samples, the INFO items and the display items; then, for each quality 1 to 5\n"
+    "on a stream at the impulse's own rate, the processing rate, how much of the impulse is\n"
+    "kept (and what cuts it: the quality or MaxImpulseSize) and the block latency.\n";
 
 const char kPresetHelp[] =
     "usage: auralith preset show FILE [--json]\n"
@@ -112,6 +118,16 @@ const char kDemoHelp[] =
     "impulse file of the hall, renders the phrase through it and saves the settings as a\n"
     "preset, all in DIR (default auralith-demo).\n";
 
+const char kPlotHelp[] =
+    "usage: auralith plot IMPULSE OUTPUT.svg [--preset FILE] [--envelope T:L,...] [--decay S]\n"
+    "                     [--width PX] [--height PX]\n"
+    "\n"
+    "Draws what the Envelope page shows as an SVG picture: the impulse's waveform (left channel\n"
+    "above, right below), and with --preset or the envelope options the envelope points (T in\n"
+    "thousandths of the impulse's length, L in percent of gain) and the decay marker (S in\n"
+    "seconds). A preset whose envelope is not applied draws it dashed over a dimmed waveform.\n"
+    "Defaults: 900 x 320 pixels.\n";
+
 }  // namespace
 
 std::string HelpText(const std::string& command) {
@@ -123,6 +139,7 @@ std::string HelpText(const std::string& command) {
   if (command == "recover") return kRecoverHelp;
   if (command == "test-tone") return kTestToneHelp;
   if (command == "demo") return kDemoHelp;
+  if (command == "plot") return kPlotHelp;
   return "";
 }
 

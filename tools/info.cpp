@@ -4,12 +4,16 @@
 #include <system_error>
 #include <vector>
 
+#include "frame/audio_transform.h"
+#include "frame/impulse_file_source.h"
 #include "impulse/display_list.h"
 #include "impulse/impulse_loader.h"
+#include "impulse/settings.h"
 #include "impulse/summary.h"
 #include "platform/codepage.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
+#include "tools/impulse_plan.h"
 #include "tools/json.h"
 #include "tools/options.h"
 
@@ -75,6 +79,51 @@ void ReadDisplayItems(NxFileHandle file, FileFacts* facts) {
   displist_Free(&list);
 }
 
+// What each quality keeps of the impulse on a stream at the impulse's own rate: one row per
+// quality for a stereo input, and one for a mono input where that plan differs.
+struct QualityRow {
+  LONG quality;
+  bool monoInput;
+  PlannedImpulse planned;
+};
+
+std::vector<QualityRow> QualityRows(const std::string& path) {
+  std::vector<QualityRow> rows;
+  ImpulseSourceInfo info = {};
+  if (!FileImpulseSource()->GetInfo(Wide(path).c_str(), &info)) return rows;
+  const StreamShape stereo = {2, info.sampleRate, 32};
+  const StreamShape mono = {1, info.sampleRate, 32};
+  PlugInParams params = DefaultPlugInParams();
+  for (LONG quality = 1; quality <= 5; ++quality) {
+    params.quality = quality;
+    QualityRow row = {quality, false, {}};
+    if (!PlanImpulseFile(path, params, stereo, stereo, &row.planned)) return {};
+    rows.push_back(row);
+    QualityRow monoRow = {quality, true, {}};
+    if (PlanImpulseFile(path, params, mono, mono, &monoRow.planned) &&
+        (monoRow.planned.plan.keptSamples != row.planned.plan.keptSamples ||
+         monoRow.planned.plan.latencyFrames != row.planned.plan.latencyFrames))
+      rows.push_back(monoRow);
+  }
+  return rows;
+}
+
+// Why a row keeps less than the file: "quality", "MaxImpulseSize" or "" when it keeps it whole.
+const char* CutReason(const ImpulsePlan& plan) {
+  return plan.cutByQuality ? "quality" : plan.cutByMaxFrames ? "MaxImpulseSize" : "";
+}
+
+std::string SecondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f s", seconds);
+  return text;
+}
+
+// The stream runs at the impulse's rate.
+double LatencySeconds(const PlannedImpulse& planned) {
+  return double(planned.plan.latencyFrames) / planned.info.sampleRate;
+}
+
 FileFacts Inspect(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::exists(std::filesystem::u8path(path), error)) FileError(path, "no such file");
@@ -127,6 +176,23 @@ void PrintJson(const std::string& path, const FileFacts& facts) {
   json.String("text", facts.displayText);
   json.Integer("bitmapBytes", facts.displayBitmapBytes);
   json.EndObject();
+  json.Integer("maxImpulseSize", NxSettings_GetInt(kNxMaxImpulseSize));
+  json.BeginArray("qualities");
+  for (const QualityRow& row : QualityRows(path)) {
+    const ImpulsePlan& plan = row.planned.plan;
+    json.BeginObject();
+    json.Integer("quality", row.quality);
+    json.String("input", row.monoInput ? "mono" : "stereo");
+    json.Integer("processingRate", plan.processingRate);
+    json.Integer("keptSamples", plan.keptSamples);
+    json.Number("keptSeconds", KeptSeconds(plan));
+    json.Number("fileSeconds", FileSeconds(row.planned));
+    json.String("cutBy", CutReason(plan));
+    json.Integer("latencyFrames", plan.latencyFrames);
+    json.Number("latencySeconds", LatencySeconds(row.planned));
+    json.EndObject();
+  }
+  json.EndArray();
   json.EndObject();
   std::fputs(json.Text().c_str(), stdout);
 }
@@ -150,6 +216,21 @@ void PrintText(const std::string& path, const FileFacts& facts) {
   for (const auto& item : facts.items) std::printf("  %s              %s\n", item.first.c_str(), item.second.c_str());
   if (!facts.displayText.empty()) std::printf("  display text      %s\n", facts.displayText.c_str());
   if (facts.displayBitmapBytes != 0) std::printf("  display bitmap    %lu bytes\n", facts.displayBitmapBytes);
+  const std::vector<QualityRow> rows = QualityRows(path);
+  if (rows.empty()) return;
+  std::printf("  kept per quality, on a stream at %lu Hz (MaxImpulseSize %d frames):\n",
+              static_cast<unsigned long>(rows[0].planned.info.sampleRate),
+              NxSettings_GetInt(kNxMaxImpulseSize));
+  std::printf("    quality  processing rate  impulse kept  block latency  cut by\n");
+  for (const QualityRow& row : rows) {
+    const ImpulsePlan& plan = row.planned.plan;
+    std::printf("    %-7s  %-15s  %-12s  %-13s  %s\n",
+                (std::to_string(row.quality) + (row.monoInput ? " mono" : "")).c_str(),
+                (std::to_string(plan.processingRate) + " Hz").c_str(),
+                SecondsText(KeptSeconds(plan)).c_str(), SecondsText(LatencySeconds(row.planned)).c_str(),
+                CutReason(plan)[0] != 0 ? CutReason(plan) : "-");
+  }
+  if (rows.size() > 5) std::printf("    (mono: with a mono input)\n");
 }
 
 }  // namespace

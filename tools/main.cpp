@@ -16,7 +16,7 @@ struct Command {
 const Command kCommands[] = {
     {"process", RunProcess}, {"make-irx", RunMakeIrx}, {"info", RunInfo},
     {"preset", RunPreset},   {"recover", RunRecover},  {"test-tone", RunTestTone},
-    {"demo", RunDemo},
+    {"demo", RunDemo},       {"plot", RunPlot},
 };
 
 int Dispatch(const std::vector<std::string>& args) {

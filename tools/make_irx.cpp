@@ -15,7 +15,7 @@ const char kCommand[] = "make-irx";
 
 std::string SaveFailure(int code) {
   switch (code) {
-    case kImpulseWriteFailed: return "write failed";
+    case kImpulseWriteFailed: return LastFileError();
     case kImpulseReadFailed: return "read failed";
     case kImpulseNoMemory: return "not enough memory";
     default: return "";

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/dshow/stream.h"
 #include "tools/cli.h"
 
@@ -12,11 +13,6 @@ constexpr unsigned long kHeadBytes = 20;
 constexpr unsigned long kCurrentLayoutBytes = 2320;
 constexpr unsigned long k24242LayoutBytes = 1280;
 constexpr unsigned long kOldestLayoutBytes = 1256;
-
-unsigned long GetU32(const BYTE* at) {
-  return static_cast<unsigned long>(at[0]) | static_cast<unsigned long>(at[1]) << 8 |
-         static_cast<unsigned long>(at[2]) << 16 | static_cast<unsigned long>(at[3]) << 24;
-}
 
 std::string LoadFailure(HRESULT hr) {
   if (hr == E_FAIL) return "not an Auralith preset, or cut short";
@@ -60,9 +56,13 @@ void SavePresetFile(CNxPlugIn* plugin, const std::string& path) {
   CFileStream* stream = nullptr;
   if (FAILED(CFileStream::Open(Wide(path).c_str(), NxFileAccess::Write, NxFileCreate::CreateAlways,
                                &stream)))
-    FileError(path, "cannot be created");
-  const HRESULT hr = plugin->Save(stream, TRUE);
+    FileError(path, "cannot be created: " + LastFileError());
+  // The preset replaces the file only once whole (Commit); a failure leaves the old one.
+  HRESULT hr = plugin->Save(stream, TRUE);
+  if (SUCCEEDED(hr)) hr = stream->Commit(0);
+  const std::string reason = LastFileError();
   stream->Release();
+  if (hr == STG_E_WRITEFAULT || hr == STG_E_MEDIUMFULL) FileError(path, reason);
   if (FAILED(hr)) FileError(path, "write failed (" + HresultText(hr) + ")");
 }
 
@@ -71,16 +71,14 @@ PresetHead ReadPresetHead(const std::string& path) {
   const std::vector<BYTE> bytes = ReadStart(path, kHeadBytes + 4, &head.fileBytes);
   BYTE guid[16];
   const GUID& id = IID_INxPlugInProp;
-  for (int i = 0; i < 4; ++i) guid[i] = static_cast<BYTE>(id.Data1 >> (8 * i));
-  guid[4] = static_cast<BYTE>(id.Data2);
-  guid[5] = static_cast<BYTE>(id.Data2 >> 8);
-  guid[6] = static_cast<BYTE>(id.Data3);
-  guid[7] = static_cast<BYTE>(id.Data3 >> 8);
+  NxPutLe32(guid, id.Data1);
+  NxPutLe16(guid + 4, id.Data2);
+  NxPutLe16(guid + 6, id.Data3);
   std::memcpy(guid + 8, id.Data4, 8);
   if (bytes.size() < kHeadBytes + 4 || std::memcmp(bytes.data() + 4, guid, 16) != 0)
     FileError(path, "not an Auralith preset");
-  head.totalBytes = GetU32(bytes.data());
-  const long version = static_cast<long>(static_cast<int32_t>(GetU32(bytes.data() + kHeadBytes)));
+  head.totalBytes = NxGetLe32(bytes.data());
+  const long version = static_cast<long>(NxGetLeI32(bytes.data() + kHeadBytes));
   head.version = version == 24243 || version == 24242 ? version : 0;
   head.layoutBytes = version == 24243   ? kCurrentLayoutBytes
                      : version == 24242 ? k24242LayoutBytes

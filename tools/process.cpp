@@ -7,6 +7,7 @@
 #include "impulse/impulse_loader.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
+#include "tools/impulse_plan.h"
 #include "tools/options.h"
 #include "tools/preset_io.h"
 #include "tools/render.h"
@@ -47,6 +48,7 @@ void PackageImpulse(CNxPlugIn* plugin) {
   plugin->GetPackageImpulse(&already);
   if (already == 0) {
     const int code = SaveImpulseFile(Wide(packaged).c_str(), Wide(source).c_str());
+    if (code == kImpulseWriteFailed) FileError(packaged, LastFileError());
     if (code < 0) FileError(source, "cannot be packaged into " + packaged);
   }
   plugin->SetImpulseFile(NXW("~IRX.TMP"));
@@ -151,6 +153,18 @@ int RunProcess(const Args& rawArgs) {
                 ChannelText(result.outputFormat.nChannels).c_str(), written.c_str(),
                 DurationText(result.outputFrames, result.outputFormat.nSamplesPerSec).c_str());
     if (args.Has("save-preset")) std::printf("preset saved to %s\n", args.Get("save-preset").c_str());
+  }
+  if (!args.Has("quiet") && !result.impulseMissing) {
+    // The filter shortens the impulse and drops channels by design; say so, or the user takes
+    // the rendering for the whole impulse.
+    PlugInParams params;
+    plugin->GetParams(&params);
+    WCHAR named[kMaxPathUnits];
+    plugin->GetImpulseFile(named, kMaxPathUnits);
+    const std::string shown = args.Has("impulse") ? args.Get("impulse") : Narrow(named);
+    for (const std::string& note : ImpulseNotes(shown, EffectiveImpulsePath(plugin.Get()), params,
+                                                result.sourceFormat, result.outputFormat))
+      std::fprintf(stderr, "auralith: %s\n", note.c_str());
   }
   if (result.clipped != 0) {
     std::fprintf(stderr, "auralith: %s: %llu samples clipped at 16-bit full scale (lower --wet or --dry)\n",

@@ -145,6 +145,8 @@ int RunRecover(const Args& rawArgs) {
   const int result = RecoverImpulse(request, progress, messages);
   if (result == kRecoveryCancelled || result == kRecoverySpikeQuestionCancel)
     Failure("recovery cancelled; nothing written");
+  if (result == kRecoveryWriteFailed)
+    FileError(output, messages.Final() + " (" + LastFileError() + ")");
   if (result != kRecoveryOk) FileError(FileOf(result, test, recorded, output), messages.Final());
   if (!args.Has("quiet")) std::printf("%s: %s\n", output.c_str(), messages.Final().c_str());
   return kExitOk;
@@ -169,7 +171,7 @@ int RunTestTone(const Args& rawArgs) {
   if (code == kTestSignalBadOptions)
     UsageError(kTestTone, "these options do not make a valid test file");
   if (code == kImpulseNoMemory) FileError(output, "not enough memory");
-  if (code != 0) FileError(output, "write failed");
+  if (code != 0) FileError(output, LastFileError());
   if (!args.Has("quiet")) {
     std::printf("%s: test tone of N = %lu frames between spike sections of %lu frames, %lu Hz, %lu frames in all\n",
                 output.c_str(), static_cast<unsigned long>(options.signalFrames),

@@ -2,10 +2,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 
-#include "frame/wave_sink_filter.h"
-#include "frame/wave_source_filter.h"
+#include "host/wave_sink_filter.h"
+#include "host/wave_source_filter.h"
 #include "impulse/impulse_loader.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/file.h"
@@ -61,13 +60,6 @@ void CheckInput(const std::string& path) {
   if (input.Reader().frames == 0) FileError(path, "holds no audio");
 }
 
-std::string TemporaryName(const std::string& output) { return output + ".partial"; }
-
-void RemoveQuietly(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove(std::filesystem::u8path(path), ignored);
-}
-
 std::string ConnectFailure(HRESULT hr) {
   if (hr == VFW_E_NO_ACCEPTABLE_TYPES || hr == VFW_E_TYPE_NOT_ACCEPTED)
     return "the filter refuses this audio format";
@@ -115,8 +107,6 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
     FileError(job.output, "the folder " + folder.u8string() + " does not exist");
   if (std::filesystem::is_directory(std::filesystem::u8path(job.output)))
     FileError(job.output, "is a folder");
-  const std::string temporary = TemporaryName(job.output);
-  const std::string rendered = job.convertFormat ? TemporaryName(job.output) + ".filter" : temporary;
 
   RenderResult result = {};
   Graph holder;
@@ -145,7 +135,15 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   }
   result.sourceConverted = source->Converting();
   result.inputFrames = source->Frames();
-  if (FAILED(sink->SetFileName(Wide(rendered).c_str()))) Failure("cannot set up the output");
+  // The sink writes the requested format as the samples arrive and replaces the output only
+  // when the run is complete.
+  HRESULT set = sink->SetFileName(Wide(job.output).c_str());
+  if (SUCCEEDED(set) && job.convertFormat) {
+    set = job.format == SampleFormat::Pcm16     ? sink->SetWriteFormat(WAVE_FORMAT_PCM, 16)
+          : job.format == SampleFormat::Float32 ? sink->SetWriteFormat(WAVE_FORMAT_IEEE_FLOAT, 32)
+                                                : sink->SetWriteFormat(WAVE_FORMAT_IEEE_FLOAT, 64);
+  }
+  if (FAILED(set)) Failure("cannot set up the output");
 
   hr = graph->ConnectDirect(source->GetPin(0), plugin->GetPin(0), nullptr);
   if (FAILED(hr)) FileError(job.input, ConnectFailure(hr));
@@ -155,10 +153,9 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   plugin->GetStreamFormat(&result.outputFormat, kOutputFormat);
 
   hr = graph->Run();
-  if (FAILED(hr)) {
-    RemoveQuietly(rendered);
-    FileError(job.output, "cannot start rendering (" + HresultText(hr) + ")");
-  }
+  if (FAILED(hr) && FAILED(sink->WriteResult()))
+    FileError(job.output, NxFileErrorText(sink->WriteError()));
+  if (FAILED(hr)) FileError(job.output, "cannot start rendering (" + HresultText(hr) + ")");
   const double frameBytes = result.outputFormat.nBlockAlign != 0 ? result.outputFormat.nBlockAlign : 1;
   for (;;) {
     hr = graph->WaitForCompletion(kPollMs, nullptr);
@@ -169,38 +166,20 @@ RenderResult Render(CNxPlugIn* plugin, const RenderJob& job) {
   LONG status = kStatusNone;
   plugin->GetStatus(&status);
   result.impulseMissing = status == kStatusNoImpulse;
+  const bool refused = result.impulseMissing && !job.allowMissingImpulse;
+  if (FAILED(hr) || refused) sink->DiscardOutput();
   graph->Stop();
   const HRESULT written = sink->WriteResult();
   result.outputFrames = static_cast<unsigned long long>(sink->DataBytes() / frameBytes);
-  if (FAILED(hr) || FAILED(written)) {
-    RemoveQuietly(rendered);
-    FileError(FAILED(written) ? job.output : job.input,
-              FAILED(written) ? "write failed" : "rendering failed (" + HresultText(hr) + ")");
-  }
-  if (result.impulseMissing && !job.allowMissingImpulse) {
-    RemoveQuietly(rendered);
+  if (FAILED(written)) FileError(job.output, NxFileErrorText(sink->WriteError()));
+  if (FAILED(hr)) FileError(job.input, "rendering failed (" + HresultText(hr) + ")");
+  if (refused) {
     FileError(EffectiveImpulsePath(plugin),
               "impulse not found; nothing written (--allow-missing-impulse renders dry)");
   }
   if (job.progress != nullptr) job.progress->Finish();
 
   // The filter saturates 16-bit output itself; a conversion to 16 bits may clamp more.
-  if (result.outputFormat.wFormatTag == WAVE_FORMAT_PCM) result.clipped = CountFullScale16(rendered);
-  if (job.convertFormat) {
-    unsigned long long clamped = 0;
-    const std::string reason = ConvertWaveFile(rendered, temporary, job.format, &clamped);
-    result.clipped += clamped;
-    RemoveQuietly(rendered);
-    if (!reason.empty()) {
-      RemoveQuietly(temporary);
-      FileError(job.output, reason);
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(std::filesystem::u8path(temporary), std::filesystem::u8path(job.output), error);
-  if (error) {
-    RemoveQuietly(temporary);
-    FileError(job.output, "cannot be written: " + error.message());
-  }
+  result.clipped = sink->Clipped();
   return result;
 }

@@ -4,35 +4,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "tools/cli.h"
 
 namespace {
 
-constexpr size_t kBlockFrames = 65536;
-
-void PutU16(std::vector<unsigned char>& out, unsigned value) {
-  out.push_back(static_cast<unsigned char>(value));
-  out.push_back(static_cast<unsigned char>(value >> 8));
-}
-
-void PutU32(std::vector<unsigned char>& out, unsigned long value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
-
-void PutId(std::vector<unsigned char>& out, const std::string& id) {
-  for (size_t i = 0; i < 4; ++i) out.push_back(i < id.size() ? static_cast<unsigned char>(id[i]) : ' ');
-}
-
 unsigned BytesPerSample(SampleFormat format) {
   return format == SampleFormat::Pcm16 ? 2 : format == SampleFormat::Float32 ? 4 : 8;
-}
-
-bool WriteAt(NxFileHandle file, unsigned long long offset, unsigned long value) {
-  std::vector<unsigned char> bytes;
-  PutU32(bytes, value);
-  DWORD done = 0;
-  return file->Seek(static_cast<LONGLONG>(offset), NxSeekOrigin::Begin, nullptr) &&
-         file->Write(bytes.data(), 4, &done);
 }
 
 }  // namespace
@@ -61,48 +39,25 @@ WaveWriter::~WaveWriter() { NxCloseFile(file_); }
 bool WaveWriter::Open(const std::string& path, SampleFormat format, unsigned channels,
                       unsigned rate, const std::vector<InfoItem>& info) {
   NxCloseFile(file_);
-  file_ = NxOpenFile(Wide(path).c_str(), NxFileAccess::Write, NxFileCreate::CreateAlways);
+  file_ = NxFileReplacement::Create(Wide(path).c_str(), NxFileAccess::Write);
   if (file_ == nullptr) return false;
   format_ = format;
   channels_ = channels;
-  dataBytes_ = 0;
   clipped_ = 0;
-  const unsigned width = BytesPerSample(format);
-  const bool isFloat = format != SampleFormat::Pcm16;
-  std::vector<unsigned char> head;
-  PutId(head, "RIFF");
-  PutU32(head, 0);
-  PutId(head, "WAVE");
-  PutId(head, "fmt ");
-  PutU32(head, isFloat ? 18 : 16);
-  PutU16(head, isFloat ? 3 : 1);
-  PutU16(head, channels);
-  PutU32(head, rate);
-  PutU32(head, static_cast<unsigned long>(rate) * channels * width);
-  PutU16(head, channels * width);
-  PutU16(head, width * 8);
-  if (isFloat) {
-    PutU16(head, 0);
-    PutId(head, "fact");
-    PutU32(head, 4);
-    factOffset_ = static_cast<unsigned long>(head.size());
-    PutU32(head, 0);
-  } else {
-    factOffset_ = 0;
-  }
   info_ = info;
-  PutId(head, "data");
-  dataSizeOffset_ = static_cast<unsigned long>(head.size());
-  PutU32(head, 0);
-  DWORD done = 0;
-  return file_->Write(head.data(), static_cast<DWORD>(head.size()), &done);
+  WAVEFORMATEX wave = {};
+  wave.wFormatTag = format == SampleFormat::Pcm16 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT;
+  wave.nChannels = static_cast<WORD>(channels);
+  wave.nSamplesPerSec = rate;
+  wave.wBitsPerSample = static_cast<WORD>(8 * BytesPerSample(format));
+  return writer_.Start(file_, wave);
 }
 
 bool WaveWriter::Write(const double* samples, size_t frames) {
   if (file_ == nullptr) return false;
   const unsigned width = BytesPerSample(format_);
   const size_t count = frames * channels_;
-  if (dataBytes_ + count * width > 0xFFFFFFFFull - 4096) return false;
+  if (count * width > 0xFFFFFFFFull) return false;
   buffer_.resize(count * width);
   unsigned char* out = buffer_.data();
   for (size_t i = 0; i < count; ++i, out += width) {
@@ -113,55 +68,20 @@ bool WaveWriter::Write(const double* samples, size_t frames) {
         ++clipped_;
         scaled = std::isnan(scaled) ? 0.0 : std::clamp(scaled, -32768.0, 32767.0);
       }
-      const int16_t v = static_cast<int16_t>(scaled);
-      std::memcpy(out, &v, 2);
+      NxPutLeI16(out, static_cast<int16_t>(scaled));
     } else if (format_ == SampleFormat::Float32) {
-      const float v = static_cast<float>(x);
-      std::memcpy(out, &v, 4);
+      NxPutLeFloat(out, static_cast<float>(x));
     } else {
-      std::memcpy(out, &x, 8);
+      NxPutLeDouble(out, x);
     }
   }
-  DWORD done = 0;
-  if (!file_->Write(buffer_.data(), static_cast<DWORD>(buffer_.size()), &done)) return false;
-  dataBytes_ += buffer_.size();
-  return true;
+  return writer_.Append(buffer_.data(), static_cast<DWORD>(buffer_.size()));
 }
 
 bool WaveWriter::Close() {
   if (file_ == nullptr) return false;
-  bool ok = true;
-  if (dataBytes_ % 2 != 0) {
-    const unsigned char pad = 0;
-    DWORD done = 0;
-    ok = file_->Write(&pad, 1, &done);
-  }
   // The INFO list follows the data, where the impulse writer looks for it.
-  if (ok && !info_.empty()) {
-    std::vector<unsigned char> list;
-    PutId(list, "INFO");
-    for (const InfoItem& item : info_) {
-      PutId(list, item.first);
-      PutU32(list, static_cast<unsigned long>(item.second.size() + 1));
-      list.insert(list.end(), item.second.begin(), item.second.end());
-      list.push_back(0);
-      if ((item.second.size() + 1) % 2 != 0) list.push_back(0);
-    }
-    std::vector<unsigned char> chunk;
-    PutId(chunk, "LIST");
-    PutU32(chunk, static_cast<unsigned long>(list.size()));
-    chunk.insert(chunk.end(), list.begin(), list.end());
-    DWORD done = 0;
-    ok = file_->Write(chunk.data(), static_cast<DWORD>(chunk.size()), &done);
-  }
-  ULONGLONG size = 0;
-  ok = ok && file_->GetSize(&size);
-  ok = ok && WriteAt(file_, 4, static_cast<unsigned long>(size - 8));
-  ok = ok && WriteAt(file_, dataSizeOffset_, static_cast<unsigned long>(dataBytes_));
-  if (factOffset_ != 0) {
-    const unsigned long frameBytes = BytesPerSample(format_) * channels_;
-    ok = ok && WriteAt(file_, factOffset_, static_cast<unsigned long>(dataBytes_ / frameBytes));
-  }
+  const bool ok = writer_.Finish(info_) && file_->Commit();
   NxCloseFile(file_);
   file_ = nullptr;
   return ok;
@@ -189,13 +109,7 @@ size_t WaveInput::Read(std::vector<double>* samples, size_t frames) {
   for (size_t i = 0; i < got * channels; ++i, in += width) {
     double value = 0.0;
     if (reader_.sampleKind == WaveSampleKind::Float) {
-      if (width == 4) {
-        float f;
-        std::memcpy(&f, in, 4);
-        value = f;
-      } else {
-        std::memcpy(&value, in, 8);
-      }
+      value = width == 4 ? NxGetLeFloat(in) : NxGetLeDouble(in);
     } else if (width == 1) {
       value = (static_cast<int>(in[0]) - 128) / 128.0;
     } else {
@@ -209,32 +123,4 @@ size_t WaveInput::Read(std::vector<double>* samples, size_t frames) {
     (*samples)[i] = value;
   }
   return got;
-}
-
-std::string ConvertWaveFile(const std::string& source, const std::string& destination,
-                            SampleFormat format, unsigned long long* clipped) {
-  WaveInput input;
-  if (input.Open(source) != 0) return "cannot read the rendered audio";
-  WaveWriter writer;
-  if (!writer.Open(destination, format, input.Reader().channels, input.Reader().sampleRate))
-    return "cannot create the file";
-  std::vector<double> block;
-  while (const size_t frames = input.Read(&block, kBlockFrames)) {
-    if (!writer.Write(block.data(), frames)) return "write failed";
-  }
-  if (!writer.Close()) return "write failed";
-  *clipped = writer.Clipped();
-  return std::string();
-}
-
-unsigned long long CountFullScale16(const std::string& path) {
-  WaveInput input;
-  if (input.Open(path) != 0 || input.Reader().bytesPerSample != 2) return 0;
-  unsigned long long count = 0;
-  std::vector<double> block;
-  while (input.Read(&block, kBlockFrames) != 0) {
-    for (const double x : block)
-      if (x <= -1.0 || x >= 32767.0 / 32768.0) ++count;
-  }
-  return count;
 }

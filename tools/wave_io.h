@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "impulse/wave_reader.h"
+#include "impulse/wave_writer.h"
 #include "platform/file.h"
+#include "platform/file_replacement.h"
 
 enum class SampleFormat { Pcm16, Float32, Float64 };
 
@@ -16,8 +18,7 @@ enum class SampleFormat { Pcm16, Float32, Float64 };
 const char* SampleFormatName(SampleFormat format);
 bool ParseSampleFormat(const std::string& text, SampleFormat* format);
 
-// One INFO item: a four-character identifier ("INAM") and its text (Windows-1252 bytes).
-typedef std::pair<std::string, std::string> InfoItem;
+typedef WaveInfoItem InfoItem;
 
 class WaveWriter {
  public:
@@ -26,26 +27,24 @@ class WaveWriter {
   WaveWriter(const WaveWriter&) = delete;
   WaveWriter& operator=(const WaveWriter&) = delete;
 
-  // Creates `path` (replacing it) and writes a header with zero sizes; the INFO items are
-  // written after the data by Close. False when the file
-  // cannot be created or written.
+  // Starts a temporary beside `path` with a header of zero sizes; Close writes the INFO items
+  // after the data and puts the file in place of `path`, which a writer destroyed without a
+  // successful Close leaves as it was. False when the file cannot be created or written.
   bool Open(const std::string& path, SampleFormat format, unsigned channels, unsigned rate,
             const std::vector<InfoItem>& info = {});
   // Interleaved frames on ±1.0. 16-bit samples are rounded to nearest and clamped; the number
   // clamped is added to Clipped(). False when a write fails or the file would pass 4 GB.
   bool Write(const double* samples, size_t frames);
-  // Writes the sizes and closes. False when that fails.
+  // Writes the sizes, closes and replaces `path`. False when that fails.
   bool Close();
   unsigned long long Clipped() const { return clipped_; }
 
  private:
-  NxFileHandle file_ = nullptr;
+  NxFileReplacement* file_ = nullptr;
   SampleFormat format_ = SampleFormat::Pcm16;
   unsigned channels_ = 0;
-  unsigned long long dataBytes_ = 0;
   unsigned long long clipped_ = 0;
-  unsigned long dataSizeOffset_ = 0;
-  unsigned long factOffset_ = 0;  // 0: no fact chunk
+  WaveFileWriter writer_;
   std::vector<unsigned char> buffer_;
   std::vector<InfoItem> info_;
 };
@@ -65,11 +64,3 @@ class WaveInput {
   bool open_ = false;
   std::vector<unsigned char> raw_;
 };
-
-// Copies `source` into `destination` in `format`; `clipped` gets the 16-bit samples clamped.
-// An empty text on success, else the reason.
-std::string ConvertWaveFile(const std::string& source, const std::string& destination,
-                            SampleFormat format, unsigned long long* clipped);
-
-// Samples of a 16-bit file at -32768 or 32767, where the filter saturated.
-unsigned long long CountFullScale16(const std::string& path);

@@ -257,7 +257,12 @@ HRESULT CFileStream::Open(LPCWSTR path, NxFileAccess access, NxFileCreate create
     return E_OUTOFMEMORY;
   }
   shared->access = access;
-  shared->file = NxOpenFile(path, access, create);
+  if (create == NxFileCreate::CreateAlways && access != NxFileAccess::Read) {
+    shared->replacement = NxFileReplacement::Create(path, access);
+    shared->file = shared->replacement;
+  } else {
+    shared->file = NxOpenFile(path, access, create);
+  }
   if (shared->file == nullptr) return STG_E_FILENOTFOUND;
   *stream = new (std::nothrow) CFileStream(std::move(shared));
   return *stream != nullptr ? S_OK : E_OUTOFMEMORY;
@@ -336,7 +341,13 @@ HRESULT STDMETHODCALLTYPE CFileStream::CopyTo(IStream* pstm, ULARGE_INTEGER cb,
   return CopyBetween(this, pstm, cb, pcbRead, pcbWritten);
 }
 
-HRESULT STDMETHODCALLTYPE CFileStream::Commit(DWORD /*grfCommitFlags*/) { return S_OK; }
+HRESULT STDMETHODCALLTYPE CFileStream::Commit(DWORD /*grfCommitFlags*/) {
+  NxFileReplacement* replacement = shared_->replacement;
+  if (replacement == nullptr) return S_OK;
+  shared_->replacement = nullptr;
+  if (replacement->Commit()) return S_OK;
+  return NxGetLastFileError() == NxFileError::DiskFull ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT;
+}
 
 HRESULT STDMETHODCALLTYPE CFileStream::Revert() { return S_OK; }
 

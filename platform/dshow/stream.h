@@ -7,8 +7,10 @@
 //   position as it was; a seek past the end succeeds.
 // - SetSize keeps the position; bytes it adds are zero.
 // - CopyTo reads from this stream's position and writes at the target's, `cb` bytes at most.
-// - Commit and Revert do nothing (no transactions); LockRegion and UnlockRegion give
-//   STG_E_INVALIDFUNCTION.
+// - A file stream created with NxFileCreate::CreateAlways writes a temporary beside its file
+//   (platform/file_replacement.h): Commit puts it in place of the file, and a stream released
+//   without a Commit leaves the file as it was. Otherwise Commit and Revert do nothing;
+//   LockRegion and UnlockRegion give STG_E_INVALIDFUNCTION.
 // - Stat's name is task-allocated (CoTaskMemFree) unless STATFLAG_NONAME is given; a memory
 //   stream has no name.
 // - Clone shares the bytes (or the open file) and starts at the same position, then moves on
@@ -23,6 +25,7 @@
 
 #include "platform/dshow/persist.h"
 #include "platform/file.h"
+#include "platform/file_replacement.h"
 
 class CMemoryStream final : public IStream {
  public:
@@ -120,6 +123,7 @@ class CFileStream final : public IStream {
   struct Shared {
     ~Shared() { NxCloseFile(file); }
     NxFileHandle file = nullptr;
+    NxFileReplacement* replacement = nullptr;  // `file` itself when it replaces the named file
     NxFileAccess access = NxFileAccess::Read;
     std::basic_string<WCHAR> path;
   };

@@ -122,6 +122,31 @@ TEST(PrepareImpulse, QuickUpdateKeepsTheBlockAndRebuildsClearIt) {
   EXPECT_EQ(s.outputChannels, 2u);
 }
 
+// Pan past +-100 (presets may carry any) balances as +-100; a response delay keeps its time at
+// every quality, whatever the processing rate.
+TEST(PrepareImpulse, PanIsLimitedAndDelayKeepsItsTimeAtEveryQuality) {
+  MemoryImpulse source;
+  source.channel[0] = Noise(50, 2);
+  const StreamShape stereo = Shape(2, 48000);
+  PlugInParams p = BaseParams(5);
+  for (const LONG pan : {100, -100}) {
+    ConvolverState limit, beyond;
+    p.pan = pan;
+    ASSERT_EQ(Prepare(limit, p, source, stereo, stereo), kConvolverOk);
+    p.pan = 5 * pan;
+    ASSERT_EQ(Prepare(beyond, p, source, stereo, stereo), kConvolverOk);
+    EXPECT_TRUE(beyond.balanceLeft == limit.balanceLeft &&
+                beyond.balanceRight == limit.balanceRight) << pan;
+  }
+  p.responseDelay = 200;  // 20 ms: 960 frames at 48 kHz
+  for (const LONG quality : {5, 3, 1}) {
+    ConvolverState s;
+    p.quality = quality;
+    ASSERT_EQ(Prepare(s, p, source, stereo, stereo), kConvolverOk);
+    EXPECT_EQ(960, s.delayLength * s.rateDivisor) << quality;
+  }
+}
+
 TEST(PrepareImpulse, LowFileRateAtLowQualityGetsRoomForTheResampledImpulse) {
   // 1000 frames at 1 kHz on a 48 kHz stream at quality 1: 24000 processing-rate samples, more
   // than both N (16384) and the frames read.

@@ -45,11 +45,12 @@ void ExpectResonator(const TwoPoleSection& s, double fc, double q) {
 // Frequency response of a whole channel, from the transfer functions of its sections.
 std::complex<double> Response(const ShelfEqState& st, double omega) {
   const std::complex<double> z1 = std::polar(1.0, -omega);
-  auto lowpass = [&](const TwoPoleSection& s) { return s.b / (1.0 - s.a1 * z1 + s.a2 * z1 * z1); };
+  // The low section's resonator is scaled by b (unity at DC); the high section's only by G.
+  auto lowpass = [&](const TwoPoleSection& s) { return 1.0 / (1.0 - s.a1 * z1 + s.a2 * z1 * z1); };
   std::complex<double> h = 1.0;
-  if (st.lowType == kShelfBoost) h *= st.low.directGain + st.low.filteredGain * lowpass(st.low);
+  if (st.lowType == kShelfBoost) h *= st.low.directGain + st.low.filteredGain * st.low.b * lowpass(st.low);
   if (st.lowType == kShelfCut)
-    h *= st.low.directGain + st.low.filteredGain * (1.0 - lowpass(st.low));
+    h *= st.low.directGain + st.low.filteredGain * (1.0 - st.low.b * lowpass(st.low));
   if (st.highType != kShelfOff) {
     const std::complex<double> d2 = (1.0 - z1) * (1.0 - z1);
     h *= st.high.directGain + st.high.filteredGain * st.high.inputGain * d2 * lowpass(st.high);
@@ -125,6 +126,9 @@ TEST(ShelfEqDesign, ResonatorCornersOfEachDesign) {
       // The low cut's split lies at 500 Hz at 44.1 kHz, normalised: at 96 kHz 600 Hz is below it.
       {Shelves(600, -60), 44100, 600.0 / 44100 / 3.3, 0.1, 0},
       {Shelves(600, -60), 96000, 600.0 / 96000 / 2.2, 0.1, 0},
+      // Exactly on the split (also 250 Hz at half of 44.1 kHz) is above it.
+      {Shelves(500, -60), 44100, 500.0 / 44100 / 3.3, 0.1, 0},
+      {Shelves(250, -60), 22050, 250.0 / 22050 / 3.3, 0.1, 0},
       {Shelves(15000, 60), 8000, 0.49, 0.7, 0},
       {Shelves(15000, -60), 4000, 0.49, 0.1, 0},
       {Shelves(0, 0, 5000, 60), 44100, 5000.0 / 44100, 0.7, -5},
@@ -167,6 +171,10 @@ TEST(ShelfEqResponse, GainsMatchTheFormulasAndTheTransferFunction) {
       {Shelves(0, 0, 5000, -60), 44100, 1.0, -2, Db(-6, 40) - 1},
       {Shelves(0, 0, 5000, -150), 44100, 1.0, -2, -1},
       {Shelves(0, 0, 8000, 100000), 44100, 1.0, -7, Db(15, 40) - 1},
+      // Low corners, where a unity-DC factor in the high section would all but silence it.
+      {Shelves(0, 0, 1000, 150), 44100, 1.0, -1, Db(15, 40) - 1},
+      {Shelves(0, 0, 1000, -150), 44100, 1.0, -0.4, -1},
+      {Shelves(0, 0, 250, -90), 44100, 1.0, -0.1, Db(-9, 40) - 1},
       {Shelves(150, 90, 9000, -40), 48000, Db(9, 40), NAN, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.p.lowShelfGain << " / " << c.p.highShelfGain);
@@ -178,7 +186,7 @@ TEST(ShelfEqResponse, GainsMatchTheFormulasAndTheTransferFunction) {
     }
     if (!std::isnan(c.highCompensationDb)) {
       const TwoPoleSection& s = st.high;
-      const double lowpassAtNyquist = s.b / (1 + s.a1 + s.a2);
+      const double lowpassAtNyquist = 1 / (1 + s.a1 + s.a2);
       const double g = Db(c.highCompensationDb, 20);
       EXPECT_NEAR(nyquist, std::fabs(1 + c.highFiltered * g * 4 * lowpassAtNyquist), 1e-9);
     }

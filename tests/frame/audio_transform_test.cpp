@@ -169,9 +169,16 @@ TEST_F(AudioTransformTest, StringSettersCompareCaseSensitivelyAndTruncate) {
   EXPECT_FALSE(transform.IsDirty());
   EXPECT_FALSE(TakeChanged());
 
-  transform.SetImpulseFile(NXW("HALL.IRX"));
-  EXPECT_TRUE(transform.IsDirty());
-  EXPECT_NE(transform.ExchangeImpulseStale(), 0);
+  // A prefix of the stored name, and the empty name, are changes too.
+  WCHAR name[16];
+  for (const char16_t* text : {u"Hall", u"", u"HALL.IRX"}) {
+    transform.ClearDirty();
+    transform.SetImpulseFile(reinterpret_cast<const WCHAR*>(text));
+    EXPECT_TRUE(transform.IsDirty());
+    EXPECT_NE(transform.ExchangeImpulseStale(), 0);
+    transform.GetImpulseFile(name, 16);
+    EXPECT_EQ(Text(name), text);
+  }
 
   // 300 units are stored as 259 plus the terminator.
   std::basic_string<WCHAR> longName(300, WCHAR('x'));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "platform/dshow/base_output_pin.h"
 #include "platform/dshow/media_guids.h"
 #include "platform/dshow/media_type.h"
+#include "platform/dshow/mem_allocator.h"
 #include "platform/wave_format.h"
 
 inline std::string Hr(HRESULT hr) {
@@ -111,6 +113,20 @@ class PushSource : public CBaseFilter {
  private:
   CCritSec lock_;
   PushPin pin_;
+};
+
+// An allocator that hands out buffers until the test sets `refuse`, then fails with it.
+class RefusingAllocator : public CMemAllocator {
+ public:
+  RefusingAllocator() : CMemAllocator("refusing allocator", nullptr) {}
+  HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start,
+                                      REFERENCE_TIME* stop, DWORD flags) override {
+    ++requests;
+    if (FAILED(refuse)) return *sample = nullptr, refuse;
+    return CMemAllocator::GetBuffer(sample, start, stop, flags);
+  }
+  std::atomic<HRESULT> refuse{S_OK};
+  std::atomic<int> requests{0};
 };
 
 class MemoryImpulse : public ImpulseSource {

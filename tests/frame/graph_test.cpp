@@ -6,8 +6,8 @@
 #include "filter_test_util.h"
 #include "frame/impulse_file_source.h"
 #include "frame/nx_plugin.h"
-#include "frame/wave_sink_filter.h"
-#include "frame/wave_source_filter.h"
+#include "host/wave_sink_filter.h"
+#include "host/wave_source_filter.h"
 #include "impulse/wave_reader.h"
 #include "platform/dshow/filter_graph.h"
 
@@ -37,6 +37,13 @@ class StreamChain : public ::testing::Test {
     ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
     sink_.AddRef();
     ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
+    if (downstreamAllocator_ != nullptr) {
+      IMemInputPin* sinkPin = nullptr;
+      ASSERT_HR(S_OK, sink_.GetPin(0)->QueryInterface(IID_IMemInputPin,
+                                                      reinterpret_cast<void**>(&sinkPin)));
+      sinkPin->NotifyAllocator(downstreamAllocator_, FALSE);
+      sinkPin->Release();
+    }
     ASSERT_HR(S_OK, graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), nullptr));
     inAlign_ = input.nBlockAlign;
   }
@@ -66,6 +73,7 @@ class StreamChain : public ::testing::Test {
   CFilterGraph* graph_ = nullptr;
   PushSource* source_ = nullptr;
   CWaveSinkFilter sink_;
+  RefusingAllocator* downstreamAllocator_ = nullptr;  // offered to the filter when set
   WORD inAlign_ = 0;
   unsigned seed_ = 1;
 };
@@ -150,6 +158,26 @@ TEST_F(StreamChain, EndOfStreamFlushesTheTailOnceWithoutTimes) {
   ASSERT_HR(S_OK, source_->EndOfStream());
   EXPECT_EQ(got.size(), sink_.Samples().size());
   EXPECT_EQ(2, sink_.EndOfStreamCount());
+}
+
+TEST_F(StreamChain, NoBufferForTheTailStillEndsTheStreamOnceAndAbortsTheGraph) {
+  RefusingAllocator* allocator = new RefusingAllocator;
+  allocator->AddRef();
+  downstreamAllocator_ = allocator;
+  Build(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 8192, 300);
+  inAlign_ = 8;
+  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, PushFrames(1000, true, 0));
+  // Input used up, no buffer is asked for that is not delivered.
+  ASSERT_FALSE(sink_.Samples().empty());
+  EXPECT_EQ(sink_.Samples().size(), size_t(allocator->requests.load()));
+  allocator->refuse = E_OUTOFMEMORY;
+  EXPECT_HR(E_OUTOFMEMORY, source_->EndOfStream());
+  EXPECT_EQ(1, sink_.EndOfStreamCount());
+  LONG event = 0;
+  EXPECT_HR(E_OUTOFMEMORY, graph_->WaitForCompletion(0, &event));
+  EXPECT_EQ(EC_ERRORABORT, event);
+  allocator->Release();
 }
 
 TEST_F(StreamChain, EndOfStreamWithAnEmptyEngineDeliversNoData) {
@@ -365,7 +393,8 @@ TEST_F(FileGraph, FormatsTheFilterRefusesPlayOnlyConverted) {
 TEST_F(FileGraph, ASinkThatCannotWriteFailsThePause) {
   const std::vector<float> input = RandomSignal(2 * 100, 1, 0.5f);
   WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, AsBytes(input));
-  std::filesystem::create_directories(folder_ / "out.wav");  // a folder where the file goes
+  // A folder where the file is written before it replaces "out.wav".
+  std::filesystem::create_directories(folder_ / "out.wav.~part");
   EXPECT_HR(E_FAIL, Run(folder_ / "in.wav", WaveSourceOptions(), false));
 }
 

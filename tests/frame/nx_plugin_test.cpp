@@ -6,13 +6,15 @@
 #include "filter_test_util.h"
 #include "frame/guids.h"
 #include "frame/nx_plugin.h"
-#include "frame/wave_sink_filter.h"
+#include "host/wave_sink_filter.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/property_pages.h"
 #include "platform/dshow/task_memory.h"
 #include "platform/dshow/transform_input_pin.h"
 #include "platform/dshow/transform_output_pin.h"
+#include "platform/module_file.h"
 #include "platform/window.h"
+#include "toolkit/string_table.h"
 
 namespace {
 
@@ -42,8 +44,9 @@ class PlugInTest : public ::testing::Test {
 
 TEST_F(PlugInTest, AnswersItsInterfacesAndCountsEveryReference) {
   // In the order the filter answers them; every one leads back to the one identity.
-  const IID* answered[] = {&IID_INxPlugInProp, &IID_ISpecifyPropertyPages, &IID_IBaseFilter,
-                           &IID_IMediaFilter,  &IID_IPersist,               &IID_IAMovieSetup,
+  const IID* answered[] = {&IID_INxPlugInProp,    &IID_ISpecifyPropertyPages, &IID_IPersistStream,
+                           &IID_IStaticFilterPreset, &IID_INxTranslationInfo,  &IID_IBaseFilter,
+                           &IID_IMediaFilter,       &IID_IPersist,            &IID_IAMovieSetup,
                            &IID_IUnknown};
   IUnknown* identity = nullptr;
   ASSERT_HR(S_OK, filter_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
@@ -359,6 +362,37 @@ TEST(PlugInLifetime, TheLastFilterRemovesThePackagedImpulse) {
   EXPECT_EQ(0u, second->Release());
   EXPECT_FALSE(std::filesystem::exists(module.File()));
   EXPECT_EQ(before, CNxPlugIn::InstancesAlive());
+}
+
+// English (any sublanguage) selects the built-in texts, another language the language file
+// beside the module; without that file the switch fails and the current texts stay.
+TEST(PlugInLifetime, TranslationSwitchesBetweenTheLanguageFileAndEnglish) {
+  using Text = std::basic_string<WCHAR>;
+  ModuleFolder module;
+  WCHAR path[4096];
+  ASSERT_NE(0u, GetModuleFileNameW(nullptr, path, 4096));
+  WCHAR language[4096];
+  ASSERT_TRUE(NxLanguageFilePath(path, language, 4096));
+  const std::string languageFile(language, language + Text(language).size());
+  auto* plugin = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+  INxTranslationInfo* translation = nullptr;
+  ASSERT_HR(S_OK, static_cast<IBaseFilter*>(plugin)->QueryInterface(
+                      IID_INxTranslationInfo, reinterpret_cast<void**>(&translation)));
+  const struct {
+    bool fileThere;
+    WORD language;
+    HRESULT hr;
+    Text general;
+  } steps[] = {{false, 0x0407, E_FAIL, NXW("General")}, {true, 0x0407, S_OK, NXW("Allgemein")},
+               {false, 0x040C, E_FAIL, NXW("Allgemein")}, {false, 0x0809, S_OK, NXW("General")},
+               {true, 0x0409, S_OK, NXW("General")}};
+  for (const auto& step : steps) {
+    if (step.fileThere) std::ofstream(languageFile) << "1=Allgemein\n";
+    EXPECT_HR(step.hr, translation->SetLanguage(step.language)) << std::hex << step.language;
+    EXPECT_EQ(step.general, Text(NxGetString(IDS_PAGE_GENERAL))) << step.language;
+    std::filesystem::remove(languageFile);
+  }
+  EXPECT_EQ(0u, translation->Release());
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 #include "frame/builtin_presets.h"
 #include "frame/guids.h"
 #include "frame/nx_plugin.h"
+#include "impulse/impulse_loader.h"
+#include "platform/file_replacement.h"
+#include "platform/private_profile.h"
 #include "platform/dshow/stream.h"
 #include "platform/window.h"
 
@@ -298,6 +301,58 @@ TEST_F(PresetTest, SaveReportsEveryWriteFailureAndStaysDirty) {
   EXPECT_EQ(5320u, SaveBytes().size());
 }
 
+// Every file written through the file API on a disk that fills up after N bytes: the call
+// fails with "disk full" recorded, the file keeps its previous bytes and no temporary is left.
+TEST_F(PresetTest, WritersOnAFullDiskLeaveThePreviousFile) {
+  const std::string wave = folder_ / "src.wav";
+  WriteWaveFile(wave, WAVE_FORMAT_PCM, 1, 44100, 16, Pattern(6000, 3));
+  const Bytes impulse = Pattern(5000, 4);
+  PlugInParams withImpulse = Params();
+  withImpulse.packageImpulse = 1;
+  std::copy_n(NXW("~IRX.TMP"), 9, withImpulse.impulseFile);
+  const Bytes packaged = CurrentStream(withImpulse, impulse);
+  auto savePreset = [this](const std::string& path) {
+    CFileStream* stream = nullptr;
+    if (FAILED(CFileStream::Open(Wide(path).c_str(), NxFileAccess::Write,
+                                 NxFileCreate::CreateAlways, &stream)))
+      return false;
+    const bool saved = SUCCEEDED(persist_->Save(stream, FALSE)) && stream->Commit(0) == S_OK;
+    stream->Release();
+    return saved;
+  };
+  const std::vector<std::pair<std::string, std::function<bool(const std::string&)>>> writers = {
+      {"preset", savePreset},
+      {"~IRX.TMP", [&](const std::string&) { return LoadBytes(packaged) == S_OK; }},
+      {"hall.irx",
+       [&](const std::string& path) {
+         return SaveImpulseFile(Wide(path).c_str(), Wide(wave).c_str()) == 0;
+       }},
+      {"auralith.ini",
+       [](const std::string& path) {
+         return WritePrivateProfileStringW(NXW("Auralith"), NXW("Key"), NXW("value"),
+                                           Wide(path).c_str()) != FALSE;
+       }},
+  };
+  for (const auto& writer : writers) {
+    const std::string path = folder_ / writer.first;
+    for (ULONGLONG failAfter : {0ull, 10ull}) {
+      const Bytes before = Pattern(50, 5);
+      WriteWhole(path, before);
+      NxFileReplacement::FailWritesAfterForTests(failAfter);
+      const bool written = writer.second(path);
+      const NxFileError error = NxGetLastFileError();
+      NxFileReplacement::FailWritesAfterForTests(~0ull);
+      EXPECT_FALSE(written) << writer.first << " " << failAfter;
+      EXPECT_EQ(NxFileError::DiskFull, error) << writer.first << " " << failAfter;
+      EXPECT_EQ(before, ReadWhole(path)) << writer.first << " " << failAfter;
+      EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << writer.first;
+    }
+    EXPECT_TRUE(writer.second(path)) << writer.first;
+    EXPECT_NE(Pattern(50, 5), ReadWhole(path)) << writer.first;
+    EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << writer.first;
+  }
+}
+
 TEST_F(PresetTest, PackagedImpulseTravelsInPiecesAndComesBackAsIrxTmp) {
   const Bytes impulse = Pattern(5000, 2);
   WriteWhole(IrxTmp(), impulse);
@@ -332,6 +387,14 @@ TEST_F(PresetTest, NothingIsPackagedWithoutAUsableFile) {
     EXPECT_EQ(2320u, GetU32(SaveBytes(), 0));
     EXPECT_EQ(2320u, SizeMax());
   }
+  // A module folder that with the name makes exactly 260 units leaves no room for the terminator.
+  const std::string deep = folder_ / (std::string(251 - (folder_ / "").size(), 'd') + "/");
+  std::filesystem::create_directories(deep);
+  WriteWhole(deep + "~IRX.TMP", Pattern(100, 3));
+  setenv("AURALITH_MODULE_DIR", deep.c_str(), 1);
+  prop_->SetImpulseFile(NXW("~IRX.TMP"));
+  EXPECT_EQ(2320u, SaveBytes().size());
+  setenv("AURALITH_MODULE_DIR", folder_.Path().c_str(), 1);
   WriteWhole(IrxTmp(), Pattern(100, 3));
   prop_->SetImpulseFile(NXW("~IRX.TMP"));
   prop_->SetPackageImpulse(0);

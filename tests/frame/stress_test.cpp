@@ -11,7 +11,7 @@
 #include "filter_test_util.h"
 #include "frame/builtin_presets.h"
 #include "frame/nx_plugin.h"
-#include "frame/wave_sink_filter.h"
+#include "host/wave_sink_filter.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/stream.h"
 

@@ -215,7 +215,7 @@ TEST(IrxRead, FramesStraddlingBlocksLoadWhole) {
   const struct {
     DWORD width, channels, channel;
   } cases[] = {{3, 1, 0}, {3, 2, 0}, {3, 2, 1}, {2, 3, 0},
-               {2, 3, 2}, {4, 2, 1}, {4, 5, 3}, {3, 3, 7}};
+               {2, 3, 2}, {4, 2, 1}, {4, 5, 3}, {3, 3, 7}, {2, 2, 2}};
   for (const auto& c : cases) {
     const size_t frames = 5 * kIrxBlockBytes / (c.width * c.channels) + 3;
     IrxFields f;
@@ -240,11 +240,12 @@ TEST(IrxRead, FramesStraddlingBlocksLoadWhole) {
   }
 }
 
-TEST(IrxRead, FloatSamplesClampRoundAndScale) {
-  // On the 32-bit scale 2.5 and 3.5 are ties: they round to the even 2 and 4.
+TEST(IrxRead, FloatSamplesRoundAndScaleUnclipped) {
+  // On the 32-bit scale 2.5 and 3.5 are ties: they round to the even 2 and 4. Samples past full
+  // scale keep their level: the impulse is normalised after loading.
   const float values[] = {
       1.0f, -1.0f, 2.5f, -7.0f, 1.0f / 65536, 2.5f / 2147483648.0f, 3.5f / 2147483648.0f, NAN};
-  const float expected[] = {32768, -32768, 32768, -32768, 0.5f, 2.0f / 65536, 4.0f / 65536, 0};
+  const float expected[] = {32768, -32768, 81920, -229376, 0.5f, 2.0f / 65536, 4.0f / 65536, 0};
   Bytes stored(sizeof values);
   std::memcpy(stored.data(), values, sizeof values);
   IrxFields f;

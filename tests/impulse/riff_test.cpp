@@ -225,6 +225,7 @@ TEST(Riff, DeleteChunkMovesTheRestDownAndLowersTheRiffSize) {
       {kSample, "adtl", true, NX_OK, 24, Riff(kFmt + kOdd + info + kData)},
       {kSample, "none", false, NX_E_NOTFOUND, 0, kSample},
       {Riff(big + info), "INFO", true, NX_OK, 38, Riff(big)},  // behind more than a move block
+      {Riff(kFmt + List("INFO", {})), "INFO", true, NX_OK, 12, Riff(kFmt)},  // empty, last
       // A chunk claiming more than the file holds removes what is there.
       {Riff(kFmt + B("junk") + Le({1000}) + B("xy")), "junk", false, NX_OK, 10, Riff(kFmt)},
   };

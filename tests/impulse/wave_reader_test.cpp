@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -47,7 +48,8 @@ TEST(WaveReader, RawSamplesAndLoadScaleByWidth) {
   const Bytes f32 =
       Le({0x3F000000, 0x40000000, 0xBF800000, 0x30000000, 0x2F800000, 0x30400000, 0x7FC00000});
   const std::vector<LONG> f32Raw{1 << 30, INT32_MAX, INT32_MIN, 1, 0, 2, 0};
-  const std::vector<float> f32Loaded{16384, 32768, -32768, 1.0f / 65536, 0, 2.0f / 65536, 0};
+  // Loading keeps floats past full scale (the impulse is normalised afterwards).
+  const std::vector<float> f32Loaded{16384, 65536, -32768, 1.0f / 65536, 0, 2.0f / 65536, 0};
   const struct {
     Bytes fmt, data;
     std::vector<LONG> raw;
@@ -63,7 +65,7 @@ TEST(WaveReader, RawSamplesAndLoadScaleByWidth) {
       {Mono(3, 32), f32, f32Raw, f32Loaded},
       {Mono(0xFFFE, 32, 3), f32, f32Raw, f32Loaded},
       {Mono(0xFFFE, 32, 1), Le({0x80000000}), {INT32_MIN}, {-32768}},
-      {Mono(3, 64), Le({0, 0x3FE00000, 0, 0xC0000000}), {1 << 30, INT32_MIN}, {16384, -32768}},
+      {Mono(3, 64), Le({0, 0x3FE00000, 0, 0xC0000000}), {1 << 30, INT32_MIN}, {16384, -65536}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(Get32(row.fmt, 12));  // block align and bits
@@ -187,6 +189,8 @@ TEST(WaveReader, CompressedLengthSeeksAndOneChannelReads) {
     ASSERT_EQ(std::min<DWORD>(333, kImaFrames - at) * 2, bytes);
     for (DWORD i = 0; i < bytes / 2; ++i) ASSERT_EQ(all[2 * (at + i)], piece[i]) << at + i;
   }
+  ASSERT_TRUE(WaveReader_Seek(&reader, kImaFrames));  // the end itself, with nothing after it
+  EXPECT_EQ(0u, WaveReader_Read(&reader, right.data(), 1, 0, false));
   EXPECT_FALSE(WaveReader_Seek(&reader, kImaFrames + 1));
   EXPECT_EQ(0u, WaveReader_Read(&reader, right.data(), 1, 2, false));  // no channel 2
   WaveReader_Close(&reader);
@@ -320,6 +324,38 @@ TEST(WaveLoader, ToolMadeFilesMatchWhatSoxDecodes) {
         mismatches += std::fabs(second[i] - expected[i * row.channels + 1]) > tolerance;
       }
       EXPECT_EQ(0u, mismatches);
+    }
+  }
+  // The Ambisonic B-format sub-formats some tools write, PCM (1) at 16, 24 and 32 bits and
+  // float (3), built here from the source's samples: read as the plain formats, in every path.
+  const std::vector<float> source = SoxDecoding(dir, "src.wav", false);
+  const Bytes ksTail{0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  const Bytes bTail{0x21, 0x07, 0xD3, 0x11, 0x86, 0x44, 0xC8, 0xC1, 0xCA, 0, 0, 0};
+  for (const auto& [sub, bits] : {std::pair{1, 16}, {1, 24}, {1, 32}, {3, 32}}) {
+    SCOPED_TRACE(::testing::Message() << "B-format " << sub << ", " << bits << " bits");
+    Bytes data;
+    for (const float x : source) {
+      const float f = x / 32768.0f;
+      DWORD v = DWORD(int32_t(x * 65536.0f)) >> (32 - bits);
+      if (sub == 3) std::memcpy(&v, &f, 4);
+      data += Le({v}, bits / 8);
+    }
+    Bytes file = WaveFile(0xFFFE, 2, 44100, WORD(bits), data, {}, {}, WORD(sub));
+    std::copy(bTail.begin(), bTail.end(),
+              std::search(file.begin(), file.end(), ksTail.begin(), ksTail.end()));
+    dir.Write("b.wav", file);
+    const std::vector<float> expected = SoxDecoding(dir, "b.wav", sub == 3);
+    ASSERT_EQ(source.size(), expected.size());
+    ImpulseInfo info;
+    ASSERT_TRUE(GetWaveImpulseInfo(dir.Wide("b.wav"), &info));
+    EXPECT_EQ(DWORD(bits / 8), info.bytesPerSample);
+    const DWORD frames = DWORD(source.size() / 2);
+    std::vector<float> main(frames), second(frames);
+    ASSERT_EQ(int(frames),
+              LoadWaveImpulse(dir.Wide("b.wav"), main.data(), second.data(), frames, 0));
+    for (DWORD i = 0; i < frames; ++i) {
+      ASSERT_NEAR(main[i], expected[2 * i], sub == 3 ? 1.0f / 512 : 0.0f) << i;
+      ASSERT_NEAR(second[i], expected[2 * i + 1], sub == 3 ? 1.0f / 512 : 0.0f) << i;
     }
   }
   if (!missing.empty()) GTEST_SKIP() << "some files not made, not installed:" << missing;

@@ -238,6 +238,7 @@ TEST(FileStream, NameAccessAndMissingFiles) {
   ASSERT_HR(S_OK, stream->Stat(&stat, STATFLAG_DEFAULT));
   EXPECT_EQ(path, std::basic_string<WCHAR>(stat.pwcsName));
   CoTaskMemFree(stat.pwcsName);
+  EXPECT_HR(S_OK, stream->Commit(0));  // a created file replaces the named one only now
   EXPECT_EQ(0u, stream->Release());
 
   ASSERT_HR(S_OK, CFileStream::Open(path.c_str(), NxFileAccess::Read, NxFileCreate::OpenExisting,

@@ -69,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
         RoomCase{"file_ends_noise", kSpikeModeFileEnds, 16384, 6000, 4000, 0, -60, 1.0, -55},
         // The long case: a 2 s room, the default spike spacing, a recorder 100 ppm fast.
         RoomCase{"auto_spikes_clock", kSpikeModeAutoDetect, 131072, 150000, 88200, 100, 0, 0.5,
-                 -35}),
+                 -35},
+        RoomCase{"auto_spikes_slow_clock", kSpikeModeAutoDetect, 131072, 150000, 88200, -100, 0,
+                 0.5, -35}),
     [](const ::testing::TestParamInfo<RoomCase>& param) { return std::string(param.param.name); });
 
 }  // namespace

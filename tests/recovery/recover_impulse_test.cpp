@@ -1,6 +1,8 @@
 // RecoverImpulse at its edges: a test file of N = 1024 with SpikeSpacing 1100, played through a
 // plain wire, so the recovered impulse is a single peak.
+#include "impulse/wave_reader.h"
 #include "platform/file.h"
+#include "platform/wave_format.h"
 #include "tests/recovery/recovery_test_util.h"
 
 namespace recovery_test {
@@ -35,14 +37,12 @@ class Recovery : public ::testing::Test {
   }
   // Format tag, channels, rate, bits and frames of the output file.
   std::vector<DWORD> Header() const {
-    std::ifstream in(std::string(out_.begin(), out_.end()), std::ios::binary);
-    unsigned char h[44] = {};
-    in.read(reinterpret_cast<char*>(h), 44);
-    auto le = [&h](int at, int n) {
-      return n == 2 ? DWORD(h[at] | h[at + 1] << 8)
-                    : DWORD(h[at] | h[at + 1] << 8 | h[at + 2] << 16 | h[at + 3] << 24);
-    };
-    return {le(20, 2), le(22, 2), le(24, 4), le(34, 2), le(40, 4) / std::max<DWORD>(1, le(32, 2))};
+    WaveReader r = {};
+    if (WaveReader_Open(out_.c_str(), &r, false) != 0) return {0, 0, 0, 0, 0};
+    const WORD tag = r.sampleKind == WaveSampleKind::Float ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
+    std::vector<DWORD> h = {tag, r.channels, r.sampleRate, 8 * r.bytesPerSample, r.frames};
+    WaveReader_Close(&r);
+    return h;
   }
   Signal Channel(DWORD channel) const { return ReadChannel(out_, channel, Header()[4]); }
   void ExpectOnlyMessage(int code) const {

@@ -1,4 +1,5 @@
 // Wave channels in, impulse files out, second channels merged in place, and the test file.
+#include "platform/file_replacement.h"
 #include "recovery/impulse_wave_writer.h"
 #include "tests/recovery/recovery_test_util.h"
 
@@ -67,6 +68,14 @@ TEST(ImpulseWriter, LayoutRoundingClampingAndMerge) {
     ASSERT_EQ(Bytes(name).substr(44 + 8 * i, 4), before.substr(44 + 8 * i, 4));
     ASSERT_NEAR(second[i], -0.5 * first[i], 0.01);
   }
+  // A disk that fills up part way keeps the previous file and leaves no temporary.
+  const std::string kept = Bytes(name);
+  NxFileReplacement::FailWritesAfterForTests(100);
+  EXPECT_EQ(WriteImpulseWave16(name.c_str(), ramp.data(), nullptr, 9000, 44100, 2), -1);
+  NxFileReplacement::FailWritesAfterForTests(~0ull);
+  EXPECT_EQ(Bytes(name), kept);
+  const WString temporary = name + NXW(".~part");
+  EXPECT_FALSE(std::filesystem::exists(std::string(temporary.begin(), temporary.end())));
   EXPECT_EQ(WriteImpulseWave16(name.c_str(), left, right, 0x40000000, 44100, 2), -1);  // > 4 GB
   EXPECT_EQ(WriteImpulseWave16((folder / "no/dir.wav").c_str(), left, right, 5, 44100, 2), -1);
 }

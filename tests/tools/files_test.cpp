@@ -1,4 +1,4 @@
-// auralith make-irx, info, preset, test-tone and recover, end to end, and the command line's
+// auralith make-irx, info, preset, test-tone, recover and plot, end to end, and the command line's
 // help, version and errors.
 #include "tests/tools/tools_test_util.h"
 
@@ -146,6 +146,104 @@ TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
   EXPECT_LT(elsewhere, 0.03);  // the 16-bit test tone's rounding noise
 }
 
+// Every wave format the program writes, as sox sees it: no header warning, the frame count
+// and the samples that Auralith reads back (sox holds samples as 32-bit integers, so float
+// samples compare to 2^-31 of full scale; 16-bit ones exactly).
+TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
+  if (std::system("command -v sox >/dev/null 2>&1") != 0) {
+    if (std::getenv("CI") != nullptr) FAIL() << "sox is missing";
+    GTEST_SKIP() << "sox is not installed";
+  }
+  TempFolder folder;
+  Audio audio;
+  audio.samples = Noise(3000, 7, 0.5);
+  WriteAudio(folder / "in.wav", audio);
+  audio.samples.assign(40, 0.0);
+  audio.samples[0] = 0.5;
+  audio.samples[9] = -0.25;
+  WriteAudio(folder / "room.wav", audio);
+  const std::vector<std::vector<std::string>> commands = {
+      {"process", "in.wav", "pcm16.wav", "--impulse", "room.wav", "--format", "pcm16"},
+      {"process", "in.wav", "float32.wav", "--impulse", "room.wav", "--format", "float32"},
+      {"process", "in.wav", "float64.wav", "--impulse", "room.wav", "--format", "float64"},
+      {"test-tone", "tone16.wav", "--order", "12", "--spacing", "2000"},
+      {"recover", "--test", "tone16.wav", "--recorded", "tone16.wav", "--output", "ir32.wav",
+       "--mode", "none"},
+  };
+  std::ofstream(folder / "auralith.ini")
+      << "[Auralith]\nSpikeSpacing=2000\nMaxStoredImpulse=1000\nOutBits=32\n";
+  for (const std::vector<std::string>& args : commands) {
+    const RunResult run = RunCli(folder, args);
+    ASSERT_EQ(0, run.status) << args[0] << ": " << run.err;
+    const std::string out =
+        folder / (args[0] == "recover" ? args[6] : args[0] == "process" ? args[2] : args[1]);
+    const std::string log = folder / "sox.log";
+    ASSERT_EQ(0, std::system(("sox --i -s " + Quote(out) + " >" + Quote(log) + " 2>&1").c_str()));
+    const ReadBack back = ReadAudio(out);
+    ASSERT_TRUE(back.ok) << out;
+    EXPECT_EQ(std::to_string(back.audio.frames()) + "\n", ReadText(log)) << out;
+    const std::string raw = folder / "sox.raw";
+    ASSERT_EQ(0, std::system(("sox -V1 " + Quote(out) + " -t raw -e signed -b 32 " + Quote(raw) +
+                              " 2>" + Quote(log)).c_str()));
+    EXPECT_EQ("", ReadText(log)) << out;
+    const std::string decoded = ReadText(raw);
+    ASSERT_EQ(back.audio.samples.size() * 4, decoded.size()) << out;
+    const double tolerance = back.audio.isFloat ? 1.0 : 0.0;  // in units of 2^-31
+    for (size_t i = 0; i < back.audio.samples.size(); ++i) {
+      int32_t v;
+      std::memcpy(&v, decoded.data() + 4 * i, 4);
+      ASSERT_NEAR(back.audio.samples[i] * 2147483648.0, double(v), tolerance)
+          << out << " sample " << i;
+    }
+  }
+}
+
+// On a disk that fills up (a file size limit here), each command fails with the file and the
+// reason, and the file it would have replaced keeps its bytes; no temporary is left behind.
+TEST(Files, FullDiskKeepsThePreviousFile) {
+  TempFolder folder;
+  std::ofstream(folder / "auralith.ini") << "[Auralith]\nSpikeSpacing=2000\nMaxStoredImpulse=20000\n";
+  Audio audio;
+  audio.isFloat = false;
+  audio.bits = 16;
+  audio.samples = Noise(100, 3, 0.5);
+  WriteAudio(folder / "in.wav", audio);
+  audio.samples = Noise(20000, 4, 0.5);
+  WriteAudio(folder / "room.wav", audio);
+  ASSERT_EQ(0, RunCli(folder, {"test-tone", "tone.wav", "--order", "12", "--spacing", "2000"}).status);
+  ASSERT_EQ(0, RunCli(folder, {"make-irx", "room.wav", "room.irx"}).status);  // as packaged
+  const std::vector<std::string> preset = {"process", "in.wav", "out.wav", "--impulse", "room.wav",
+                                           "--save-preset", "p.preset", "--package-impulse"};
+  ASSERT_EQ(0, RunCli(folder, preset).status);
+  // Room for the rendered output and the packaged impulse, not for the preset holding it.
+  const auto size = [&](const char* name) { return std::filesystem::file_size(folder / name); };
+  const unsigned long long room = std::max(size("out.wav"), size("room.irx")) + 1;
+  ASSERT_LT(room, size("p.preset"));
+  const struct {
+    std::vector<std::string> args;
+    std::string output;
+    unsigned long long limit;
+  } cases[] = {
+      {{"test-tone", "old.wav"}, "old.wav", 16384},
+      {{"recover", "--test", "tone.wav", "--recorded", "tone.wav", "--output", "old.wav", "--mode",
+        "none"},
+       "old.wav", 4096},
+      {preset, "p.preset", room},
+  };
+  for (const auto& c : cases) {
+    const std::string before = "previous contents of " + c.output;
+    std::ofstream(folder / c.output, std::ios::binary | std::ios::trunc) << before;
+    const RunResult run = RunCli(folder, c.args, c.limit);
+    EXPECT_EQ(1, run.status) << c.args[0];
+    EXPECT_TRUE(OneLine(run.err) && Contains(run.err, c.output + ": ") &&
+                Contains(run.err, "file too large"))
+        << run.err;
+    EXPECT_EQ(before, ReadText(folder / c.output)) << c.args[0];
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+      EXPECT_FALSE(Contains(entry.path().filename().string(), "~part")) << entry.path();
+  }
+}
+
 // --- The command line ---------------------------------------------------------------------------
 
 struct ErrorCase {
@@ -159,6 +257,7 @@ TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
   Audio audio;
   audio.samples = Noise(1000, 1, 0.1);
   WriteAudio(folder / "in.wav", audio);
+  WriteAudio(folder / "empty.wav", Audio());
   std::ofstream(folder / "junk.bin") << "not audio at all";
   const ErrorCase cases[] = {
       {{}, 2, "missing a command"},
@@ -173,6 +272,8 @@ TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--format", "mp3"}, 2, "'--format' is pcm16"},
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--mono-to-stereo=1"}, 2, "takes no value"},
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--shout"}, 2, "unknown option '--shout'"},
+      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--", "--wet"}, 2, "unexpected argument '--wet'"},
+      {{"process", "empty.wav", "o.wav", "--impulse", "in.wav"}, 1, "empty.wav: holds no audio"},
       {{"process", "gone.wav", "o.wav", "--impulse", "in.wav"}, 1, "gone.wav: no such file"},
       {{"process", "junk.bin", "o.wav", "--impulse", "in.wav"}, 1, "junk.bin: cannot be opened as a wave file"},
       {{"process", "in.wav", "o.wav", "--preset", "junk.bin"}, 1, "junk.bin: not an Auralith preset"},
@@ -236,6 +337,28 @@ TEST(CommandLine, DemoWritesItsFilesAndTheyPlay) {
   const RunResult again = RunCli(folder, {"demo", "again", "--quiet"});
   ASSERT_EQ(0, again.status);
   EXPECT_EQ(ReadText(folder / "out/wet.wav"), ReadText(folder / "again/wet.wav"));
+}
+
+TEST(Files, PlotDrawsTheWaveformEnvelopeAndDecayMarker) {
+  TempFolder folder;
+  Audio room;
+  room.samples = Noise(88200, 7, 0.5);  // 2.00 s, mono
+  WriteAudio(folder / "room.wav", room);
+  RunResult run = RunCli(folder, {"plot", "room.wav", "room.svg", "--envelope",
+                                  "0:100,500:50,1000:0", "--decay", "1"});
+  ASSERT_EQ(0, run.status) << run.err;
+  const std::string svg = ReadText(folder / "room.svg");
+  // 900 px wide with 56 px to the left and 16 to the right of the plot: 1.00 s of 2.00 s is
+  // the middle, x = 56 + 828 / 2.
+  EXPECT_TRUE(Contains(svg, "<line x1=\"470.0\" y1=\"28\"")) << svg.substr(0, 400);
+  EXPECT_TRUE(Contains(svg, "decay 1.00 s"));
+  size_t points = 0;
+  for (size_t at = svg.find("width=\"6\""); at != std::string::npos; at = svg.find("width=\"6\"", at + 1))
+    ++points;
+  EXPECT_EQ(3u, points);
+  run = RunCli(folder, {"plot", "room.wav", "plain.svg"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_FALSE(Contains(ReadText(folder / "plain.svg"), "decay"));
 }
 
 }  // namespace

@@ -82,30 +82,42 @@ TEST_F(Process, WetOffDryZeroReturnsAFloatInputBitForBitAndSixteenBitsSampleForS
 }
 
 TEST_F(Process, AClickThroughAKnownImpulseFileGivesTheNormalisedImpulse) {
-  // A mono 16-bit impulse made into an impulse file by make-irx.
-  Audio impulse;
-  impulse.isFloat = false;
-  impulse.bits = 16;
-  impulse.samples = Noise(3000, 11, 0.7);
-  for (size_t i = 0; i < impulse.samples.size(); ++i) impulse.samples[i] *= std::exp(-double(i) / 600.0);
-  WriteAudio(folder_ / "known.wav", impulse);
-  ASSERT_EQ(0, RunCli(folder_, {"make-irx", "known.wav", "known.irx"}).status);
-  const std::vector<double> h = ReadAudio(folder_ / "known.wav").audio.samples;
-  const double norm = std::sqrt(Energy(h));
-
+  // A 16-bit impulse, and float ones peaking past full scale (legitimate in float files), each as
+  // a wave file and made into an impulse file by make-irx.
+  const struct {
+    bool isFloat;
+    unsigned bits;
+    double peak;
+    bool viaIrx;
+  } cases[] = {{false, 16, 0.7, true}, {true, 32, 3.0, false}, {true, 32, 3.0, true},
+               {true, 64, 3.0, false}, {true, 64, 3.0, true}};
   WriteAudio(folder_ / "click.wav", Click(1, 8000));
-  const RunResult run = RunCli(folder_, {"process", "click.wav", "out.wav", "--impulse", "known.irx",
-                                      "--quality", "5"});
-  ASSERT_EQ(0, run.status) << run.err;
-  const Audio out = ReadAudio(folder_ / "out.wav").audio;
-  ASSERT_EQ(1u, out.channels);
-  ASSERT_GE(out.samples.size(), 100 + h.size());
-  double worst = 0.0;
-  for (size_t i = 0; i < out.samples.size(); ++i) {
-    const double expected = i >= 100 && i - 100 < h.size() ? 0.5 * h[i - 100] / norm : 0.0;
-    worst = std::max(worst, std::fabs(out.samples[i] - expected));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.bits << " bits, peak " << c.peak << ", irx " << c.viaIrx);
+    Audio impulse;
+    impulse.isFloat = c.isFloat;
+    impulse.bits = c.bits;
+    impulse.samples = Noise(3000, 11, c.peak);
+    for (size_t i = 0; i < impulse.samples.size(); ++i)
+      impulse.samples[i] *= std::exp(-double(i) / 600.0);
+    WriteAudio(folder_ / "known.wav", impulse);
+    ASSERT_EQ(0, RunCli(folder_, {"make-irx", "known.wav", "known.irx"}).status);
+    const std::vector<double> h = ReadAudio(folder_ / "known.wav").audio.samples;
+    const double norm = std::sqrt(Energy(h));
+
+    const RunResult run = RunCli(folder_, {"process", "click.wav", "out.wav", "--impulse",
+                                           c.viaIrx ? "known.irx" : "known.wav", "--quality", "5"});
+    ASSERT_EQ(0, run.status) << run.err;
+    const Audio out = ReadAudio(folder_ / "out.wav").audio;
+    ASSERT_EQ(1u, out.channels);
+    ASSERT_GE(out.samples.size(), 100 + h.size());
+    double error = 0.0;
+    for (size_t i = 0; i < out.samples.size(); ++i) {
+      const double expected = i >= 100 && i - 100 < h.size() ? 0.5 * h[i - 100] / norm : 0.0;
+      error += (out.samples[i] - expected) * (out.samples[i] - expected);
+    }
+    EXPECT_LT(10 * std::log10(error / 0.25), -100.0);
   }
-  EXPECT_LT(worst, 1e-5);
 }
 
 // --- Every option against the default rendering ----------------------------------------------
@@ -303,7 +315,8 @@ TEST_F(Process, SaturatedSixteenBitOutputIsCounted) {
   EXPECT_TRUE(OneLine(run.err)) << run.err;
   EXPECT_NE(std::string::npos, run.err.find("samples clipped")) << run.err;
 
-  run = RunCli(folder_, {"process", "loud.wav", "quiet.wav", "--impulse", "room.wav", "--wet", "-40"});
+  run = RunCli(folder_, {"process", "loud.wav", "quiet.wav", "--impulse", "room.wav", "--wet", "-40",
+                         "--quality", "5"});
   ASSERT_EQ(0, run.status);
   EXPECT_EQ("", run.err);
 }
@@ -328,6 +341,122 @@ TEST_F(Process, AMissingImpulseIsAnErrorUnlessAllowed) {
   const Audio out = ReadAudio(folder_ / "out.wav").audio;
   for (size_t i = 0; i < input.samples.size(); ++i)
     ASSERT_EQ(static_cast<float>(input.samples[i]), out.samples[i]);
+}
+
+// --- What the filter does to the impulse -----------------------------------------------------
+
+// A constant impulse: a click through it renders a plateau exactly as long as the part kept.
+Audio Plateau(unsigned channels, unsigned rate, size_t frames) {
+  Audio audio;
+  audio.channels = channels;
+  audio.rate = rate;
+  audio.samples.assign(frames * channels, 0.5);
+  return audio;
+}
+
+TEST_F(Process, NotesSayWhenTheImpulseIsCutOrAChannelUnusedAndNeverWhenQuiet) {
+  Audio mono = Plateau(1, 44100, 13230);
+  WriteAudio(folder_ / "mono.wav", mono);
+  WriteAudio(folder_ / "tiny.wav", Plateau(2, 44100, 16));
+  WriteAudio(folder_ / "long.wav", Plateau(1, 8000, 140000));
+  struct Case {
+    const char* impulse;
+    unsigned inputChannels, inputRate;
+    std::vector<std::string> options;
+    std::vector<std::string> notes;  // what the lines on standard error contain, in order
+  } cases[] = {
+      {"room.wav", 2, 44100, {"--quality", "5"}, {}},
+      {"room.wav", 2, 44100, {}, {"room.wav: impulse cut to 0.19 s of 0.30 s by quality 3 (quality 5 keeps up to 0.30 s)"}},
+      {"room.wav", 2, 44100, {"--quality", "4"}, {"by quality 4 (quality 5 keeps up to 0.30 s)"}},
+      {"room.wav", 2, 44100, {"--quality", "5", "--decay-limit", "0.1"},
+       {"room.wav: impulse cut to 0.10 s of 0.30 s by the decay limit"}},
+      {"room.wav", 2, 44100, {"--decay-limit", "0.1"}, {"by quality 3 (quality 5 keeps up to 0.10 s)"}},
+      {"room.wav", 2, 44100, {"--quality", "5", "--decay-limit", "1"}, {}},
+      {"tiny.wav", 2, 44100, {}, {}},
+      {"long.wav", 1, 8000, {"--quality", "5"},
+       {"long.wav: impulse cut to 16.38 s of 17.50 s by MaxImpulseSize in auralith.ini "
+        "(MaxImpulseSize=140000 keeps 17.50 s)"}},
+      {"room.wav", 1, 44100, {"--quality", "5"},
+       {"room.wav: only the impulse's first channel is used (--mono-to-stereo renders both)"}},
+      {"room.wav", 1, 44100, {"--quality", "5", "--mono-to-stereo"}, {}},
+      {"room.wav", 2, 44100, {"--quality", "1"},
+       {"by quality 1", "only the impulse's first channel is used (quality 2 renders both)"}},
+      {"mono.wav", 1, 44100, {"--quality", "5"}, {}},
+      {"mono.wav", 2, 44100, {"--quality", "5"}, {}},
+  };
+  std::ofstream(folder_ / "auralith.ini") << "[Auralith]\nMaxImpulseSize=131071\n";
+  for (const Case& c : cases) {
+    Audio input = StereoNoise(2000);
+    input.rate = c.inputRate;
+    if (c.inputChannels == 1) input.samples.resize(2000);
+    input.channels = c.inputChannels;
+    WriteAudio(folder_ / "in.wav", input);
+    std::vector<std::string> args = {"process", "in.wav", "out.wav", "--impulse", c.impulse};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const std::string line = std::string(c.impulse) + " " + std::to_string(c.inputChannels) + " ch " +
+                             (c.options.empty() ? "" : c.options[1]);
+    RunResult run = RunCli(folder_, args);
+    ASSERT_EQ(0, run.status) << line << "\n" << run.err;
+    std::istringstream lines(run.err);
+    std::string note;
+    size_t count = 0;
+    while (std::getline(lines, note)) {
+      ASSERT_LT(count, c.notes.size()) << line << "\n" << run.err;
+      EXPECT_EQ(0u, note.rfind("auralith: ", 0)) << note;
+      EXPECT_NE(std::string::npos, note.find(c.notes[count++])) << line << "\n" << note;
+    }
+    EXPECT_EQ(c.notes.size(), count) << line << "\n" << run.err;
+    args.push_back("--quiet");
+    run = RunCli(folder_, args);
+    ASSERT_EQ(0, run.status) << line;
+    EXPECT_EQ("", run.err) << line;
+  }
+}
+
+// Seconds of the impulse kept, as info --json gives them for `quality` and the input layout
+// (a mono input has a row of its own only where it keeps a different length).
+double InfoKeptSeconds(const std::string& json, int quality, bool monoInput) {
+  for (const char* input : monoInput ? std::vector<const char*>{"mono", "stereo"}
+                                     : std::vector<const char*>{"stereo"}) {
+    const std::string row = "\"quality\": " + std::to_string(quality) + ",\n      \"input\": \"" +
+                            input + "\"";
+    const size_t at = json.find(row);
+    if (at == std::string::npos) continue;
+    const size_t kept = json.find("\"keptSeconds\": ", at);
+    return kept == std::string::npos ? -1.0 : std::strtod(json.c_str() + kept + 15, nullptr);
+  }
+  return -1.0;
+}
+
+TEST_F(Process, InfoGivesPerQualityTheLengthARenderingKeeps) {
+  // 17.5 s at 8000 Hz against a limit of 131071 frames: every quality cuts, quality 5 by the limit.
+  WriteAudio(folder_ / "long.wav", Plateau(2, 8000, 140000));
+  std::ofstream(folder_ / "auralith.ini") << "[Auralith]\nMaxImpulseSize=131071\n";
+  const RunResult info = RunCli(folder_, {"info", "long.wav", "--json"});
+  ASSERT_EQ(0, info.status) << info.err;
+  EXPECT_NE(std::string::npos, info.out.find("\"cutBy\": \"MaxImpulseSize\"")) << info.out;
+  for (const unsigned channels : {1u, 2u}) {
+    Audio click = Click(channels, 150000);
+    click.rate = 8000;
+    WriteAudio(folder_ / "click.wav", click);
+    for (int quality = 1; quality <= 5; ++quality) {
+      const double kept = InfoKeptSeconds(info.out, quality, channels == 1);
+      ASSERT_GT(kept, 0.0) << quality << "\n" << info.out;
+      const RunResult run = RunCli(folder_, {"process", "click.wav", "out.wav", "--impulse", "long.wav",
+                                             "--quality", std::to_string(quality), "--quiet"});
+      ASSERT_EQ(0, run.status) << run.err;
+      const std::vector<double> out = Channel(ReadAudio(folder_ / "out.wav").audio, 0);
+      double peak = 0.0;
+      for (const double x : out) peak = std::max(peak, std::fabs(x));
+      size_t last = 0;
+      for (size_t i = 0; i < out.size(); ++i)
+        if (std::fabs(out[i]) > 0.01 * peak) last = i;
+      // The plateau starts at the click (frame 100; at half rate the pair that holds it) and
+      // ends where the kept impulse ends, its last fifth faded out where the quality cut it.
+      const double measured = (last + 1.0 - 100.0) / 8000.0;
+      EXPECT_NEAR(measured, kept, 0.005 * kept + 2.0 / 8000) << channels << " ch, quality " << quality;
+    }
+  }
 }
 
 }  // namespace

@@ -59,10 +59,16 @@ inline std::string ReadText(const std::string& path) {
 
 // Runs auralith with `args` in `folder` (its module and settings folder too), standard input
 // empty, and collects the exit status and both outputs.
-inline RunResult RunCli(const TempFolder& folder, const std::vector<std::string>& args) {
-  std::string command = "cd " + Quote(folder.path().string()) +
+// With `fileSizeLimit` bytes, no file of the run can grow past that size (as on a full disk):
+// writes fail with EFBIG instead of the process being stopped by SIGXFSZ.
+inline RunResult RunCli(const TempFolder& folder, const std::vector<std::string>& args,
+                        unsigned long long fileSizeLimit = 0) {
+  const std::string limit =
+      fileSizeLimit == 0 ? std::string() : "prlimit --fsize=" + std::to_string(fileSizeLimit) + " ";
+  std::string command = std::string(fileSizeLimit == 0 ? "" : "trap '' XFSZ; ") + "cd " +
+                        Quote(folder.path().string()) +
                         " && AURALITH_MODULE_DIR=" + Quote(folder.path().string()) +
-                        " AURALITH_CONFIG_DIR=" + Quote(folder.path().string()) + " " +
+                        " AURALITH_CONFIG_DIR=" + Quote(folder.path().string()) + " " + limit +
                         Quote(AURALITH_CLI);
   for (const std::string& arg : args) command += " " + Quote(arg);
   const std::string out = folder / ".stdout";

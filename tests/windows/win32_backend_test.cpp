@@ -74,7 +74,7 @@ TEST(Win32Files, NonAsciiNamesReachTheFileSystemAsTheyAre) {
     // Replacing by rename: the old name is gone, the destination holds the new contents.
     const WString incoming = path + L".part";
     ASSERT_TRUE(WriteText(incoming, "two"));
-    ASSERT_TRUE(NxReplaceFile(incoming.c_str(), path.c_str()));
+    ASSERT_TRUE(NxMoveFileReplacing(incoming.c_str(), path.c_str()));
     EXPECT_EQ(ReadText(path), L"two");
     EXPECT_EQ(GetFileAttributesW(incoming.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(NxCopyFile(path.c_str(), (path + L".copy").c_str(), true));
@@ -82,7 +82,7 @@ TEST(Win32Files, NonAsciiNamesReachTheFileSystemAsTheyAre) {
     EXPECT_TRUE(NxDeleteFile(path.c_str()));
     EXPECT_FALSE(NxFileExists(path.c_str()));
   }
-  EXPECT_FALSE(NxReplaceFile((folder.Path() + L"absent").c_str(), (folder.Path() + L"x").c_str()));
+  EXPECT_FALSE(NxMoveFileReplacing((folder.Path() + L"absent").c_str(), (folder.Path() + L"x").c_str()));
 }
 
 TEST(Win32Settings, BareNameLandsInTheSettingsFolderAsUnicode) {

@@ -1,59 +1,57 @@
-#include "frame/wave_sink_filter.h"
+#include "host/wave_sink_filter.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cmath>
+#include <new>
 
 #include "frame/nx_plugin.h"
+#include "impulse/wave_writer.h"
+#include "platform/byte_order.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/media_type.h"
 
 namespace {
 
-void Put(std::vector<BYTE>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<BYTE>(value >> (8 * i)));
+// Bytes before the first data byte.
+ULONGLONG HeaderBytes(const WAVEFORMATEX& f) { return WaveFileWriter::HeaderBytes(f); }
+
+// Samples converted per pass, so converting allocates nothing while streaming.
+constexpr size_t kConvertSamples = 4096;
+
+bool SameLayout(const WAVEFORMATEX& a, const WAVEFORMATEX& b) {
+  return a.wFormatTag == b.wFormatTag && a.wBitsPerSample == b.wBitsPerSample;
 }
 
-void PutId(std::vector<BYTE>& out, const char* id) { out.insert(out.end(), id, id + 4); }
-
-bool IsFloat(const WAVEFORMATEX& f) { return f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT; }
-
-WORD FrameBytes(const WAVEFORMATEX& f) {
-  return static_cast<WORD>(f.wBitsPerSample / 8 * f.nChannels);
+// One received sample on a full scale of ±1.0.
+double ReadSample(const BYTE* p, const WAVEFORMATEX& f) {
+  if (f.wFormatTag == WAVE_FORMAT_PCM) return NxGetLeI16(p) / 32768.0;
+  return f.wBitsPerSample == 32 ? NxGetLeFloat(p) : NxGetLeDouble(p);
 }
 
-// Bytes before the first data byte: RIFF head, "fmt " (16 or 18), "fact" for float, "data" head.
-ULONGLONG HeaderBytes(const WAVEFORMATEX& f) { return IsFloat(f) ? 58 : 44; }
-
-std::vector<BYTE> Header(const WAVEFORMATEX& f, ULONGLONG dataBytes) {
-  const uint32_t data = static_cast<uint32_t>(dataBytes);
-  const uint32_t pad = data & 1;
-  const WORD align = FrameBytes(f);
-  std::vector<BYTE> h;
-  PutId(h, "RIFF");
-  Put(h, static_cast<uint32_t>(HeaderBytes(f) - 8 + data + pad), 4);
-  PutId(h, "WAVE");
-  PutId(h, "fmt ");
-  Put(h, IsFloat(f) ? 18 : 16, 4);
-  Put(h, f.wFormatTag, 2);
-  Put(h, f.nChannels, 2);
-  Put(h, f.nSamplesPerSec, 4);
-  Put(h, f.nSamplesPerSec * align, 4);
-  Put(h, align, 2);
-  Put(h, f.wBitsPerSample, 2);
-  if (IsFloat(f)) {
-    Put(h, 0, 2);
-    PutId(h, "fact");
-    Put(h, 4, 4);
-    Put(h, align != 0 ? data / align : 0, 4);
+// Writes `x` in the format of `f`; true when a 16-bit sample had to be clamped.
+bool PutSample(BYTE* p, double x, const WAVEFORMATEX& f) {
+  if (f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
+    if (f.wBitsPerSample == 32) {
+      NxPutLeFloat(p, static_cast<float>(x));
+    } else {
+      NxPutLeDouble(p, x);
+    }
+    return false;
   }
-  PutId(h, "data");
-  Put(h, data, 4);
-  return h;
+  double scaled = std::round(x * 32768.0);
+  const bool clamped = !(scaled >= -32768.0 && scaled <= 32767.0);
+  if (clamped) scaled = std::isnan(scaled) ? 0.0 : std::clamp(scaled, -32768.0, 32767.0);
+  NxPutLeI16(p, static_cast<int16_t>(scaled));
+  return clamped;
 }
 
-bool WriteAt(NxFileHandle file, ULONGLONG position, const void* bytes, DWORD count) {
-  DWORD done = 0;
-  return file->Seek(static_cast<LONGLONG>(position), NxSeekOrigin::Begin, nullptr) &&
-         file->Write(bytes, count, &done) && done == count;
+ULONGLONG FullScale16(const BYTE* data, LONG bytes) {
+  ULONGLONG count = 0;
+  for (LONG i = 0; i + 1 < bytes; i += 2) {
+    const int16_t v = NxGetLeI16(data + i);
+    count += v == -32768 || v == 32767;
+  }
+  return count;
 }
 
 }  // namespace
@@ -135,6 +133,20 @@ HRESULT CWaveSinkFilter::SetFileName(LPCWSTR path) {
   return S_OK;
 }
 
+HRESULT CWaveSinkFilter::SetWriteFormat(WORD tag, WORD bits) {
+  CAutoLock lock(&m_lock);
+  if (!IsStopped()) return VFW_E_NOT_STOPPED;
+  WAVEFORMATEX f = {};
+  f.wFormatTag = tag;
+  f.wBitsPerSample = bits;
+  f.nChannels = 1;
+  f.nSamplesPerSec = 1;
+  if (!(tag == 0 && bits == 0) && !WaveSinkAccepts(f)) return E_INVALIDARG;
+  m_writeTag = tag;
+  m_writeBits = bits;
+  return S_OK;
+}
+
 HRESULT CWaveSinkFilter::BeginRun() {
   std::lock_guard<std::mutex> hold(m_dataMutex);
   m_samples.clear();
@@ -142,26 +154,46 @@ HRESULT CWaveSinkFilter::BeginRun() {
   m_dataBytes = 0;
   m_endOfStreams = 0;
   m_writeResult = S_OK;
+  m_writeError = NxFileError::None;
+  m_discard = false;
+  m_clipped = 0;
   if (!ReadAudioFormat(m_pin.CurrentMediaType(), &m_format)) return VFW_E_NOT_CONNECTED;
   if (m_path.empty()) return S_OK;
+  try {
+    m_converted.resize(kConvertSamples * 8);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   if (m_file != nullptr) NxCloseFile(m_file);
-  m_file = NxOpenFile(m_path.c_str(), NxFileAccess::ReadWrite, NxFileCreate::CreateAlways);
-  if (m_file == nullptr) return E_FAIL;
-  return WriteHeader();
+  m_file = NxFileReplacement::Create(m_path.c_str(), NxFileAccess::ReadWrite);
+  if (m_file == nullptr) {
+    RecordWriteFailure();
+    return E_FAIL;
+  }
+  return StartFile();
+}
+
+void CWaveSinkFilter::RecordWriteFailure() {
+  if (FAILED(m_writeResult)) return;
+  m_writeResult = E_FAIL;
+  m_writeError = NxGetLastFileError();
+}
+
+HRESULT CWaveSinkFilter::StartFile() {
+  m_written = m_format;
+  if (m_writeTag != 0) {
+    m_written.wFormatTag = m_writeTag;
+    m_written.wBitsPerSample = m_writeBits;
+  }
+  if (m_file == nullptr || m_writer.Start(m_file, m_written)) return S_OK;
+  RecordWriteFailure();
+  return E_FAIL;
 }
 
 HRESULT CWaveSinkFilter::WriteHeader() {
-  if (m_file == nullptr) return S_OK;
-  const std::vector<BYTE> header = Header(m_format, m_dataBytes);
-  const ULONGLONG end = HeaderBytes(m_format) + m_dataBytes;
-  const BYTE pad = 0;
-  bool ok = WriteAt(m_file, 0, header.data(), static_cast<DWORD>(header.size()));
-  if (ok && (m_dataBytes & 1) != 0) ok = WriteAt(m_file, end, &pad, 1);
-  ok = ok && m_file->Seek(static_cast<LONGLONG>(end + (m_dataBytes & 1)), NxSeekOrigin::Begin,
-                          nullptr) &&
-       m_file->SetEnd();
-  if (!ok && SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
-  return ok ? S_OK : E_FAIL;
+  if (m_file == nullptr || m_writer.Finish()) return S_OK;
+  RecordWriteFailure();
+  return E_FAIL;
 }
 
 HRESULT CWaveSinkFilter::ChangeFormat(const CMediaType& mediaType) {
@@ -174,7 +206,7 @@ HRESULT CWaveSinkFilter::ChangeFormat(const CMediaType& mediaType) {
   HRESULT hr = m_pin.CurrentMediaType().Set(mediaType);
   if (FAILED(hr)) return hr;
   m_format = f;
-  return WriteHeader();
+  return StartFile();
 }
 
 HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSample& record) {
@@ -184,12 +216,15 @@ HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSampl
   // The RIFF size (everything after its first 8 bytes, pad included) must fit in 32 bits.
   const ULONGLONG end = HeaderBytes(m_format) + m_dataBytes + static_cast<ULONGLONG>(bytes);
   if (end + 1 - 8 > 0xFFFFFFFFull) {
-    if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+    if (SUCCEEDED(m_writeResult)) {
+      m_writeResult = E_FAIL;
+      m_writeError = NxFileError::TooLarge;
+    }
     return E_FAIL;
   }
   if (m_file != nullptr) {
-    if (!WriteAt(m_file, HeaderBytes(m_format) + m_dataBytes, data, static_cast<DWORD>(bytes))) {
-      if (SUCCEEDED(m_writeResult)) m_writeResult = E_FAIL;
+    if (!WriteConverted(data, bytes)) {
+      RecordWriteFailure();
       return E_FAIL;
     }
   } else {
@@ -197,6 +232,35 @@ HRESULT CWaveSinkFilter::Write(const BYTE* data, LONG bytes, const WaveSinkSampl
   }
   m_dataBytes += static_cast<ULONGLONG>(bytes);
   return S_OK;
+}
+
+bool CWaveSinkFilter::WriteConverted(const BYTE* data, LONG bytes) {
+  if (SameLayout(m_format, m_written)) {
+    if (m_written.wFormatTag == WAVE_FORMAT_PCM) m_clipped += FullScale16(data, bytes);
+    return m_writer.Append(data, static_cast<DWORD>(bytes));
+  }
+  const size_t inWidth = m_format.wBitsPerSample / 8;
+  const size_t outWidth = m_written.wBitsPerSample / 8;
+  const size_t samples = static_cast<size_t>(bytes) / inWidth;
+  for (size_t first = 0; first < samples; first += kConvertSamples) {
+    const size_t count = std::min(kConvertSamples, samples - first);
+    const BYTE* in = data + first * inWidth;
+    BYTE* out = m_converted.data();
+    for (size_t i = 0; i < count; ++i, in += inWidth, out += outWidth) {
+      if (m_format.wFormatTag == WAVE_FORMAT_PCM) {
+        const int16_t v = NxGetLeI16(in);
+        m_clipped += v == -32768 || v == 32767;
+      }
+      m_clipped += PutSample(out, ReadSample(in, m_format), m_written);
+    }
+    if (!m_writer.Append(m_converted.data(), static_cast<DWORD>(count * outWidth))) return false;
+  }
+  return true;
+}
+
+ULONGLONG CWaveSinkFilter::Clipped() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_clipped;
 }
 
 HRESULT CWaveSinkFilter::EndStream(bool notify) {
@@ -215,8 +279,21 @@ void CWaveSinkFilter::CloseFile() {
   std::lock_guard<std::mutex> hold(m_dataMutex);
   if (m_file == nullptr) return;
   WriteHeader();
+  if (m_endOfStreams > 0 && SUCCEEDED(m_writeResult) && !m_discard && !m_file->Commit()) {
+    RecordWriteFailure();
+  }
   NxCloseFile(m_file);
   m_file = nullptr;
+}
+
+void CWaveSinkFilter::DiscardOutput() {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  m_discard = true;
+}
+
+NxFileError CWaveSinkFilter::WriteError() const {
+  std::lock_guard<std::mutex> hold(m_dataMutex);
+  return m_writeError;
 }
 
 std::vector<WaveSinkSample> CWaveSinkFilter::Samples() const {

@@ -1,37 +1,29 @@
-#include "frame/wave_source_filter.h"
+#include "host/wave_source_filter.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/media_guids.h"
 
 namespace {
 
-LONG Le(const BYTE* p, DWORD bytes) {
-  uint32_t v = 0;
-  for (DWORD i = 0; i < bytes; ++i) v |= uint32_t{p[i]} << (8 * i);
-  return static_cast<LONG>(v);
-}
-
 // One stored sample on a full scale of ±1.0.
 float ToFloat(const BYTE* p, DWORD bytes, WaveSampleKind kind) {
   if (kind == WaveSampleKind::Float) {
-    if (bytes == 4) {
-      float f;
-      std::memcpy(&f, p, 4);
-      return f;
-    }
-    double d;
-    std::memcpy(&d, p, 8);
-    return static_cast<float>(d);
+    return bytes == 4 ? NxGetLeFloat(p) : static_cast<float>(NxGetLeDouble(p));
   }
   switch (bytes) {
     case 1: return (static_cast<float>(p[0]) - 128.0f) / 128.0f;
-    case 2: return static_cast<float>(static_cast<int16_t>(Le(p, 2))) / 32768.0f;
-    case 3: return static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(Le(p, 3)) << 8) >> 8) /
-                   8388608.0f;
-    default: return static_cast<float>(static_cast<double>(Le(p, 4)) / 2147483648.0);
+    case 2: return static_cast<float>(NxGetLeI16(p)) / 32768.0f;
+    case 3: {
+      // The three bytes go to the top of a 32-bit word, so the sign comes with them.
+      const auto v = static_cast<int32_t>((DWORD{p[0]} << 8) | (DWORD{p[1]} << 16) |
+                                          (DWORD{p[2]} << 24));
+      return static_cast<float>(v) / 2147483648.0f;
+    }
+    default: return static_cast<float>(static_cast<double>(NxGetLeI32(p)) / 2147483648.0);
   }
 }
 
@@ -134,7 +126,7 @@ HRESULT CWaveSourceFilter::Open(LPCWSTR path, const WaveSourceOptions& options) 
     Close();
     return VFW_E_INVALIDMEDIATYPE;
   }
-  const WORD tag = static_cast<WORD>(Le(r.format, 2));
+  const WORD tag = NxGetLe16(r.format);
   const WORD channels = static_cast<WORD>(r.channels);
   const WORD bits = static_cast<WORD>(r.bytesPerSample * 8);
   const bool compressed = tag != WAVE_FORMAT_PCM && tag != WAVE_FORMAT_IEEE_FLOAT &&
@@ -164,7 +156,7 @@ HRESULT CWaveSourceFilter::Open(LPCWSTR path, const WaveSourceOptions& options) 
   bool stored;
   if (format.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
     // The file's own record, cbSize and SubFormat included.
-    stored = m_type.SetFormat(r.format, 18 + static_cast<ULONG>(Le(r.format + 16, 2)));
+    stored = m_type.SetFormat(r.format, 18 + ULONG{NxGetLe16(r.format + 16)});
   } else {
     stored = m_type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof format);
   }

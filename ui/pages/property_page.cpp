@@ -1,0 +1,538 @@
+#include "ui/pages/property_page.h"
+
+#include <algorithm>
+
+#include "frame/guids.h"
+#include "impulse/display_list.h"
+#include "impulse/impulse_loader.h"
+#include "impulse/summary.h"
+#include "platform/dshow/task_memory.h"
+#include "platform/file.h"
+#include "platform/wide_string.h"
+#include "recovery/recovery_message.h"
+#include "toolkit/string_table.h"
+#include "ui/pages/file_dialog.h"
+#include "ui/pages/page_text.h"
+
+namespace {
+
+NxDialogFactory* g_factory = nullptr;
+
+constexpr LONG kMaxMenuPresets = 500;
+constexpr UINT kNotifyParamsReplaced = 100;
+constexpr UINT kNotifyInputFormat = 0;
+constexpr UINT kNotifyOutputFormat = 1;
+constexpr UINT kNamesUnits = 260;
+// The page template's size: 323 x 209 dialog units, in pixels of the usual dialog font.
+constexpr LONG kPageWidthPixels = 323 * 6 / 4;
+constexpr LONG kPageHeightPixels = 209 * 13 / 8;
+
+LPOLESTR TaskCopy(LPCWSTR text) {
+  const size_t units = NxStrLenW(text) + 1;
+  LPOLESTR copy = static_cast<LPOLESTR>(CoTaskMemAlloc(units * sizeof(WCHAR)));
+  if (copy != nullptr) NxStrCopyW(copy, units, text);
+  return copy;
+}
+
+// A menu shows '&' as the mnemonic mark; a name's own '&' is doubled.
+NxText FixNameForMenu(LPCWSTR name) {
+  NxText text;
+  for (LPCWSTR p = name; *p != 0; ++p) {
+    text += *p;
+    if (*p == '&') text += '&';
+  }
+  return text;
+}
+
+}  // namespace
+
+void NxSetDialogFactory(NxDialogFactory* factory) { g_factory = factory; }
+NxDialogFactory* NxGetDialogFactory() { return g_factory; }
+
+NxText NxPackagedImpulsePath() {
+  WCHAR folder[kNamesUnits];
+  if (NxGetModuleWorkFolder(folder, kNamesUnits) == 0) return NxText();
+  return NxText(folder) + NXW("~IRX.TMP");
+}
+
+DWORD NxImpulseView::Frames() const {
+  const ULONGLONG frameBytes = static_cast<ULONGLONG>(info.channels) * info.bytesPerSample;
+  return readable && frameBytes != 0 ? static_cast<DWORD>(info.dataBytes / frameBytes) : 0;
+}
+
+CNxPropertyPage::CNxPropertyPage(const char* name, IUnknown* outer, UINT dialogId, UINT titleId)
+    : CUnknown(name, outer), dialogId_(dialogId), titleId_(titleId) {}
+
+CNxPropertyPage::~CNxPropertyPage() {
+  if (dialog_ != nullptr) dialog_->Destroy();
+  if (prop_ != nullptr) OnDisconnect();
+  if (site_ != nullptr) site_->Release();
+}
+
+HRESULT CNxPropertyPage::NonDelegatingQueryInterface(REFIID riid, void** object) {
+  if (riid == IID_IPropertyPage) return GetInterface(static_cast<IPropertyPage*>(this), object);
+  return CUnknown::NonDelegatingQueryInterface(riid, object);
+}
+
+// ---- IPropertyPage --------------------------------------------------------------------------
+
+HRESULT CNxPropertyPage::SetPageSite(IPropertyPageSite* site) {
+  if (site != nullptr && site_ != nullptr) return E_UNEXPECTED;
+  if (site_ != nullptr) site_->Release();
+  site_ = site;
+  if (site_ != nullptr) site_->AddRef();
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::Activate(HWND parent, const RECT* rect, BOOL) {
+  if (rect == nullptr) return E_POINTER;
+  if (dialog_ != nullptr) return E_UNEXPECTED;
+  if (g_factory == nullptr || g_factory->Create(dialogId_, parent, this) == nullptr) {
+    return E_OUTOFMEMORY;
+  }
+  OnActivate();
+  dialog_->MoveWindow(*rect);
+  dialog_->ShowWindow(true);
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::Deactivate() {
+  if (dialog_ == nullptr) return E_UNEXPECTED;
+  OnDeactivate();
+  dialog_->Destroy();
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
+  if (info == nullptr) return E_POINTER;
+  *info = {};
+  info->cb = sizeof(PROPPAGEINFO);
+  info->pszTitle = TaskCopy(NxGetString(titleId_));
+  info->size = {kPageWidthPixels, kPageHeightPixels};
+  WCHAR folder[kNamesUnits];
+  const NxText help =
+      NxText(NxGetModuleFolder(folder, kNamesUnits) > 0 ? folder : NXW("")) + NXW("AURALITH.HLP");
+  info->pszHelpFile = TaskCopy(help.c_str());
+  info->dwHelpContext = 1;
+  if (info->pszTitle == nullptr || info->pszHelpFile == nullptr) {
+    CoTaskMemFree(info->pszTitle);
+    CoTaskMemFree(info->pszHelpFile);
+    *info = {};
+    return E_OUTOFMEMORY;
+  }
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::SetObjects(ULONG count, IUnknown** objects) {
+  if (count == 0) return prop_ != nullptr ? OnDisconnect() : S_OK;
+  if (objects == nullptr) return E_POINTER;
+  return OnConnect(objects[0]);
+}
+
+HRESULT CNxPropertyPage::Show(UINT command) {
+  if (dialog_ == nullptr) return E_UNEXPECTED;
+  dialog_->ShowWindow(command != 0);
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::Move(const RECT* rect) {
+  if (rect == nullptr) return E_POINTER;
+  if (dialog_ == nullptr) return E_UNEXPECTED;
+  dialog_->MoveWindow(*rect);
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::IsPageDirty() { return dirty_ ? S_OK : S_FALSE; }
+
+HRESULT CNxPropertyPage::Apply() {
+  const HRESULT hr = OnApplyChanges();
+  if (hr == S_OK) dirty_ = false;
+  return hr;
+}
+
+HRESULT CNxPropertyPage::Help(LPCOLESTR) { return E_NOTIMPL; }
+HRESULT CNxPropertyPage::TranslateAccelerator(MSG*) { return E_NOTIMPL; }
+
+// ---- Page operations ------------------------------------------------------------------------
+
+HRESULT CNxPropertyPage::OnConnect(IUnknown* object) {
+  if (object == nullptr) return E_POINTER;
+  if (prop_ != nullptr) OnDisconnect();
+  void* found = nullptr;
+  if (FAILED(object->QueryInterface(IID_INxPlugInProp, &found)) || found == nullptr) {
+    return E_NOINTERFACE;
+  }
+  prop_ = static_cast<INxPlugInProp*>(found);
+  found = nullptr;
+  if (SUCCEEDED(object->QueryInterface(IID_IStaticFilterPreset, &found))) {
+    presets_ = static_cast<IStaticFilterPreset*>(found);
+  }
+  if (dialog_ != nullptr) {
+    prop_->RegisterNotifyWindow(dialog_->Window(), kNxCommandNotify);
+    UpdateControls(0);
+  }
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::OnDisconnect() {
+  if (prop_ == nullptr) return E_UNEXPECTED;
+  if (dialog_ != nullptr) prop_->RegisterNotifyWindow(dialog_->Window(), 0);
+  prop_->Release();
+  prop_ = nullptr;
+  if (presets_ != nullptr) presets_->Release();
+  presets_ = nullptr;
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::OnActivate() {
+  dialog_->SetControlParent(true);
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::OnDeactivate() {
+  dialog_->SetControlParent(false);
+  return S_OK;
+}
+
+HRESULT CNxPropertyPage::OnApplyChanges() { return S_OK; }
+
+void CNxPropertyPage::InitControls() {
+  NxHeaderStrip* header = dialog_->HeaderStrip(IDC_HEADER);
+  if (header == nullptr) return;
+  header->items.clear();
+  header->items.push_back({NxGetString(IDS_HELP_ITEM), kNxCommandHelp});
+  header->title = NxHeaderTitle(NxGetString(IDS_PRODUCT_NAME));
+}
+
+bool CNxPropertyPage::OnPageCommand(UINT, UINT) { return false; }
+void CNxPropertyPage::OnPageScroll(UINT, UINT) {}
+
+void CNxPropertyPage::LoadRecentLists() {
+  if (!HasImpulseSelector()) return;
+  NxMru_Load(kNxMruImpulseFiles, &impulseList_);
+  FillImpulseCombo();
+}
+
+// ---- Window events --------------------------------------------------------------------------
+
+void CNxPropertyPage::OnInit(NxDialog* dialog) {
+  dialog_ = dialog;
+  if (prop_ != nullptr) prop_->RegisterNotifyWindow(dialog_->Window(), kNxCommandNotify);
+  LoadRecentLists();
+  InitControls();
+  if (prop_ != nullptr) UpdateControls(0);
+  if (!timerStarted_) {
+    dialog_->SetTimer(kNxStatusTimer, kNxStatusPeriodMs);
+    timerStarted_ = true;
+  }
+}
+
+void CNxPropertyPage::OnDestroy() {
+  if (dialog_ == nullptr) return;
+  if (prop_ != nullptr) prop_->RegisterNotifyWindow(dialog_->Window(), 0);
+  dialog_->KillTimer(kNxStatusTimer);
+  if (waitDepth_ > 0) dialog_->SetCursor(savedCursor_);
+  waitDepth_ = 0;
+  statusWait_ = false;
+  timerStarted_ = false;
+  lastStatus_ = -1;
+  dialog_ = nullptr;
+}
+
+void CNxPropertyPage::OnCommand(UINT id, UINT code) {
+  if (dialog_ == nullptr) return;
+  if (id == kNxCommandHelp) {
+    dialog_->ShowHelp(1, false);
+    return;
+  }
+  if (id == kNxCommandAbout) {
+    dialog_->RunAboutBox();
+    return;
+  }
+  if (prop_ == nullptr) return;  // the page is inert without the parameters
+  if (id == kNxCommandNotify) {
+    // Formats (codes 0 and 1) show on no control; the status line follows at once.
+    if (code == kNotifyParamsReplaced) {
+      UpdateControls(0);
+    } else if (code == kNotifyInputFormat || code == kNotifyOutputFormat) {
+      PollStatus();
+    } else {
+      UpdateControls(code);
+    }
+    return;
+  }
+  if (id >= kNxCommandFirstPreset && id <= kNxCommandLastPreset) {
+    const size_t k = id - kNxCommandFirstPreset;
+    if (presets_ != nullptr && k < presetMenu_.size()) presets_->ApplyPreset(presetMenu_[k]);
+    return;
+  }
+  if (HasImpulseSelector()) {
+    if (id == IDC_IMPULSE && code == kNxComboSelChange) {
+      const int selected = dialog_->ComboSelection(IDC_IMPULSE);
+      if (selected >= 0) ChooseImpulse(dialog_->ComboItem(IDC_IMPULSE, selected), false);
+      return;
+    }
+    if (id == IDC_IMPULSE && code == kNxComboKillFocus) {
+      ChooseImpulse(dialog_->GetText(IDC_IMPULSE, kNamesUnits - 1), true);
+      return;
+    }
+    if (id == IDC_IMPULSE_BROWSE && code == kNxClicked) {
+      NxText name;
+      if (NxChooseFile(*dialog_, false, IDS_OPEN_IMPULSE_FILE, IDS_FILTER_IMPULSE,
+                       kNxImpulseLastDir, &name)) {
+        ChooseImpulse(name, true);
+      }
+      return;
+    }
+  }
+  OnPageCommand(id, code);
+}
+
+void CNxPropertyPage::OnScroll(UINT id, UINT action) {
+  if (dialog_ != nullptr && prop_ != nullptr) OnPageScroll(id, action);
+}
+
+void CNxPropertyPage::OnTimer(UINT id) {
+  if (id == kNxStatusTimer && dialog_ != nullptr && prop_ != nullptr) PollStatus();
+}
+
+void CNxPropertyPage::OnContextMenu(POINT at, bool fromKeyboard) {
+  if (dialog_ != nullptr) ShowPageMenu(at, fromKeyboard);
+}
+
+void CNxPropertyPage::OnHelp(UINT controlId) {
+  if (dialog_ == nullptr) return;
+  const DWORD context = NxHelpContext(controlId);
+  dialog_->ShowHelp(context != 0 ? context : 1, context != 0);
+}
+
+int CNxPropertyPage::StatusTextColour() { return NxStatusColour(lastStatus_); }
+
+void CNxPropertyPage::PollStatus() {
+  LONG status = 0;
+  prop_->GetStatus(&status);
+  if (status == lastStatus_) return;
+  dialog_->SetText(IDC_STATUS, NxStatusText(status).c_str());
+  const bool busy = NxStatusIsBusy(status);
+  if (busy && !statusWait_) BeginWait();
+  if (!busy && statusWait_) EndWait();
+  statusWait_ = busy;
+  lastStatus_ = status;
+}
+
+void CNxPropertyPage::BeginWait() {
+  if (waitDepth_++ == 0) savedCursor_ = dialog_->SetCursor(dialog_->WaitCursor());
+}
+
+void CNxPropertyPage::EndWait() {
+  if (waitDepth_ > 0 && --waitDepth_ == 0) dialog_->SetCursor(savedCursor_);
+}
+
+void CNxPropertyPage::ShowPageMenu(POINT at, bool fromKeyboard) {
+  NxMenuItem presets;
+  presets.text = NxGetString(IDS_MENU_PRESETS);
+  presetMenu_.clear();
+  LONG count = 0;
+  if (presets_ != nullptr && presets_->GetPresetCount(&count) == S_OK) {
+    count = std::clamp<LONG>(count, 0, kMaxMenuPresets);
+    for (LONG index = 0; index < count; ++index) {
+      WCHAR name[kNamesUnits] = {};
+      if (presets_->GetPresetName(index, name, kNamesUnits) != S_OK) continue;
+      const UINT command = kNxCommandFirstPreset + static_cast<UINT>(presetMenu_.size());
+      presets.submenu.push_back({FixNameForMenu(name), command, {}});
+      presetMenu_.push_back(index);
+    }
+  }
+  std::vector<NxMenuItem> menu = {presets,
+                                  NxMenuItem{},
+                                  {NxGetString(IDS_MENU_HELP), kNxCommandHelp, {}},
+                                  {NxGetString(IDS_MENU_ABOUT), kNxCommandAbout, {}}};
+  if (fromKeyboard) {
+    const RECT r = dialog_->ClientRect();
+    at = {(r.left + r.right) / 2, r.top + (r.bottom - r.top) / 4};
+  }
+  const UINT command = dialog_->TrackPopupMenu(menu, at);
+  if (command != 0) OnCommand(command, kNxClicked);
+}
+
+// ---- Impulse selector -----------------------------------------------------------------------
+
+void CNxPropertyPage::FillImpulseCombo() {
+  dialog_->ClearCombo(IDC_IMPULSE);
+  for (const NxText& name : impulseList_) dialog_->AddComboItem(IDC_IMPULSE, name.c_str());
+}
+
+void CNxPropertyPage::ChooseImpulse(const NxText& name, bool addToList) {
+  if (name.empty()) return;
+  LONG packaged = 0;
+  prop_->GetPackageImpulse(&packaged);
+  if (packaged != 0 && name == NxGetString(IDS_IMPULSE_IN_PRESET)) {
+    OnImpulseChosen();
+    return;
+  }
+  prop_->SetImpulseFile(name.c_str());
+  prop_->SetPackageImpulse(0);
+  refusedImpulse_.clear();  // a new choice may show its refusal again
+  if (addToList &&
+      NxMru_Add(&impulseList_, kNxMruImpulseFiles, name.c_str(), NxMruKind::Files) >= 0) {
+    FillImpulseCombo();
+    dialog_->SelectComboItem(IDC_IMPULSE, 0);
+  }
+  OnImpulseChosen();
+}
+
+void CNxPropertyPage::ShowImpulseName() {
+  const NxImpulseView impulse = ReadImpulse();
+  if (impulse.packaged) {
+    dialog_->SetText(IDC_IMPULSE, NxGetString(IDS_IMPULSE_IN_PRESET));
+    return;
+  }
+  WCHAR name[kNamesUnits] = {};
+  prop_->GetImpulseFile(name, kNamesUnits);
+  dialog_->SetText(IDC_IMPULSE, name);
+}
+
+NxImpulseView CNxPropertyPage::ReadImpulse() const {
+  NxImpulseView view;
+  LONG packaged = 0;
+  prop_->GetPackageImpulse(&packaged);
+  view.packaged = packaged != 0;
+  if (view.packaged) {
+    view.path = NxPackagedImpulsePath();
+  } else {
+    WCHAR name[kNamesUnits] = {};
+    prop_->GetImpulseFile(name, kNamesUnits);
+    view.path = name;
+  }
+  // The loader already refuses a description with a zero field; the pages divide by these.
+  view.readable = !view.path.empty() && GetImpulseInfo(view.path.c_str(), &view.info, nullptr) &&
+                  view.info.channels != 0 && view.info.bytesPerSample != 0 &&
+                  view.info.sampleRate != 0;
+  if (view.readable && view.Frames() == 0) view.readable = false;
+  return view;
+}
+
+void CNxPropertyPage::ShowSummaryFields(const NxImpulseView& impulse) {
+  WCHAR source[kNamesUnits] = {};
+  const bool named = !impulse.path.empty() &&
+                     GetImpulseSourceName(impulse.path.c_str(), source, kNamesUnits, nullptr) >= 0;
+  WCHAR attributes[kNamesUnits] = {};
+  WCHAR texts[3][kNxSummaryDisplayChars] = {};
+  std::vector<BYTE> picture;
+  if (named) {
+    GetImpulseInfoText(impulse.path.c_str(), attributes, kNamesUnits);
+    NxSummary_ReadDisplayTextsFromPath(source, kPageSummaryItems, 3, texts);
+    NxFileHandle file = NxOpenFile(source, NxFileAccess::Read, NxFileCreate::OpenExisting);
+    NxDisplayList list = {};
+    if (file != nullptr && displist_Create(&list, kImpulseDisplayFormats, 2) == NX_OK) {
+      displist_Load(file, &list);
+      const NxDisplayItem* bitmap = displist_GetItem(&list, kDisplayFormatBitmap);
+      if (bitmap != nullptr && bitmap->size > 0) {
+        picture.assign(bitmap->data, bitmap->data + bitmap->size);
+      }
+    }
+    displist_Free(&list);
+    NxCloseFile(file);
+  }
+  dialog_->SetText(IDC_ATTRIBUTES, attributes);
+  dialog_->SetText(IDC_COMMENTS, texts[0]);
+  dialog_->SetText(IDC_AUTHOR, texts[1]);
+  dialog_->SetText(IDC_COPYRIGHT, texts[2]);
+  dialog_->SetPicture(IDC_PICTURE, picture.empty() ? nullptr : picture.data(), picture.size());
+  dialog_->Show(IDC_PICTURE, !picture.empty());
+  dialog_->Show(IDC_HEADER, picture.empty());
+}
+
+void CNxPropertyPage::ShowResultMessage(int code) {
+  NxBoxMessages messages(dialog_);
+  ShowRecoveryMessage(messages, code);
+}
+
+// ---- Range controls -------------------------------------------------------------------------
+
+LONG CNxPropertyPage::Get(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*get)(LONG*)) const {
+  LONG value = 0;
+  (prop_->*get)(&value);
+  return value;
+}
+
+void CNxPropertyPage::Set(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*set)(LONG), LONG value) {
+  if (set != nullptr) (prop_->*set)(value);
+}
+
+void CNxPropertyPage::SetupRange(const NxRangeBinding& b) {
+  dialog_->SetRange(b.control, b.minimum, b.maximum);
+  dialog_->SetSteps(b.control, b.lineStep, b.pageStep);
+  if (b.kind == NxRangeKind::Spinner) {
+    dialog_->SetBuddy(b.control, b.display);
+  } else {
+    dialog_->SetResetValue(b.control, b.resetValue);
+  }
+}
+
+void CNxPropertyPage::ScrollRange(const NxRangeBinding& b, UINT action) {
+  LONG next;
+  if (b.kind == NxRangeKind::Spinner && action == kNxScrollEnd) {
+    // The user may have typed into the buddy since: the scroll ends on its number.
+    next = NxParseFixed(dialog_->GetText(b.display, 9), 0);
+  } else {
+    next = NxScrollPosition(b.kind, dialog_->Range(b.control), action, dialog_->ControlKeyDown());
+  }
+  Set(b.set, next);
+  UpdateControls(b.control);
+}
+
+void CNxPropertyPage::TypedRange(const NxRangeBinding& b) {
+  Set(b.set, NxParseFixed(dialog_->GetText(b.display, 9), b.decimals));
+  UpdateControls(b.display);
+}
+
+void CNxPropertyPage::ShowRange(const NxRangeBinding& b, bool moveControl) {
+  const LONG value = Get(b.get);
+  if (moveControl) dialog_->SetPosition(b.control, value);
+  const NxText text = b.levelLabel ? NxLevelText(value, b.minimum) : NxFixedText(value, b.decimals);
+  dialog_->SetText(b.display, text.c_str());
+}
+
+namespace {
+
+NxRangeBinding Fader(UINT control, UINT label, LONG reset,
+                     HRESULT (STDMETHODCALLTYPE INxPlugInProp::*get)(LONG*),
+                     HRESULT (STDMETHODCALLTYPE INxPlugInProp::*set)(LONG)) {
+  return {control, label, NxRangeKind::Fader, -800, 200, reset, 1, 30, get, set, 1, true};
+}
+
+}  // namespace
+
+void CNxPropertyPage::SetupFaders(LONG wetReset) {
+  SetupRange(
+      Fader(IDC_DRY, IDC_DRY_LABEL, -800, &INxPlugInProp::GetDryOut, &INxPlugInProp::SetDryOut));
+  SetupRange(Fader(IDC_WET, IDC_WET_LABEL, wetReset, &INxPlugInProp::GetWetOut,
+                   &INxPlugInProp::SetWetOut));
+}
+
+void CNxPropertyPage::ShowFaders(UINT id) {
+  // The faders move only on a full refresh: the one being dragged stays under the pointer.
+  if (id == 0 || id == IDC_DRY) {
+    ShowRange(Fader(IDC_DRY, IDC_DRY_LABEL, -800, &INxPlugInProp::GetDryOut, nullptr), id == 0);
+  }
+  if (id == 0 || id == IDC_WET) {
+    ShowRange(Fader(IDC_WET, IDC_WET_LABEL, 0, &INxPlugInProp::GetWetOut, nullptr), id == 0);
+  }
+}
+
+bool CNxPropertyPage::ScrollFader(UINT id, UINT action, LONG wetReset) {
+  if (id == IDC_DRY) {
+    ScrollRange(
+        Fader(IDC_DRY, IDC_DRY_LABEL, -800, &INxPlugInProp::GetDryOut, &INxPlugInProp::SetDryOut),
+        action);
+    return true;
+  }
+  if (id == IDC_WET) {
+    ScrollRange(Fader(IDC_WET, IDC_WET_LABEL, wetReset, &INxPlugInProp::GetWetOut,
+                      &INxPlugInProp::SetWetOut),
+                action);
+    return true;
+  }
+  return false;
+}

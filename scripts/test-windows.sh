@@ -48,12 +48,21 @@ wineserver -w
 #   path, which Wine reports as Z:\...;
 # - SettingsTest.ChoiceRemembers... reads the stand-in's ini text (Windows writes UTF-16, CRLF);
 # - WaveReader.CompressedLength... and the wave fuzz corpus: msacm32 does not decode a trailing
-#   partial ADPCM block, which the stand-in decodes as far as its bytes go.
+#   partial ADPCM block, which the stand-in decodes as far as its bytes go;
+# - DiskFileTest.ModuleFolder expects the Linux program's /proc/self/exe folder;
+# - Guid.TextFormRoundTrips...: ole32's StringFromGUID2 answers 39 for a null buffer (ours 0).
+# The suites of stand-ins that Windows replaces are not built there (tests/platform/CMakeLists.txt);
+# measured under Wine 8, the system differs from those stand-ins' contracts in: MulDiv at the
+# 32-bit limits, WideCharToMultiByte best-fit mapping without WC_NO_BEST_FIT_CHARS and partial
+# output into a small buffer, code pages 65001 and 437 (converted there, refused here),
+# acmFormatSuggest refusing a 16-byte destination, and Wine's G.711 codec asserting on an
+# asynchronous open.
 skip_cases="ModuleTest.Registration*:ModuleTest.Unregistration*"
 skip_cases+=":ModuleTest.LoadRegistersWindowClassesAndOpensTheLanguageFile"
 skip_cases+=":ModuleTest.PluginLibraryStreamsAudioThroughItsOwnFilter"
 skip_cases+=":SettingsTest.ChoiceRemembersFolderAndTypeIndex"
 skip_cases+=":WaveReader.CompressedLengthSeeksAndOneChannelReads"
+skip_cases+=":DiskFileTest.ModuleFolder:Guid.TextFormRoundTripsAndMalformedTextLeavesTheGuidAlone"
 skip_programs="auralith_fuzz_wave_replay"
 
 passed=0
@@ -73,12 +82,12 @@ for program in "${programs[@]}"; do
   # Run from the source tree, as ctest's suites on Linux find their data from there.
   (cd "$root" && timeout 900 wine "$program" --gtest_brief=1 "--gtest_filter=-$skip_cases") >"$log" 2>&1 || status=$?
   ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-  bad=$(grep -E '^\[  FAILED  \] [A-Za-z_0-9/.]+ \(' "$log" | sort -u | wc -l)
+  bad=$({ grep -aE '^\[  FAILED  \] [A-Za-z_0-9/.]+ \(' "$log" || true; } | sort -u | wc -l)
   [ "$bad" -gt 0 ] || bad=""
   passed=$((passed + ${ok:-0}))
   failed=$((failed + ${bad:-0}))
   if [ "$status" -ne 0 ] || [ -n "$bad" ]; then
-    grep -E '^\[  FAILED  \]|Failure|error' "$log" | head -40 || true
+    { grep -aE '^\[  FAILED  \]|Failure|error' "$log" || true; } | head -40
     if [ -z "$bad" ]; then
       echo "   $name ended with status $status before its summary"
       tail -5 "$log"

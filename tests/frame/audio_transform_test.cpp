@@ -171,7 +171,7 @@ TEST_F(AudioTransformTest, StringSettersCompareCaseSensitivelyAndTruncate) {
 
   // A prefix of the stored name, and the empty name, are changes too.
   WCHAR name[16];
-  for (const char16_t* text : {u"Hall", u"", u"HALL.IRX"}) {
+  for (LPCWSTR text : {NXW("Hall"), NXW(""), NXW("HALL.IRX")}) {
     transform.ClearDirty();
     transform.SetImpulseFile(reinterpret_cast<const WCHAR*>(text));
     EXPECT_TRUE(transform.IsDirty());

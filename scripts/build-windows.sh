@@ -20,21 +20,8 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-packages=(mingw-w64 g++-mingw-w64-x86-64-posix cmake make googletest wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-    echo "== Installing ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  else
-    echo "build-windows.sh: missing packages: ${missing[*]} (install them, or run as root on Debian)" >&2
-    exit 1
-  fi
-fi
+source "$root/scripts/packages.sh"
+need_packages build-windows.sh mingw-w64 g++-mingw-w64-x86-64-posix cmake make googletest wine wine64
 
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi

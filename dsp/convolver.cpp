@@ -1,4 +1,5 @@
 #include "dsp/convolver.h"
+#include "dsp/exact_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -454,7 +455,7 @@ int32_t ClampMaxImpulseFrames(int64_t frames) {
 
 double LevelGain(LONG tenthsOfDb) {
   if (tenthsOfDb <= -800) return 0.0;
-  return std::pow(10.0, tenthsOfDb / 200.0);
+  return NxPow10(tenthsOfDb / 200.0);
 }
 
 ConvolverState::~ConvolverState() { ReleaseConvolver(*this, nullptr); }

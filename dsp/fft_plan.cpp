@@ -1,4 +1,5 @@
 #include "dsp/fft_plan.h"
+#include "dsp/exact_math.h"
 
 #include <cmath>
 #include <new>
@@ -26,12 +27,12 @@ void unitRoot(uint64_t j, uint64_t d, double& re, double& im) {
   double s;
   if (2 * rest <= d) {
     const double a = halfPi * static_cast<double>(rest) / static_cast<double>(d);
-    c = std::cos(a);
-    s = std::sin(a);
+    c = NxCos(a);
+    s = NxSin(a);
   } else {
     const double a = halfPi * static_cast<double>(d - rest) / static_cast<double>(d);
-    c = std::sin(a);
-    s = std::cos(a);
+    c = NxSin(a);
+    s = NxCos(a);
   }
   switch (quadrant) {
     case 0: re = c; im = s; break;

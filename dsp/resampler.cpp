@@ -1,4 +1,5 @@
 #include "dsp/resampler.h"
+#include "dsp/exact_math.h"
 
 #include <cmath>
 #include <cstring>
@@ -23,8 +24,8 @@ void BuildKernelTable(float* table) {
     const double x1 = j * pi / kStepsPerSample;
     const double x2 = x1 / 5 + pi;
     const double window =
-        0.35875 - 0.48829 * std::cos(x2) + 0.14128 * std::cos(2 * x2) - 0.01168 * std::cos(3 * x2);
-    table[j] = static_cast<float>(window * std::sin(x1) / x1);
+        0.35875 - 0.48829 * NxCos(x2) + 0.14128 * NxCos(2 * x2) - 0.01168 * NxCos(3 * x2);
+    table[j] = static_cast<float>(window * NxSin(x1) / x1);
   }
   table[kTableUsed - 1] = table[kTableUsed - 2];
 }

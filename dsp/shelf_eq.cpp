@@ -1,4 +1,5 @@
 #include "dsp/shelf_eq.h"
+#include "dsp/exact_math.h"
 
 #include <cmath>
 
@@ -34,7 +35,7 @@ double HiShelfCutCorner(double fc) {
   return fc * ((fc - 0.125) * 1.6 + 0.4);
 }
 
-double ShelfLevel(double gainDb) { return std::pow(10.0, gainDb / 40.0); }
+double ShelfLevel(double gainDb) { return NxPow10(gainDb / 40.0); }
 
 double Flush(double y) { return std::fabs(y) < kFlushLevel ? 0.0 : y; }
 
@@ -117,9 +118,9 @@ void SetupHighShelf(const PlugInParams& params, double processingRate, ShelfEqSt
 
 void NxSig_FindResonatorCoeffs(TwoPoleSection& section, double fc, double q, bool reset) {
   fc = ClampCorner(fc);
-  const double r = std::exp(-kPi * fc / q);
-  section.a1 = 2.0 * r * std::cos(2.0 * kPi * fc);
-  section.a2 = std::exp(-2.0 * kPi * fc / q);
+  const double r = NxExp(-kPi * fc / q);
+  section.a1 = 2.0 * r * NxCos(2.0 * kPi * fc);
+  section.a2 = NxExp(-2.0 * kPi * fc / q);
   section.b = 1.0 - section.a1 + section.a2;
   if (reset) {
     section.y1 = 0.0;
@@ -138,7 +139,7 @@ double NxSig_HiShelfCompensation(double f) {
     const double t = (f - lower) / (upper - lower);
     levelDb = kCompensationDb[k - 1] + t * (kCompensationDb[k] - kCompensationDb[k - 1]);
   }
-  return std::pow(10.0, levelDb / 20.0);
+  return NxPow10(levelDb / 20.0);
 }
 
 void NxSig_FindLowShelfCutCoeffs(TwoPoleSection& section, const ShelfDesign& design,

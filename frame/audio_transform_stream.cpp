@@ -37,7 +37,7 @@ constexpr WCHAR kPackagedImpulseName[] = NXW("~IRX.TMP");
 
 // The packaged impulse lives beside the module; an unknown module folder leaves the name empty.
 void PackagedImpulsePath(WCHAR (&path)[kMaxPathUnits]) {
-  const DWORD folder = NxGetModuleFolder(path, kMaxPathUnits);
+  const DWORD folder = NxGetModuleWorkFolder(path, kMaxPathUnits);
   const DWORD nameUnits = sizeof kPackagedImpulseName / sizeof(WCHAR);
   if (folder == 0 || folder + nameUnits > kMaxPathUnits) {
     path[0] = 0;

@@ -189,6 +189,8 @@ HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
 }
 
 HRESULT STDMETHODCALLTYPE DllRegisterServer() {
+  // Installers may call this without having initialised COM; the filter mapper needs it.
+  const NxComScope com;
   WCHAR path[kPathUnits];
   if (GetModuleFileNameW(g_instance, path, kPathUnits) == 0) {
     return HRESULT_FROM_WIN32(static_cast<LONG>(GetLastError()));
@@ -217,6 +219,7 @@ HRESULT STDMETHODCALLTYPE DllRegisterServer() {
 }
 
 HRESULT STDMETHODCALLTYPE DllUnregisterServer() {
+  const NxComScope com;
   const WideString legacy = ClassKeyPath(CLSID_NxLegacyPlugIn);
   HKEY key = nullptr;
   LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, legacy.c_str(), 0, nullptr,

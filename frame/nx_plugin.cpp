@@ -35,7 +35,7 @@ const AMOVIESETUP_FILTER kSetupFilter = {&CLSID_NxPlugIn, NXW("Quorvex Auralith"
 
 void RemovePackagedImpulse() {
   WCHAR path[kMaxPathUnits];
-  const DWORD folder = NxGetModuleFolder(path, kMaxPathUnits);
+  const DWORD folder = NxGetModuleWorkFolder(path, kMaxPathUnits);
   const DWORD nameUnits = sizeof kPackagedImpulseName / sizeof(WCHAR);
   if (folder == 0 || folder + nameUnits > kMaxPathUnits) return;
   std::copy(kPackagedImpulseName, kPackagedImpulseName + nameUnits, path + folder);

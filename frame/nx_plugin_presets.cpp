@@ -60,7 +60,7 @@ void PutGuid(BYTE* at, const GUID& guid) {
 // `name` appended to the module folder; false when the folder is unknown or the path would
 // not fit.
 bool ModuleFilePath(const WCHAR* name, WCHAR (&path)[kMaxPathUnits]) {
-  const DWORD folder = NxGetModuleFolder(path, kMaxPathUnits);
+  const DWORD folder = NxGetModuleWorkFolder(path, kMaxPathUnits);
   size_t units = 0;
   while (units < kMaxPathUnits && name[units] != 0) ++units;
   if (folder == 0 || units == 0 || folder + units + 1 > kMaxPathUnits) return false;

@@ -189,8 +189,8 @@ int irx_ReadReferenceName(NxFileHandle file, const IrxLayout& layout, WCHAR* tex
                           DWORD capacity) {
   if (text != nullptr && capacity > 0) text[0] = 0;
   if (file == nullptr || layout.nameLength > layout.payloadBytes) return kImpulseReadFailed;
-  // Windows-1252 has one unit per byte, so a name of kImpulseNameUnits - 1 units needs no more
-  // bytes than that.
+  // A code page gives at most one unit per byte, so the name's units fit in as many as its bytes
+  // (fewer in a multi-byte code page).
   char bytes[kImpulseNameUnits] = {};
   const DWORD count = std::min(layout.nameLength, kImpulseNameUnits - 1);
   if (!SeekTo(file, layout.payloadOffset) || !ReadExact(file, bytes, count)) {
@@ -201,7 +201,7 @@ int irx_ReadReferenceName(NxFileHandle file, const IrxLayout& layout, WCHAR* tex
   const int length =
       static_cast<int>(zero != nullptr ? static_cast<const char*>(zero) - bytes : count);
   if (length > 0 &&
-      MultiByteToWideChar(CP_ACP, 0, bytes, length, name, kImpulseNameUnits - 1) != length) {
+      MultiByteToWideChar(CP_ACP, 0, bytes, length, name, kImpulseNameUnits - 1) <= 0) {
     return kImpulseReadFailed;
   }
   if (text == nullptr || capacity == 0) return 0;
@@ -446,11 +446,13 @@ NXSTATUS SetDisplayText(NxDisplayList* display, LPCWSTR text) {
   if (text == nullptr || text[0] == 0) {
     return displist_SetItem(display, kDisplayFormatText, nullptr, 0);
   }
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) return displist_SetItem(display, kDisplayFormatText, nullptr, 0);
   std::unique_ptr<char[]> ansi(new (std::nothrow) char[bytes]);
   if (!ansi) return E_OUTOFMEMORY;
-  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.get(), bytes, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, ansi.get(), bytes, nullptr,
+                      nullptr);
   return displist_SetItem(display, kDisplayFormatText, ansi.get(), static_cast<DWORD>(bytes));
 }
 

@@ -422,16 +422,20 @@ NXSTATUS riff_WriteANSIString(NxFileHandle file, LPCWSTR text, DWORD* size) {
   if (text == nullptr) text = empty;
   const size_t units = NxStrLenW(text);
   if (units >= 0x7FFFFFF0u) return NX_E_TOOBIG;
-  // One byte per unit in the code page, plus the terminator and room for the pad.
+  // A multi-byte code page may need more bytes than units: ask for the size (terminator
+  // included) first, then leave room for the pad.
+  const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text,
+                                         static_cast<int>(units + 1), nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return NX_E_WRITE;
   std::vector<char> bytes;
   try {
-    bytes.assign(units + 2, 0);
+    bytes.assign(static_cast<size_t>(needed) + 1, 0);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  const int written = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(units + 1),
-                                          bytes.data(), static_cast<int>(units + 1), nullptr,
-                                          nullptr);
+  const int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text,
+                                          static_cast<int>(units + 1), bytes.data(), needed,
+                                          nullptr, nullptr);
   if (written <= 0) return NX_E_WRITE;
   const DWORD count = static_cast<DWORD>(Padded(static_cast<DWORD>(written)));
   const NXSTATUS status = WriteAll(file, bytes.data(), count);

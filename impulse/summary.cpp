@@ -13,12 +13,13 @@ void AnsiToWide(const char* bytes, size_t count, WCHAR* text, size_t capacity) {
   size_t length = 0;
   while (length < count && bytes[length] != 0) ++length;
   if (length > capacity - 1) length = capacity - 1;
-  // Every byte of the code page is one unit.
+  // At most one unit per byte (fewer in a multi-byte code page).
+  int units = 0;
   if (length > 0) {
-    MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(length), text,
-                        static_cast<int>(length));
+    units = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(length), text,
+                                static_cast<int>(length));
   }
-  text[length] = 0;
+  text[units > 0 ? units : 0] = 0;
 }
 
 NXSTATUS FindItemText(NxFileHandle file, DWORD id, WCHAR* text, DWORD capacity,
@@ -54,14 +55,21 @@ NXSTATUS LoadItem(NxFileHandle file, NxSummaryItem* item) {
 NXSTATUS SaveItem(NxFileHandle file, const NxSummaryItem& item, DWORD* total) {
   const size_t units = NxStrLenW(item.text);
   if (units >= 0x7FFFFFF0u) return NX_E_TOOBIG;
-  char* bytes = static_cast<char*>(std::calloc(units + 1, 1));
-  if (bytes == nullptr) return E_OUTOFMEMORY;
+  // A multi-byte code page may need more bytes than units: ask for the size first.
+  int needed = 0;
   if (units > 0) {
-    WideCharToMultiByte(CP_ACP, 0, item.text, static_cast<int>(units), bytes,
-                        static_cast<int>(units), nullptr, nullptr);
+    needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, item.text, static_cast<int>(units),
+                                 nullptr, 0, nullptr, nullptr);
+    if (needed < 0) needed = 0;
+  }
+  char* bytes = static_cast<char*>(std::calloc(static_cast<size_t>(needed) + 1, 1));
+  if (bytes == nullptr) return E_OUTOFMEMORY;
+  if (needed > 0) {
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, item.text, static_cast<int>(units), bytes,
+                        needed, nullptr, nullptr);
   }
   const NXSTATUS status =
-      riff_WriteChunk(file, item.id, bytes, static_cast<DWORD>(units + 1), total);
+      riff_WriteChunk(file, item.id, bytes, static_cast<DWORD>(needed + 1), total);
   std::free(bytes);
   return status;
 }

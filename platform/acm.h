@@ -31,6 +31,10 @@
 #include "platform/types.h"
 #include "platform/wave_format.h"
 
+#if defined(_WIN32)
+#include <mmsystem.h>
+#include <msacm.h>  // msacm32's audio compression manager
+#else
 typedef UINT MMRESULT;
 typedef ULONG_PTR DWORD_PTR;
 typedef BYTE* LPBYTE;
@@ -81,10 +85,13 @@ constexpr DWORD ACMSTREAMHEADER_STATUSF_DONE = 0x00010000;
 constexpr DWORD ACMSTREAMHEADER_STATUSF_PREPARED = 0x00020000;
 constexpr DWORD ACMSTREAMHEADER_STATUSF_INQUEUE = 0x00100000;
 
+#endif  // _WIN32
+
 // Most channels accepted for mu-law and A-law; their samples are independent of each other, so
 // the count only has to be plausible.
 constexpr WORD kAcmMaxLawChannels = 8;
 
+#if !defined(_WIN32)
 #pragma pack(push, 1)
 struct WAVEFILTER {
   DWORD cbStruct;
@@ -161,3 +168,4 @@ MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD 
 // a trailing partial block under END without BLOCKALIGN (see the top of this header), whose
 // bytes are all used once its frames fit the destination.
 MMRESULT acmStreamConvert(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwConvert);
+#endif  // !_WIN32

@@ -96,8 +96,8 @@ uint32_t DecodeImaBlock(const uint8_t* block, size_t blockBytes, unsigned channe
     const uint8_t* groups = block + size_t{4} * channels + size_t{4} * ch;
     for (uint32_t i = 1; i < frames; ++i) {
       const uint32_t k = i - 1;
-      const uint8_t byte = groups[size_t{k / 8} * 4 * channels + (k % 8) / 2];
-      const unsigned nibble = (k & 1) ? byte >> 4 : byte & 0x0F;
+      const uint8_t pair = groups[size_t{k / 8} * 4 * channels + (k % 8) / 2];
+      const unsigned nibble = (k & 1) ? pair >> 4 : pair & 0x0F;
       WriteI16(o + i * frameBytes, state.Decode(nibble));
     }
   }
@@ -131,8 +131,8 @@ uint32_t DecodeMsAdpcmBlock(const uint8_t* block, size_t blockBytes, unsigned ch
   const size_t samples = size_t{frames} * channels;
   for (size_t n = size_t{2} * channels; n < samples; ++n) {
     const size_t k = n - size_t{2} * channels;
-    const uint8_t byte = p[k / 2];
-    const unsigned nibble = (k & 1) ? byte & 0x0F : byte >> 4;
+    const uint8_t pair = p[k / 2];
+    const unsigned nibble = (k & 1) ? pair & 0x0F : pair >> 4;
     WriteI16(out + 2 * n, state[n % channels].Decode(nibble));
   }
   return frames;

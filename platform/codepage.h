@@ -12,6 +12,11 @@
 
 #include "platform/types.h"
 
+#if defined(_WIN32)
+// kernel32's conversions and the system's own ANSI code page (GetACP), which may be a
+// multi-byte one: callers never assume one UTF-16 unit per byte.
+#include "platform/win32_sdk.h"
+#else
 constexpr UINT CP_ACP = 0;
 constexpr UINT kNxAnsiCodePage = 1252;
 
@@ -27,3 +32,4 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcBytes, LP
 // first byte is used. `usedDefaultChar`, when given, tells whether any unit had no byte.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcUnits, LPSTR dst,
                         int dstBytes, LPCSTR defaultChar, BOOL* usedDefaultChar);
+#endif  // _WIN32

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <new>
@@ -263,4 +264,8 @@ DWORD NxGetModuleFolder(WCHAR* buffer, DWORD capacity) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return 0;
   return StoreFolder(path.substr(0, slash + 1), buffer, capacity, &length) ? length : 0;
+}
+
+DWORD NxGetModuleWorkFolder(WCHAR* buffer, DWORD capacity) {
+  return NxGetModuleFolder(buffer, capacity);
 }

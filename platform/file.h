@@ -89,3 +89,10 @@ constexpr WCHAR kNxPathSeparator = '/';
 // empty buffer when capacity allows) when the folder is unknown or does not fit in `capacity`
 // units including the terminator: a cut folder name would name another folder.
 DWORD NxGetModuleFolder(WCHAR* buffer, DWORD capacity);
+
+// Where the module keeps its working file "~IRX.TMP", in the form of NxGetModuleFolder: the
+// module's folder when a file can be created there; otherwise (a program folder a standard user
+// may not write) one per-user folder, %LOCALAPPDATA%\Auralith\ on Windows. Decided once per
+// process, so writing and reading agree. AURALITH_MODULE_DIR overrides it as it does the module
+// folder. The POSIX back end always gives the module folder.
+DWORD NxGetModuleWorkFolder(WCHAR* buffer, DWORD capacity);

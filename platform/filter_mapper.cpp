@@ -66,6 +66,7 @@ PinShape ShapeOf(const REGFILTER2& filter, ULONG index) {
   return {flags, 0, p.nMediaTypes, p.lpMediaType, 0, nullptr, nullptr};
 }
 
+#if !defined(_WIN32)
 WideString GuidText(REFGUID guid) {
   WCHAR text[39];
   StringFromGUID2(guid, text, 39);
@@ -163,6 +164,8 @@ class CFilterMapper final : public IFilterMapper2 {
   std::atomic<ULONG> refs_{0};
 };
 
+#endif  // !_WIN32
+
 }  // namespace
 
 bool NxSerializeFilterData(const REGFILTER2& filter, std::vector<BYTE>* blob) {
@@ -214,15 +217,33 @@ bool NxSerializeFilterData(const REGFILTER2& filter, std::vector<BYTE>* blob) {
   return true;
 }
 
+#if defined(_WIN32)
+NxComScope::NxComScope()
+    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+
+NxComScope::~NxComScope() {
+  if (initialised_) CoUninitialize();
+}
+#else
+NxComScope::NxComScope() : initialised_(false) {}
+
+NxComScope::~NxComScope() { static_cast<void>(initialised_); }
+#endif
+
 HRESULT NxCreateFilterMapper(REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
+#if defined(_WIN32)
+  // The system's own mapper (quartz), which writes the registry entries the system reads.
+  return CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, riid, object);
+#else
   CFilterMapper* mapper = new (std::nothrow) CFilterMapper();
   if (mapper == nullptr) return E_OUTOFMEMORY;
   mapper->AddRef();
   const HRESULT hr = mapper->QueryInterface(riid, object);
   mapper->Release();
   return hr;
+#endif
 }
 
 HRESULT AMovieSetupRegisterFilter2(const AMOVIESETUP_FILTER* setup, IFilterMapper2* mapper,

@@ -24,6 +24,10 @@
 #include "platform/dshow/setup_data.h"
 #include "platform/unknown.h"
 
+#if defined(_WIN32)
+#include <strmif.h>
+#include <uuids.h>
+#else
 struct IMoniker;
 struct IEnumMoniker;
 typedef const WCHAR* LPCOLESTR;
@@ -104,6 +108,23 @@ struct IFilterMapper2 : public IUnknown {
 
  protected:
   ~IFilterMapper2() = default;
+};
+
+#endif  // _WIN32
+
+// COM initialised on the calling thread for the life of the object, as registration needs it
+// for the filter mapper (the platform's CoInitializeEx / CoUninitialize on Windows; nothing
+// here). A thread that has COM already keeps it as it was. Declare it before any COM object
+// of the scope, so that those are released first.
+class NxComScope {
+ public:
+  NxComScope();
+  ~NxComScope();
+  NxComScope(const NxComScope&) = delete;
+  NxComScope& operator=(const NxComScope&) = delete;
+
+ private:
+  bool initialised_;
 };
 
 // Creates the filter mapper (what CoCreateInstance(CLSID_FilterMapper2) gives on the platform)

@@ -2,6 +2,7 @@
 
 namespace {
 
+#if !defined(_WIN32)
 const char kHexDigits[] = "0123456789ABCDEF";
 
 // Byte order of the text form: Data1 (4 bytes, most significant first), Data2, Data3, Data4.
@@ -13,6 +14,7 @@ void GuidBytesInTextOrder(REFGUID guid, BYTE bytes[16]) {
   bytes[7] = static_cast<BYTE>(guid.Data3);
   std::memcpy(bytes + 8, guid.Data4, 8);
 }
+#endif
 
 // Positions in "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" where a hyphen stands.
 bool IsHyphenPosition(int i) { return i == 9 || i == 14 || i == 19 || i == 24; }
@@ -26,31 +28,34 @@ int HexValue(WCHAR c) {
 
 }  // namespace
 
+#if !defined(_WIN32)
+// ole32 provides it on Windows.
 int StringFromGUID2(REFGUID guid, WCHAR* text, int capacity) {
   if (text == nullptr || capacity < 39) return 0;
   BYTE bytes[16];
   GuidBytesInTextOrder(guid, bytes);
   int out = 0;
-  int byte = 0;
+  int index = 0;
   text[out++] = '{';
   while (out < 37) {
     if (IsHyphenPosition(out)) {
       text[out++] = '-';
       continue;
     }
-    text[out++] = static_cast<WCHAR>(kHexDigits[bytes[byte] >> 4]);
-    text[out++] = static_cast<WCHAR>(kHexDigits[bytes[byte] & 15]);
-    ++byte;
+    text[out++] = static_cast<WCHAR>(kHexDigits[bytes[index] >> 4]);
+    text[out++] = static_cast<WCHAR>(kHexDigits[bytes[index] & 15]);
+    ++index;
   }
   text[out++] = '}';
   text[out++] = 0;
   return out;
 }
+#endif
 
 bool GUIDFromString(const WCHAR* text, GUID* guid) {
   if (text == nullptr || guid == nullptr || text[0] != '{') return false;
   BYTE bytes[16];
-  int byte = 0;
+  int index = 0;
   int i = 1;
   while (i < 37) {
     if (IsHyphenPosition(i)) {
@@ -61,7 +66,7 @@ bool GUIDFromString(const WCHAR* text, GUID* guid) {
     const int high = HexValue(text[i]);
     const int low = high < 0 ? -1 : HexValue(text[i + 1]);
     if (low < 0) return false;
-    bytes[byte++] = static_cast<BYTE>(high * 16 + low);
+    bytes[index++] = static_cast<BYTE>(high * 16 + low);
     i += 2;
   }
   if (text[37] != '}' || text[38] != 0) return false;

@@ -5,6 +5,9 @@
 
 #include "platform/types.h"
 
+#if defined(_WIN32)
+#include <objbase.h>
+#else
 struct GUID {
   DWORD Data1;
   WORD Data2;
@@ -26,10 +29,14 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeo
 inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
 inline bool operator!=(REFGUID a, REFGUID b) { return !IsEqualGUID(a, b); }
 
+#endif  // _WIN32
+
+#if !defined(_WIN32)
 // Text form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with upper-case digits, as the registry
 // stores class identifiers. Writes 39 units including the terminator; returns 39, or 0 when
-// `capacity` is smaller.
+// `capacity` is smaller. (ole32's on Windows.)
 int StringFromGUID2(REFGUID guid, WCHAR* text, int capacity);
+#endif
 
 // Parses the braced text form (either letter case). Returns false and leaves `guid` untouched
 // on any malformed text.

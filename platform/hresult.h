@@ -6,6 +6,14 @@
 
 #include "platform/types.h"
 
+#if defined(_WIN32)
+#include "platform/win32_sdk.h"
+#include <vfwmsgs.h>
+
+constexpr HRESULT MakeHResult(uint32_t value) { return static_cast<HRESULT>(value); }
+
+// Every code below is a macro of the SDK there (winerror.h, vfwmsgs.h).
+#else
 typedef int32_t HRESULT;
 
 constexpr HRESULT MakeHResult(uint32_t value) { return static_cast<HRESULT>(value); }
@@ -85,3 +93,4 @@ constexpr HRESULT VFW_E_CANNOT_CONNECT = MakeHResult(0x80040217);
 constexpr HRESULT VFW_E_NOT_PAUSED = MakeHResult(0x80040225);
 constexpr HRESULT VFW_E_NOT_RUNNING = MakeHResult(0x80040226);
 constexpr HRESULT VFW_E_SAMPLE_REJECTED_EOS = MakeHResult(0x8004022C);
+#endif  // _WIN32

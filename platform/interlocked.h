@@ -5,6 +5,9 @@
 
 #include "platform/types.h"
 
+#if defined(_WIN32)
+#include "platform/win32_sdk.h"  // the Interlocked functions
+#else
 inline LONG InterlockedExchange(LONG volatile* target, LONG value) {
   return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
 }
@@ -22,6 +25,8 @@ inline LONG InterlockedIncrement(LONG volatile* target) {
 inline LONG InterlockedDecrement(LONG volatile* target) {
   return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST);
 }
+
+#endif  // _WIN32
 
 // Reads a word that other threads change with the functions above.
 inline LONG InterlockedRead(LONG volatile const* target) {

@@ -4,6 +4,9 @@
 #include "platform/types.h"
 #include "platform/window.h"
 
+#if defined(_WIN32)
+#include "platform/win32_sdk.h"  // kernel32's module calls
+#else
 // Reasons the loader passes to a module's entry point.
 constexpr DWORD DLL_PROCESS_DETACH = 0;
 constexpr DWORD DLL_PROCESS_ATTACH = 1;
@@ -18,9 +21,12 @@ constexpr DWORD DLL_THREAD_DETACH = 3;
 // (ERROR_INSUFFICIENT_BUFFER; the buffer then holds an empty text rather than a cut path).
 DWORD GetModuleFileNameW(HINSTANCE module, LPWSTR buffer, DWORD capacity);
 
+#endif  // _WIN32
+
 // True for an existing folder.
 bool NxFolderExists(LPCWSTR path);
 
+#if !defined(_WIN32)
 typedef HINSTANCE HMODULE;
 typedef void (*FARPROC)();
 
@@ -33,3 +39,4 @@ HMODULE LoadLibraryW(LPCWSTR path);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 
 BOOL FreeLibrary(HMODULE module);
+#endif  // !_WIN32

@@ -7,4 +7,8 @@
 
 #include "platform/types.h"
 
+#if defined(_WIN32)
+#include "platform/win32_sdk.h"  // kernel32's MulDiv
+#else
 int MulDiv(int number, int numerator, int denominator);
+#endif  // _WIN32

@@ -12,6 +12,25 @@
 
 #include "platform/types.h"
 
+#if defined(_WIN32)
+// Windows: kernel32's private-profile calls, UTF-16 files as the system writes them. A bare file
+// name would land in the Windows folder, which a standard user cannot write (changes would be
+// lost, or go to a virtualised copy), so the project's calls go through wrappers that resolve a
+// bare name to the settings folder: %AURALITH_CONFIG_DIR% when set, else the user's roaming
+// application-data folder + "\Auralith". When the file does not exist there yet, one left in
+// the Windows folder by an older installation is copied over once. Names with a folder pass
+// unchanged.
+#include "platform/win32_sdk.h"
+UINT NxGetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR fileName);
+DWORD NxGetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue,
+                                 LPWSTR buffer, DWORD size, LPCWSTR fileName);
+BOOL NxWritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);
+#if !defined(NX_PRIVATE_PROFILE_IMPLEMENTATION)
+#define GetPrivateProfileIntW NxGetPrivateProfileIntW
+#define GetPrivateProfileStringW NxGetPrivateProfileStringW
+#define WritePrivateProfileStringW NxWritePrivateProfileStringW
+#endif
+#else
 // The key's value as a decimal integer (a negative one in two's complement); `defaultValue` when
 // the section or key is missing, 0 when the value does not start with a number.
 UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR fileName);
@@ -26,6 +45,8 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
 // Sets the key's value, creating the section and the file as needed. A null `value` removes the
 // key, a null `key` the whole section. FALSE when the file cannot be written.
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);
+
+#endif  // _WIN32
 
 // The folder a bare settings file name resolves to, UTF-8, without a trailing separator; empty
 // when neither variable is set.

@@ -14,6 +14,9 @@
 #include "platform/types.h"
 #include "platform/win32_error.h"
 
+#if defined(_WIN32)
+#include "platform/win32_sdk.h"  // advapi32's registry
+#else
 struct HKEY__;
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
@@ -94,3 +97,4 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD
 
 // The store's file, UTF-8; empty when the settings folder is unknown.
 std::string NxRegistryFilePath();
+#endif  // _WIN32

@@ -9,6 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(_WIN32)
+// Windows: the SDK's own types (DWORD and LONG are the SDK's `unsigned long` and `long`, 32 bits
+// under LLP64; WCHAR is wchar_t).
+#include "platform/win32_sdk.h"
+typedef LONGLONG REFERENCE_TIME;  // 100-nanosecond units
+#define NX_WIDE_LITERAL(s) L##s
+#else
 typedef int32_t BOOL;
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
@@ -30,35 +37,28 @@ typedef LONG_PTR LRESULT;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 
-#if defined(_WIN32)
-typedef wchar_t WCHAR;
-#define NX_WIDE_LITERAL(s) L##s
-#else
 typedef char16_t WCHAR;
 #define NX_WIDE_LITERAL(s) u##s
-#endif
-static_assert(sizeof(WCHAR) == 2, "a UTF-16 code unit is 16 bits");
-
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef char CHAR;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
+#endif  // _WIN32
+static_assert(sizeof(WCHAR) == 2, "a UTF-16 code unit is 16 bits");
+static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4, "32-bit DWORD and LONG");
 
 // UTF-16 string literal: NXW("text") is u"text" on Linux and L"text" on Windows.
 #define NXW(s) NX_WIDE_LITERAL(s)
 
+#if !defined(_WIN32)
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0
 #endif
 
-// Calling convention of COM methods: __stdcall on 32-bit Windows, the default elsewhere.
-#if defined(_WIN32) && !defined(_WIN64)
-#define STDMETHODCALLTYPE __stdcall
-#else
+// Calling convention of COM methods (the SDK's on Windows).
 #define STDMETHODCALLTYPE
-#endif
 
 #define LOWORD(l) (static_cast<WORD>(static_cast<uintptr_t>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<uintptr_t>(l) >> 16) & 0xffff))
@@ -66,3 +66,4 @@ typedef const CHAR* LPCSTR;
   (static_cast<LONG>(static_cast<DWORD>(static_cast<WORD>(lo)) | \
                      (static_cast<DWORD>(static_cast<WORD>(hi)) << 16)))
 #define MAKEWPARAM(lo, hi) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(lo, hi))))
+#endif  // !_WIN32

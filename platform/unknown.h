@@ -8,6 +8,9 @@
 #include "platform/guid.h"
 #include "platform/hresult.h"
 
+#if defined(_WIN32)
+#include <objbase.h>
+#else
 // {00000000-0000-0000-C000-000000000046}
 inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000,
                                      {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -21,3 +24,4 @@ struct IUnknown {
   ~IUnknown() = default;
 };
 typedef IUnknown* LPUNKNOWN;
+#endif  // _WIN32

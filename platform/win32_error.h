@@ -3,6 +3,10 @@
 
 #include "platform/hresult.h"
 
+#if defined(_WIN32)
+// The SDK's codes, HRESULT_FROM_WIN32, GetLastError and SetLastError.
+#include "platform/win32_sdk.h"
+#else
 constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
 constexpr LONG ERROR_ACCESS_DENIED = 5;
@@ -27,3 +31,4 @@ constexpr HRESULT HRESULT_FROM_WIN32(LONG error) {
 // The calling thread's last error, as the platform's calls that fail leave it.
 DWORD GetLastError();
 void SetLastError(DWORD error);
+#endif  // _WIN32

@@ -10,6 +10,9 @@
 
 #include "platform/types.h"
 
+#if defined(_WIN32)
+#include "platform/win32_sdk.h"  // user32's windows, classes and messages
+#else
 #define NX_DECLARE_HANDLE(name) \
   struct name##__;              \
   typedef struct name##__* name
@@ -81,6 +84,8 @@ constexpr UINT WM_APP = 0x8000;
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
+#endif  // _WIN32
+
 // Posted messages waiting in the queue at most; PostMessageW fails beyond it (Windows has the
 // same per-queue limit), so a window nobody reads cannot grow memory without bound.
 constexpr size_t kNxMaxQueuedMessages = 10000;
@@ -89,6 +94,7 @@ constexpr size_t kNxMaxQueuedMessages = 10000;
 // must be registered (compared ignoring ASCII letter case). Returns null on failure.
 HWND NxCreateWindow(LPCWSTR className);
 
+#if !defined(_WIN32)
 BOOL IsWindow(HWND window);
 
 // Removes the window from the table and drops its queued messages. FALSE if it was not live.
@@ -103,8 +109,13 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // otherwise first <= message <= last. With PM_REMOVE the message leaves the queue.
 BOOL PeekMessageW(MSG* msg, HWND window, UINT first, UINT last, UINT remove);
 
+#endif
+
+#if !defined(_WIN32)
 // Records that the window (all of it when `rect` is null) needs repainting; nothing paints.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+
+#endif
 
 // What InvalidateRect recorded for one window since it was created.
 struct NxInvalidation {
@@ -117,6 +128,7 @@ struct NxInvalidation {
 // FALSE for a dead window.
 BOOL NxGetInvalidation(HWND window, NxInvalidation* record);
 
+#if !defined(_WIN32)
 // Registers the class named by wc->lpszClassName. Returns its atom (non-zero), or 0 when the
 // name is missing or empty or a class of that name (ignoring ASCII case) is registered already.
 ATOM RegisterClassW(const WNDCLASSW* wc);
@@ -127,5 +139,7 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 
 // Copies the registered class's record; lpszClassName is set to the caller's `className`.
 BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wc);
+
+#endif
 
 bool NxIsClassRegistered(LPCWSTR className);

@@ -8,6 +8,7 @@
 #include "impulse/impulse_info.h"
 #include "recovery/impulse_wave_writer.h"
 #include "recovery/recovery_settings.h"
+#include "dsp/exact_math.h"
 
 namespace {
 
@@ -51,10 +52,10 @@ bool MakePerfectSweep(double* period, DWORD n) {
     return -kTwoPi * static_cast<double>((k * k) % n) / static_cast<double>(n);
   };
   period[0] = 1.0;
-  period[1] = std::cos(phase(n / 2)) >= 0.0 ? 1.0 : -1.0;
+  period[1] = NxCos(phase(n / 2)) >= 0.0 ? 1.0 : -1.0;
   for (DWORD k = 1; k < n / 2; ++k) {
-    period[2 * k] = std::cos(phase(k));
-    period[2 * k + 1] = std::sin(phase(k));
+    period[2 * k] = NxCos(phase(k));
+    period[2 * k + 1] = NxSin(phase(k));
   }
   NxSig_InverseFFT(setup, period, n, 1.0);
   NxSig_UnprepareFFT(setup);
@@ -78,7 +79,7 @@ int BuildTestSignal(const TestSignalOptions& options, float* samples) {
   const bool isFloat = options.bitsPerSample == 32;
   // A float file stores x / 32766, so 32766 is its full scale.
   const double fullScale = isFloat ? 32766.0 : 32767.0;
-  const double gain = fullScale * std::pow(10.0, options.levelDb / 20.0);
+  const double gain = fullScale * NxPow10(options.levelDb / 20.0);
   for (DWORD t = 0; t < frames; ++t) {
     // Frame S holds sample 0 of the period; the sections around repeat it.
     const DWORD phase = static_cast<DWORD>((t + ULONGLONG{n} - options.spikeSpacing % n) % n);

@@ -19,21 +19,8 @@ esac
 targets="${FUZZ_TARGETS:-riff wave impulse summary preset settings stream}"
 build_dir="$root/build-fuzz"
 
-packages=(clang-14 libclang-rt-14-dev cmake make libgtest-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-    echo "== Installing ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  else
-    echo "fuzz.sh: missing packages: ${missing[*]} (install them, or run as root on Debian)" >&2
-    exit 1
-  fi
-fi
+source "$root/scripts/packages.sh"
+need_packages fuzz.sh clang-14 libclang-rt-14-dev cmake make libgtest-dev
 compiler=$(command -v clang++ || command -v clang++-14)
 
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -30,21 +30,8 @@ if [ -z "$build_dir" ]; then
 fi
 
 # Build packages (compiler, CMake, GoogleTest) and the reference tools the tests compare with.
-packages=(g++ make cmake libgtest-dev libgmock-dev sox ffmpeg sndfile-programs)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-    echo "== Installing ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  else
-    echo "test.sh: missing packages: ${missing[*]} (install them, or run as root on Debian)" >&2
-    exit 1
-  fi
-fi
+source "$root/scripts/packages.sh"
+need_packages test.sh g++ make cmake libgtest-dev libgmock-dev sox ffmpeg sndfile-programs
 
 jobs=$(nproc 2>/dev/null || echo 2)
 echo "== Configuring $build_dir${sanitize:+ (sanitizers: $sanitize)}"

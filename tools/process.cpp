@@ -42,7 +42,7 @@ void PackageImpulse(CNxPlugIn* plugin) {
   const std::string source = EffectiveImpulsePath(plugin);
   if (source.empty()) UsageError(kCommand, "'--package-impulse' needs an impulse");
   WCHAR folder[kMaxPathUnits];
-  if (NxGetModuleFolder(folder, kMaxPathUnits) == 0) Failure("the program's folder is unknown");
+  if (NxGetModuleWorkFolder(folder, kMaxPathUnits) == 0) Failure("the program's folder is unknown");
   const std::string packaged = Narrow(folder) + "~IRX.TMP";
   LONG already = 0;
   plugin->GetPackageImpulse(&already);

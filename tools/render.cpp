@@ -92,7 +92,7 @@ std::string EffectiveImpulsePath(CNxPlugIn* plugin) {
   plugin->GetPackageImpulse(&packaged);
   if (packaged != 0) {
     WCHAR folder[kMaxPathUnits];
-    if (NxGetModuleFolder(folder, kMaxPathUnits) == 0) return std::string();
+    if (NxGetModuleWorkFolder(folder, kMaxPathUnits) == 0) return std::string();
     return Narrow(folder) + "~IRX.TMP";
   }
   WCHAR name[kMaxPathUnits];

@@ -8,6 +8,9 @@
 
 #include "platform/dshow/factory_template.h"
 
+#if defined(_WIN32)
+#include <unknwn.h>
+#else
 // {00000001-0000-0000-C000-000000000046}
 inline constexpr IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000,
                                           {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -20,6 +23,8 @@ struct IClassFactory : public IUnknown {
  protected:
   ~IClassFactory() = default;
 };
+
+#endif  // _WIN32
 
 class CClassFactory : public CUnknown, public IClassFactory {
  public:

@@ -27,6 +27,10 @@
 #include "platform/dshow/cunknown.h"
 #include "platform/dshow/interfaces.h"
 
+#if defined(_WIN32)
+#include <evcode.h>
+#include <strmif.h>
+#else
 // {56A868A2-0AD4-11CE-B03A-0020AF0BA770}
 inline constexpr IID IID_IMediaEventSink = {0x56A868A2, 0x0AD4, 0x11CE,
                                             {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
@@ -44,6 +48,8 @@ struct IMediaEventSink : public IUnknown {
  protected:
   ~IMediaEventSink() = default;
 };
+
+#endif  // _WIN32
 
 // Sends `code` to the graph that `filter` belongs to, if any, through its IMediaEventSink.
 HRESULT NxNotifyGraph(IFilterGraph* graph, LONG code, LONG_PTR param1, LONG_PTR param2);

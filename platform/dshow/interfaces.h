@@ -13,6 +13,10 @@
 
 #include "platform/dshow/persist.h"
 
+#if defined(_WIN32)
+#include <strmif.h>
+#include <uuids.h>
+#else
 typedef ULONG_PTR DWORD_PTR;
 typedef DWORD_PTR HEVENT;
 typedef DWORD_PTR HSEMAPHORE;
@@ -328,3 +332,4 @@ struct IAMovieSetup : public IUnknown {
  protected:
   ~IAMovieSetup() = default;
 };
+#endif  // _WIN32

@@ -4,6 +4,11 @@
 
 #include "platform/guid.h"
 
+#if defined(_WIN32)
+#include <cguid.h>
+#include <strmif.h>
+#include <uuids.h>
+#else
 inline constexpr GUID GUID_NULL = {0x00000000, 0x0000, 0x0000, {0, 0, 0, 0, 0, 0, 0, 0}};
 inline constexpr GUID MEDIATYPE_NULL = GUID_NULL;
 inline constexpr GUID MEDIASUBTYPE_NULL = GUID_NULL;
@@ -40,3 +45,4 @@ inline constexpr CLSID CLSID_FilterGraph = {0xE436EBB3, 0x524F, 0x11CE,
 // {083863F1-70DE-11D0-BD40-00A0C911CE86}
 inline constexpr CLSID CLSID_LegacyAmFilterCategory = {
     0x083863F1, 0x70DE, 0x11D0, {0xBD, 0x40, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+#endif  // _WIN32

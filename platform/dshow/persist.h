@@ -7,6 +7,9 @@
 
 #include "platform/unknown.h"
 
+#if defined(_WIN32)
+#include <objidl.h>
+#else
 typedef WCHAR* LPOLESTR;
 typedef const WCHAR* LPCOLESTR;
 
@@ -121,3 +124,4 @@ struct IPersistStream : public IPersist {
  protected:
   ~IPersistStream() = default;
 };
+#endif  // _WIN32

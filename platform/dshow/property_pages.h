@@ -5,6 +5,9 @@
 #include "platform/unknown.h"
 #include "platform/window.h"
 
+#if defined(_WIN32)
+#include <ocidl.h>
+#else
 // A counted array of GUIDs. pElems is task-allocated (CoTaskMemAlloc) by the object and freed by
 // the caller with CoTaskMemFree.
 struct CAUUID {
@@ -86,3 +89,4 @@ struct IPropertyPage : public IUnknown {
  protected:
   ~IPropertyPage() = default;
 };
+#endif  // _WIN32

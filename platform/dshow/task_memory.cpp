@@ -1,3 +1,4 @@
+#define NX_TASK_MEMORY_IMPLEMENTATION
 #include "platform/dshow/task_memory.h"
 
 #include <atomic>
@@ -19,6 +20,21 @@ bool TakeRequestedFailure() {
 
 }  // namespace
 
+#if defined(_WIN32)
+// ole32's allocator underneath, so that a host may free these blocks and hand us its own.
+LPVOID NxCoTaskMemAlloc(size_t size) {
+  if (TakeRequestedFailure()) return nullptr;
+  void* block = ::CoTaskMemAlloc(size == 0 ? 1 : size);
+  if (block != nullptr) ++g_outstanding;
+  return block;
+}
+
+void NxCoTaskMemFree(LPVOID block) {
+  if (block == nullptr) return;
+  --g_outstanding;
+  ::CoTaskMemFree(block);
+}
+#else
 LPVOID CoTaskMemAlloc(size_t size) {
   if (TakeRequestedFailure()) return nullptr;
   void* block = std::malloc(size == 0 ? 1 : size);
@@ -31,6 +47,7 @@ void CoTaskMemFree(LPVOID block) {
   --g_outstanding;
   std::free(block);
 }
+#endif
 
 LONG NxTaskMemOutstanding() { return g_outstanding.load(); }
 

@@ -9,12 +9,24 @@
 
 #include "platform/types.h"
 
+#if defined(_WIN32)
+// Windows: ole32's task allocator, so a host frees what this module hands out and the other way
+// round. The project's calls go through counting wrappers that keep the test hooks below.
+#include <objbase.h>
+LPVOID NxCoTaskMemAlloc(size_t size);
+void NxCoTaskMemFree(LPVOID block);
+#if !defined(NX_TASK_MEMORY_IMPLEMENTATION)
+#define CoTaskMemAlloc NxCoTaskMemAlloc
+#define CoTaskMemFree NxCoTaskMemFree
+#endif
+#else
 // Returns null when memory is short (or when a test asked for failures). A request of 0 bytes
 // still returns a block that must be freed.
 LPVOID CoTaskMemAlloc(size_t size);
 
 // Null is accepted and ignored.
 void CoTaskMemFree(LPVOID block);
+#endif
 
 // Test hooks: blocks handed out and not yet freed, and a way to make the next `count`
 // allocations fail so that E_OUTOFMEMORY paths can be reached.

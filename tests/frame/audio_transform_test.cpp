@@ -63,7 +63,7 @@ class AudioTransformTest : public ::testing::Test {
   CAudioTransform transform;
 };
 
-std::u16string Text(const WCHAR* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
+std::basic_string<WCHAR> Text(const WCHAR* s) { return std::basic_string<WCHAR>(s); }
 
 struct FieldCase {
   const char* name;
@@ -171,7 +171,7 @@ TEST_F(AudioTransformTest, StringSettersCompareCaseSensitivelyAndTruncate) {
 
   // A prefix of the stored name, and the empty name, are changes too.
   WCHAR name[16];
-  for (const char16_t* text : {u"Hall", u"", u"HALL.IRX"}) {
+  for (LPCWSTR text : {NXW("Hall"), NXW(""), NXW("HALL.IRX")}) {
     transform.ClearDirty();
     transform.SetImpulseFile(reinterpret_cast<const WCHAR*>(text));
     EXPECT_TRUE(transform.IsDirty());
@@ -181,18 +181,18 @@ TEST_F(AudioTransformTest, StringSettersCompareCaseSensitivelyAndTruncate) {
   }
 
   // 300 units are stored as 259 plus the terminator.
-  std::u16string longName(300, u'x');
+  std::basic_string<WCHAR> longName(300, WCHAR('x'));
   transform.SetOutputFile(reinterpret_cast<const WCHAR*>(longName.c_str()));
   WCHAR buffer[kMaxPathUnits + 10];
   transform.GetOutputFile(buffer, kMaxPathUnits + 10);
-  EXPECT_EQ(Text(buffer), std::u16string(259, u'x'));
+  EXPECT_EQ(Text(buffer), std::basic_string<WCHAR>(259, WCHAR('x')));
 
   // The getter truncates to the caller's buffer and always terminates; size 0 copies nothing.
   WCHAR small[5] = {'#', '#', '#', '#', '#'};
   transform.GetImpulseFile(small, 0);
   EXPECT_EQ(small[0], '#');
   transform.GetImpulseFile(small, 5);
-  EXPECT_EQ(Text(small), u"HALL");
+  EXPECT_EQ(Text(small), NXW("HALL"));
 
   // Each of the four names marks the impulse stale.
   for (auto set : {&CAudioTransform::SetTestFile, &CAudioTransform::SetRecordedFile,
@@ -426,7 +426,7 @@ TEST_F(AudioTransformTest, SnapshotsAreNeverTornAndNoRebuildRequestIsLost) {
   const PlugInParams final = Params();
   EXPECT_EQ(std::memcmp(&built, &final, sizeof final), 0) << "the last rebuild missed a change";
   EXPECT_EQ(built.quality, 5);
-  EXPECT_EQ(Text(built.impulseFile), u"final.irx");
+  EXPECT_EQ(Text(built.impulseFile), NXW("final.irx"));
 }
 
 }  // namespace

@@ -301,8 +301,27 @@ TEST_F(PresetTest, SaveReportsEveryWriteFailureAndStaysDirty) {
   EXPECT_EQ(5320u, SaveBytes().size());
 }
 
-// Every file written through the file API on a disk that fills up after N bytes: the call
-// fails with "disk full" recorded, the file keeps its previous bytes and no temporary is left.
+// A writer on a disk that fills up after N bytes: the call fails with "disk full" recorded, the
+// file keeps its previous bytes and no temporary is left; with room it writes.
+typedef std::function<bool(const std::string&)> FileWriter;
+void ExpectFullDiskKeepsThePreviousFile(const std::string& path, const FileWriter& write) {
+  for (ULONGLONG failAfter : {0ull, 10ull}) {
+    const Bytes before = Pattern(50, 5);
+    WriteWhole(path, before);
+    NxFileReplacement::FailWritesAfterForTests(failAfter);
+    const bool written = write(path);
+    const NxFileError error = NxGetLastFileError();
+    NxFileReplacement::FailWritesAfterForTests(~0ull);
+    EXPECT_FALSE(written) << path << " " << failAfter;
+    EXPECT_EQ(NxFileError::DiskFull, error) << path << " " << failAfter;
+    EXPECT_EQ(before, ReadWhole(path)) << path << " " << failAfter;
+    EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << path;
+  }
+  EXPECT_TRUE(write(path)) << path;
+  EXPECT_NE(Pattern(50, 5), ReadWhole(path)) << path;
+  EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << path;
+}
+
 TEST_F(PresetTest, WritersOnAFullDiskLeaveThePreviousFile) {
   const std::string wave = folder_ / "src.wav";
   WriteWaveFile(wave, WAVE_FORMAT_PCM, 1, 44100, 16, Pattern(6000, 3));
@@ -311,7 +330,7 @@ TEST_F(PresetTest, WritersOnAFullDiskLeaveThePreviousFile) {
   withImpulse.packageImpulse = 1;
   std::copy_n(NXW("~IRX.TMP"), 9, withImpulse.impulseFile);
   const Bytes packaged = CurrentStream(withImpulse, impulse);
-  auto savePreset = [this](const std::string& path) {
+  ExpectFullDiskKeepsThePreviousFile(folder_ / "preset", [this](const std::string& path) {
     CFileStream* stream = nullptr;
     if (FAILED(CFileStream::Open(Wide(path).c_str(), NxFileAccess::Write,
                                  NxFileCreate::CreateAlways, &stream)))
@@ -319,38 +338,20 @@ TEST_F(PresetTest, WritersOnAFullDiskLeaveThePreviousFile) {
     const bool saved = SUCCEEDED(persist_->Save(stream, FALSE)) && stream->Commit(0) == S_OK;
     stream->Release();
     return saved;
-  };
-  const std::vector<std::pair<std::string, std::function<bool(const std::string&)>>> writers = {
-      {"preset", savePreset},
-      {"~IRX.TMP", [&](const std::string&) { return LoadBytes(packaged) == S_OK; }},
-      {"hall.irx",
-       [&](const std::string& path) {
-         return SaveImpulseFile(Wide(path).c_str(), Wide(wave).c_str()) == 0;
-       }},
-      {"auralith.ini",
-       [](const std::string& path) {
-         return WritePrivateProfileStringW(NXW("Auralith"), NXW("Key"), NXW("value"),
-                                           Wide(path).c_str()) != FALSE;
-       }},
-  };
-  for (const auto& writer : writers) {
-    const std::string path = folder_ / writer.first;
-    for (ULONGLONG failAfter : {0ull, 10ull}) {
-      const Bytes before = Pattern(50, 5);
-      WriteWhole(path, before);
-      NxFileReplacement::FailWritesAfterForTests(failAfter);
-      const bool written = writer.second(path);
-      const NxFileError error = NxGetLastFileError();
-      NxFileReplacement::FailWritesAfterForTests(~0ull);
-      EXPECT_FALSE(written) << writer.first << " " << failAfter;
-      EXPECT_EQ(NxFileError::DiskFull, error) << writer.first << " " << failAfter;
-      EXPECT_EQ(before, ReadWhole(path)) << writer.first << " " << failAfter;
-      EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << writer.first;
-    }
-    EXPECT_TRUE(writer.second(path)) << writer.first;
-    EXPECT_NE(Pattern(50, 5), ReadWhole(path)) << writer.first;
-    EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << writer.first;
-  }
+  });
+  ExpectFullDiskKeepsThePreviousFile(
+      folder_ / "~IRX.TMP", [&](const std::string&) { return LoadBytes(packaged) == S_OK; });
+  ExpectFullDiskKeepsThePreviousFile(folder_ / "hall.irx", [&](const std::string& path) {
+    return SaveImpulseFile(Wide(path).c_str(), Wide(wave).c_str()) == 0;
+  });
+}
+
+// Our own settings-file writer; on Windows the system's private-profile calls write it.
+TEST_F(PresetTest, SettingsFileOnAFullDiskKeepsThePreviousFile) {
+  ExpectFullDiskKeepsThePreviousFile(folder_ / "auralith.ini", [](const std::string& path) {
+    return WritePrivateProfileStringW(NXW("Auralith"), NXW("Key"), NXW("value"),
+                                      Wide(path).c_str()) != FALSE;
+  });
 }
 
 TEST_F(PresetTest, PackagedImpulseTravelsInPiecesAndComesBackAsIrxTmp) {

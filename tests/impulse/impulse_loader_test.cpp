@@ -88,7 +88,7 @@ TEST(ImpulseFiles, ReferenceFilesLoadAndEmbedTheirWaveFile) {
   EXPECT_TRUE(!isSelf && WString(name) == W(dir / "src.wav"));
   WCHAR text[64];  // the attributes are the wave file's, not the stale header's
   EXPECT_EQ(35u, GetImpulseInfoText(dir.Wide("ref.irx"), text, 64));
-  EXPECT_EQ(u"44,100 Hz, 2 Channels, 0.06 Seconds", WString(text));
+  EXPECT_EQ(NXW("44,100 Hz, 2 Channels, 0.06 Seconds"), WString(text));
 
   ASSERT_EQ(0, EmbedReferencedImpulse(dir.Wide("ref.irx")));
   EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(dir.path()), {}));  // no temporary
@@ -122,7 +122,7 @@ TEST(ImpulseFiles, ReferenceNamesAreAnsiCutToTheNameLimit) {
   EXPECT_EQ(7, GetImpulseSourceName(dir.Wide("ref.irx"), name, 8, nullptr));
   dir.Write("short.irx", IrxFile({}, {}, "caf\xE9.wav"));  // Windows-1252: 0xE9 is U+00E9
   EXPECT_EQ(8, GetImpulseSourceName(dir.Wide("short.irx"), name, kImpulseNameUnits, nullptr));
-  EXPECT_EQ(u"caf\u00e9.wav", WString(name));
+  EXPECT_EQ(NXW("caf\u00e9.wav"), WString(name));
 }
 
 TEST(ImpulseInfoText, FormatsRateChannelsAndSeconds) {
@@ -146,7 +146,7 @@ TEST(ImpulseInfoText, FormatsRateChannelsAndSeconds) {
     EXPECT_EQ(0u, FormatImpulseInfoText(info, small, 10));  // never shown cut
     EXPECT_EQ(0, small[0]);
   }
-  EXPECT_EQ(u"%s Hz, %lu Channels, %lu.%02lu Seconds",
+  EXPECT_EQ(NXW("%s Hz, %lu Channels, %lu.%02lu Seconds"),
             WString(NxGetString(IDS_IMPULSE_ATTRIBUTES)));
   WCHAR text[64] = {'x', 0};
   EXPECT_EQ(0u, GetImpulseInfoText(NXW("/no/such/file.irx"), text, 64));

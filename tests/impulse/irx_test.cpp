@@ -257,7 +257,8 @@ TEST(IrxRead, FloatSamplesRoundAndScaleUnclipped) {
 
 TEST(IrxRead, RawDataUnscramblesWholeBlocksForAnyCapacity) {
   const Bytes samples = Counting(2 * kIrxBlockBytes + 777);
-  for (DWORD capacity : {0u, 100u, kIrxBlockBytes - 1, kIrxBlockBytes + 5, 3 * kIrxBlockBytes}) {
+  for (DWORD capacity : std::initializer_list<DWORD>{0, 100, kIrxBlockBytes - 1,
+                                                     kIrxBlockBytes + 5, 3 * kIrxBlockBytes}) {
     Bytes raw(capacity + 1, 0xEE);
     const DWORD got = irx_ReadRawData(MemFile(IrxFile({}, samples)), raw.data(), capacity);
     ASSERT_EQ(std::min<DWORD>(capacity, static_cast<DWORD>(samples.size())), got);

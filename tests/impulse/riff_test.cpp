@@ -129,7 +129,7 @@ TEST(Riff, ReadDataAllocChecksTheSizeAgainstTheFile) {
 TEST(Riff, AnsiStringsRoundTripWithOddAndEvenLengthsAndSmallCapacities) {
   // "é" and "€" are single bytes of the code page (0xE9, 0x80).
   for (const WString& text :
-       {WString(u""), WString(u"a"), WString(u"Caf\u00E9"), WString(u"5 \u20AC")}) {
+       {WString(NXW("")), WString(NXW("a")), WString(NXW("Caf\u00E9")), WString(NXW("5 \u20AC"))}) {
     MemFile file(Bytes{});
     DWORD written = 0, id = 0;
     ASSERT_STATUS(NX_OK, riff_WriteANSIString(file, text.c_str(), &written));
@@ -156,7 +156,7 @@ TEST(Riff, AnsiStringsRoundTripWithOddAndEvenLengthsAndSmallCapacities) {
   size = 4;
   EXPECT_STATUS(E_INVALIDARG, riff_ReadANSIString(empty, out, 0, &size));
   MemFile lossy(Bytes{});
-  EXPECT_STATUS(NX_OK, riff_WriteANSIString(lossy, u"\u0100", &size));
+  EXPECT_STATUS(NX_OK, riff_WriteANSIString(lossy, NXW("\u0100"), &size));
   EXPECT_EQ(lossy->Bytes(), (Bytes{'?', 0}));
 }
 
@@ -184,7 +184,7 @@ TEST(Riff, WritersLayOutChunksAndReportWriteFailures) {
   EXPECT_STATUS(NX_E_WRITE, riff_WriteChunk(full.Seek(0), Id("data"), "x", 1, &totals[0]));
   EXPECT_EQ(totals[0], 0u);
   EXPECT_STATUS(NX_E_WRITE, riff_WriteListHeader(full, kInfoListType, 4));
-  EXPECT_STATUS(NX_E_WRITE, riff_WriteANSIString(full, u"abc", &totals[0]));
+  EXPECT_STATUS(NX_E_WRITE, riff_WriteANSIString(full, NXW("abc"), &totals[0]));
   EXPECT_STATUS(NX_E_WRITE, riff_SetRIFFSize(readOnly, 8));
 }
 

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/file.h"
 #include "platform/private_profile.h"
 
 namespace {
@@ -53,7 +54,9 @@ class SettingsTest : public ::testing::Test {
     std::filesystem::create_directories(folder_ / name);
     return Wide((folder_ / name).string());
   }
-  WideString ModuleFolder() { return Wide((folder_ / "module").string() + "/"); }
+  WideString ModuleFolder() {
+    return Wide((folder_ / "module").string()) + WideString(1, kNxPathSeparator);
+  }
 
   std::filesystem::path folder_;
 };
@@ -78,7 +81,7 @@ TEST_F(SettingsTest, IntegerKeysHaveTheirDefaultsAndLimits) {
       {kNxOutBits, 0, "32", 32},
   };
   for (const auto& row : rows) {
-    std::remove((folder_ / "config" / "auralith.ini").c_str());
+    std::remove((folder_ / "config" / "auralith.ini").string().c_str());
     EXPECT_EQ(row.defaultValue, NxSettings_GetInt(row.setting));
     const std::string key(row.setting.key, row.setting.key + std::char_traits<WCHAR>::length(row.setting.key));
     WriteIni("[auralith]\n" + key + "=" + row.stored + "\n");
@@ -129,7 +132,7 @@ TEST_F(SettingsTest, ListsKeepDirMaxEntriesNewestFirst) {
     size_t kept;
   } rows[] = {{nullptr, 15}, {"0", 15}, {"3", 3}, {"-1", 15}, {"99999", 20}};
   for (const auto& row : rows) {
-    std::remove((folder_ / "config" / "auralith.ini").c_str());
+    std::remove((folder_ / "config" / "auralith.ini").string().c_str());
     if (row.dirMax != nullptr) WriteIni(std::string("[AL MRU List]\nDirMax=") + row.dirMax + "\n");
     NxMruBox box;
     for (int i = 0; i < 20; ++i) {

@@ -10,7 +10,7 @@ namespace {
 
 // Items of odd and even stored sizes ("Hall" + zero is 5, "Me" + zero is 3); the copyright has "é"
 // and "€", single bytes of the code page.
-const WString kCopyright = u"(c) Caf\u00E9 \u20AC";
+const WString kCopyright = NXW("(c) Caf\u00E9 \u20AC");
 const Bytes kItems = Chunk("INAM", Z("Hall")) + Chunk("IENG", Z("Me")) +
                      Chunk("ICOP", Z("(c) Caf\xE9 \x80")) + Chunk("ICMT", Z("ab"));
 // A wave-like file: "fmt ", a LIST of another type, "data", then the INFO list.
@@ -18,7 +18,7 @@ const Bytes kSample = Riff(Chunk("fmt ", B("abc")) + List("adtl", B("INAM") + Le
                            Chunk("data", B("12345")) + List("INFO", kItems));
 
 TEST(Summary, SaveWritesTheListAndLoadReadsItBackInFileOrder) {
-  WCHAR title[] = u"Hall", author[] = u"Me", empty[] = u"";
+  WCHAR title[] = NXW("Hall"), author[] = NXW("Me"), empty[] = NXW("");
   WString copyright = kCopyright;
   NxSummaryItem items[] = {{kInfoTitle, title},
                            {kInfoAuthor, author},
@@ -37,9 +37,9 @@ TEST(Summary, SaveWritesTheListAndLoadReadsItBackInFileOrder) {
   ASSERT_STATUS(NX_OK,
                 NxSummary_Load(file.Seek(14), &loaded, static_cast<DWORD>(saved.size() - 12)));
   ASSERT_EQ(loaded.count, 4u);
-  EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoTitle)), u"Hall");
+  EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoTitle)), NXW("Hall"));
   EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoCopyright)), kCopyright);
-  EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoComments)), u"");
+  EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoComments)), NXW(""));
   EXPECT_EQ(NxSummary_GetItemText(&loaded, kInfoDisplayText), nullptr);
   EXPECT_EQ(loaded.items[3].id, kInfoComments);
   NxSummary_Free(&loaded);
@@ -89,15 +89,15 @@ TEST(Summary, GetStringFromFileFindsItemsAndRestoresThePosition) {
     DWORD id, capacity, remaining;
     NXSTATUS status;
     WString text;
-  } cases[] = {{file, kInfoComments, 128, body, NX_OK, u"ab"},
-               {file, kInfoTitle, 128, body, NX_OK, u"Hall"},
+  } cases[] = {{file, kInfoComments, 128, body, NX_OK, NXW("ab")},
+               {file, kInfoTitle, 128, body, NX_OK, NXW("Hall")},
                {file, kInfoCopyright, 128, body, NX_OK, kCopyright},
-               {file, kInfoAuthor, 128, 0, NX_OK, u"Me"},  // 0: unbounded
-               {file, kInfoTitle, 3, body, NX_OK, u"Ha"},
-               {file, kInfoDisplayText, 128, body, NX_E_NOTFOUND, u""},
-               {file, kInfoTitle, 128, 40, NX_E_NOTFOUND, u""},
-               {damaged, kInfoComments, 128, body, NX_E_READ, u""},
-               {file, kInfoTitle, 0, body, E_INVALIDARG, u"x"}};
+               {file, kInfoAuthor, 128, 0, NX_OK, NXW("Me")},  // 0: unbounded
+               {file, kInfoTitle, 3, body, NX_OK, NXW("Ha")},
+               {file, kInfoDisplayText, 128, body, NX_E_NOTFOUND, NXW("")},
+               {file, kInfoTitle, 128, 40, NX_E_NOTFOUND, NXW("")},
+               {damaged, kInfoComments, 128, body, NX_E_READ, NXW("")},
+               {file, kInfoTitle, 0, body, E_INVALIDARG, NXW("x")}};
   for (const auto& c : cases) {
     WCHAR text[128] = {'x', 0};
     DWORD remaining = c.remaining;
@@ -115,26 +115,26 @@ TEST(Summary, DisplayTextsAreCutAndEmptyWhereTheFileHasNone) {
   MemFile file(kSample);
   NxSummary_ReadDisplayTexts(file.Seek(30), kDialogSummaryItems, 4,
                              texts);  // from anywhere
-  textsAre({u"Hall", u"Me", kCopyright, u"ab"});
+  textsAre({NXW("Hall"), NXW("Me"), kCopyright, NXW("ab")});
   MemFile longFile(Riff(List("INFO", Chunk("ICMT", Z(std::string(200, 'L'))))));
   NxSummary_ReadDisplayTexts(longFile, kPageSummaryItems, 3, texts);
-  textsAre({WString(127, 'L'), u"", u""});
+  textsAre({WString(127, 'L'), NXW(""), NXW("")});
   for (const Bytes& bytes : {Riff(Chunk("data", B("1234"))), B("RIFX"), Bytes{}}) {
     MemFile none(bytes);
     for (auto& text : texts) text[0] = 'x';
     NxSummary_ReadDisplayTexts(none, kDialogSummaryItems, 4, texts);
-    textsAre({u"", u"", u"", u""});
+    textsAre({NXW(""), NXW(""), NXW(""), NXW("")});
   }
   // From a path: a missing file empties everything.
   TempFolder folder;
   for (auto& text : texts) text[0] = 'x';
   EXPECT_FALSE(
       NxSummary_ReadDisplayTextsFromPath(folder.Wide("x.wav"), kDialogSummaryItems, 4, texts));
-  textsAre({u"", u"", u"", u""});
+  textsAre({NXW(""), NXW(""), NXW(""), NXW("")});
   folder.Write("x.wav", kSample);
   EXPECT_TRUE(
       NxSummary_ReadDisplayTextsFromPath(folder.Wide("x.wav"), kDialogSummaryItems, 4, texts));
-  textsAre({u"Hall", u"Me", kCopyright, u"ab"});
+  textsAre({NXW("Hall"), NXW("Me"), kCopyright, NXW("ab")});
 }
 
 TEST(Summary, DamagedFilesNeverReadOutOfBounds) {

@@ -166,8 +166,9 @@ TEST(WaveReader, EveryPrefixOfAFileIsSafe) {
 TEST(WaveReader, CompressedLengthSeeksAndOneChannelReads) {
   // The fact count is trusted only inside the last block: not beyond the data, not before it
   // (whole blocks, or libsndfile's halved stereo IMA count).
-  for (const DWORD fact : {0u, kImaFrames - 1, kImaFrames - 504, kImaFrames - 505, kImaFrames / 2,
-                           kImaFrames + 1, 0xFFFFFFFFu}) {
+  for (const DWORD fact : std::initializer_list<DWORD>{0, kImaFrames - 1, kImaFrames - 504,
+                                                       kImaFrames - 505, kImaFrames / 2,
+                                                       kImaFrames + 1, 0xFFFFFFFFu}) {
     ImpulseInfo info;
     ASSERT_TRUE(GetWaveImpulseInfoFile(Mem(ImaFile(fact)), &info));
     const bool trusted = fact == kImaFrames - 1 || fact == kImaFrames - 504;

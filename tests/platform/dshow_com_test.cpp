@@ -59,8 +59,8 @@ TEST(DShowGuids, WaveSubtypesCarryTheFormatTag) {
   EXPECT_EQ(MEDIASUBTYPE_IEEE_FLOAT.Data1, WAVE_FORMAT_IEEE_FLOAT);
   WCHAR text[39];
   ASSERT_EQ(StringFromGUID2(FORMAT_WaveFormatEx, text, 39), 39);
-  EXPECT_TRUE(std::u16string(reinterpret_cast<const char16_t*>(text)) ==
-              u"{05589F81-C356-11CE-BF01-00AA0055595A}");
+  EXPECT_TRUE(std::basic_string<WCHAR>(text) ==
+              NXW("{05589F81-C356-11CE-BF01-00AA0055595A}"));
 }
 
 TEST(TaskMemory, CountsBlocksAndFailsOnRequest) {

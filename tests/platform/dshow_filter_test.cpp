@@ -288,11 +288,11 @@ TEST_F(GraphTest, TransformPinsAreFoundByNameAndAsInAndOut) {
   ASSERT_HR(S_OK, out->QueryPinInfo(&info));
   EXPECT_EQ(info.pFilter, static_cast<IBaseFilter*>(copy_));
   EXPECT_EQ(info.dir, PINDIR_OUTPUT);
-  EXPECT_TRUE(std::u16string(reinterpret_cast<char16_t*>(info.achName)) == u"XForm Out");
+  EXPECT_TRUE(std::basic_string<WCHAR>(info.achName) == NXW("XForm Out"));
   EXPECT_EQ(copy_->Release(), 1u);  // the reference QueryPinInfo added
   LPWSTR id = nullptr;
   ASSERT_HR(S_OK, in->QueryId(&id));
-  EXPECT_TRUE(std::u16string(reinterpret_cast<char16_t*>(id)) == u"XForm In");
+  EXPECT_TRUE(std::basic_string<WCHAR>(id) == NXW("XForm In"));
   CoTaskMemFree(id);
   PIN_DIRECTION direction;
   EXPECT_HR(S_OK, in->QueryDirection(&direction));

@@ -180,9 +180,9 @@ TEST_P(SharedStreamTest, CopyToAndClone) {
   IStream* clone = nullptr;
   ASSERT_HR(S_OK, stream->Clone(&clone));
   EXPECT_HR(STG_E_INVALIDPOINTER, stream->Clone(nullptr));
-  BYTE byte = 0;
-  clone->Read(&byte, 1, nullptr);
-  EXPECT_EQ(4, byte);
+  BYTE first = 0;
+  clone->Read(&first, 1, nullptr);
+  EXPECT_EQ(4, first);
   EXPECT_EQ(3u, PositionOf(stream));
   const BYTE mark = 0xEE;
   stream->Write(&mark, 1, nullptr);

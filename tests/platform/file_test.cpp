@@ -146,7 +146,7 @@ TEST_F(DiskFileTest, NamesAreUtf16AndUnpairedSurrogatesFail) {
   path.back() = 0x00E9;
   NxCloseFile(NxOpenFile((path + WString{0xD83D, 0xDE00}).c_str(), NxFileAccess::Write,
                          NxFileCreate::CreateAlways));
-  EXPECT_TRUE(fs::exists(folder_ / "\xC3\xA9\xF0\x9F\x98\x80"));
+  EXPECT_TRUE(fs::exists(folder_ / fs::u8path("\xC3\xA9\xF0\x9F\x98\x80")));
   for (WCHAR lone : {0xD83D, 0xDE00}) {
     path.back() = lone;
     EXPECT_EQ(NxOpenFile(path.c_str(), NxFileAccess::Write, NxFileCreate::CreateAlways), nullptr);
@@ -192,7 +192,7 @@ TEST_F(DiskFileTest, ModuleFolder) {
   EXPECT_EQ(NxGetModuleFolder(buffer, length + 1), length);
   ::setenv("AURALITH_MODULE_DIR", "/tmp/caf\xC3\xA9/", 1);
   length = NxGetModuleFolder(buffer, 1024);
-  EXPECT_EQ(WString(buffer, length), WString(u"/tmp/caf\u00E9/"));
+  EXPECT_EQ(WString(buffer, length), WString(NXW("/tmp/caf\u00E9/")));
   if (saved != nullptr) {
     ::setenv("AURALITH_MODULE_DIR", previous.c_str(), 1);
   } else {

@@ -10,7 +10,7 @@
 
 namespace {
 
-std::u16string Text(const WCHAR* s) { return reinterpret_cast<const char16_t*>(s); }
+std::basic_string<WCHAR> Text(const WCHAR* s) { return s; }
 
 class PrivateProfileTest : public ::testing::Test {
  protected:
@@ -50,21 +50,21 @@ TEST_F(PrivateProfileTest, ReadsValuesAsThePlatformDoes) {
 
   WCHAR buffer[16];
   EXPECT_EQ(GetPrivateProfileStringW(NXW("Auralith"), NXW("name"), NXW("x"), buffer, 16, ini), 8u);
-  EXPECT_EQ(Text(buffer), u" quoted ");
+  EXPECT_EQ(Text(buffer), NXW(" quoted "));
   // Truncated to the buffer, always terminated.
   EXPECT_EQ(GetPrivateProfileStringW(NXW("Auralith"), NXW("name"), NXW("x"), buffer, 4, ini), 3u);
-  EXPECT_EQ(Text(buffer), u" qu");
+  EXPECT_EQ(Text(buffer), NXW(" qu"));
   EXPECT_EQ(GetPrivateProfileStringW(NXW("Auralith"), NXW("none"), nullptr, buffer, 16, ini), 0u);
-  EXPECT_EQ(Text(buffer), u"");
+  EXPECT_EQ(Text(buffer), NXW(""));
 
   // A null key lists the section's keys, a null section the sections.
   WCHAR list[64];
   const DWORD n = GetPrivateProfileStringW(NXW("Auralith"), nullptr, nullptr, list, 64, ini);
-  EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(list), n + 1),
-            std::u16string(u"MaxImpulseSize\0name\0Bad\0Neg\0", 29));
+  EXPECT_EQ(std::basic_string<WCHAR>(list, n + 1),
+            std::basic_string<WCHAR>(NXW("MaxImpulseSize\0name\0Bad\0Neg\0"), 29));
   GetPrivateProfileStringW(nullptr, nullptr, nullptr, list, 64, ini);
-  EXPECT_EQ(Text(list), u"Auralith");
-  EXPECT_EQ(Text(list + 9), u"other");
+  EXPECT_EQ(Text(list), NXW("Auralith"));
+  EXPECT_EQ(Text(list + 9), NXW("other"));
 }
 
 TEST_F(PrivateProfileTest, WritesKeepTheRestOfTheFile) {
@@ -77,7 +77,7 @@ TEST_F(PrivateProfileTest, WritesKeepTheRestOfTheFile) {
 
   WCHAR buffer[16];
   GetPrivateProfileStringW(NXW("MRU Folders"), NXW("Dir1"), nullptr, buffer, 16, ini);
-  EXPECT_EQ(Text(buffer), u"/é/€");
+  EXPECT_EQ(Text(buffer), NXW("/é/€"));
 
   // A null value removes the key, a null key the section; comments survive.
   WriteFile("; keep me\n[A]\nx=1\ny=2\n\n[B]\nz=3\n");

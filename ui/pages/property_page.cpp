@@ -51,7 +51,7 @@ NxDialogFactory* NxGetDialogFactory() { return g_factory; }
 
 NxText NxPackagedImpulsePath() {
   WCHAR folder[kNamesUnits];
-  if (NxGetModuleFolder(folder, kNamesUnits) == 0) return NxText();
+  if (NxGetModuleWorkFolder(folder, kNamesUnits) == 0) return NxText();
   return NxText(folder) + NXW("~IRX.TMP");
 }
 

@@ -1,0 +1,137 @@
+#include "dsp/exact_math.h"
+
+#include <cmath>
+
+namespace {
+
+// A value hi + lo with |lo| <= ulp(hi) / 2.
+struct DD {
+  double hi;
+  double lo;
+};
+
+DD TwoSum(double a, double b) {
+  const double s = a + b;
+  const double v = s - a;
+  return {s, (a - (s - v)) + (b - v)};
+}
+
+DD FastTwoSum(double a, double b) {  // |a| >= |b|
+  const double s = a + b;
+  return {s, b - (s - a)};
+}
+
+// Dekker's exact product, with Veltkamp's split (2^27 + 1).
+DD TwoProd(double a, double b) {
+  const double p = a * b;
+  const double ca = 134217729.0 * a;
+  const double ah = ca - (ca - a);
+  const double al = a - ah;
+  const double cb = 134217729.0 * b;
+  const double bh = cb - (cb - b);
+  const double bl = b - bh;
+  return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+}
+
+DD Add(DD a, DD b) {
+  const DD s = TwoSum(a.hi, b.hi);
+  const DD t = TwoSum(a.lo, b.lo);
+  DD r = FastTwoSum(s.hi, s.lo + t.hi);
+  return FastTwoSum(r.hi, r.lo + t.lo);
+}
+
+DD Mul(DD a, DD b) {
+  const DD p = TwoProd(a.hi, b.hi);
+  return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+DD MulD(DD a, double b) {
+  const DD p = TwoProd(a.hi, b);
+  return FastTwoSum(p.hi, p.lo + a.lo * b);
+}
+
+DD DivD(DD a, double b) {
+  const double q1 = a.hi / b;
+  const DD p = TwoProd(q1, b);
+  const DD r = Add(a, {-p.hi, -p.lo});
+  const double q2 = r.hi / b;
+  return FastTwoSum(q1, q2);
+}
+
+double Round(DD a) { return a.hi + a.lo; }
+
+// pi/2 and ln 2 in three parts (each exactly representable), ln 10 as a double-double.
+constexpr double kHalfPi1 = 1.5707963267948966192e+00;
+constexpr double kHalfPi2 = 6.1232339957367658e-17;
+constexpr double kHalfPi3 = -1.4973849048591698e-33;
+constexpr double kLn2Hi = 6.9314718055994529e-01;
+constexpr double kLn2Lo = 2.3190468138462996e-17;
+constexpr double kLn2Lo2 = 5.7077084384162121e-34;
+constexpr DD kLn10 = {2.302585092994045901e+00, -2.1707562233822494e-16};
+
+// x - k pi/2 as a double-double, for the integer k nearest x / (pi/2).
+DD ReduceHalfPi(double x, long long* quadrant) {
+  const double k = std::nearbyint(x / kHalfPi1);
+  *quadrant = static_cast<long long>(k);
+  // k has at most 21 bits here, so k * part is exact to double-double precision.
+  DD r = TwoSum(x, 0.0);
+  r = Add(r, {-TwoProd(k, kHalfPi1).hi, -TwoProd(k, kHalfPi1).lo});
+  r = Add(r, {-TwoProd(k, kHalfPi2).hi, -TwoProd(k, kHalfPi2).lo});
+  r = Add(r, {-k * kHalfPi3, 0.0});
+  return r;
+}
+
+// Taylor series of sin (odd = true) or cos about 0 for |r| <= pi/4 + a little.
+DD SeriesSinCos(DD r, bool odd) {
+  const DD r2 = Mul(r, r);
+  DD term = odd ? r : DD{1.0, 0.0};
+  DD sum = term;
+  for (int n = odd ? 2 : 1; n < 40; n += 1) {
+    const double k = odd ? double(2 * n - 2) * double(2 * n - 1) : double(2 * n - 1) * double(2 * n);
+    term = DivD(Mul(term, r2), -k);
+    sum = Add(sum, term);
+    if (std::fabs(term.hi) < 1e-36 * std::fabs(sum.hi)) break;
+  }
+  return sum;
+}
+
+double SinCos(double x, bool cosine) {
+  if (x == 0.0) return cosine ? 1.0 : x;
+  long long quadrant = 0;
+  const DD r = ReduceHalfPi(x, &quadrant);
+  const long long q = ((quadrant % 4) + 4 + (cosine ? 1 : 0)) % 4;
+  // sin(r + q pi/2): q 0 sin r, 1 cos r, 2 -sin r, 3 -cos r.
+  DD v = SeriesSinCos(r, q % 2 == 0);
+  if (q >= 2) v = {-v.hi, -v.lo};
+  return Round(v);
+}
+
+// e^x for a double-double x.
+double ExpDD(DD x) {
+  if (x.hi > 709.8) return HUGE_VAL;
+  if (x.hi < -745.2) return 0.0;
+  const double k = std::nearbyint(x.hi / kLn2Hi);
+  DD r = Add(x, {-TwoProd(k, kLn2Hi).hi, -TwoProd(k, kLn2Hi).lo});
+  r = Add(r, {-TwoProd(k, kLn2Lo).hi, -TwoProd(k, kLn2Lo).lo});
+  r = Add(r, {-k * kLn2Lo2, 0.0});
+  // |r| <= 0.35: e^r by its series.
+  DD term = {1.0, 0.0};
+  DD sum = term;
+  for (int n = 1; n < 40; ++n) {
+    term = DivD(Mul(term, r), double(n));
+    sum = Add(sum, term);
+    if (std::fabs(term.hi) < 1e-36 * std::fabs(sum.hi)) break;
+  }
+  // Scaling by 2^k is exact unless the result is subnormal.
+  return std::ldexp(Round(sum), static_cast<int>(k));
+}
+
+}  // namespace
+
+double NxSin(double x) { return SinCos(x, false); }
+
+double NxCos(double x) { return SinCos(x, true); }
+
+double NxExp(double x) { return ExpDD({x, 0.0}); }
+
+double NxPow10(double y) { return ExpDD(MulD(kLn10, y)); }

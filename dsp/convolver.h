@@ -23,7 +23,7 @@
 
 #include "dsp/fft.h"
 #include "dsp/shelf_eq.h"
-#include "frame/plugin_params.h"
+#include "platform/types.h"
 
 // Result codes; the values are the HRESULTs the frame hands on.
 constexpr LONG kConvolverOk = 0;                                        // S_OK

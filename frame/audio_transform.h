@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "dsp/convolver.h"
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 #include "frame/nx_plugin_prop.h"
 #include "platform/critical_section.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 #include "frame/nx_plugin.h"
 #include "host/wave_sink_filter.h"
 #include "fuzz/fuzz_util.h"

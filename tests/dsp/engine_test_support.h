@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dsp/convolver.h"
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 
 namespace enginetest {
 

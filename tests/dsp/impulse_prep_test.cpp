@@ -1,4 +1,4 @@
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 
 #include <gtest/gtest.h>
 

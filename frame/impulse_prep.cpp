@@ -1,4 +1,4 @@
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,7 +98,7 @@ LONG QuickUpdate(ConvolverState& s, const PlugInParams& params) {
     return kConvolverOutOfMemory;
   }
   ShelfEqState eq[2];
-  SetupShelfEq(params, double(s.outputRate) / s.rateDivisor, eq);
+  SetupShelfEq(ShelfSettingsOf(params), double(s.outputRate) / s.rateDivisor, eq);
   if (!SameEq(eq[0], s.eq[0])) {
     s.eq[0] = eq[0];
     s.eq[1] = eq[1];
@@ -251,7 +251,7 @@ LONG FullRebuild(ConvolverState& s, const PlugInParams& params, const StreamShap
   const LONG result = BuildSpectra(s, params, file, source, status, used, reference,
                                    plan.cutByDecayLimit, info.sampleRate);
   if (result != kConvolverOk) return result;
-  SetupShelfEq(params, double(s.outputRate) / s.rateDivisor, s.eq);
+  SetupShelfEq(ShelfSettingsOf(params), double(s.outputRate) / s.rateDivisor, s.eq);
   s.prepared = true;
   return kConvolverOk;
 }
@@ -348,4 +348,9 @@ void ApplyImpulseEnvelope(float* channel0, float* channel1, uint32_t frames, uin
     }
     if (end >= total) break;
   }
+}
+
+ShelfSettings ShelfSettingsOf(const PlugInParams& params) {
+  return {params.lowShelfOn,  params.lowShelfFreq,  params.lowShelfGain,
+          params.highShelfOn, params.highShelfFreq, params.highShelfGain};
 }

@@ -160,6 +160,14 @@ void CAudioTransform::SetStreamFormatPointer(LONG which, const WAVEFORMATEX* for
   formats_[which] = format;
 }
 
+const WAVEFORMATEX* CAudioTransform::StreamFormatPointer(LONG which) {
+  if (which != kInputFormat && which != kOutputFormat) return nullptr;
+  CAutoLock hold(&lock_);
+  return formats_[which];
+}
+
+void CAudioTransform::RestoreImpulseStale() { InterlockedWrite(&impulseStale_, 1); }
+
 HRESULT CAudioTransform::RegisterNotifyWindow(HWND window, WORD controlId) {
   // A null handle would match every empty slot.
   if (window == nullptr) return E_INVALIDARG;

@@ -20,7 +20,7 @@ bool Aligned(const BYTE* p) {
 }
 
 template <typename T>
-HRESULT Convolve(CAudioTransform* engine, LONG mode, const BYTE* input, DWORD* inFrames,
+HRESULT Convolve(CStreamEngine* engine, LONG mode, const BYTE* input, DWORD* inFrames,
                  BYTE* output, DWORD* outFrames) {
   // Buffers come from allocators with an alignment of the upstream's choosing.
   if (!Aligned<T>(input) || !Aligned<T>(output)) return VFW_E_BADALIGN;
@@ -34,25 +34,25 @@ HRESULT CNxPlugIn::RunEngine(LONG mode, const BYTE* input, DWORD* inFrames, BYTE
                              DWORD* outFrames) {
   const WAVEFORMATEX& f = m_inputFormat;
   if (f.wFormatTag == WAVE_FORMAT_PCM && f.wBitsPerSample == 16) {
-    return Convolve<int16_t>(this, mode, input, inFrames, output, outFrames);
+    return Convolve<int16_t>(&m_engine, mode, input, inFrames, output, outFrames);
   }
   if (f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && f.wBitsPerSample == 32) {
-    return Convolve<float>(this, mode, input, inFrames, output, outFrames);
+    return Convolve<float>(&m_engine, mode, input, inFrames, output, outFrames);
   }
   if (f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && f.wBitsPerSample == 64) {
-    return Convolve<double>(this, mode, input, inFrames, output, outFrames);
+    return Convolve<double>(&m_engine, mode, input, inFrames, output, outFrames);
   }
   return E_UNEXPECTED;
 }
 
 HRESULT CNxPlugIn::StartStreaming() {
   m_refusedOutputChannels = 0;
-  return AttachStreamFormats(&m_inputFormat, &m_outputFormat);
+  return m_engine.AttachStreamFormats(&m_inputFormat, &m_outputFormat);
 }
 
 HRESULT CNxPlugIn::StopStreaming() {
   SetProcessingFlag(0);
-  ReleaseConvolver();
+  m_engine.ReleaseConvolver();
   if (m_outputTypeSwitched) {
     m_pOutput->CurrentMediaType().Set(m_switchedOutputType);
     m_outputTypeSwitched = false;
@@ -87,7 +87,7 @@ HRESULT CNxPlugIn::FollowChannelSetting(IMediaSample* firstOut) {
   NotifyWindows(kNotifyOutputFormat);
   // The rebuild starts a new block, so what the engine held of the old one is not heard.
   m_discontinuityPending = 1;
-  return AttachStreamFormats(&m_inputFormat, &m_outputFormat);
+  return m_engine.AttachStreamFormats(&m_inputFormat, &m_outputFormat);
 }
 
 HRESULT CNxPlugIn::DeliverProduced(IMediaSample* out, DWORD frames) {

@@ -126,7 +126,7 @@ class CAudioTransform : public INxPlugInProp {
   void ClearDirty();
 
   // The lock, for callers that make several changes as one (preset loading).
-  CCritSec* Lock() { return &lock_; }
+  CCritSec* Lock() { return &m_lock; }
 
   // The format pointer last set for `which` (kInputFormat or kOutputFormat), or null.
   const WAVEFORMATEX* StreamFormatPointer(LONG which);
@@ -147,15 +147,14 @@ class CAudioTransform : public INxPlugInProp {
   // Sets paramsChanged and dirty, and the rebuild request when the impulse is affected.
   void MarkChanged(bool impulseStale);
 
-  IUnknown* owner_;
-  CCritSec lock_;
-  PlugInParams params_;
-  LONG paramsChanged_ = 1;
-  LONG volatile impulseStale_ = 1;
-  LONG dirty_ = 0;
-  LONG status_ = kStatusNone;
-  LONG processingFlag_ = 0;
-  LONG redrawFlag_ = 0;
-  NotifySlot slots_[kNotifySlotCount] = {};
-  const WAVEFORMATEX* formats_[2] = {nullptr, nullptr};
+  IUnknown* m_owner;
+  CCritSec m_lock;
+  PlugInParams m_params;
+  bool m_paramsChanged = true;
+  LONG volatile m_impulseStale = 1;
+  bool m_dirty = false;
+  LONG m_status = kStatusNone;
+  LONG m_processingFlag = 0;
+  NotifySlot m_slots[kNotifySlotCount] = {};
+  const WAVEFORMATEX* m_formats[2] = {nullptr, nullptr};
 };

@@ -121,8 +121,8 @@ class CNxPlugIn : public CTransformFilter,
   CStreamEngine m_engine{*this};
   WAVEFORMATEX m_inputFormat = {};
   WAVEFORMATEX m_outputFormat = {};
-  LONG m_discontinuityPending = 0;
-  LONG m_syncPointPending = 0;
+  bool m_discontinuityPending = false;
+  bool m_syncPointPending = false;
   REFERENCE_TIME m_start = 0;
   REFERENCE_TIME m_stop = 0;
   LONGLONG m_mediaStart = 0;

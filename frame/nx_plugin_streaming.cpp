@@ -86,14 +86,14 @@ HRESULT CNxPlugIn::FollowChannelSetting(IMediaSample* firstOut) {
   m_outputTypeSwitched = true;
   NotifyWindows(kNotifyOutputFormat);
   // The rebuild starts a new block, so what the engine held of the old one is not heard.
-  m_discontinuityPending = 1;
+  m_discontinuityPending = true;
   return m_engine.AttachStreamFormats(&m_inputFormat, &m_outputFormat);
 }
 
 HRESULT CNxPlugIn::DeliverProduced(IMediaSample* out, DWORD frames) {
-  if (m_discontinuityPending != 0) {
+  if (m_discontinuityPending) {
     out->SetDiscontinuity(TRUE);
-    m_discontinuityPending = 0;
+    m_discontinuityPending = false;
   } else {
     m_start = m_stop;
     m_mediaStart = m_mediaStop;
@@ -104,9 +104,9 @@ HRESULT CNxPlugIn::DeliverProduced(IMediaSample* out, DWORD frames) {
   out->SetMediaTime(&m_mediaStart, &m_mediaStop);
   m_start = m_stop;
   m_mediaStart = m_mediaStop;
-  if (m_syncPointPending != 0) {
+  if (m_syncPointPending) {
     out->SetSyncPoint(TRUE);
-    m_syncPointPending = 0;
+    m_syncPointPending = false;
   }
   out->SetActualDataLength(static_cast<LONG>(frames * m_outputFormat.nBlockAlign));
   return m_pOutput->Deliver(out);
@@ -120,7 +120,7 @@ HRESULT CNxPlugIn::Receive(IMediaSample* sample) {
   if (FAILED(hr)) return hr;
   LONG mode = kStreamContinue;
   if (sample->IsDiscontinuity() == S_OK) {
-    m_discontinuityPending = 1;
+    m_discontinuityPending = true;
     REFERENCE_TIME start = 0;
     REFERENCE_TIME stop = 0;
     if (SUCCEEDED(sample->GetTime(&start, &stop))) {
@@ -135,7 +135,7 @@ HRESULT CNxPlugIn::Receive(IMediaSample* sample) {
     }
     mode = kStreamStart;
   }
-  if (sample->IsSyncPoint() == S_OK) m_syncPointPending = 1;
+  if (sample->IsSyncPoint() == S_OK) m_syncPointPending = true;
   BYTE* input = nullptr;
   sample->GetPointer(&input);
   LONG remaining = sample->GetActualDataLength();

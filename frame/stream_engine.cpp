@@ -47,7 +47,7 @@ void PackagedImpulsePath(WCHAR (&path)[kMaxPathUnits]) {
   std::copy(kPackagedImpulseName, kPackagedImpulseName + nameUnits, path + folder);
 }
 
-int16_t ToPcm16(float value) {
+int16_t TruncateToPcm16(float value) {
   if (!(value == value)) return 0;
   if (value >= 32767.0f) return 32767;
   if (value <= -32768.0f) return -32768;
@@ -203,7 +203,7 @@ HRESULT CStreamEngine::ConvolveStream(LONG mode, const int16_t* input, DWORD* in
     if (FAILED(hr)) return hr;
     if (hr == S_OK) result = S_OK;
     for (uint32_t i = 0; i < out * outChannels; ++i) {
-      output[size_t(produced) * outChannels + i] = ToPcm16(m_convolver.pcmOutput[i]);
+      output[size_t(produced) * outChannels + i] = TruncateToPcm16(m_convolver.pcmOutput[i]);
     }
     consumed += in;
     produced += out;

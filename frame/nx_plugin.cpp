@@ -7,7 +7,7 @@
 
 #include "frame/guids.h"
 #include "frame/impulse_file_source.h"
-#include "frame/module.h"
+#include "frame/module_info.h"
 #include "frame/nx_plugin_input_pin.h"
 #include "platform/dshow/media_guids.h"
 #include "platform/dshow/task_memory.h"

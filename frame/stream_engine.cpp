@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "platform/file.h"
-#include "platform/interlocked.h"
 #include "platform/private_profile.h"
 
 namespace {
@@ -71,8 +70,14 @@ void CStreamEngine::SetMaxImpulseFrames(int64_t frames) {
 }
 
 HRESULT CStreamEngine::PrepareFromSnapshot(const PlugInParams& snapshot, bool rebuild) {
-  const WAVEFORMATEX* input = m_params.StreamFormatPointer(kInputFormat);
-  const WAVEFORMATEX* output = m_params.StreamFormatPointer(kOutputFormat);
+  const WAVEFORMATEX* input;
+  const WAVEFORMATEX* output;
+  {
+    // Both under one hold of the (re-entrant) parameter lock, so they come from one attach.
+    CAutoLock hold(m_params.Lock());
+    input = m_params.StreamFormatPointer(kInputFormat);
+    output = m_params.StreamFormatPointer(kOutputFormat);
+  }
   if (input == nullptr || output == nullptr) {
     // Nothing was prepared from the request: keep it for the next preparation.
     if (rebuild) m_params.RestoreImpulseStale();

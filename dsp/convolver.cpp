@@ -13,14 +13,32 @@
 namespace {
 
 template <typename T>
-T* Samples(void* buffer) {
-  return static_cast<T*>(buffer);
+void FreeSamples(T*& buffer) {
+  delete[] buffer;
+  buffer = nullptr;
 }
 
-// Buffers are allocated as doubles (see impulse_prep.cpp) whatever their sample type.
-void FreeSamples(void*& buffer) {
-  delete[] static_cast<double*>(buffer);
-  buffer = nullptr;
+template <typename T>
+void FreeBuffers(ConvolverBuffers<T>& b) {
+  if (b.impulseSpectrum[1] == b.impulseSpectrum[0]) b.impulseSpectrum[1] = nullptr;
+  for (int k = 0; k < 2; ++k) {
+    FreeSamples(b.impulseSpectrum[k]);
+    FreeSamples(b.block[k]);
+    FreeSamples(b.overlap[k]);
+    FreeSamples(b.dry[k]);
+    FreeSamples(b.delayLine[k]);
+  }
+}
+
+// Input reached a block: the stream has started (and an announced end now has a block to close).
+void NoteBlockInput(ConvolverState& s) {
+  if (s.phase == StreamPhase::kIdle) s.phase = StreamPhase::kStreaming;
+  if (s.phase == StreamPhase::kIdleEnding) s.phase = StreamPhase::kFlushing;
+}
+
+void NoteStreamEnd(ConvolverState& s) {
+  if (s.phase == StreamPhase::kIdle) s.phase = StreamPhase::kIdleEnding;
+  if (s.phase == StreamPhase::kStreaming) s.phase = StreamPhase::kFlushing;
 }
 
 int WetChannels(const ConvolverState& s) {
@@ -37,7 +55,8 @@ void InputRunOf(ConvolverState& s, const T* in, uint32_t count) {
   const double gainLeft = s.balanceLeft;
   const double gainRight = s.balanceRight;
   // The wet channels take the first frame of each processing sample; each loop carries no branch.
-  T* block0 = Samples<T>(s.block[0]) + at;
+  const ConvolverBuffers<T>& b = Buffers<T>(s);
+  T* block0 = b.block[0] + at;
   if (s.monoImpulse) {
     // The right sample enters the single wet channel without its balance gain.
     for (uint32_t j = 0; j < count; ++j) {
@@ -49,19 +68,19 @@ void InputRunOf(ConvolverState& s, const T* in, uint32_t count) {
     for (uint32_t j = 0; j < count; ++j)
       block0[j] = static_cast<T>(gainLeft * in[size_t{j} * Rd * kStride]);
     if (WetChannels(s) == 2) {
-      T* block1 = Samples<T>(s.block[1]) + at;
+      T* block1 = b.block[1] + at;
       for (uint32_t j = 0; j < count; ++j)
         block1[j] = static_cast<T>(gainRight * in[size_t{j} * Rd * kStride + kRight]);
     }
   }
   // The dry channels take every frame.
   const size_t frames = size_t{count} * Rd;
-  if (s.dry[0] != nullptr) {
-    T* dry0 = Samples<T>(s.dry[0]) + at * Rd;
+  if (b.dry[0] != nullptr) {
+    T* dry0 = b.dry[0] + at * Rd;
     for (size_t m = 0; m < frames; ++m) dry0[m] = static_cast<T>(gainLeft * in[m * kStride]);
   }
-  if (s.dry[1] != nullptr) {
-    T* dry1 = Samples<T>(s.dry[1]) + at * Rd;
+  if (b.dry[1] != nullptr) {
+    T* dry1 = b.dry[1] + at * Rd;
     for (size_t m = 0; m < frames; ++m)
       dry1[m] = static_cast<T>(gainRight * in[m * kStride + kRight]);
   }
@@ -70,7 +89,7 @@ void InputRunOf(ConvolverState& s, const T* in, uint32_t count) {
 template <typename T>
 void InputRun(ConvolverState& s, const T* input, uint32_t frames, uint32_t& frame) {
   const uint32_t rd = static_cast<uint32_t>(s.rateDivisor);
-  if (s.inputHalfPair || frame >= frames) return;
+  if (s.blockPhase == BlockPhase::kFillingPairSplit || frame >= frames) return;
   const uint32_t count =
       std::min((frames - frame) / rd, static_cast<uint32_t>(s.blockSize - s.fillPos));
   if (count == 0) return;
@@ -83,7 +102,7 @@ void InputRun(ConvolverState& s, const T* input, uint32_t frames, uint32_t& fram
   }
   s.fillPos += static_cast<int32_t>(count);
   frame += count * rd;
-  s.blocksStarted = true;
+  NoteBlockInput(s);
 }
 
 // One frame of input into the current block: at half rate a pair of frames makes one processing
@@ -93,10 +112,11 @@ void InputStage(ConvolverState& s, const T* input, uint32_t frames, uint32_t& fr
   InputRun(s, input, frames, frame);
   const int32_t half = s.blockSize;
   const int32_t rd = s.rateDivisor;
-  T* block0 = Samples<T>(s.block[0]);
-  T* block1 = WetChannels(s) == 2 ? Samples<T>(s.block[1]) : nullptr;
-  T* dry0 = Samples<T>(s.dry[0]);
-  T* dry1 = Samples<T>(s.dry[1]);
+  const ConvolverBuffers<T>& b = Buffers<T>(s);
+  T* block0 = b.block[0];
+  T* block1 = WetChannels(s) == 2 ? b.block[1] : nullptr;
+  T* dry0 = b.dry[0];
+  T* dry1 = b.dry[1];
   const uint32_t channels = s.inputChannels;
   while (s.fillPos < half && frame < frames) {
     const T* in = input + static_cast<size_t>(frame) * channels;
@@ -105,7 +125,7 @@ void InputStage(ConvolverState& s, const T* input, uint32_t frames, uint32_t& fr
     const T scaledLeft = static_cast<T>(s.balanceLeft * left);
     const T scaledRight = static_cast<T>(s.balanceRight * right);
     const int32_t i = s.fillPos;
-    if (!s.inputHalfPair) {
+    if (s.blockPhase != BlockPhase::kFillingPairSplit) {
       if (s.monoImpulse) {
         // The right sample enters the single wet channel without its balance gain.
         block0[i] = static_cast<T>((static_cast<double>(scaledLeft) + right) * 0.5);
@@ -118,16 +138,16 @@ void InputStage(ConvolverState& s, const T* input, uint32_t frames, uint32_t& fr
       if (rd == 1) {
         s.fillPos += 1;
       } else {
-        s.inputHalfPair = true;
+        s.blockPhase = BlockPhase::kFillingPairSplit;
       }
     } else {
       if (dry0 != nullptr) dry0[i * rd + 1] = scaledLeft;
       if (dry1 != nullptr) dry1[i * rd + 1] = scaledRight;
-      s.inputHalfPair = false;
+      s.blockPhase = BlockPhase::kFilling;
       s.fillPos += 1;
     }
     ++frame;
-    s.blocksStarted = true;
+    NoteBlockInput(s);
   }
 }
 
@@ -137,20 +157,20 @@ void CloseFinalBlock(ConvolverState& s) {
   const int32_t n = s.fftSize;
   const int32_t half = s.blockSize;
   const int32_t rd = s.rateDivisor;
-  const int32_t dryStart = s.fillPos * rd + (s.inputHalfPair ? 1 : 0);
-  if (s.inputHalfPair) {
-    s.inputHalfPair = false;
+  const bool pairSplit = s.blockPhase == BlockPhase::kFillingPairSplit;
+  const int32_t dryStart = s.fillPos * rd + (pairSplit ? 1 : 0);
+  if (pairSplit) {
+    s.blockPhase = BlockPhase::kFilling;
     s.fillPos += 1;
   }
+  ConvolverBuffers<T>& b = Buffers<T>(s);
   for (int k = 0; k < 2; ++k) {
-    if (s.block[k] != nullptr)
-      std::fill(Samples<T>(s.block[k]) + s.fillPos, Samples<T>(s.block[k]) + n, T(0));
-    if (s.dry[k] != nullptr)
-      std::fill(Samples<T>(s.dry[k]) + dryStart, Samples<T>(s.dry[k]) + half * rd, T(0));
+    if (b.block[k] != nullptr) std::fill(b.block[k] + s.fillPos, b.block[k] + n, T(0));
+    if (b.dry[k] != nullptr) std::fill(b.dry[k] + dryStart, b.dry[k] + half * rd, T(0));
   }
   s.blockOutputCount = std::min(n, s.fillPos + s.impulseTail);
   s.fillPos = half;
-  s.tailEmitted = true;
+  s.phase = StreamPhase::kTailEmitted;
 }
 
 int RunFft(FFTSETUP* fft, double* block, uint32_t n, double scale, void* spectrum) {
@@ -167,11 +187,12 @@ template <typename T>
 void ProcessBlock(ConvolverState& s) {
   const int32_t n = s.fftSize;
   const int32_t half = s.blockSize;
+  ConvolverBuffers<T>& b = Buffers<T>(s);
   for (int k = 0; k < WetChannels(s); ++k) {
-    T* block = Samples<T>(s.block[k]);
-    T* overlap = Samples<T>(s.overlap[k]);
+    T* block = b.block[k];
+    T* overlap = b.overlap[k];
     std::fill(block + half, block + n, T(0));
-    RunFft(s.fft, block, static_cast<uint32_t>(n), s.wetScale, s.impulseSpectrum[k]);
+    RunFft(s.fft, block, static_cast<uint32_t>(n), s.wetScale, b.impulseSpectrum[k]);
     for (int32_t i = 0; i < half - 1; ++i) {
       block[i] += overlap[i];
       overlap[i] = block[half + i];
@@ -183,8 +204,8 @@ void ProcessBlock(ConvolverState& s) {
 
 // Swaps a fresh value into the delay line and returns the value it held.
 template <typename T>
-double DelaySwap(void* line, int32_t index, double fresh) {
-  T* slot = Samples<T>(line) + index;
+double DelaySwap(T* line, int32_t index, double fresh) {
+  T* slot = line + index;
   const double old = *slot;
   *slot = static_cast<T>(fresh);
   return old;
@@ -201,10 +222,11 @@ void WriteFrame(T* out, uint32_t channels, const double frame[2]) {
 template <typename T, uint32_t Rd, bool Stereo, bool HasDry>
 void OutputRunOf(const ConvolverState& s, T* out, uint32_t count, double f) {
   const size_t at = static_cast<size_t>(s.readPos);
-  const T* block0 = Samples<T>(s.block[0]) + at;
-  const T* block1 = WetChannels(s) == 2 ? Samples<T>(s.block[1]) + at : block0;
-  const T* dry0 = HasDry ? Samples<T>(s.dry[0]) + at * Rd : nullptr;
-  const T* dry1 = HasDry && Stereo ? Samples<T>(s.dry[1]) + at * Rd : nullptr;
+  const ConvolverBuffers<T>& b = Buffers<T>(s);
+  const T* block0 = b.block[0] + at;
+  const T* block1 = WetChannels(s) == 2 ? b.block[1] + at : block0;
+  const T* dry0 = HasDry ? b.dry[0] + at * Rd : nullptr;
+  const T* dry1 = HasDry && Stereo ? b.dry[1] + at * Rd : nullptr;
   const double d = s.dryGain;
   constexpr size_t kChannels = Stereo ? 2 : 1;
   for (uint32_t j = 0; j < count; ++j) {
@@ -223,7 +245,7 @@ void OutputRunOf(const ConvolverState& s, T* out, uint32_t count, double f) {
 
 template <typename T, uint32_t Rd, bool Stereo>
 void OutputRunWith(const ConvolverState& s, T* out, uint32_t count, double f) {
-  if (s.dry[0] != nullptr) {
+  if (Buffers<T>(s).dry[0] != nullptr) {
     OutputRunOf<T, Rd, Stereo, true>(s, out, count, f);
   } else {
     OutputRunOf<T, Rd, Stereo, false>(s, out, count, f);
@@ -233,13 +255,16 @@ void OutputRunWith(const ConvolverState& s, T* out, uint32_t count, double f) {
 template <typename T>
 void OutputRun(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame, double f) {
   const uint32_t rd = static_cast<uint32_t>(s.rateDivisor);
-  if (s.outputHalfPair || s.delayLength > 0 || frame >= frames) return;
+  if (s.blockPhase == BlockPhase::kEmittingHeldFrame || s.delayLength > 0 || frame >= frames) {
+    return;
+  }
   const uint32_t count =
       std::min((frames - frame) / rd, static_cast<uint32_t>(s.blockOutputCount - s.readPos));
   if (count == 0) return;
   const bool stereo = s.outputChannels == 2;
   // A stereo output has both dry buffers or neither.
-  if (stereo && (s.dry[0] == nullptr) != (s.dry[1] == nullptr)) return;
+  const ConvolverBuffers<T>& b = Buffers<T>(s);
+  if (stereo && (b.dry[0] == nullptr) != (b.dry[1] == nullptr)) return;
   T* out = output + static_cast<size_t>(frame) * s.outputChannels;
   if (rd == 1 && stereo) {
     OutputRunWith<T, 1, true>(s, out, count, f);
@@ -263,17 +288,18 @@ void OutputStage(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame,
   const int32_t rd = s.rateDivisor;
   const double d = s.dryGain;
   const double f = wet2 ? 1.0 - 2.0 * std::min<LONG>(std::max<LONG>(width, 0), 100) / 100.0 : 0.0;
-  if (!s.outputHalfPair) OutputRun(s, output, frames, frame, f);
-  const T* block0 = Samples<T>(s.block[0]);
-  const T* block1 = wet2 ? Samples<T>(s.block[1]) : nullptr;
-  const T* dry0 = Samples<T>(s.dry[0]);
-  const T* dry1 = Samples<T>(s.dry[1]);
+  if (s.blockPhase != BlockPhase::kEmittingHeldFrame) OutputRun(s, output, frames, frame, f);
+  ConvolverBuffers<T>& b = Buffers<T>(s);
+  const T* block0 = b.block[0];
+  const T* block1 = wet2 ? b.block[1] : nullptr;
+  const T* dry0 = b.dry[0];
+  const T* dry1 = b.dry[1];
   for (;;) {
-    if (s.outputHalfPair) {
+    if (s.blockPhase == BlockPhase::kEmittingHeldFrame) {
       if (frame >= frames) return;
       WriteFrame(output + static_cast<size_t>(frame) * channels, channels, s.heldFrame);
       ++frame;
-      s.outputHalfPair = false;
+      s.blockPhase = BlockPhase::kEmitting;
     }
     if (s.readPos >= s.blockOutputCount || frame >= frames) return;
     const int32_t i = s.readPos;
@@ -292,14 +318,14 @@ void OutputStage(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame,
     if (s.delayLength > 0) {
       const int32_t j = s.delayIndex;
       if (s.delayOnWet) {
-        w0 = DelaySwap<T>(s.delayLine[0], j, w0);
-        w1 = wet2 ? DelaySwap<T>(s.delayLine[1], j, w1) : w0;
+        w0 = DelaySwap(b.delayLine[0], j, w0);
+        w1 = wet2 ? DelaySwap(b.delayLine[1], j, w1) : w0;
       } else {
         // A dry slot holds the rateDivisor dry samples of one processing sample.
         for (int c = 0; c < 2; ++c) {
-          if (s.delayLine[c] == nullptr) continue;
-          dryA[c] = DelaySwap<T>(s.delayLine[c], j * rd, dryA[c]);
-          if (rd == 2) dryB[c] = DelaySwap<T>(s.delayLine[c], j * rd + 1, dryB[c]);
+          if (b.delayLine[c] == nullptr) continue;
+          dryA[c] = DelaySwap(b.delayLine[c], j * rd, dryA[c]);
+          if (rd == 2) dryB[c] = DelaySwap(b.delayLine[c], j * rd + 1, dryB[c]);
         }
       }
       s.delayIndex = (j + 1 >= s.delayLength) ? 0 : j + 1;
@@ -311,27 +337,24 @@ void OutputStage(ConvolverState& s, T* output, uint32_t frames, uint32_t& frame,
     if (rd == 2) {
       s.heldFrame[0] = w0 + f * w1 + dryB[0];
       s.heldFrame[1] = w1 + f * w0 + dryB[1];
-      s.outputHalfPair = true;
+      s.blockPhase = BlockPhase::kEmittingHeldFrame;
     }
   }
 }
 
+template <typename T>
 void ResetStream(ConvolverState& s) {
   s.fillPos = 0;
   s.readPos = 0;
-  s.outputPending = false;
-  s.flushing = false;
-  s.inputHalfPair = false;
-  s.outputHalfPair = false;
-  s.tailEmitted = false;
-  s.blocksStarted = false;
+  s.phase = StreamPhase::kIdle;
+  s.blockPhase = BlockPhase::kFilling;
   s.delayIndex = 0;
   // A new stream must not hear the carry of the last one.
-  const size_t sampleBytes = s.doublePrecision ? sizeof(double) : sizeof(float);
+  ConvolverBuffers<T>& b = Buffers<T>(s);
   for (int k = 0; k < 2; ++k) {
-    if (s.overlap[k] != nullptr) std::memset(s.overlap[k], 0, sampleBytes * s.blockSize);
-    if (s.delayLine[k] != nullptr) {
-      std::memset(s.delayLine[k], 0, sampleBytes * s.delayLength * s.rateDivisor);
+    if (b.overlap[k] != nullptr) std::fill(b.overlap[k], b.overlap[k] + s.blockSize, T(0));
+    if (b.delayLine[k] != nullptr) {
+      std::fill(b.delayLine[k], b.delayLine[k] + size_t(s.delayLength) * s.rateDivisor, T(0));
     }
   }
 }
@@ -343,25 +366,28 @@ LONG Process(ConvolverState& s, LONG mode, const T* input, uint32_t* inFrames, T
   const uint32_t outCount = (output != nullptr && outFrames != nullptr) ? *outFrames : 0;
   if (inFrames != nullptr) *inFrames = 0;
   if (outFrames != nullptr) *outFrames = 0;
-  if (!s.prepared || s.doublePrecision != (sizeof(T) == sizeof(double))) {
+  if (s.phase == StreamPhase::kUnprepared || s.doublePrecision != (sizeof(T) == sizeof(double))) {
     return kConvolverNotPrepared;
   }
-  if (mode == kStreamStart) ResetStream(s);
-  if (mode == kStreamEnd) s.flushing = true;
+  if (mode == kStreamStart) ResetStream<T>(s);
+  if (mode == kStreamEnd) NoteStreamEnd(s);
   uint32_t inFrame = 0;
   uint32_t outFrame = 0;
   for (;;) {
-    if (s.outputPending) {
+    if (BlockEmitting(s)) {
       OutputStage(s, output, outCount, outFrame, width);
-      if (s.readPos != s.blockOutputCount || s.outputHalfPair) break;
+      if (s.readPos != s.blockOutputCount || s.blockPhase == BlockPhase::kEmittingHeldFrame) break;
       s.readPos = 0;
       s.fillPos = 0;
-      s.outputPending = false;
+      s.blockPhase = BlockPhase::kFilling;
     }
-    const bool finalBlockDue = s.flushing && !s.tailEmitted && s.blocksStarted;
-    if (inFrame >= inCount && s.fillPos == 0 && !s.inputHalfPair && !finalBlockDue) break;
+    const bool finalBlockDue = s.phase == StreamPhase::kFlushing;
+    if (inFrame >= inCount && s.fillPos == 0 && s.blockPhase == BlockPhase::kFilling &&
+        !finalBlockDue) {
+      break;
+    }
     InputStage(s, input, inCount, inFrame);
-    if (s.flushing && !s.tailEmitted && s.blocksStarted && inFrame >= inCount) {
+    if (s.phase == StreamPhase::kFlushing && inFrame >= inCount) {
       CloseFinalBlock<T>(s);
     } else if (s.fillPos < s.blockSize) {
       break;
@@ -369,13 +395,11 @@ LONG Process(ConvolverState& s, LONG mode, const T* input, uint32_t* inFrames, T
       s.blockOutputCount = s.blockSize;
     }
     ProcessBlock<T>(s);
-    s.outputPending = true;
+    s.blockPhase = BlockPhase::kEmitting;
   }
-  s.inPos = inFrame * s.inputChannels;
-  s.outPos = outFrame * s.outputChannels;
   if (inFrames != nullptr) *inFrames = inFrame;
   if (outFrames != nullptr) *outFrames = outFrame;
-  if (inFrame == 0 && outFrame == 0 && !s.outputPending && s.fillPos == 0 && !s.inputHalfPair) {
+  if (inFrame == 0 && outFrame == 0 && s.blockPhase == BlockPhase::kFilling && s.fillPos == 0) {
     return kConvolverNothingToDo;
   }
   return kConvolverOk;
@@ -462,21 +486,15 @@ ConvolverState::~ConvolverState() { ReleaseConvolver(*this, nullptr); }
 
 void ReleaseConvolver(ConvolverState& s, ConvolverStatusSink* status) {
   if (status != nullptr) status->SetStatus(kConvolverStatusStopping);
-  if (s.impulseSpectrum[1] == s.impulseSpectrum[0]) s.impulseSpectrum[1] = nullptr;
-  for (int k = 0; k < 2; ++k) {
-    FreeSamples(s.impulseSpectrum[k]);
-    FreeSamples(s.block[k]);
-    FreeSamples(s.overlap[k]);
-    FreeSamples(s.dry[k]);
-    FreeSamples(s.delayLine[k]);
-  }
+  FreeBuffers(s.floatBuffers);
+  FreeBuffers(s.doubleBuffers);
   delete[] s.pcmInput;
   delete[] s.pcmOutput;
   s.pcmInput = nullptr;
   s.pcmOutput = nullptr;
   NxSig_UnprepareFFT(s.fft);
   s.fft = nullptr;
-  s.prepared = false;
+  s.phase = StreamPhase::kUnprepared;
   if (status != nullptr) status->SetStatus(kConvolverStatusNone);
 }
 

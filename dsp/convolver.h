@@ -3,7 +3,8 @@
 //
 // Numeric contract
 // - Samples are float (32-bit) or double (64-bit, when the state was prepared with
-//   doublePrecision); every buffer of the state holds samples of that one type.
+//   doublePrecision); the buffer set of that type (floatBuffers or doubleBuffers) is the one in
+//   use, the other stays empty.
 // - The processing rate is the stream rate / rateDivisor (1 or 2). At rate 2 the first frame of
 //   each pair feeds the convolution and each wet value is held for two output frames.
 // - Wet path: with h the prepared impulse at the processing rate (already normalised to unit energy
@@ -23,7 +24,7 @@
 
 #include "dsp/fft.h"
 #include "dsp/shelf_eq.h"
-#include "frame/plugin_params.h"
+#include "platform/types.h"
 
 // Result codes; the values are the HRESULTs the frame hands on.
 constexpr LONG kConvolverOk = 0;                                        // S_OK
@@ -71,14 +72,48 @@ constexpr uint32_t kPcmChunkFrames = 1024;
 
 constexpr int32_t kDefaultMaxImpulseFrames = 524287;
 
+// Where the stream stands. Preparation leaves kIdle, a stream start returns to it and
+// ReleaseConvolver (or a failed preparation) to kUnprepared.
+enum class StreamPhase : uint8_t {
+  kUnprepared,   // no buffers for the current formats: ConvolverProcess refuses to run
+  kIdle,         // prepared; no input has reached a block since the stream started
+  kIdleEnding,   // end of stream came before any input: there is no final block to flush
+  kStreaming,    // input reaches blocks
+  kFlushing,     // end of stream came: the final block and the tail follow once the input is in
+  kTailEmitted,  // the final block was formed; input after it runs as plain blocks
+};
+
+// Where the current block stands. At half rate a frame pair may be split between two calls, on
+// the way in and on the way out.
+enum class BlockPhase : uint8_t {
+  kFilling,             // taking input at fillPos
+  kFillingPairSplit,    // the first frame of a pair was read, its second is still to come
+  kEmitting,            // the convolved block is written out from readPos
+  kEmittingHeldFrame,   // the second frame of an output pair waits in heldFrame
+};
+
+// The sample buffers of one precision; only the set of the prepared precision is allocated.
+template <typename T>
+struct ConvolverBuffers {
+  T* impulseSpectrum[2] = {};  // packed spectra; [1] may alias [0]
+  T* block[2] = {};            // N samples
+  T* overlap[2] = {};          // N/2 samples
+  T* dry[2] = {};              // rateDivisor x N samples
+  T* delayLine[2] = {};        // delayLength x rateDivisor samples
+};
+
 // Every field of the engine, all zero (or neutral) when value-initialised, so that a full rebuild
 // can start from a clean record in one assignment.
 struct ConvolverFields {
   int32_t rateDivisor = 0;
   int32_t blockDivisor = 0;
-  int32_t partitionFactor = 0;  // rateDivisor x blockDivisor
+  // rateDivisor x blockDivisor: N is the power of two that holds the whole impulse's linear
+  // convolution at the stream rate, divided by this. It is no uniform partitioning: above 1 the
+  // impulse is not split into N/2-sample parts that are all convolved; only its first N/2
+  // processing samples are kept (the rest is dropped and the kept part's end faded), so the
+  // lower qualities trade the late tail for a shorter FFT.
+  int32_t partitionFactor = 0;
   bool monoImpulse = false;
-  int32_t holdStride = 0;        // (rateDivisor - 1) x input channels
   int32_t fftSize = 0;           // N, a power of two, at least 16
   int32_t blockSize = 0;         // N/2 processing samples per block
   int32_t blockOutputCount = 0;  // samples the current block yields: N/2, more for the final block
@@ -95,21 +130,11 @@ struct ConvolverFields {
   int32_t delayIndex = 0;
   int32_t fillPos = 0;  // processing samples of the current input block
   int32_t readPos = 0;  // processing samples of the current output block already emitted
-  uint32_t inPos = 0;   // samples (not frames) of the current call
-  uint32_t outPos = 0;
-  bool outputPending = false;
-  bool flushing = false;
-  bool monoInStereoOut = false;
-  bool channelsDiffer = false;
+  StreamPhase phase = StreamPhase::kUnprepared;
+  BlockPhase blockPhase = BlockPhase::kFilling;
+  double heldFrame[2] = {};  // the output frame held in BlockPhase::kEmittingHeldFrame
   bool doublePrecision = false;
   bool impulseLoaded = false;
-
-  // Half-rate bookkeeping that lets calls split a frame pair anywhere.
-  bool inputHalfPair = false;   // the first frame of a pair was read, its second is still to come
-  bool outputHalfPair = false;  // the second frame of an output pair is held in heldFrame
-  double heldFrame[2] = {};
-  bool tailEmitted = false;    // the final block of this stream has been emitted
-  bool blocksStarted = false;  // some input reached a block since the stream started
 
   // The formats the buffers were prepared for.
   uint32_t inputChannels = 0;
@@ -117,15 +142,11 @@ struct ConvolverFields {
   uint32_t inputRate = 0;
   uint32_t outputRate = 0;
   uint32_t impulseChannels = 0;  // of the impulse file (1 or 2; 1 for the stand-by impulse)
-  bool prepared = false;         // every buffer of the current preparation exists
 
-  // Buffers: float or double samples, see the numeric contract.
-  void* impulseSpectrum[2] = {};  // [1] may alias [0]
-  void* block[2] = {};            // N samples
-  void* overlap[2] = {};          // N/2 samples
-  void* dry[2] = {};              // rateDivisor x N samples
-  void* delayLine[2] = {};        // delayLength x rateDivisor samples
-  uint32_t impulseCapacity = 0;   // samples of each impulse buffer
+  // The buffers of the prepared precision (see the numeric contract).
+  ConvolverBuffers<float> floatBuffers;
+  ConvolverBuffers<double> doubleBuffers;
+  uint32_t impulseCapacity = 0;  // samples of each impulse buffer
   FFTSETUP* fft = nullptr;
   ShelfEqState eq[2] = {};
 
@@ -136,6 +157,23 @@ struct ConvolverFields {
   // Longest impulse read, in frames; the frame sets it from the settings file.
   int32_t maxImpulseFrames = kDefaultMaxImpulseFrames;
 };
+
+// The buffer set of sample type T.
+inline ConvolverBuffers<float>& BuffersOf(ConvolverFields& s, float*) { return s.floatBuffers; }
+inline ConvolverBuffers<double>& BuffersOf(ConvolverFields& s, double*) { return s.doubleBuffers; }
+template <typename T>
+ConvolverBuffers<T>& Buffers(ConvolverFields& s) {
+  return BuffersOf(s, static_cast<T*>(nullptr));
+}
+template <typename T>
+const ConvolverBuffers<T>& Buffers(const ConvolverFields& s) {
+  return BuffersOf(const_cast<ConvolverFields&>(s), static_cast<T*>(nullptr));
+}
+
+// True while a convolved block waits to be written out.
+inline bool BlockEmitting(const ConvolverFields& s) {
+  return s.blockPhase == BlockPhase::kEmitting || s.blockPhase == BlockPhase::kEmittingHeldFrame;
+}
 
 // The engine's state: owns its buffers (freed by ReleaseConvolver, at the latest on destruction).
 struct ConvolverState : ConvolverFields {

@@ -83,12 +83,12 @@ double ShelfGainDb(LONG tenths) {
   return tenths / 10.0;
 }
 
-void SetupLowShelf(const PlugInParams& params, double processingRate, ShelfEqState& state) {
+void SetupLowShelf(const ShelfSettings& settings, double processingRate, ShelfEqState& state) {
   state.lowType = kShelfOff;
   state.low = TwoPoleSection{};
-  if (!params.lowShelfOn || params.lowShelfGain == 0) return;
-  const double fc = params.lowShelfFreq / processingRate;
-  const double gainDb = ShelfGainDb(params.lowShelfGain);
+  if (!settings.lowShelfOn || settings.lowShelfGain == 0) return;
+  const double fc = settings.lowShelfFreq / processingRate;
+  const double gainDb = ShelfGainDb(settings.lowShelfGain);
   if (gainDb > 0) {
     NxSig_FindLowShelfBoostCoeffs(state.low, ShelfDesign{fc, gainDb, kLowBoostQ}, true);
     state.lowType = kShelfBoost;
@@ -98,12 +98,12 @@ void SetupLowShelf(const PlugInParams& params, double processingRate, ShelfEqSta
   }
 }
 
-void SetupHighShelf(const PlugInParams& params, double processingRate, ShelfEqState& state) {
+void SetupHighShelf(const ShelfSettings& settings, double processingRate, ShelfEqState& state) {
   state.highType = kShelfOff;
   state.high = TwoPoleSection{};
-  if (!params.highShelfOn || params.highShelfGain == 0) return;
-  const double fc = params.highShelfFreq / processingRate;
-  const double gainDb = ShelfGainDb(params.highShelfGain);
+  if (!settings.highShelfOn || settings.highShelfGain == 0) return;
+  const double fc = settings.highShelfFreq / processingRate;
+  const double gainDb = ShelfGainDb(settings.highShelfGain);
   if (gainDb > 0) {
     NxSig_FindHiShelfBoostCoeffs(state.high, ShelfDesign{fc, gainDb, kHighBoostQ}, true);
     state.highType = kShelfBoost;
@@ -176,11 +176,11 @@ void NxSig_FindHiShelfBoostCoeffs(TwoPoleSection& section, const ShelfDesign& de
   section.filteredGain = ShelfLevel(design.gainDb) - 1.0;
 }
 
-void SetupShelfEq(const PlugInParams& params, double processingRate, ShelfEqState states[2]) {
+void SetupShelfEq(const ShelfSettings& settings, double processingRate, ShelfEqState states[2]) {
   ShelfEqState& first = states[0];
   if (std::isfinite(processingRate) && processingRate > 0.0) {
-    SetupLowShelf(params, processingRate, first);
-    SetupHighShelf(params, processingRate, first);
+    SetupLowShelf(settings, processingRate, first);
+    SetupHighShelf(settings, processingRate, first);
   } else {
     first = ShelfEqState{};
   }

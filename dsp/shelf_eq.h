@@ -4,7 +4,7 @@
 // - Frequencies in a ShelfDesign are normalised: Hz / processing rate in Hz (the processing rate is
 //   the stream rate divided by the engine's rate divisor, so a corner keeps its frequency in Hz at
 //   half rate). Every resonator corner is clamped to 0.0003 .. 0.49 (NaN counts as the low end).
-// - Gains: dB in a ShelfDesign; tenths of a dB in PlugInParams (-150..150, clamped to that range
+// - Gains: dB in a ShelfDesign; tenths of a dB in ShelfSettings (-150..150, clamped to that range
 //   here). Linear shelf levels are 10^(dB / 40): a shelf of g dB moves the level by g/2 dB.
 // - Each section runs in double. Its resonator output y is flushed to exactly 0 when |y| < 2^-32,
 //   so a decaying tail never turns into denormals.
@@ -20,7 +20,17 @@
 
 #include <cstddef>
 
-#include "frame/plugin_params.h"
+#include "platform/types.h"
+
+// The six shelf settings, in the parameter record's units: Hz and tenths of a dB.
+struct ShelfSettings {
+  LONG lowShelfOn;     // 0 off
+  LONG lowShelfFreq;   // Hz
+  LONG lowShelfGain;   // tenths of a dB
+  LONG highShelfOn;    // 0 off
+  LONG highShelfFreq;  // Hz
+  LONG highShelfGain;  // tenths of a dB
+};
 
 // What a design operation is asked for.
 struct ShelfDesign {
@@ -78,10 +88,10 @@ void NxSig_FindHiShelfCutCoeffs(TwoPoleSection& section, const ShelfDesign& desi
                                 double floorDb, bool reset);
 void NxSig_FindHiShelfBoostCoeffs(TwoPoleSection& section, const ShelfDesign& design, bool reset);
 
-// Designs both shelves from the parameter snapshot for a processing rate in Hz into states[0],
+// Designs both shelves from the shelf settings for a processing rate in Hz into states[0],
 // resets their history, and copies states[0] to states[1]. A shelf that is off or has gain 0 gets
 // type kShelfOff; so do both when the processing rate is not a positive finite number.
-void SetupShelfEq(const PlugInParams& params, double processingRate, ShelfEqState states[2]);
+void SetupShelfEq(const ShelfSettings& settings, double processingRate, ShelfEqState states[2]);
 
 // True when at least one section of the state would change the signal.
 bool ShelfEqActive(const ShelfEqState& state);

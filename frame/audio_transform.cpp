@@ -5,6 +5,7 @@
 
 #include "platform/interlocked.h"
 #include "platform/wide_string.h"
+#include "recovery/timing_spikes.h"
 
 namespace {
 
@@ -20,8 +21,8 @@ constexpr ParamFieldRule kLowShelfFreq{&PlugInParams::lowShelfFreq, 20, 15000, f
 constexpr ParamFieldRule kLowShelfGain{&PlugInParams::lowShelfGain, -150, 150, false};
 constexpr ParamFieldRule kHighShelfOn{&PlugInParams::highShelfOn, 0, 1, false};
 constexpr ParamFieldRule kLowShelfOn{&PlugInParams::lowShelfOn, 0, 1, false};
-constexpr ParamFieldRule kRecoveryMode{&PlugInParams::recoveryMode, kRecoveryNoSpikes,
-                                       kRecoveryFileEnds, true};
+constexpr ParamFieldRule kRecoveryMode{&PlugInParams::recoveryMode, kSpikeModeNone,
+                                       kSpikeModeFileEnds, true};
 constexpr ParamFieldRule kRemoveLowFreq{&PlugInParams::removeLowFreq, 0, 1, false};
 constexpr ParamFieldRule kPackageImpulse{&PlugInParams::packageImpulse, 0, 1, false};
 constexpr ParamFieldRule kQuality{&PlugInParams::quality, 1, 5, true};
@@ -54,7 +55,7 @@ PlugInParams DefaultPlugInParams() {
   p.highShelfGain = 0;
   p.lowShelfFreq = 50;
   p.lowShelfGain = 0;
-  p.recoveryMode = kRecoveryFileEnds;
+  p.recoveryMode = kSpikeModeFileEnds;
   p.removeLowFreq = 1;
   p.quality = 3;
   p.envelopeCount = 2;
@@ -63,37 +64,37 @@ PlugInParams DefaultPlugInParams() {
   return p;
 }
 
-CAudioTransform::CAudioTransform(IUnknown* owner) : owner_(owner) {
-  std::memset(&params_, 0, sizeof params_);
+CAudioTransform::CAudioTransform(IUnknown* owner) : m_owner(owner) {
+  std::memset(&m_params, 0, sizeof m_params);
 }
 
 HRESULT CAudioTransform::QueryInterface(REFIID riid, void** object) {
-  return owner_->QueryInterface(riid, object);
+  return m_owner->QueryInterface(riid, object);
 }
 
-ULONG CAudioTransform::AddRef() { return owner_->AddRef(); }
+ULONG CAudioTransform::AddRef() { return m_owner->AddRef(); }
 
-ULONG CAudioTransform::Release() { return owner_->Release(); }
+ULONG CAudioTransform::Release() { return m_owner->Release(); }
 
 void CAudioTransform::MarkChanged(bool impulseStale) {
-  paramsChanged_ = 1;
-  dirty_ = 1;
-  if (impulseStale) InterlockedWrite(&impulseStale_, 1);
+  m_paramsChanged = true;
+  m_dirty = true;
+  if (impulseStale) InterlockedWrite(&m_impulseStale, 1);
 }
 
 HRESULT CAudioTransform::GetField(LONG PlugInParams::*field, LONG* value) {
   if (value == nullptr) return E_POINTER;
   // A 4-byte copy under the lock: cheap, and never a data race with a whole-record replacement.
-  CAutoLock hold(&lock_);
-  *value = params_.*field;
+  CAutoLock hold(&m_lock);
+  *value = m_params.*field;
   return S_OK;
 }
 
 HRESULT CAudioTransform::SetField(const ParamFieldRule& rule, LONG value) {
   value = Clamp(rule, value);
-  CAutoLock hold(&lock_);
-  if (params_.*rule.field != value) {
-    params_.*rule.field = value;
+  CAutoLock hold(&m_lock);
+  if (m_params.*rule.field != value) {
+    m_params.*rule.field = value;
     MarkChanged(rule.marksImpulseStale);
   }
   return S_OK;
@@ -102,15 +103,15 @@ HRESULT CAudioTransform::SetField(const ParamFieldRule& rule, LONG value) {
 HRESULT CAudioTransform::GetText(TextField field, WCHAR* buffer, LONG bufferUnits) {
   if (bufferUnits < 1) return S_OK;
   if (buffer == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
-  NxStrCopyW(buffer, static_cast<size_t>(bufferUnits), params_.*field);
+  CAutoLock hold(&m_lock);
+  NxStrCopyW(buffer, static_cast<size_t>(bufferUnits), m_params.*field);
   return S_OK;
 }
 
 HRESULT CAudioTransform::SetText(TextField field, const WCHAR* text) {
   if (text == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
-  WCHAR* stored = params_.*field;
+  CAutoLock hold(&m_lock);
+  WCHAR* stored = m_params.*field;
   // Compare what would be stored: a longer text that agrees in its first 259 units is no change.
   const size_t n = NxStrLenBoundedW(text, kMaxPathUnits - 1);
   if (NxStrLenBoundedW(stored, kMaxPathUnits) == n &&
@@ -123,32 +124,32 @@ HRESULT CAudioTransform::SetText(TextField field, const WCHAR* text) {
 
 HRESULT CAudioTransform::GetParams(PlugInParams* params) {
   if (params == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
-  std::memcpy(params, &params_, sizeof params_);
+  CAutoLock hold(&m_lock);
+  std::memcpy(params, &m_params, sizeof m_params);
   return S_OK;
 }
 
 HRESULT CAudioTransform::SetParams(const PlugInParams* params) {
   if (params == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
-  std::memcpy(&params_, params, sizeof params_);
-  paramsChanged_ = 1;
-  dirty_ = 1;
-  InterlockedWrite(&impulseStale_, 1);
+  CAutoLock hold(&m_lock);
+  std::memcpy(&m_params, params, sizeof m_params);
+  m_paramsChanged = true;
+  m_dirty = true;
+  InterlockedWrite(&m_impulseStale, 1);
   for (const ParamFieldRule* rule : kClampedOnReplace)
-    params_.*rule->field = Clamp(*rule, params_.*rule->field);
+    m_params.*rule->field = Clamp(*rule, m_params.*rule->field);
   // A record from a stream may carry names without a terminator; every reader relies on one.
   for (TextField field : {&PlugInParams::impulseFile, &PlugInParams::testFile,
                           &PlugInParams::recordedFile, &PlugInParams::outputFile})
-    (params_.*field)[kMaxPathUnits - 1] = 0;
+    (m_params.*field)[kMaxPathUnits - 1] = 0;
   return S_OK;
 }
 
 HRESULT CAudioTransform::GetStreamFormat(WAVEFORMATEX* format, LONG which) {
   if (format == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
+  CAutoLock hold(&m_lock);
   if (which != kInputFormat && which != kOutputFormat) return VFW_E_NOT_CONNECTED;
-  const WAVEFORMATEX* current = formats_[which];
+  const WAVEFORMATEX* current = m_formats[which];
   if (current == nullptr) return VFW_E_NOT_CONNECTED;
   std::memcpy(format, current, sizeof(WAVEFORMATEX));
   return S_OK;
@@ -156,16 +157,24 @@ HRESULT CAudioTransform::GetStreamFormat(WAVEFORMATEX* format, LONG which) {
 
 void CAudioTransform::SetStreamFormatPointer(LONG which, const WAVEFORMATEX* format) {
   if (which != kInputFormat && which != kOutputFormat) return;
-  CAutoLock hold(&lock_);
-  formats_[which] = format;
+  CAutoLock hold(&m_lock);
+  m_formats[which] = format;
 }
+
+const WAVEFORMATEX* CAudioTransform::StreamFormatPointer(LONG which) {
+  if (which != kInputFormat && which != kOutputFormat) return nullptr;
+  CAutoLock hold(&m_lock);
+  return m_formats[which];
+}
+
+void CAudioTransform::RestoreImpulseStale() { InterlockedWrite(&m_impulseStale, 1); }
 
 HRESULT CAudioTransform::RegisterNotifyWindow(HWND window, WORD controlId) {
   // A null handle would match every empty slot.
   if (window == nullptr) return E_INVALIDARG;
-  CAutoLock hold(&lock_);
+  CAutoLock hold(&m_lock);
   NotifySlot* chosen = nullptr;
-  for (NotifySlot& slot : slots_) {
+  for (NotifySlot& slot : m_slots) {
     if (slot.window == window) {
       chosen = &slot;
       break;
@@ -181,8 +190,8 @@ HRESULT CAudioTransform::RegisterNotifyWindow(HWND window, WORD controlId) {
 }
 
 void CAudioTransform::NotifyWindows(WORD code) {
-  CAutoLock hold(&lock_);
-  for (NotifySlot& slot : slots_) {
+  CAutoLock hold(&m_lock);
+  for (NotifySlot& slot : m_slots) {
     if (slot.window == nullptr) continue;
     if (IsWindow(slot.window))
       PostMessageW(slot.window, WM_COMMAND, MAKEWPARAM(slot.controlId, code), 0);
@@ -246,13 +255,13 @@ HRESULT CAudioTransform::SetEnvelopePoints(const EnvelopePoint* points, LONG cou
   if (count < kEnvelopeCount.minimum) return E_INVALIDARG;
   count = std::min<LONG>(count, kMaxEnvelopePoints);
   const size_t bytes = static_cast<size_t>(count) * sizeof(EnvelopePoint);
-  CAutoLock hold(&lock_);
-  if (params_.envelopeCount == count && std::memcmp(params_.envelopePoints, points, bytes) == 0)
+  CAutoLock hold(&m_lock);
+  if (m_params.envelopeCount == count && std::memcmp(m_params.envelopePoints, points, bytes) == 0)
     return S_OK;
-  std::memcpy(params_.envelopePoints, points, bytes);
+  std::memcpy(m_params.envelopePoints, points, bytes);
   // Points past the count stay zero, so equal envelopes are equal records.
-  std::memset(params_.envelopePoints + count, 0, sizeof params_.envelopePoints - bytes);
-  params_.envelopeCount = count;
+  std::memset(m_params.envelopePoints + count, 0, sizeof m_params.envelopePoints - bytes);
+  m_params.envelopeCount = count;
   MarkChanged(true);
   return S_OK;
 }
@@ -260,72 +269,64 @@ HRESULT CAudioTransform::SetEnvelopePoints(const EnvelopePoint* points, LONG cou
 HRESULT CAudioTransform::GetEnvelopePoints(EnvelopePoint* points, LONG capacity) {
   if (capacity < 1) return S_OK;
   if (points == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
-  const LONG n = std::min(capacity, params_.envelopeCount);
-  std::memcpy(points, params_.envelopePoints, static_cast<size_t>(n) * sizeof(EnvelopePoint));
+  CAutoLock hold(&m_lock);
+  const LONG n = std::min(capacity, m_params.envelopeCount);
+  std::memcpy(points, m_params.envelopePoints, static_cast<size_t>(n) * sizeof(EnvelopePoint));
   return S_OK;
 }
 
-HRESULT CAudioTransform::ClearRedrawFlag() {
-  CAutoLock hold(&lock_);
-  redrawFlag_ = 0;
-  return S_OK;
-}
+// Nothing raises the redraw flag, so it reads 0 and the processing flag never has windows
+// redrawn; the two calls keep their slots in the interface.
+HRESULT CAudioTransform::ClearRedrawFlag() { return S_OK; }
 
 HRESULT CAudioTransform::GetRedrawFlag(LONG* value) {
   if (value == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
-  *value = redrawFlag_;
+  *value = 0;
   return S_OK;
 }
 
 HRESULT CAudioTransform::SetProcessingFlag(LONG value) {
-  CAutoLock hold(&lock_);
-  const bool changed = processingFlag_ != value;
-  processingFlag_ = value;
-  if (changed && redrawFlag_ != 0) {
-    for (const NotifySlot& slot : slots_)
-      if (slot.window != nullptr) InvalidateRect(slot.window, nullptr, TRUE);
-  }
+  CAutoLock hold(&m_lock);
+  m_processingFlag = value;
   return S_OK;
 }
 
 HRESULT CAudioTransform::GetProcessingFlag(LONG* value) {
   if (value == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
-  *value = processingFlag_;
+  CAutoLock hold(&m_lock);
+  *value = m_processingFlag;
   return S_OK;
 }
 
 HRESULT CAudioTransform::GetStatus(LONG* status) {
   if (status == nullptr) return E_POINTER;
-  CAutoLock hold(&lock_);
-  *status = status_;
+  CAutoLock hold(&m_lock);
+  *status = m_status;
   return S_OK;
 }
 
 HRESULT CAudioTransform::SetStatus(LONG status) {
-  CAutoLock hold(&lock_);
-  status_ = status;
+  CAutoLock hold(&m_lock);
+  m_status = status;
   return S_OK;
 }
 
 LONG CAudioTransform::TakeParamsSnapshot(PlugInParams* snapshot) {
-  CAutoLock hold(&lock_);
-  std::memcpy(snapshot, &params_, sizeof params_);
-  const LONG changed = paramsChanged_;
-  paramsChanged_ = 0;
+  CAutoLock hold(&m_lock);
+  std::memcpy(snapshot, &m_params, sizeof m_params);
+  const LONG changed = m_paramsChanged ? 1 : 0;
+  m_paramsChanged = false;
   return changed;
 }
 
-LONG CAudioTransform::ExchangeImpulseStale() { return InterlockedExchange(&impulseStale_, 0); }
+LONG CAudioTransform::ExchangeImpulseStale() { return InterlockedExchange(&m_impulseStale, 0); }
 
 bool CAudioTransform::IsDirty() {
-  CAutoLock hold(&lock_);
-  return dirty_ != 0;
+  CAutoLock hold(&m_lock);
+  return m_dirty;
 }
 
 void CAudioTransform::ClearDirty() {
-  CAutoLock hold(&lock_);
-  dirty_ = 0;
+  CAutoLock hold(&m_lock);
+  m_dirty = false;
 }

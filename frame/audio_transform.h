@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "dsp/convolver.h"
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 #include "frame/nx_plugin_prop.h"
 #include "platform/critical_section.h"
 
@@ -33,9 +33,6 @@ struct ParamFieldRule {
   LONG maximum;
   bool marksImpulseStale;
 };
-
-// The impulse source that finds no file: the engine then runs on its silent stand-by impulse.
-ImpulseSource* NullImpulseSource();
 
 // The record of the "(Default)" preset: every field at its documented default.
 PlugInParams DefaultPlugInParams();
@@ -129,31 +126,12 @@ class CAudioTransform : public INxPlugInProp {
   void ClearDirty();
 
   // The lock, for callers that make several changes as one (preset loading).
-  CCritSec* Lock() { return &lock_; }
+  CCritSec* Lock() { return &m_lock; }
 
-  // Streaming (audio_transform_stream.cpp). Frame counts are in/out: frames offered, then frames
-  // consumed / produced. mode: kStreamStart, kStreamEnd, anything else continues; input may be
-  // null to flush the tail. The parameters are snapshotted first and the engine prepared again
-  // when they changed or the last preparation failed. After preparation nothing here allocates.
-  // 16-bit samples enter the float engine as exact integer values and return truncated toward
-  // zero, saturated to -32768..32767.
-  HRESULT ConvolveStream(LONG mode, const float* input, DWORD* inFrames, float* output,
-                         DWORD* outFrames);
-  HRESULT ConvolveStream(LONG mode, const double* input, DWORD* inFrames, double* output,
-                         DWORD* outFrames);
-  HRESULT ConvolveStream(LONG mode, const int16_t* input, DWORD* inFrames, int16_t* output,
-                         DWORD* outFrames);
-  // At stream start: stores both formats (owned by the caller, who keeps them alive while they
-  // are set), prepares the engine and publishes the status.
-  HRESULT AttachStreamFormats(const WAVEFORMATEX* input, const WAVEFORMATEX* output);
-  // At stream stop: frees every engine buffer.
-  void ReleaseConvolver();
-  // Where impulse files are read from; null restores the default, which finds no impulse.
-  void SetImpulseSource(ImpulseSource* source);
-  // "MaxImpulseSize" of the settings file, clamped to 131071..40000000. The first preparation
-  // reads it from the settings file unless it was set here before.
-  void SetMaxImpulseFrames(int64_t frames);
-  const ConvolverState& Convolver() const { return convolver_; }
+  // The format pointer last set for `which` (kInputFormat or kOutputFormat), or null.
+  const WAVEFORMATEX* StreamFormatPointer(LONG which);
+  // Raises the rebuild request again, for a preparation that could not use the one it took.
+  void RestoreImpulseStale();
 
  private:
   struct NotifySlot {
@@ -169,40 +147,14 @@ class CAudioTransform : public INxPlugInProp {
   // Sets paramsChanged and dirty, and the rebuild request when the impulse is affected.
   void MarkChanged(bool impulseStale);
 
-  // Routes the engine's status reports to the status slot.
-  class StatusRoute : public ConvolverStatusSink {
-   public:
-    explicit StatusRoute(CAudioTransform* owner) : owner_(owner) {}
-    void SetStatus(LONG status) override { owner_->SetStatus(status); }
-
-   private:
-    CAudioTransform* owner_;
-  };
-
-  // Copies the record and takes the rebuild request in one step under the lock. False (nothing
-  // taken) when nothing changed since a successful preparation, unless `always`.
-  bool TakeSnapshotAndRebuildRequest(PlugInParams* snapshot, bool always, bool* rebuild);
-  HRESULT PrepareFromSnapshot(const PlugInParams& snapshot, bool rebuild);
-  HRESULT PrepareIfChanged();
-  void PublishPrepareResult(HRESULT hr);
-  template <typename T>
-  HRESULT ConvolveFloat(LONG mode, const T* input, DWORD* inFrames, T* output, DWORD* outFrames);
-
-  IUnknown* owner_;
-  CCritSec lock_;
-  PlugInParams params_;
-  LONG paramsChanged_ = 1;
-  LONG volatile impulseStale_ = 1;
-  LONG dirty_ = 0;
-  LONG status_ = kStatusNone;
-  LONG processingFlag_ = 0;
-  LONG redrawFlag_ = 0;
-  NotifySlot slots_[kNotifySlotCount] = {};
-  const WAVEFORMATEX* formats_[2] = {nullptr, nullptr};
-
-  ConvolverState convolver_;
-  ImpulseSource* impulseSource_ = NullImpulseSource();
-  StatusRoute statusRoute_{this};
-  bool prepareSucceeded_ = false;
-  bool maxImpulseFramesKnown_ = false;  // "MaxImpulseSize" is read once per object
+  IUnknown* m_owner;
+  CCritSec m_lock;
+  PlugInParams m_params;
+  bool m_paramsChanged = true;
+  LONG volatile m_impulseStale = 1;
+  bool m_dirty = false;
+  LONG m_status = kStatusNone;
+  LONG m_processingFlag = 0;
+  NotifySlot m_slots[kNotifySlotCount] = {};
+  const WAVEFORMATEX* m_formats[2] = {nullptr, nullptr};
 };

@@ -3,7 +3,7 @@
 // filter and thread.
 #pragma once
 
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 
 class ImpulseFileSource final : public ImpulseSource {
  public:

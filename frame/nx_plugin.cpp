@@ -7,7 +7,7 @@
 
 #include "frame/guids.h"
 #include "frame/impulse_file_source.h"
-#include "frame/module.h"
+#include "frame/module_info.h"
 #include "frame/nx_plugin_input_pin.h"
 #include "platform/dshow/media_guids.h"
 #include "platform/dshow/task_memory.h"
@@ -77,7 +77,7 @@ CUnknown* CNxPlugIn::CreateInstance(IUnknown* outer, HRESULT* hr) {
 CNxPlugIn::CNxPlugIn(IUnknown* outer, HRESULT* /*hr*/)
     : CTransformFilter("Auralith", outer, CLSID_NxPlugIn), CAudioTransform(GetOwner()) {
   ++g_instancesAlive;
-  SetImpulseSource(FileImpulseSource());
+  m_engine.SetImpulseSource(FileImpulseSource());
   const PlugInParams defaults = DefaultPlugInParams();
   if (SetParams(&defaults) == S_OK) NotifyWindows(kNotifyParamsReplaced);
   SetStatus(kStatusNone);
@@ -89,7 +89,7 @@ CNxPlugIn::~CNxPlugIn() {
   if (--g_instancesAlive == 0) RemovePackagedImpulse();
   SetStreamFormatPointer(kInputFormat, nullptr);
   SetStreamFormatPointer(kOutputFormat, nullptr);
-  ReleaseConvolver();
+  m_engine.ReleaseConvolver();
 }
 
 LONG CNxPlugIn::InstancesAlive() { return g_instancesAlive.load(); }

@@ -8,7 +8,7 @@
 // WAVEFORMATEX records with cbSize 0, and CAudioTransform points at them.
 //
 // Streaming (nx_plugin_streaming.cpp). Receive replaces the base class's: each input sample goes
-// through CAudioTransform::ConvolveStream and yields as many output samples as the engine fills,
+// through CStreamEngine::ConvolveStream and yields as many output samples as the engine fills,
 // possibly none (latency of one engine block). Output start times run on from the last
 // discontinuity's start, 100 ns per unit: stop = start + round(frames * 10^7 / rate); media
 // times count frames. End of stream flushes the final block and the impulse tail, with no
@@ -29,6 +29,7 @@
 #pragma once
 
 #include "frame/audio_transform.h"
+#include "frame/stream_engine.h"
 #include "frame/static_filter_preset.h"
 #include "frame/translation_info.h"
 #include "platform/dshow/media_type.h"
@@ -100,6 +101,9 @@ class CNxPlugIn : public CTransformFilter,
   // Filters alive in the process; the last one to go removes the packaged impulse file.
   static LONG InstancesAlive();
 
+  // The engine host that runs the stream on this filter's parameters.
+  CStreamEngine& Engine() { return m_engine; }
+
  private:
   // The engine variant of the input format; frame counts in, consumed and produced out.
   HRESULT RunEngine(LONG mode, const BYTE* input, DWORD* inFrames, BYTE* output,
@@ -114,10 +118,11 @@ class CNxPlugIn : public CTransformFilter,
   HRESULT FollowChannelSetting(IMediaSample* firstOut);
   HRESULT StoreFormat(LONG which, const CMediaType* mediaType);
 
+  CStreamEngine m_engine{*this};
   WAVEFORMATEX m_inputFormat = {};
   WAVEFORMATEX m_outputFormat = {};
-  LONG m_discontinuityPending = 0;
-  LONG m_syncPointPending = 0;
+  bool m_discontinuityPending = false;
+  bool m_syncPointPending = false;
   REFERENCE_TIME m_start = 0;
   REFERENCE_TIME m_stop = 0;
   LONGLONG m_mediaStart = 0;

@@ -20,7 +20,7 @@ bool Aligned(const BYTE* p) {
 }
 
 template <typename T>
-HRESULT Convolve(CAudioTransform* engine, LONG mode, const BYTE* input, DWORD* inFrames,
+HRESULT Convolve(CStreamEngine* engine, LONG mode, const BYTE* input, DWORD* inFrames,
                  BYTE* output, DWORD* outFrames) {
   // Buffers come from allocators with an alignment of the upstream's choosing.
   if (!Aligned<T>(input) || !Aligned<T>(output)) return VFW_E_BADALIGN;
@@ -34,25 +34,25 @@ HRESULT CNxPlugIn::RunEngine(LONG mode, const BYTE* input, DWORD* inFrames, BYTE
                              DWORD* outFrames) {
   const WAVEFORMATEX& f = m_inputFormat;
   if (f.wFormatTag == WAVE_FORMAT_PCM && f.wBitsPerSample == 16) {
-    return Convolve<int16_t>(this, mode, input, inFrames, output, outFrames);
+    return Convolve<int16_t>(&m_engine, mode, input, inFrames, output, outFrames);
   }
   if (f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && f.wBitsPerSample == 32) {
-    return Convolve<float>(this, mode, input, inFrames, output, outFrames);
+    return Convolve<float>(&m_engine, mode, input, inFrames, output, outFrames);
   }
   if (f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && f.wBitsPerSample == 64) {
-    return Convolve<double>(this, mode, input, inFrames, output, outFrames);
+    return Convolve<double>(&m_engine, mode, input, inFrames, output, outFrames);
   }
   return E_UNEXPECTED;
 }
 
 HRESULT CNxPlugIn::StartStreaming() {
   m_refusedOutputChannels = 0;
-  return AttachStreamFormats(&m_inputFormat, &m_outputFormat);
+  return m_engine.AttachStreamFormats(&m_inputFormat, &m_outputFormat);
 }
 
 HRESULT CNxPlugIn::StopStreaming() {
   SetProcessingFlag(0);
-  ReleaseConvolver();
+  m_engine.ReleaseConvolver();
   if (m_outputTypeSwitched) {
     m_pOutput->CurrentMediaType().Set(m_switchedOutputType);
     m_outputTypeSwitched = false;
@@ -86,14 +86,14 @@ HRESULT CNxPlugIn::FollowChannelSetting(IMediaSample* firstOut) {
   m_outputTypeSwitched = true;
   NotifyWindows(kNotifyOutputFormat);
   // The rebuild starts a new block, so what the engine held of the old one is not heard.
-  m_discontinuityPending = 1;
-  return AttachStreamFormats(&m_inputFormat, &m_outputFormat);
+  m_discontinuityPending = true;
+  return m_engine.AttachStreamFormats(&m_inputFormat, &m_outputFormat);
 }
 
 HRESULT CNxPlugIn::DeliverProduced(IMediaSample* out, DWORD frames) {
-  if (m_discontinuityPending != 0) {
+  if (m_discontinuityPending) {
     out->SetDiscontinuity(TRUE);
-    m_discontinuityPending = 0;
+    m_discontinuityPending = false;
   } else {
     m_start = m_stop;
     m_mediaStart = m_mediaStop;
@@ -104,9 +104,9 @@ HRESULT CNxPlugIn::DeliverProduced(IMediaSample* out, DWORD frames) {
   out->SetMediaTime(&m_mediaStart, &m_mediaStop);
   m_start = m_stop;
   m_mediaStart = m_mediaStop;
-  if (m_syncPointPending != 0) {
+  if (m_syncPointPending) {
     out->SetSyncPoint(TRUE);
-    m_syncPointPending = 0;
+    m_syncPointPending = false;
   }
   out->SetActualDataLength(static_cast<LONG>(frames * m_outputFormat.nBlockAlign));
   return m_pOutput->Deliver(out);
@@ -120,7 +120,7 @@ HRESULT CNxPlugIn::Receive(IMediaSample* sample) {
   if (FAILED(hr)) return hr;
   LONG mode = kStreamContinue;
   if (sample->IsDiscontinuity() == S_OK) {
-    m_discontinuityPending = 1;
+    m_discontinuityPending = true;
     REFERENCE_TIME start = 0;
     REFERENCE_TIME stop = 0;
     if (SUCCEEDED(sample->GetTime(&start, &stop))) {
@@ -135,7 +135,7 @@ HRESULT CNxPlugIn::Receive(IMediaSample* sample) {
     }
     mode = kStreamStart;
   }
-  if (sample->IsSyncPoint() == S_OK) m_syncPointPending = 1;
+  if (sample->IsSyncPoint() == S_OK) m_syncPointPending = true;
   BYTE* input = nullptr;
   sample->GetPointer(&input);
   LONG remaining = sample->GetActualDataLength();

@@ -16,13 +16,6 @@
 constexpr int kMaxPathUnits = 260;       // file names, terminator included
 constexpr int kMaxEnvelopePoints = 16;
 
-// Impulse recovery modes.
-enum RecoveryMode : LONG {
-  kRecoveryNoSpikes = 1503,    // no timing spikes
-  kRecoveryAutoSpikes = 1504,  // find the spikes in the recording
-  kRecoveryFileEnds = 1505,    // the file's first and last frames are the spikes
-};
-
 struct EnvelopePoint {
   LONG position;  // thousandths of the envelope's time span
   LONG level;     // percent of linear gain: 100 unchanged, 0 silent
@@ -41,7 +34,7 @@ struct PlugInParams {
   LONG lowShelfGain;    // tenths of a dB, -150..150
   LONG highShelfOn;     // 0/1
   LONG lowShelfOn;      // 0/1
-  LONG recoveryMode;    // RecoveryMode, 1503..1505
+  LONG recoveryMode;    // kSpikeModeNone .. kSpikeModeFileEnds (recovery/timing_spikes.h)
   LONG removeLowFreq;   // 0/1
   LONG packageImpulse;  // 0/1: the impulse file travels inside the preset
   LONG quality;         // 1 fast .. 5 exact

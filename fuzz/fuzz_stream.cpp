@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 #include "frame/nx_plugin.h"
 #include "host/wave_sink_filter.h"
 #include "fuzz/fuzz_util.h"
@@ -181,8 +181,8 @@ void Run(FuzzBytes* in) {
   CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, &hr));
   FUZZ_CHECK(filter != nullptr);
   static_cast<IBaseFilter*>(filter)->AddRef();
-  filter->SetImpulseSource(&impulse);
-  filter->SetMaxImpulseFrames(131071);
+  filter->Engine().SetImpulseSource(&impulse);
+  filter->Engine().SetMaxImpulseFrames(131071);
   filter->SetQuality(in->Byte() % 5 + 1);
   CFilterGraph* graph = nullptr;
   FUZZ_CHECK(CFilterGraph::Create(&graph) == S_OK);

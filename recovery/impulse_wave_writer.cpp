@@ -17,14 +17,14 @@ constexpr DWORD kWriteBlockFrames = 1024;
 constexpr DWORD kMergeBlockFrames = 4096;
 constexpr float kFloatFullScale = 32766.0f;
 
-int16_t ToPcm16(float value) {
+int16_t RoundToPcm16(float value) {
   const float rounded = std::round(value);  // halves away from zero
   if (!(rounded > -32768.0f)) return value != value ? 0 : -32768;
   if (rounded > 32767.0f) return 32767;
   return static_cast<int16_t>(rounded);
 }
 
-void PutSample16(BYTE* p, float value) { NxPutLeI16(p, ToPcm16(value)); }
+void PutSample16(BYTE* p, float value) { NxPutLeI16(p, RoundToPcm16(value)); }
 
 bool WriteAll(NxFileHandle file, const BYTE* bytes, DWORD count) {
   DWORD done = 0;

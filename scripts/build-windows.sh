@@ -31,4 +31,4 @@ cmake -S "$root" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAURALITH_WERROR=ON "${launcher[@]}" >/dev/null
 echo "== Building"
 cmake --build "$build_dir" -j "$jobs" "${targets[@]}"
-echo "== Built $build_dir/frame/auralith_x64.dll and $build_dir/tools/auralith.exe"
+echo "== Built $build_dir/module/auralith_x64.dll and $build_dir/tools/auralith.exe"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 #include "frame/plugin_params.h"
 #include "platform/wave_format.h"
 

@@ -7,7 +7,7 @@ volatile LONG g_serverLocks = 0;
 }  // namespace
 
 CClassFactory::CClassFactory(const CFactoryTemplate* factoryTemplate)
-    : CUnknown("class factory", nullptr), template_(factoryTemplate) {}
+    : CUnknown("class factory", nullptr), m_template(factoryTemplate) {}
 
 HRESULT STDMETHODCALLTYPE CClassFactory::NonDelegatingQueryInterface(REFIID riid,
                                                                      void** object) {
@@ -23,9 +23,9 @@ HRESULT STDMETHODCALLTYPE CClassFactory::CreateInstance(IUnknown* pUnkOuter, REF
   if (ppvObject == nullptr) return E_POINTER;
   *ppvObject = nullptr;
   if (pUnkOuter != nullptr && riid != IID_IUnknown) return E_NOINTERFACE;
-  if (template_ == nullptr || template_->m_lpfnNew == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
+  if (m_template == nullptr || m_template->m_lpfnNew == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
   HRESULT hr = S_OK;
-  CUnknown* object = template_->CreateInstance(pUnkOuter, &hr);
+  CUnknown* object = m_template->CreateInstance(pUnkOuter, &hr);
   if (object == nullptr) return FAILED(hr) ? hr : E_OUTOFMEMORY;
   if (FAILED(hr)) {
     delete object;

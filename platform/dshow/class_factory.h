@@ -48,5 +48,5 @@ class CClassFactory : public CUnknown, public IClassFactory {
   static bool IsLocked() { return ServerLocks() > 0; }
 
  private:
-  const CFactoryTemplate* template_;
+  const CFactoryTemplate* m_template;
 };

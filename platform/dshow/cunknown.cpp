@@ -5,7 +5,7 @@ volatile LONG g_objectsActive = 0;
 }
 
 CUnknown::CUnknown(const char* objectName, IUnknown* outer)
-    : objectName_(objectName), inner_(this), owner_(outer != nullptr ? outer : &inner_) {
+    : m_objectName(objectName), m_inner(this), m_owner(outer != nullptr ? outer : &m_inner) {
   InterlockedIncrement(&g_objectsActive);
 }
 
@@ -15,7 +15,7 @@ LONG CUnknown::ObjectsActive() { return InterlockedRead(&g_objectsActive); }
 
 HRESULT STDMETHODCALLTYPE CUnknown::NonDelegatingQueryInterface(REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown) return GetInterface(&inner_, object);
+  if (riid == IID_IUnknown) return GetInterface(&m_inner, object);
   *object = nullptr;
   return E_NOINTERFACE;
 }

@@ -36,10 +36,10 @@ class CUnknown : public INonDelegatingUnknown {
   virtual ~CUnknown();
 
   // Where the IUnknown methods of this object's interfaces go.
-  IUnknown* GetOwner() const { return owner_; }
+  IUnknown* GetOwner() const { return m_owner; }
   // The non-delegating side as an IUnknown, for an aggregating outer object to hold.
-  IUnknown* NonDelegatingUnknown() { return &inner_; }
-  const char* ObjectName() const { return objectName_; }
+  IUnknown* NonDelegatingUnknown() { return &m_inner; }
+  const char* ObjectName() const { return m_objectName; }
 
   // Objects of CUnknown-derived classes alive in the process (the module may unload at 0).
   static LONG ObjectsActive();
@@ -51,20 +51,20 @@ class CUnknown : public INonDelegatingUnknown {
   // The non-delegating side seen through the IUnknown layout.
   class Inner final : public IUnknown {
    public:
-    explicit Inner(CUnknown* object) : object_(object) {}
+    explicit Inner(CUnknown* object) : m_object(object) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-      return object_->NonDelegatingQueryInterface(riid, object);
+      return m_object->NonDelegatingQueryInterface(riid, object);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return object_->NonDelegatingAddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return object_->NonDelegatingRelease(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_object->NonDelegatingAddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return m_object->NonDelegatingRelease(); }
 
    private:
-    CUnknown* object_;
+    CUnknown* m_object;
   };
 
-  const char* objectName_;
-  Inner inner_;
-  IUnknown* owner_;
+  const char* m_objectName;
+  Inner m_inner;
+  IUnknown* m_owner;
 };
 
 // Hands out `unknown` through `object` with a reference added; E_POINTER when `object` is null.

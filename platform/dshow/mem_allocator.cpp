@@ -19,7 +19,7 @@ CMemAllocator::CMemAllocator(const char* objectName, IUnknown* outer)
     : CUnknown(objectName, outer) {}
 
 CMemAllocator::~CMemAllocator() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(m_mutex);
   FreeBuffers();
 }
 
@@ -47,9 +47,9 @@ HRESULT STDMETHODCALLTYPE CMemAllocator::NonDelegatingQueryInterface(REFIID riid
 HRESULT STDMETHODCALLTYPE CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest,
                                                        ALLOCATOR_PROPERTIES* pActual) {
   if (pRequest == nullptr || pActual == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (committed_) return VFW_E_ALREADY_COMMITTED;
-  if (decommitInProgress_) return VFW_E_BUFFERS_OUTSTANDING;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_committed) return VFW_E_ALREADY_COMMITTED;
+  if (m_decommitInProgress) return VFW_E_BUFFERS_OUTSTANDING;
   if (!IsPowerOfTwo(pRequest->cbAlign)) return VFW_E_BADALIGN;
   if (pRequest->cBuffers < 0 || pRequest->cbBuffer < 0 || pRequest->cbPrefix < 0) {
     return E_INVALIDARG;
@@ -60,50 +60,50 @@ HRESULT STDMETHODCALLTYPE CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRe
   const int64_t total = stride * pRequest->cBuffers + pRequest->cbAlign;
   if (total > std::numeric_limits<LONG>::max()) return E_INVALIDARG;
 
-  properties_.cBuffers = pRequest->cBuffers;
-  properties_.cbBuffer = static_cast<LONG>(stride - pRequest->cbPrefix);
-  properties_.cbAlign = pRequest->cbAlign;
-  properties_.cbPrefix = pRequest->cbPrefix;
-  propertiesSet_ = true;
-  *pActual = properties_;
+  m_properties.cBuffers = pRequest->cBuffers;
+  m_properties.cbBuffer = static_cast<LONG>(stride - pRequest->cbPrefix);
+  m_properties.cbAlign = pRequest->cbAlign;
+  m_properties.cbPrefix = pRequest->cbPrefix;
+  m_propertiesSet = true;
+  *pActual = m_properties;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CMemAllocator::GetProperties(ALLOCATOR_PROPERTIES* pProps) {
   if (pProps == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(mutex_);
-  *pProps = properties_;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  *pProps = m_properties;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CMemAllocator::Commit() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (committed_) return S_OK;
-  if (decommitInProgress_) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_committed) return S_OK;
+  if (m_decommitInProgress) {
     // The buffers of the earlier commit are still there: take them up again.
-    decommitInProgress_ = false;
-    committed_ = true;
+    m_decommitInProgress = false;
+    m_committed = true;
     return S_OK;
   }
-  if (!propertiesSet_ || properties_.cBuffers <= 0 || properties_.cbBuffer <= 0) {
+  if (!m_propertiesSet || m_properties.cBuffers <= 0 || m_properties.cbBuffer <= 0) {
     return VFW_E_SIZENOTSET;
   }
   HRESULT hr = AllocateBuffers();
   if (FAILED(hr)) return hr;
-  committed_ = true;
+  m_committed = true;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CMemAllocator::Decommit() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!committed_) return S_OK;
-  committed_ = false;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_committed) return S_OK;
+  m_committed = false;
   if (AllBuffersFree()) {
     FreeBuffers();
   } else {
-    decommitInProgress_ = true;
+    m_decommitInProgress = true;
   }
-  bufferFreed_.notify_all();
+  m_bufferFreed.notify_all();
   return S_OK;
 }
 
@@ -114,15 +114,15 @@ HRESULT STDMETHODCALLTYPE CMemAllocator::GetBuffer(IMediaSample** ppBuffer,
   *ppBuffer = nullptr;
   CMediaSample* sample = nullptr;
   {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-      if (!committed_) return VFW_E_NOT_COMMITTED;
-      if (!free_.empty()) break;
+      if (!m_committed) return VFW_E_NOT_COMMITTED;
+      if (!m_free.empty()) break;
       if ((dwFlags & AM_GBF_NOWAIT) != 0) return VFW_E_TIMEOUT;
-      bufferFreed_.wait(lock);
+      m_bufferFreed.wait(lock);
     }
-    sample = free_.back();
-    free_.pop_back();
+    sample = m_free.back();
+    m_free.pop_back();
   }
   AddRef();  // released in ReleaseBuffer
   sample->ResetProperties();
@@ -135,55 +135,55 @@ HRESULT STDMETHODCALLTYPE CMemAllocator::GetBuffer(IMediaSample** ppBuffer,
 HRESULT STDMETHODCALLTYPE CMemAllocator::ReleaseBuffer(IMediaSample* pBuffer) {
   if (pBuffer == nullptr) return E_POINTER;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto ours = std::find(samples_.begin(), samples_.end(), pBuffer);
-    if (ours == samples_.end()) return E_INVALIDARG;
-    if (std::find(free_.begin(), free_.end(), pBuffer) != free_.end()) return E_INVALIDARG;
-    free_.push_back(*ours);
-    if (decommitInProgress_ && AllBuffersFree()) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto ours = std::find(m_samples.begin(), m_samples.end(), pBuffer);
+    if (ours == m_samples.end()) return E_INVALIDARG;
+    if (std::find(m_free.begin(), m_free.end(), pBuffer) != m_free.end()) return E_INVALIDARG;
+    m_free.push_back(*ours);
+    if (m_decommitInProgress && AllBuffersFree()) {
       FreeBuffers();
-      decommitInProgress_ = false;
+      m_decommitInProgress = false;
     }
-    bufferFreed_.notify_one();
+    m_bufferFreed.notify_one();
   }
   Release();  // the reference GetBuffer took; may delete this allocator
   return S_OK;
 }
 
 HRESULT CMemAllocator::AllocateBuffers() {
-  const LONG align = properties_.cbAlign;
-  const LONG stride = properties_.cbPrefix + properties_.cbBuffer;
-  const size_t total = static_cast<size_t>(stride) * static_cast<size_t>(properties_.cBuffers) +
+  const LONG align = m_properties.cbAlign;
+  const LONG stride = m_properties.cbPrefix + m_properties.cbBuffer;
+  const size_t total = static_cast<size_t>(stride) * static_cast<size_t>(m_properties.cBuffers) +
                        static_cast<size_t>(align);
-  memory_.reset(new (std::nothrow) BYTE[total]);
-  if (memory_ == nullptr) return E_OUTOFMEMORY;
-  const uintptr_t misalignment = reinterpret_cast<uintptr_t>(memory_.get()) % align;
-  BYTE* next = memory_.get() + (misalignment == 0 ? 0 : align - misalignment);
+  m_memory.reset(new (std::nothrow) BYTE[total]);
+  if (m_memory == nullptr) return E_OUTOFMEMORY;
+  const uintptr_t misalignment = reinterpret_cast<uintptr_t>(m_memory.get()) % align;
+  BYTE* next = m_memory.get() + (misalignment == 0 ? 0 : align - misalignment);
   try {
     // Reserved in full so that ReleaseBuffer never allocates.
-    samples_.reserve(static_cast<size_t>(properties_.cBuffers));
-    free_.reserve(static_cast<size_t>(properties_.cBuffers));
+    m_samples.reserve(static_cast<size_t>(m_properties.cBuffers));
+    m_free.reserve(static_cast<size_t>(m_properties.cBuffers));
   } catch (const std::bad_alloc&) {
-    memory_.reset();
+    m_memory.reset();
     return E_OUTOFMEMORY;
   }
-  for (LONG i = 0; i < properties_.cBuffers; ++i, next += stride) {
+  for (LONG i = 0; i < m_properties.cBuffers; ++i, next += stride) {
     auto* sample = new (std::nothrow) CMediaSample(
-        "memory sample", static_cast<IMemAllocator*>(this), next + properties_.cbPrefix,
-        properties_.cbBuffer);
+        "memory sample", static_cast<IMemAllocator*>(this), next + m_properties.cbPrefix,
+        m_properties.cbBuffer);
     if (sample == nullptr) {
       FreeBuffers();
       return E_OUTOFMEMORY;
     }
-    samples_.push_back(sample);
-    free_.push_back(sample);
+    m_samples.push_back(sample);
+    m_free.push_back(sample);
   }
   return S_OK;
 }
 
 void CMemAllocator::FreeBuffers() {
-  for (CMediaSample* sample : samples_) delete sample;
-  samples_.clear();
-  free_.clear();
-  memory_.reset();
+  for (CMediaSample* sample : m_samples) delete sample;
+  m_samples.clear();
+  m_free.clear();
+  m_memory.reset();
 }

@@ -52,19 +52,19 @@ class CMemAllocator : public CUnknown, public IMemAllocator {
   HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* pBuffer) override;
 
  private:
-  HRESULT AllocateBuffers();  // under mutex_
-  void FreeBuffers();         // under mutex_, with every sample free
-  bool AllBuffersFree() const { return free_.size() == samples_.size(); }
+  HRESULT AllocateBuffers();  // under m_mutex
+  void FreeBuffers();         // under m_mutex, with every sample free
+  bool AllBuffersFree() const { return m_free.size() == m_samples.size(); }
 
-  std::mutex mutex_;
-  std::condition_variable bufferFreed_;
-  ALLOCATOR_PROPERTIES properties_{0, 0, 0, 0};
-  bool propertiesSet_ = false;
-  bool committed_ = false;
-  bool decommitInProgress_ = false;
-  std::unique_ptr<BYTE[]> memory_;
-  std::vector<CMediaSample*> samples_;  // every sample, owned
-  std::vector<CMediaSample*> free_;
+  std::mutex m_mutex;
+  std::condition_variable m_bufferFreed;
+  ALLOCATOR_PROPERTIES m_properties{0, 0, 0, 0};
+  bool m_propertiesSet = false;
+  bool m_committed = false;
+  bool m_decommitInProgress = false;
+  std::unique_ptr<BYTE[]> m_memory;
+  std::vector<CMediaSample*> m_samples;  // every sample, owned
+  std::vector<CMediaSample*> m_free;
 };
 
 // A new CMemAllocator, AddRef'd, through its IMemAllocator interface.

@@ -166,7 +166,7 @@ TEST(ConvolverSettings, EachSettingActsOnTheOutputAsDefined) {
     const double balance[2] = {1.0 - std::max<LONG>(c.pan, 0) / 100.0,
                                1.0 + std::min<LONG>(c.pan, 0) / 100.0};
     ShelfEqState eq[2];
-    SetupShelfEq(p, kRate, eq);
+    SetupShelfEq(ShelfSettingsOf(p), kRate, eq);
     std::vector<double> wet[2];
     std::vector<double> dry[2];
     for (uint32_t k = 0; k < 2; ++k) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dsp/convolver.h"
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 
 namespace enginetest {
 
@@ -109,7 +109,7 @@ std::vector<T> Stream(ConvolverState& s, const std::vector<T>& input, uint32_t m
     const LONG r =
         ConvolverProcess(s, mode, static_cast<const T*>(nullptr), &in, buffer.data(), &o, width);
     out.insert(out.end(), buffer.begin(), buffer.begin() + size_t(o) * oc);
-    if (r == kConvolverNothingToDo || (o == 0 && !s.outputPending)) break;
+    if (r == kConvolverNothingToDo || (o == 0 && !BlockEmitting(s))) break;
   }
   return out;
 }

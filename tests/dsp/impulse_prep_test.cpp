@@ -1,4 +1,4 @@
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 
 #include <gtest/gtest.h>
 
@@ -110,9 +110,9 @@ TEST(PrepareImpulse, QuickUpdateKeepsTheBlockAndRebuildsClearIt) {
   ASSERT_EQ(Prepare(s, p, source, shape, shape, &log, false), kConvolverOk);
   EXPECT_TRUE(log.codes.empty());
   EXPECT_EQ(s.fillPos, 20);
-  EXPECT_NE(s.dry[0], nullptr);
+  EXPECT_NE(s.floatBuffers.dry[0], nullptr);
   EXPECT_EQ(s.delayLength, 20);
-  EXPECT_NE(s.delayLine[0], nullptr);
+  EXPECT_NE(s.floatBuffers.delayLine[0], nullptr);
   // A rebuild request, and a format change without one, both start from scratch.
   ASSERT_EQ(Prepare(s, p, source, shape, shape), kConvolverOk);
   EXPECT_EQ(s.fillPos, 0);

@@ -11,8 +11,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-PlugInParams Shelves(LONG lowFreq, LONG lowGain, LONG highFreq = 5000, LONG highGain = 0) {
-  PlugInParams p{};
+ShelfSettings Shelves(LONG lowFreq, LONG lowGain, LONG highFreq = 5000, LONG highGain = 0) {
+  ShelfSettings p{};
   p.lowShelfOn = lowGain != 0;
   p.lowShelfFreq = lowFreq;
   p.lowShelfGain = lowGain;
@@ -22,7 +22,7 @@ PlugInParams Shelves(LONG lowFreq, LONG lowGain, LONG highFreq = 5000, LONG high
   return p;
 }
 
-ShelfEqState Designed(const PlugInParams& p, double rate) {
+ShelfEqState Designed(const ShelfSettings& p, double rate) {
   ShelfEqState states[2];
   SetupShelfEq(p, rate, states);
   return states[0];
@@ -113,7 +113,7 @@ TEST(ShelfEqDesign, CompensationAtTablePointsBetweenThemAndBeyond) {
 // Where each design puts its resonator, and the compensation the high shelf applies before it.
 TEST(ShelfEqDesign, ResonatorCornersOfEachDesign) {
   struct Case {
-    PlugInParams p;
+    ShelfSettings p;
     double rate;
     double fc;  // expected resonator corner, normalised
     double q;
@@ -153,7 +153,7 @@ TEST(ShelfEqDesign, ResonatorCornersOfEachDesign) {
 // filtered signal against the transfer function of the designed sections.
 TEST(ShelfEqResponse, GainsMatchTheFormulasAndTheTransferFunction) {
   struct Case {
-    PlugInParams p;
+    ShelfSettings p;
     double rate;
     double dc;
     double highCompensationDb;  // NaN: no closed form at Nyquist checked
@@ -199,7 +199,7 @@ TEST(ShelfEqResponse, GainsMatchTheFormulasAndTheTransferFunction) {
 }
 
 TEST(ShelfEqRun, ZeroGainOrSwitchedOffLeavesSamplesBitIdentical) {
-  PlugInParams p = Shelves(300, 0);
+  ShelfSettings p = Shelves(300, 0);
   p.lowShelfOn = 1;
   p.highShelfGain = 80;  // the high shelf is switched off
   ShelfEqState states[2];
@@ -215,7 +215,7 @@ TEST(ShelfEqRun, ZeroGainOrSwitchedOffLeavesSamplesBitIdentical) {
 }
 
 TEST(ShelfEqRun, StatePersistsAcrossBlocksBothChannelsMatchAndSetupResets) {
-  const PlugInParams p = Shelves(120, -90, 6000, 120);
+  const ShelfSettings p = Shelves(120, -90, 6000, 120);
   ShelfEqState states[2];
   SetupShelfEq(p, 44100, states);
   for (int round = 0; round < 2; ++round) {

@@ -321,21 +321,6 @@ TEST_F(AudioTransformTest, NotificationWindows) {
   }
 }
 
-TEST_F(AudioTransformTest, ProcessingFlagInvalidatesOnlyWhenARedrawIsPending) {
-  HWND window = NxCreateWindow(nullptr);
-  transform.RegisterNotifyWindow(window, 9);
-  LONG v = -1;
-  transform.SetProcessingFlag(1);
-  EXPECT_EQ(transform.GetProcessingFlag(&v), S_OK);
-  EXPECT_EQ(v, 1);
-  transform.GetRedrawFlag(&v);
-  EXPECT_EQ(v, 0);
-  NxInvalidation record{};
-  NxGetInvalidation(window, &record);
-  EXPECT_EQ(record.count, 0u);
-  DestroyWindow(window);
-}
-
 TEST_F(AudioTransformTest, StreamFormatsAndStatus) {
   WAVEFORMATEX format{};
   EXPECT_EQ(transform.GetStreamFormat(&format, kInputFormat), VFW_E_NOT_CONNECTED);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_output_pin.h"
 #include "platform/dshow/media_guids.h"

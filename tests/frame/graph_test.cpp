@@ -27,7 +27,7 @@ class StreamChain : public ::testing::Test {
                                                input.nSamplesPerSec);
     plugin_ = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
     static_cast<IBaseFilter*>(plugin_)->AddRef();
-    plugin_->SetImpulseSource(impulse_.get());
+    plugin_->Engine().SetImpulseSource(impulse_.get());
     plugin_->SetQuality(5);
     plugin_->SetMonoToStereo(monoToStereo ? 1 : 0);
     ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
@@ -252,8 +252,9 @@ template <typename T>
 std::vector<T> EngineOutput(const PlugInParams& params, const WAVEFORMATEX& in,
                             const WAVEFORMATEX& out, const std::vector<T>& input) {
   Owner owner;
-  CAudioTransform engine(&owner);
-  engine.SetParams(&params);
+  CAudioTransform transform(&owner);
+  transform.SetParams(&params);
+  CStreamEngine engine(transform);
   engine.SetImpulseSource(FileImpulseSource());
   EXPECT_HR(S_OK, engine.AttachStreamFormats(&in, &out));
   const DWORD frames = static_cast<DWORD>(input.size() / in.nChannels);

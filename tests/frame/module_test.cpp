@@ -1,7 +1,7 @@
 // The module: class objects and factories (conformance), unload counts, registration against
 // the registry store, load and unload steps, about texts, and the plug-in library loaded as a
 // host loads it.
-#include "frame/module.h"
+#include "module/module.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "frame/audio_transform.h"
+#include "frame/stream_engine.h"
 
 // The replacement operators below pair malloc with free on purpose; GCC cannot see that once
 // they are inlined into their callers.
@@ -106,7 +106,7 @@ class StreamTest : public ::testing::Test {
       DWORD in = static_cast<DWORD>(std::min<size_t>(call, input.size() - pos));
       DWORD produced = 256;
       EXPECT_TRUE(SUCCEEDED(
-          transform.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced)));
+          engine.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced)));
       mode = kStreamContinue;
       pos += in;
       out.insert(out.end(), buffer.begin(), buffer.begin() + produced * outChannels);
@@ -114,7 +114,7 @@ class StreamTest : public ::testing::Test {
     for (mode = kStreamEnd;; mode = kStreamContinue) {
       DWORD in = 0;
       DWORD produced = 256;
-      const HRESULT hr = transform.ConvolveStream(mode, static_cast<const T*>(nullptr), &in,
+      const HRESULT hr = engine.ConvolveStream(mode, static_cast<const T*>(nullptr), &in,
                                                   buffer.data(), &produced);
       out.insert(out.end(), buffer.begin(), buffer.begin() + produced * outChannels);
       if (hr != S_OK || produced == 0) break;
@@ -124,6 +124,7 @@ class StreamTest : public ::testing::Test {
 
   Owner owner;
   CAudioTransform transform;
+  CStreamEngine engine{transform};
   MemoryImpulse impulse;
   WAVEFORMATEX mono16 = Format(1, 16);
   WAVEFORMATEX monoFloat = Format(1, 32);
@@ -131,7 +132,7 @@ class StreamTest : public ::testing::Test {
 
 TEST_F(StreamTest, WithoutAnImpulseTheWetIsSilentAndTheDryPasses) {
   transform.SetDryOut(0);
-  EXPECT_EQ(transform.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
+  EXPECT_EQ(engine.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
   EXPECT_EQ(Status(), kStatusNoImpulse);
   std::vector<float> input(300);
   for (size_t i = 0; i < input.size(); ++i) input[i] = std::sin(0.1f * i) * 1000.0f;
@@ -142,8 +143,8 @@ TEST_F(StreamTest, WithoutAnImpulseTheWetIsSilentAndTheDryPasses) {
 }
 
 TEST_F(StreamTest, ImpulseAndParameterChangesMidStream) {
-  transform.SetImpulseSource(&impulse);
-  ASSERT_EQ(transform.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
+  engine.SetImpulseSource(&impulse);
+  ASSERT_EQ(engine.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
   EXPECT_EQ(Status(), kStatusProcessing);
   // A level change takes the quick update: the partly filled block survives and all of it comes
   // out at the new level.
@@ -152,16 +153,16 @@ TEST_F(StreamTest, ImpulseAndParameterChangesMidStream) {
   std::vector<float> out(64);
   DWORD in = 3;
   DWORD produced = 64;
-  ASSERT_EQ(transform.ConvolveStream(kStreamStart, input.data(), &in, out.data(), &produced), S_OK);
+  ASSERT_EQ(engine.ConvolveStream(kStreamStart, input.data(), &in, out.data(), &produced), S_OK);
   EXPECT_EQ(produced, 0u);
   transform.SetWetOut(-60);
   in = 3;
-  ASSERT_EQ(transform.ConvolveStream(kStreamContinue, input.data() + 3, &in, out.data(), &produced),
+  ASSERT_EQ(engine.ConvolveStream(kStreamContinue, input.data() + 3, &in, out.data(), &produced),
             S_OK);
-  EXPECT_EQ(transform.Convolver().fillPos, 6);
+  EXPECT_EQ(engine.Convolver().fillPos, 6);
   in = 0;
   produced = 64;
-  transform.ConvolveStream(kStreamEnd, static_cast<const float*>(nullptr), &in, out.data(),
+  engine.ConvolveStream(kStreamEnd, static_cast<const float*>(nullptr), &in, out.data(),
                            &produced);
   ASSERT_EQ(produced, 11u);
   double norm = 0.0;
@@ -172,21 +173,21 @@ TEST_F(StreamTest, ImpulseAndParameterChangesMidStream) {
   // An impulse change rebuilds: the block starts empty.
   in = 3;
   produced = 64;
-  transform.ConvolveStream(kStreamStart, input.data(), &in, out.data(), &produced);
+  engine.ConvolveStream(kStreamStart, input.data(), &in, out.data(), &produced);
   transform.SetQuality(4);
   in = 0;
-  transform.ConvolveStream(kStreamContinue, input.data(), &in, out.data(), &produced);
-  EXPECT_EQ(transform.Convolver().fillPos, 0);
-  EXPECT_EQ(transform.Convolver().rateDivisor, 1);
-  EXPECT_EQ(transform.Convolver().blockDivisor, 2);
+  engine.ConvolveStream(kStreamContinue, input.data(), &in, out.data(), &produced);
+  EXPECT_EQ(engine.Convolver().fillPos, 0);
+  EXPECT_EQ(engine.Convolver().rateDivisor, 1);
+  EXPECT_EQ(engine.Convolver().blockDivisor, 2);
   EXPECT_EQ(Status(), kStatusProcessing);
 }
 
 TEST_F(StreamTest, SixteenBitTruncatesTowardZeroAndSaturates) {
   impulse.samples = {1.0f, 0.0f};  // 8 data bytes: the least an impulse file may hold
-  transform.SetImpulseSource(&impulse);
+  engine.SetImpulseSource(&impulse);
   transform.SetWetOut(60);  // x 1.995
-  ASSERT_EQ(transform.AttachStreamFormats(&mono16, &mono16), S_OK);
+  ASSERT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);
   const std::vector<int16_t> input = {3, -3, 20000, -20000, 0, 1, 1000};
   const std::vector<int16_t> out = Run(input, 2);
   const std::vector<int16_t> want = {5, -5, 32767, -32768, 0, 1, 1995, 0, 0};
@@ -194,8 +195,8 @@ TEST_F(StreamTest, SixteenBitTruncatesTowardZeroAndSaturates) {
 }
 
 TEST_F(StreamTest, SixteenBitRunsInChunksLikeTheFloatEngine) {
-  transform.SetImpulseSource(&impulse);
-  ASSERT_EQ(transform.AttachStreamFormats(&mono16, &mono16), S_OK);
+  engine.SetImpulseSource(&impulse);
+  ASSERT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);
   std::vector<int16_t> input(3000);
   for (size_t i = 0; i < input.size(); ++i)
     input[i] = static_cast<int16_t>((i * 7919) % 20000 - 10000);
@@ -203,11 +204,11 @@ TEST_F(StreamTest, SixteenBitRunsInChunksLikeTheFloatEngine) {
   std::vector<int16_t> out(4000);
   DWORD in = 3000;
   DWORD produced = 4000;
-  ASSERT_EQ(transform.ConvolveStream(kStreamEnd, input.data(), &in, out.data(), &produced), S_OK);
+  ASSERT_EQ(engine.ConvolveStream(kStreamEnd, input.data(), &in, out.data(), &produced), S_OK);
   EXPECT_EQ(in, 3000u);
   EXPECT_EQ(produced, 3005u);
   const std::vector<int16_t> small = [&] {
-    EXPECT_EQ(transform.AttachStreamFormats(&mono16, &mono16), S_OK);
+    EXPECT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);
     return Run(input, 1);
   }();
   out.resize(produced);
@@ -215,13 +216,13 @@ TEST_F(StreamTest, SixteenBitRunsInChunksLikeTheFloatEngine) {
 }
 
 TEST_F(StreamTest, StreamingAllocatesNothingAfterPreparation) {
-  transform.SetImpulseSource(&impulse);
+  engine.SetImpulseSource(&impulse);
   transform.SetDryOut(-30);
   transform.SetResponseDelay(20);
   transform.SetQuality(3);
   std::vector<float> input(2000, 1.0f);
   std::vector<int16_t> input16(2000, 100);
-  ASSERT_EQ(transform.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
+  ASSERT_EQ(engine.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
   std::vector<float> buffer(64);
   g_allocations = 0;
   g_countAllocations = true;
@@ -230,20 +231,20 @@ TEST_F(StreamTest, StreamingAllocatesNothingAfterPreparation) {
     DWORD in = static_cast<DWORD>(std::min<size_t>(37, input.size() - pos));
     DWORD produced = 64;
     transform.SetResponseWidth(pos % 100 > 50 ? 80 : 50);  // read live; a quick update at most
-    transform.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced);
+    engine.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced);
     pos += in;
   }
   const int floatAllocations = g_allocations;
   g_countAllocations = false;
   EXPECT_EQ(floatAllocations, 0);
 
-  ASSERT_EQ(transform.AttachStreamFormats(&mono16, &mono16), S_OK);
+  ASSERT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);
   std::vector<int16_t> buffer16(3000);
   g_allocations = 0;
   g_countAllocations = true;
   DWORD in = 2000;
   DWORD produced = 3000;
-  transform.ConvolveStream(kStreamEnd, input16.data(), &in, buffer16.data(), &produced);
+  engine.ConvolveStream(kStreamEnd, input16.data(), &in, buffer16.data(), &produced);
   g_countAllocations = false;
   EXPECT_EQ(g_allocations.load(), 0);
   EXPECT_EQ(in, 2000u);
@@ -254,20 +255,20 @@ TEST_F(StreamTest, FailuresAreReportedAndRetried) {
   float out[4] = {};
   DWORD ni = 2;
   DWORD no = 4;
-  EXPECT_EQ(transform.ConvolveStream(kStreamStart, in, &ni, out, &no), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(engine.ConvolveStream(kStreamStart, in, &ni, out, &no), VFW_E_NOT_CONNECTED);
   EXPECT_EQ(Status(), kStatusNone);
   EXPECT_EQ(ni, 0u);
   // A 16-bit call on a 64-bit stream is refused rather than misread.
   WAVEFORMATEX wide = Format(1, 64);
-  ASSERT_EQ(transform.AttachStreamFormats(&wide, &wide), S_OK);
+  ASSERT_EQ(engine.AttachStreamFormats(&wide, &wide), S_OK);
   int16_t pcm[2] = {};
   ni = 1;
   no = 1;
-  EXPECT_EQ(transform.ConvolveStream(kStreamStart, pcm, &ni, pcm, &no), E_UNEXPECTED);
-  transform.ReleaseConvolver();
+  EXPECT_EQ(engine.ConvolveStream(kStreamStart, pcm, &ni, pcm, &no), E_UNEXPECTED);
+  engine.ReleaseConvolver();
   EXPECT_EQ(Status(), kStatusNone);
-  transform.SetMaxImpulseFrames(5);
-  EXPECT_EQ(transform.Convolver().maxImpulseFrames, 131071);
+  engine.SetMaxImpulseFrames(5);
+  EXPECT_EQ(engine.Convolver().maxImpulseFrames, 131071);
 }
 
 TEST(StreamSettings, TheFirstPreparationReadsTheImpulseLimitOnce) {
@@ -283,14 +284,15 @@ TEST(StreamSettings, TheFirstPreparationReadsTheImpulseLimitOnce) {
     std::ofstream(folder / "auralith.ini") << "[Auralith]\n" << line;
     Owner owner;
     CAudioTransform transform(&owner);
-    EXPECT_EQ(transform.Convolver().maxImpulseFrames, 524287);  // until it is read
-    ASSERT_EQ(transform.AttachStreamFormats(&format, &format), S_OK);
-    EXPECT_EQ(transform.Convolver().maxImpulseFrames, expected) << line;
+    CStreamEngine engine(transform);
+    EXPECT_EQ(engine.Convolver().maxImpulseFrames, 524287);  // until it is read
+    ASSERT_EQ(engine.AttachStreamFormats(&format, &format), S_OK);
+    EXPECT_EQ(engine.Convolver().maxImpulseFrames, expected) << line;
     // Read once per object: a later change of the file is not seen.
     std::ofstream(folder / "auralith.ini") << "[Auralith]\nMaxImpulseSize=300000\n";
     transform.SetQuality(4);
-    ASSERT_EQ(transform.AttachStreamFormats(&format, &format), S_OK);
-    EXPECT_EQ(transform.Convolver().maxImpulseFrames, expected);
+    ASSERT_EQ(engine.AttachStreamFormats(&format, &format), S_OK);
+    EXPECT_EQ(engine.Convolver().maxImpulseFrames, expected);
   }
   std::filesystem::remove_all(folder);
 }

@@ -57,8 +57,8 @@ class StressTest : public ::testing::Test {
   void SetUp() override {
     impulse_ = std::make_unique<MemoryImpulse>(RandomSignal(2000, 3, 3000.0f), 44100);
     plugin_ = NewFilter();
-    plugin_->SetImpulseSource(impulse_.get());
-    plugin_->SetMaxImpulseFrames(131071);
+    plugin_->Engine().SetImpulseSource(impulse_.get());
+    plugin_->Engine().SetMaxImpulseFrames(131071);
     ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
     source_ = new PushSource(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096);
     ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
@@ -81,7 +81,7 @@ class StressTest : public ::testing::Test {
 
   // True when the prepared levels are those of one record: a derived one or a built-in preset.
   bool LevelsFromOneRecord() const {
-    const ConvolverState& s = plugin_->Convolver();
+    const ConvolverState& s = plugin_->Engine().Convolver();
     auto matches = [&](LONG dry, LONG wet) {
       return s.dryGain == LevelGain(dry) && s.wetScale == LevelGain(wet) * s.normGain;
     };
@@ -170,7 +170,7 @@ TEST_F(StressTest, ChangesRacingTheStreamNeverTearOrLoseARebuild) {
       if (!LevelsFromOneRecord()) ++torn;
       if (round > checked.load()) {
         // The round's last change came before `checkpoint` was raised, so this push saw it.
-        const ConvolverState& s = plugin_->Convolver();
+        const ConvolverState& s = plugin_->Engine().Convolver();
         const LONG quality = finalQuality.load();
         const int n = finalLevel.load();
         if (s.dryGain != LevelGain(-10 * n) ||

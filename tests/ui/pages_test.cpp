@@ -9,7 +9,7 @@
 #include <string>
 
 #include "frame/guids.h"
-#include "frame/module.h"
+#include "module/module.h"
 #include "frame/nx_plugin_prop.h"
 #include "frame/static_filter_preset.h"
 #include "platform/dshow/task_memory.h"

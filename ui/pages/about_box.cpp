@@ -1,6 +1,6 @@
 #include "ui/pages/about_box.h"
 
-#include "frame/module.h"
+#include "frame/module_info.h"
 #include "ui/pages/control_table.h"
 
 void NxInitAboutBox(NxDialog& about, bool hideLogo) {

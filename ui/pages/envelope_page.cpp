@@ -43,14 +43,14 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
   bool OnPageCommand(UINT id, UINT code) override {
     if (code != kNxClicked) return false;
     if (id == IDC_APPLY_ENVELOPE) {
-      const bool on = dialog_->IsChecked(id);
-      prop_->SetApplyEnvelope(on ? 1 : 0);
-      if (NxEnvelopeEditor* editor = dialog_->EnvelopeEditor(IDC_ENVELOPE)) editor->Enable(on);
-      dialog_->Enable(IDC_ENVELOPE, on);
+      const bool on = m_dialog->IsChecked(id);
+      m_prop->SetApplyEnvelope(on ? 1 : 0);
+      if (NxEnvelopeEditor* editor = m_dialog->EnvelopeEditor(IDC_ENVELOPE)) editor->Enable(on);
+      m_dialog->Enable(IDC_ENVELOPE, on);
       return true;
     }
     if (id == IDC_RESET) {
-      if (NxEnvelopeEditor* editor = dialog_->EnvelopeEditor(IDC_ENVELOPE)) {
+      if (NxEnvelopeEditor* editor = m_dialog->EnvelopeEditor(IDC_ENVELOPE)) {
         editor->SetReceiver(nullptr);  // the points are written once, below
         editor->Reset();
         editor->SetReceiver(this);
@@ -68,7 +68,7 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
   void OnPageScroll(UINT id, UINT action) override { ScrollFader(id, action, kWetReset); }
 
   void UpdateControls(UINT id) override {
-    if (dialog_ == nullptr || prop_ == nullptr) return;
+    if (m_dialog == nullptr || m_prop == nullptr) return;
     if (id == 0 || id == IDC_IMPULSE) {
       ShowImpulseName();
       ShowSummaryFields(ReadImpulse());
@@ -85,17 +85,17 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
   }
 
   void RefreshEnvelope() {
-    NxEnvelopeEditor* editor = dialog_->EnvelopeEditor(IDC_ENVELOPE);
+    NxEnvelopeEditor* editor = m_dialog->EnvelopeEditor(IDC_ENVELOPE);
     const NxImpulseView impulse = ReadImpulse();
-    Length(impulse, &frames_, &rate_);
+    Length(impulse, &m_frames, &m_rate);
     const int hundredths =
-        MulDiv(static_cast<int>(std::min<DWORD>(frames_, INT32_MAX)), 100, static_cast<int>(rate_));
-    dialog_->SetText(IDC_LENGTH,
+        MulDiv(static_cast<int>(std::min<DWORD>(m_frames, INT32_MAX)), 100, static_cast<int>(m_rate));
+    m_dialog->SetText(IDC_LENGTH,
                      NxFormatText(NXW("%d.%02d"), {hundredths / 100, hundredths % 100}).c_str());
     LONG apply = 0;
-    prop_->GetApplyEnvelope(&apply);
-    dialog_->SetCheck(IDC_APPLY_ENVELOPE, apply != 0);
-    dialog_->Enable(IDC_ENVELOPE, apply != 0);
+    m_prop->GetApplyEnvelope(&apply);
+    m_dialog->SetCheck(IDC_APPLY_ENVELOPE, apply != 0);
+    m_dialog->Enable(IDC_ENVELOPE, apply != 0);
     if (editor == nullptr) return;
     editor->Enable(apply != 0);
     editor->SetLevelRange(100);
@@ -106,12 +106,12 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
     // Always 2 to 16 valid points: a count outside it is taken into it, and a point that was
     // not delivered stays at the default shape's end.
     LONG count = 0;
-    prop_->GetEnvelopeCount(&count);
+    m_prop->GetEnvelopeCount(&count);
     count = std::clamp<LONG>(count, NxEnvelopeEditor::kMinPoints, NxEnvelopeEditor::kMaxPoints);
     std::vector<EnvelopePoint> points(count, EnvelopePoint{1000, 0});
-    prop_->GetEnvelopePoints(points.data(), count);
+    m_prop->GetEnvelopePoints(points.data(), count);
     editor->SetPoints(points.data(), count);
-    editor->SetMarker(NxDecayToMarker(Get(&INxPlugInProp::GetDecayLimit), frames_, rate_));
+    editor->SetMarker(NxDecayToMarker(Get(&INxPlugInProp::GetDecayLimit), m_frames, m_rate));
     DrawBackground(*editor, impulse, apply == 0);
   }
 
@@ -127,7 +127,7 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
     const int loaded = LoadImpulse(impulse.path.c_str(), first.data(),
                                    stereo ? second.data() : nullptr, frames, 0);
     if (loaded > 0) {
-      const SIZE size = dialog_->ControlSize(IDC_ENVELOPE);
+      const SIZE size = m_dialog->ControlSize(IDC_ENVELOPE);
       NxWaveform waveform = NxReduceWaveform(first.data(), stereo ? second.data() : nullptr,
                                              static_cast<DWORD>(loaded),
                                              static_cast<DWORD>(std::max<LONG>(size.cx, 1)));
@@ -142,31 +142,31 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
   void WritePoints(const NxEnvelopeEditor& editor) {
     EnvelopePoint points[NxEnvelopeEditor::kMaxPoints];
     const LONG count = editor.GetPoints(points, NxEnvelopeEditor::kMaxPoints);
-    if (count >= NxEnvelopeEditor::kMinPoints) prop_->SetEnvelopePoints(points, count);
+    if (count >= NxEnvelopeEditor::kMinPoints) m_prop->SetEnvelopePoints(points, count);
   }
 
   // NxEnvelopeReceiver.
   void OnEnvelopePointsChanged() override {
-    if (NxEnvelopeEditor* editor = dialog_->EnvelopeEditor(IDC_ENVELOPE)) WritePoints(*editor);
+    if (NxEnvelopeEditor* editor = m_dialog->EnvelopeEditor(IDC_ENVELOPE)) WritePoints(*editor);
   }
   void OnEnvelopePointsReset() override { OnEnvelopePointsChanged(); }
   void OnEnvelopePointer(LONG time, LONG level) override {
-    const LONG hundredths = NxMarkerToDecay(time, frames_, rate_);
-    dialog_->SetText(IDC_POSITION, NxFormatText(NxGetString(IDS_ENVELOPE_POSITION),
+    const LONG hundredths = NxMarkerToDecay(time, m_frames, m_rate);
+    m_dialog->SetText(IDC_POSITION, NxFormatText(NxGetString(IDS_ENVELOPE_POSITION),
                                                 {level, hundredths / 100, hundredths % 100})
                                        .c_str());
   }
   void OnEnvelopeMarkerMoved(LONG position) override {
     const LONG decay =
-        std::clamp<LONG>(NxMarkerToDecay(position, frames_, rate_), 1, kLongestDecay);
-    prop_->SetDecayLimit(decay);
+        std::clamp<LONG>(NxMarkerToDecay(position, m_frames, m_rate), 1, kLongestDecay);
+    m_prop->SetDecayLimit(decay);
   }
 
   void Package() {
     LONG packaged = 0;
-    prop_->GetPackageImpulse(&packaged);
+    m_prop->GetPackageImpulse(&packaged);
     WCHAR name[260] = {};
-    prop_->GetImpulseFile(name, 260);
+    m_prop->GetImpulseFile(name, 260);
     if (packaged != 0 || name[0] == 0) return;
     const NxText target = NxPackagedImpulsePath();
     if (target.empty()) {
@@ -180,13 +180,13 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
       ShowResultMessage(kRecoveryPackageFailed);
       return;
     }
-    prop_->SetImpulseFile(target.c_str());
-    prop_->SetPackageImpulse(1);
-    dialog_->SetText(IDC_IMPULSE, NxGetString(IDS_IMPULSE_IN_PRESET));
+    m_prop->SetImpulseFile(target.c_str());
+    m_prop->SetPackageImpulse(1);
+    m_dialog->SetText(IDC_IMPULSE, NxGetString(IDS_IMPULSE_IN_PRESET));
   }
 
-  DWORD frames_ = kDefaultFrames;
-  DWORD rate_ = kDefaultRate;
+  DWORD m_frames = kDefaultFrames;
+  DWORD m_rate = kDefaultRate;
 };
 
 }  // namespace

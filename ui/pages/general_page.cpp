@@ -94,7 +94,7 @@ class GeneralPage final : public CNxPropertyPage {
     if (code == kNxClicked) {
       for (const CheckRow& row : kChecks) {
         if (row.id == id) {
-          Set(row.set, dialog_->IsChecked(id) ? 1 : 0);
+          Set(row.set, m_dialog->IsChecked(id) ? 1 : 0);
           UpdateControls(id);
           return true;
         }
@@ -110,7 +110,7 @@ class GeneralPage final : public CNxPropertyPage {
       if (range == &kDecay) {
         // The decay's range follows the impulse, not the binding's.
         NxRangeBinding decay = kDecay;
-        decay.maximum = decayMaximum_;
+        decay.maximum = m_decayMaximum;
         ScrollRange(decay, action);
       } else {
         ScrollRange(*range, action);
@@ -120,7 +120,7 @@ class GeneralPage final : public CNxPropertyPage {
   }
 
   void UpdateControls(UINT id) override {
-    if (dialog_ == nullptr || prop_ == nullptr) return;
+    if (m_dialog == nullptr || m_prop == nullptr) return;
     const bool all = id == 0;
     auto names = [id](std::initializer_list<UINT> ids) {
       return id == 0 || std::find(ids.begin(), ids.end(), id) != ids.end();
@@ -148,9 +148,9 @@ class GeneralPage final : public CNxPropertyPage {
  private:
   void ShowCheck(const CheckRow& row, bool setCheck) {
     const bool on = Get(row.get) != 0;
-    if (setCheck) dialog_->SetCheck(row.id, on);
+    if (setCheck) m_dialog->SetCheck(row.id, on);
     for (UINT control : row.enables) {
-      if (control != 0) dialog_->Enable(control, on);
+      if (control != 0) m_dialog->Enable(control, on);
     }
   }
 
@@ -163,7 +163,7 @@ class GeneralPage final : public CNxPropertyPage {
   // is shown clamped but not written back: opening the page must not change the settings.
   void RefreshDecayRange() {
     const NxImpulseView impulse = ReadImpulse();
-    decayMaximum_ = kLongestDecay;
+    m_decayMaximum = kLongestDecay;
     if (impulse.readable && impulse.info.channels > 2) {
       RefuseImpulse(impulse);
       return;
@@ -171,30 +171,30 @@ class GeneralPage final : public CNxPropertyPage {
     if (impulse.readable) {
       const int length = MulDiv(static_cast<int>(impulse.Frames()), 100,
                                 static_cast<int>(impulse.info.sampleRate));
-      decayMaximum_ = std::clamp<LONG>(length, 1, kLongestDecay);
+      m_decayMaximum = std::clamp<LONG>(length, 1, kLongestDecay);
     }
-    dialog_->SetRange(IDC_DECAY, 1, decayMaximum_);
+    m_dialog->SetRange(IDC_DECAY, 1, m_decayMaximum);
   }
 
   void ShowDecay(bool moveControl) {
-    const LONG shown = std::clamp<LONG>(Get(&P::GetDecayLimit), 1, decayMaximum_);
-    if (moveControl) dialog_->SetPosition(IDC_DECAY, shown);
-    dialog_->SetText(IDC_DECAY_EDIT, NxFixedText(shown, 2).c_str());
+    const LONG shown = std::clamp<LONG>(Get(&P::GetDecayLimit), 1, m_decayMaximum);
+    if (moveControl) m_dialog->SetPosition(IDC_DECAY, shown);
+    m_dialog->SetText(IDC_DECAY_EDIT, NxFixedText(shown, 2).c_str());
   }
 
   // More than two channels: the impulse is dropped and its message shown once for this choice,
   // also when a refresh comes again while the message is up.
   void RefuseImpulse(const NxImpulseView& impulse) {
-    prop_->SetImpulseFile(NXW(""));
-    prop_->SetPackageImpulse(0);
-    dialog_->SetText(IDC_IMPULSE, NXW(""));
-    dialog_->SetRange(IDC_DECAY, 1, decayMaximum_);
-    if (refusedImpulse_ == impulse.path) return;
-    refusedImpulse_ = impulse.path;
+    m_prop->SetImpulseFile(NXW(""));
+    m_prop->SetPackageImpulse(0);
+    m_dialog->SetText(IDC_IMPULSE, NXW(""));
+    m_dialog->SetRange(IDC_DECAY, 1, m_decayMaximum);
+    if (m_refusedImpulse == impulse.path) return;
+    m_refusedImpulse = impulse.path;
     ShowResultMessage(kRecoveryNotATestFile);
   }
 
-  LONG decayMaximum_ = kLongestDecay;
+  LONG m_decayMaximum = kLongestDecay;
 };
 
 }  // namespace

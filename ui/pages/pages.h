@@ -1,5 +1,10 @@
-// The four property pages: their create functions are declared with the module's class table
-// (frame/page_factory.h) and defined by the pages.
+// The four property pages' create functions, which the module's class table (module/) names.
 #pragma once
 
-#include "frame/page_factory.h"
+#include "platform/dshow/cunknown.h"
+
+// Each returns a new page, or null with E_OUTOFMEMORY in *hr.
+CUnknown* NxCreateGeneralPage(IUnknown* outer, HRESULT* hr);   // dialog 101, "General"
+CUnknown* NxCreateEnvelopePage(IUnknown* outer, HRESULT* hr);  // dialog 102, "Envelope"
+CUnknown* NxCreateRecoverPage(IUnknown* outer, HRESULT* hr);   // dialog 103, "Recover"
+CUnknown* NxCreateSummaryPage(IUnknown* outer, HRESULT* hr);   // dialog 115, "Summary"

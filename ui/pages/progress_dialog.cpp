@@ -6,41 +6,41 @@ NxProgressDialog::~NxProgressDialog() { End(); }
 
 void NxProgressDialog::Begin(LPCWSTR text, int range) {
   End();
-  low_ = 0;
-  high_ = range;
-  position_ = 0;
-  cancel_ = false;
-  window_ = owner_->OpenProgressWindow(this);
-  if (window_ == nullptr) return;  // the run goes on without a window to show it
-  window_->SetText(text);
-  window_->SetBarText(text);
-  window_->SetBar(0, range, 0);
+  m_low = 0;
+  m_high = range;
+  m_position = 0;
+  m_cancel = false;
+  m_window = m_owner->OpenProgressWindow(this);
+  if (m_window == nullptr) return;  // the run goes on without a window to show it
+  m_window->SetText(text);
+  m_window->SetBarText(text);
+  m_window->SetBar(0, range, 0);
 }
 
 void NxProgressDialog::SetRange(int low, int high) {
-  low_ = low;
-  high_ = high;
-  if (window_ != nullptr) window_->SetBar(0, high_ - low_, position_ - low_);
+  m_low = low;
+  m_high = high;
+  if (m_window != nullptr) m_window->SetBar(0, m_high - m_low, m_position - m_low);
 }
 
 void NxProgressDialog::SetText(LPCWSTR text) {
-  if (window_ != nullptr) window_->SetText(text);
+  if (m_window != nullptr) m_window->SetText(text);
 }
 
 bool NxProgressDialog::Step(int position) {
-  if (owner_->DispatchOneMessage()) cancel_ = true;
-  position_ = position;
-  if (window_ != nullptr) {
-    window_->SetBar(0, high_ - low_, position_ - low_);
+  if (m_owner->DispatchOneMessage()) m_cancel = true;
+  m_position = position;
+  if (m_window != nullptr) {
+    m_window->SetBar(0, m_high - m_low, m_position - m_low);
     // An empty range shows 0 % rather than dividing by zero.
-    const LONGLONG span = static_cast<LONGLONG>(high_) - low_;
-    const LONGLONG percent = span > 0 ? ((position_ - low_) * 200LL / span + 1) / 2 : 0;
-    window_->SetBarText(NxFormatText(NXW("%d %%"), {percent}).c_str());
+    const LONGLONG span = static_cast<LONGLONG>(m_high) - m_low;
+    const LONGLONG percent = span > 0 ? ((m_position - m_low) * 200LL / span + 1) / 2 : 0;
+    m_window->SetBarText(NxFormatText(NXW("%d %%"), {percent}).c_str());
   }
-  return !cancel_;
+  return !m_cancel;
 }
 
 void NxProgressDialog::End() {
-  if (window_ != nullptr) window_->Close();
-  window_ = nullptr;
+  if (m_window != nullptr) m_window->Close();
+  m_window = nullptr;
 }

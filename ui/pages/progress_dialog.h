@@ -8,7 +8,7 @@
 
 class NxProgressDialog final : public RecoveryProgressSink, private NxProgressEvents {
  public:
-  explicit NxProgressDialog(NxDialog* owner) : owner_(owner) {}
+  explicit NxProgressDialog(NxDialog* owner) : m_owner(owner) {}
   ~NxProgressDialog();
   NxProgressDialog(const NxProgressDialog&) = delete;
   NxProgressDialog& operator=(const NxProgressDialog&) = delete;
@@ -20,14 +20,14 @@ class NxProgressDialog final : public RecoveryProgressSink, private NxProgressEv
   bool Step(int position) override;
   void End() override;
 
-  bool cancelled() const { return cancel_; }
+  bool cancelled() const { return m_cancel; }
 
  private:
-  void OnProgressCancel() override { cancel_ = true; }
-  NxDialog* owner_;
-  NxProgressWindow* window_ = nullptr;
-  LONG low_ = 0;
-  LONG high_ = 0;
-  LONG position_ = 0;
-  bool cancel_ = false;
+  void OnProgressCancel() override { m_cancel = true; }
+  NxDialog* m_owner;
+  NxProgressWindow* m_window = nullptr;
+  LONG m_low = 0;
+  LONG m_high = 0;
+  LONG m_position = 0;
+  bool m_cancel = false;
 };

@@ -61,12 +61,12 @@ DWORD NxImpulseView::Frames() const {
 }
 
 CNxPropertyPage::CNxPropertyPage(const char* name, IUnknown* outer, UINT dialogId, UINT titleId)
-    : CUnknown(name, outer), dialogId_(dialogId), titleId_(titleId) {}
+    : CUnknown(name, outer), m_dialogId(dialogId), m_titleId(titleId) {}
 
 CNxPropertyPage::~CNxPropertyPage() {
-  if (dialog_ != nullptr) dialog_->Destroy();
-  if (prop_ != nullptr) OnDisconnect();
-  if (site_ != nullptr) site_->Release();
+  if (m_dialog != nullptr) m_dialog->Destroy();
+  if (m_prop != nullptr) OnDisconnect();
+  if (m_site != nullptr) m_site->Release();
 }
 
 HRESULT CNxPropertyPage::NonDelegatingQueryInterface(REFIID riid, void** object) {
@@ -77,29 +77,29 @@ HRESULT CNxPropertyPage::NonDelegatingQueryInterface(REFIID riid, void** object)
 // ---- IPropertyPage --------------------------------------------------------------------------
 
 HRESULT CNxPropertyPage::SetPageSite(IPropertyPageSite* site) {
-  if (site != nullptr && site_ != nullptr) return E_UNEXPECTED;
-  if (site_ != nullptr) site_->Release();
-  site_ = site;
-  if (site_ != nullptr) site_->AddRef();
+  if (site != nullptr && m_site != nullptr) return E_UNEXPECTED;
+  if (m_site != nullptr) m_site->Release();
+  m_site = site;
+  if (m_site != nullptr) m_site->AddRef();
   return S_OK;
 }
 
 HRESULT CNxPropertyPage::Activate(HWND parent, const RECT* rect, BOOL) {
   if (rect == nullptr) return E_POINTER;
-  if (dialog_ != nullptr) return E_UNEXPECTED;
-  if (g_factory == nullptr || g_factory->Create(dialogId_, parent, this) == nullptr) {
+  if (m_dialog != nullptr) return E_UNEXPECTED;
+  if (g_factory == nullptr || g_factory->Create(m_dialogId, parent, this) == nullptr) {
     return E_OUTOFMEMORY;
   }
   OnActivate();
-  dialog_->MoveWindow(*rect);
-  dialog_->ShowWindow(true);
+  m_dialog->MoveWindow(*rect);
+  m_dialog->ShowWindow(true);
   return S_OK;
 }
 
 HRESULT CNxPropertyPage::Deactivate() {
-  if (dialog_ == nullptr) return E_UNEXPECTED;
+  if (m_dialog == nullptr) return E_UNEXPECTED;
   OnDeactivate();
-  dialog_->Destroy();
+  m_dialog->Destroy();
   return S_OK;
 }
 
@@ -107,7 +107,7 @@ HRESULT CNxPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
   if (info == nullptr) return E_POINTER;
   *info = {};
   info->cb = sizeof(PROPPAGEINFO);
-  info->pszTitle = TaskCopy(NxGetString(titleId_));
+  info->pszTitle = TaskCopy(NxGetString(m_titleId));
   info->size = {kPageWidthPixels, kPageHeightPixels};
   WCHAR folder[kNamesUnits];
   const NxText help =
@@ -124,29 +124,29 @@ HRESULT CNxPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
 }
 
 HRESULT CNxPropertyPage::SetObjects(ULONG count, IUnknown** objects) {
-  if (count == 0) return prop_ != nullptr ? OnDisconnect() : S_OK;
+  if (count == 0) return m_prop != nullptr ? OnDisconnect() : S_OK;
   if (objects == nullptr) return E_POINTER;
   return OnConnect(objects[0]);
 }
 
 HRESULT CNxPropertyPage::Show(UINT command) {
-  if (dialog_ == nullptr) return E_UNEXPECTED;
-  dialog_->ShowWindow(command != 0);
+  if (m_dialog == nullptr) return E_UNEXPECTED;
+  m_dialog->ShowWindow(command != 0);
   return S_OK;
 }
 
 HRESULT CNxPropertyPage::Move(const RECT* rect) {
   if (rect == nullptr) return E_POINTER;
-  if (dialog_ == nullptr) return E_UNEXPECTED;
-  dialog_->MoveWindow(*rect);
+  if (m_dialog == nullptr) return E_UNEXPECTED;
+  m_dialog->MoveWindow(*rect);
   return S_OK;
 }
 
-HRESULT CNxPropertyPage::IsPageDirty() { return dirty_ ? S_OK : S_FALSE; }
+HRESULT CNxPropertyPage::IsPageDirty() { return m_dirty ? S_OK : S_FALSE; }
 
 HRESULT CNxPropertyPage::Apply() {
   const HRESULT hr = OnApplyChanges();
-  if (hr == S_OK) dirty_ = false;
+  if (hr == S_OK) m_dirty = false;
   return hr;
 }
 
@@ -157,47 +157,47 @@ HRESULT CNxPropertyPage::TranslateAccelerator(MSG*) { return E_NOTIMPL; }
 
 HRESULT CNxPropertyPage::OnConnect(IUnknown* object) {
   if (object == nullptr) return E_POINTER;
-  if (prop_ != nullptr) OnDisconnect();
+  if (m_prop != nullptr) OnDisconnect();
   void* found = nullptr;
   if (FAILED(object->QueryInterface(IID_INxPlugInProp, &found)) || found == nullptr) {
     return E_NOINTERFACE;
   }
-  prop_ = static_cast<INxPlugInProp*>(found);
+  m_prop = static_cast<INxPlugInProp*>(found);
   found = nullptr;
   if (SUCCEEDED(object->QueryInterface(IID_IStaticFilterPreset, &found))) {
-    presets_ = static_cast<IStaticFilterPreset*>(found);
+    m_presets = static_cast<IStaticFilterPreset*>(found);
   }
-  if (dialog_ != nullptr) {
-    prop_->RegisterNotifyWindow(dialog_->Window(), kNxCommandNotify);
+  if (m_dialog != nullptr) {
+    m_prop->RegisterNotifyWindow(m_dialog->Window(), kNxCommandNotify);
     UpdateControls(0);
   }
   return S_OK;
 }
 
 HRESULT CNxPropertyPage::OnDisconnect() {
-  if (prop_ == nullptr) return E_UNEXPECTED;
-  if (dialog_ != nullptr) prop_->RegisterNotifyWindow(dialog_->Window(), 0);
-  prop_->Release();
-  prop_ = nullptr;
-  if (presets_ != nullptr) presets_->Release();
-  presets_ = nullptr;
+  if (m_prop == nullptr) return E_UNEXPECTED;
+  if (m_dialog != nullptr) m_prop->RegisterNotifyWindow(m_dialog->Window(), 0);
+  m_prop->Release();
+  m_prop = nullptr;
+  if (m_presets != nullptr) m_presets->Release();
+  m_presets = nullptr;
   return S_OK;
 }
 
 HRESULT CNxPropertyPage::OnActivate() {
-  dialog_->SetControlParent(true);
+  m_dialog->SetControlParent(true);
   return S_OK;
 }
 
 HRESULT CNxPropertyPage::OnDeactivate() {
-  dialog_->SetControlParent(false);
+  m_dialog->SetControlParent(false);
   return S_OK;
 }
 
 HRESULT CNxPropertyPage::OnApplyChanges() { return S_OK; }
 
 void CNxPropertyPage::InitControls() {
-  NxHeaderStrip* header = dialog_->HeaderStrip(IDC_HEADER);
+  NxHeaderStrip* header = m_dialog->HeaderStrip(IDC_HEADER);
   if (header == nullptr) return;
   header->items.clear();
   header->items.push_back({NxGetString(IDS_HELP_ITEM), kNxCommandHelp});
@@ -209,47 +209,47 @@ void CNxPropertyPage::OnPageScroll(UINT, UINT) {}
 
 void CNxPropertyPage::LoadRecentLists() {
   if (!HasImpulseSelector()) return;
-  NxMru_Load(kNxMruImpulseFiles, &impulseList_);
+  NxMru_Load(kNxMruImpulseFiles, &m_impulseList);
   FillImpulseCombo();
 }
 
 // ---- Window events --------------------------------------------------------------------------
 
 void CNxPropertyPage::OnInit(NxDialog* dialog) {
-  dialog_ = dialog;
-  if (prop_ != nullptr) prop_->RegisterNotifyWindow(dialog_->Window(), kNxCommandNotify);
+  m_dialog = dialog;
+  if (m_prop != nullptr) m_prop->RegisterNotifyWindow(m_dialog->Window(), kNxCommandNotify);
   LoadRecentLists();
   InitControls();
-  if (prop_ != nullptr) UpdateControls(0);
-  if (!timerStarted_) {
-    dialog_->SetTimer(kNxStatusTimer, kNxStatusPeriodMs);
-    timerStarted_ = true;
+  if (m_prop != nullptr) UpdateControls(0);
+  if (!m_timerStarted) {
+    m_dialog->SetTimer(kNxStatusTimer, kNxStatusPeriodMs);
+    m_timerStarted = true;
   }
 }
 
 void CNxPropertyPage::OnDestroy() {
-  if (dialog_ == nullptr) return;
-  if (prop_ != nullptr) prop_->RegisterNotifyWindow(dialog_->Window(), 0);
-  dialog_->KillTimer(kNxStatusTimer);
-  if (waitDepth_ > 0) dialog_->SetCursor(savedCursor_);
-  waitDepth_ = 0;
-  statusWait_ = false;
-  timerStarted_ = false;
-  lastStatus_ = -1;
-  dialog_ = nullptr;
+  if (m_dialog == nullptr) return;
+  if (m_prop != nullptr) m_prop->RegisterNotifyWindow(m_dialog->Window(), 0);
+  m_dialog->KillTimer(kNxStatusTimer);
+  if (m_waitDepth > 0) m_dialog->SetCursor(m_savedCursor);
+  m_waitDepth = 0;
+  m_statusWait = false;
+  m_timerStarted = false;
+  m_lastStatus = -1;
+  m_dialog = nullptr;
 }
 
 void CNxPropertyPage::OnCommand(UINT id, UINT code) {
-  if (dialog_ == nullptr) return;
+  if (m_dialog == nullptr) return;
   if (id == kNxCommandHelp) {
-    dialog_->ShowHelp(1, false);
+    m_dialog->ShowHelp(1, false);
     return;
   }
   if (id == kNxCommandAbout) {
-    dialog_->RunAboutBox();
+    m_dialog->RunAboutBox();
     return;
   }
-  if (prop_ == nullptr) return;  // the page is inert without the parameters
+  if (m_prop == nullptr) return;  // the page is inert without the parameters
   if (id == kNxCommandNotify) {
     // Formats (codes 0 and 1) show on no control; the status line follows at once.
     if (code == kNotifyParamsReplaced) {
@@ -263,22 +263,22 @@ void CNxPropertyPage::OnCommand(UINT id, UINT code) {
   }
   if (id >= kNxCommandFirstPreset && id <= kNxCommandLastPreset) {
     const size_t k = id - kNxCommandFirstPreset;
-    if (presets_ != nullptr && k < presetMenu_.size()) presets_->ApplyPreset(presetMenu_[k]);
+    if (m_presets != nullptr && k < m_presetMenu.size()) m_presets->ApplyPreset(m_presetMenu[k]);
     return;
   }
   if (HasImpulseSelector()) {
     if (id == IDC_IMPULSE && code == kNxComboSelChange) {
-      const int selected = dialog_->ComboSelection(IDC_IMPULSE);
-      if (selected >= 0) ChooseImpulse(dialog_->ComboItem(IDC_IMPULSE, selected), false);
+      const int selected = m_dialog->ComboSelection(IDC_IMPULSE);
+      if (selected >= 0) ChooseImpulse(m_dialog->ComboItem(IDC_IMPULSE, selected), false);
       return;
     }
     if (id == IDC_IMPULSE && code == kNxComboKillFocus) {
-      ChooseImpulse(dialog_->GetText(IDC_IMPULSE, kNamesUnits - 1), true);
+      ChooseImpulse(m_dialog->GetText(IDC_IMPULSE, kNamesUnits - 1), true);
       return;
     }
     if (id == IDC_IMPULSE_BROWSE && code == kNxClicked) {
       NxText name;
-      if (NxChooseFile(*dialog_, false, IDS_OPEN_IMPULSE_FILE, IDS_FILTER_IMPULSE,
+      if (NxChooseFile(*m_dialog, false, IDS_OPEN_IMPULSE_FILE, IDS_FILTER_IMPULSE,
                        kNxImpulseLastDir, &name)) {
         ChooseImpulse(name, true);
       }
@@ -289,58 +289,58 @@ void CNxPropertyPage::OnCommand(UINT id, UINT code) {
 }
 
 void CNxPropertyPage::OnScroll(UINT id, UINT action) {
-  if (dialog_ != nullptr && prop_ != nullptr) OnPageScroll(id, action);
+  if (m_dialog != nullptr && m_prop != nullptr) OnPageScroll(id, action);
 }
 
 void CNxPropertyPage::OnTimer(UINT id) {
-  if (id == kNxStatusTimer && dialog_ != nullptr && prop_ != nullptr) PollStatus();
+  if (id == kNxStatusTimer && m_dialog != nullptr && m_prop != nullptr) PollStatus();
 }
 
 void CNxPropertyPage::OnContextMenu(POINT at, bool fromKeyboard) {
-  if (dialog_ != nullptr) ShowPageMenu(at, fromKeyboard);
+  if (m_dialog != nullptr) ShowPageMenu(at, fromKeyboard);
 }
 
 void CNxPropertyPage::OnHelp(UINT controlId) {
-  if (dialog_ == nullptr) return;
+  if (m_dialog == nullptr) return;
   const DWORD context = NxHelpContext(controlId);
-  dialog_->ShowHelp(context != 0 ? context : 1, context != 0);
+  m_dialog->ShowHelp(context != 0 ? context : 1, context != 0);
 }
 
-int CNxPropertyPage::StatusTextColour() { return NxStatusColour(lastStatus_); }
+int CNxPropertyPage::StatusTextColour() { return NxStatusColour(m_lastStatus); }
 
 void CNxPropertyPage::PollStatus() {
   LONG status = 0;
-  prop_->GetStatus(&status);
-  if (status == lastStatus_) return;
-  dialog_->SetText(IDC_STATUS, NxStatusText(status).c_str());
+  m_prop->GetStatus(&status);
+  if (status == m_lastStatus) return;
+  m_dialog->SetText(IDC_STATUS, NxStatusText(status).c_str());
   const bool busy = NxStatusIsBusy(status);
-  if (busy && !statusWait_) BeginWait();
-  if (!busy && statusWait_) EndWait();
-  statusWait_ = busy;
-  lastStatus_ = status;
+  if (busy && !m_statusWait) BeginWait();
+  if (!busy && m_statusWait) EndWait();
+  m_statusWait = busy;
+  m_lastStatus = status;
 }
 
 void CNxPropertyPage::BeginWait() {
-  if (waitDepth_++ == 0) savedCursor_ = dialog_->SetCursor(dialog_->WaitCursor());
+  if (m_waitDepth++ == 0) m_savedCursor = m_dialog->SetCursor(m_dialog->WaitCursor());
 }
 
 void CNxPropertyPage::EndWait() {
-  if (waitDepth_ > 0 && --waitDepth_ == 0) dialog_->SetCursor(savedCursor_);
+  if (m_waitDepth > 0 && --m_waitDepth == 0) m_dialog->SetCursor(m_savedCursor);
 }
 
 void CNxPropertyPage::ShowPageMenu(POINT at, bool fromKeyboard) {
   NxMenuItem presets;
   presets.text = NxGetString(IDS_MENU_PRESETS);
-  presetMenu_.clear();
+  m_presetMenu.clear();
   LONG count = 0;
-  if (presets_ != nullptr && presets_->GetPresetCount(&count) == S_OK) {
+  if (m_presets != nullptr && m_presets->GetPresetCount(&count) == S_OK) {
     count = std::clamp<LONG>(count, 0, kMaxMenuPresets);
     for (LONG index = 0; index < count; ++index) {
       WCHAR name[kNamesUnits] = {};
-      if (presets_->GetPresetName(index, name, kNamesUnits) != S_OK) continue;
-      const UINT command = kNxCommandFirstPreset + static_cast<UINT>(presetMenu_.size());
+      if (m_presets->GetPresetName(index, name, kNamesUnits) != S_OK) continue;
+      const UINT command = kNxCommandFirstPreset + static_cast<UINT>(m_presetMenu.size());
       presets.submenu.push_back({FixNameForMenu(name), command, {}});
-      presetMenu_.push_back(index);
+      m_presetMenu.push_back(index);
     }
   }
   std::vector<NxMenuItem> menu = {presets,
@@ -348,35 +348,35 @@ void CNxPropertyPage::ShowPageMenu(POINT at, bool fromKeyboard) {
                                   {NxGetString(IDS_MENU_HELP), kNxCommandHelp, {}},
                                   {NxGetString(IDS_MENU_ABOUT), kNxCommandAbout, {}}};
   if (fromKeyboard) {
-    const RECT r = dialog_->ClientRect();
+    const RECT r = m_dialog->ClientRect();
     at = {(r.left + r.right) / 2, r.top + (r.bottom - r.top) / 4};
   }
-  const UINT command = dialog_->TrackPopupMenu(menu, at);
+  const UINT command = m_dialog->TrackPopupMenu(menu, at);
   if (command != 0) OnCommand(command, kNxClicked);
 }
 
 // ---- Impulse selector -----------------------------------------------------------------------
 
 void CNxPropertyPage::FillImpulseCombo() {
-  dialog_->ClearCombo(IDC_IMPULSE);
-  for (const NxText& name : impulseList_) dialog_->AddComboItem(IDC_IMPULSE, name.c_str());
+  m_dialog->ClearCombo(IDC_IMPULSE);
+  for (const NxText& name : m_impulseList) m_dialog->AddComboItem(IDC_IMPULSE, name.c_str());
 }
 
 void CNxPropertyPage::ChooseImpulse(const NxText& name, bool addToList) {
   if (name.empty()) return;
   LONG packaged = 0;
-  prop_->GetPackageImpulse(&packaged);
+  m_prop->GetPackageImpulse(&packaged);
   if (packaged != 0 && name == NxGetString(IDS_IMPULSE_IN_PRESET)) {
     OnImpulseChosen();
     return;
   }
-  prop_->SetImpulseFile(name.c_str());
-  prop_->SetPackageImpulse(0);
-  refusedImpulse_.clear();  // a new choice may show its refusal again
+  m_prop->SetImpulseFile(name.c_str());
+  m_prop->SetPackageImpulse(0);
+  m_refusedImpulse.clear();  // a new choice may show its refusal again
   if (addToList &&
-      NxMru_Add(&impulseList_, kNxMruImpulseFiles, name.c_str(), NxMruKind::Files) >= 0) {
+      NxMru_Add(&m_impulseList, kNxMruImpulseFiles, name.c_str(), NxMruKind::Files) >= 0) {
     FillImpulseCombo();
-    dialog_->SelectComboItem(IDC_IMPULSE, 0);
+    m_dialog->SelectComboItem(IDC_IMPULSE, 0);
   }
   OnImpulseChosen();
 }
@@ -384,24 +384,24 @@ void CNxPropertyPage::ChooseImpulse(const NxText& name, bool addToList) {
 void CNxPropertyPage::ShowImpulseName() {
   const NxImpulseView impulse = ReadImpulse();
   if (impulse.packaged) {
-    dialog_->SetText(IDC_IMPULSE, NxGetString(IDS_IMPULSE_IN_PRESET));
+    m_dialog->SetText(IDC_IMPULSE, NxGetString(IDS_IMPULSE_IN_PRESET));
     return;
   }
   WCHAR name[kNamesUnits] = {};
-  prop_->GetImpulseFile(name, kNamesUnits);
-  dialog_->SetText(IDC_IMPULSE, name);
+  m_prop->GetImpulseFile(name, kNamesUnits);
+  m_dialog->SetText(IDC_IMPULSE, name);
 }
 
 NxImpulseView CNxPropertyPage::ReadImpulse() const {
   NxImpulseView view;
   LONG packaged = 0;
-  prop_->GetPackageImpulse(&packaged);
+  m_prop->GetPackageImpulse(&packaged);
   view.packaged = packaged != 0;
   if (view.packaged) {
     view.path = NxPackagedImpulsePath();
   } else {
     WCHAR name[kNamesUnits] = {};
-    prop_->GetImpulseFile(name, kNamesUnits);
+    m_prop->GetImpulseFile(name, kNamesUnits);
     view.path = name;
   }
   // The loader already refuses a description with a zero field; the pages divide by these.
@@ -434,17 +434,17 @@ void CNxPropertyPage::ShowSummaryFields(const NxImpulseView& impulse) {
     displist_Free(&list);
     NxCloseFile(file);
   }
-  dialog_->SetText(IDC_ATTRIBUTES, attributes);
-  dialog_->SetText(IDC_COMMENTS, texts[0]);
-  dialog_->SetText(IDC_AUTHOR, texts[1]);
-  dialog_->SetText(IDC_COPYRIGHT, texts[2]);
-  dialog_->SetPicture(IDC_PICTURE, picture.empty() ? nullptr : picture.data(), picture.size());
-  dialog_->Show(IDC_PICTURE, !picture.empty());
-  dialog_->Show(IDC_HEADER, picture.empty());
+  m_dialog->SetText(IDC_ATTRIBUTES, attributes);
+  m_dialog->SetText(IDC_COMMENTS, texts[0]);
+  m_dialog->SetText(IDC_AUTHOR, texts[1]);
+  m_dialog->SetText(IDC_COPYRIGHT, texts[2]);
+  m_dialog->SetPicture(IDC_PICTURE, picture.empty() ? nullptr : picture.data(), picture.size());
+  m_dialog->Show(IDC_PICTURE, !picture.empty());
+  m_dialog->Show(IDC_HEADER, picture.empty());
 }
 
 void CNxPropertyPage::ShowResultMessage(int code) {
-  NxBoxMessages messages(dialog_);
+  NxBoxMessages messages(m_dialog);
   ShowRecoveryMessage(messages, code);
 }
 
@@ -452,21 +452,21 @@ void CNxPropertyPage::ShowResultMessage(int code) {
 
 LONG CNxPropertyPage::Get(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*get)(LONG*)) const {
   LONG value = 0;
-  (prop_->*get)(&value);
+  (m_prop->*get)(&value);
   return value;
 }
 
 void CNxPropertyPage::Set(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*set)(LONG), LONG value) {
-  if (set != nullptr) (prop_->*set)(value);
+  if (set != nullptr) (m_prop->*set)(value);
 }
 
 void CNxPropertyPage::SetupRange(const NxRangeBinding& b) {
-  dialog_->SetRange(b.control, b.minimum, b.maximum);
-  dialog_->SetSteps(b.control, b.lineStep, b.pageStep);
+  m_dialog->SetRange(b.control, b.minimum, b.maximum);
+  m_dialog->SetSteps(b.control, b.lineStep, b.pageStep);
   if (b.kind == NxRangeKind::Spinner) {
-    dialog_->SetBuddy(b.control, b.display);
+    m_dialog->SetBuddy(b.control, b.display);
   } else {
-    dialog_->SetResetValue(b.control, b.resetValue);
+    m_dialog->SetResetValue(b.control, b.resetValue);
   }
 }
 
@@ -474,24 +474,24 @@ void CNxPropertyPage::ScrollRange(const NxRangeBinding& b, UINT action) {
   LONG next;
   if (b.kind == NxRangeKind::Spinner && action == kNxScrollEnd) {
     // The user may have typed into the buddy since: the scroll ends on its number.
-    next = NxParseFixed(dialog_->GetText(b.display, 9), 0);
+    next = NxParseFixed(m_dialog->GetText(b.display, 9), 0);
   } else {
-    next = NxScrollPosition(b.kind, dialog_->Range(b.control), action, dialog_->ControlKeyDown());
+    next = NxScrollPosition(b.kind, m_dialog->Range(b.control), action, m_dialog->ControlKeyDown());
   }
   Set(b.set, next);
   UpdateControls(b.control);
 }
 
 void CNxPropertyPage::TypedRange(const NxRangeBinding& b) {
-  Set(b.set, NxParseFixed(dialog_->GetText(b.display, 9), b.decimals));
+  Set(b.set, NxParseFixed(m_dialog->GetText(b.display, 9), b.decimals));
   UpdateControls(b.display);
 }
 
 void CNxPropertyPage::ShowRange(const NxRangeBinding& b, bool moveControl) {
   const LONG value = Get(b.get);
-  if (moveControl) dialog_->SetPosition(b.control, value);
+  if (moveControl) m_dialog->SetPosition(b.control, value);
   const NxText text = b.levelLabel ? NxLevelText(value, b.minimum) : NxFixedText(value, b.decimals);
-  dialog_->SetText(b.display, text.c_str());
+  m_dialog->SetText(b.display, text.c_str());
 }
 
 namespace {

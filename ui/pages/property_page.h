@@ -121,11 +121,11 @@ class CNxPropertyPage : public CUnknown, public IPropertyPage, protected NxDialo
   void BeginWait();
   void EndWait();
 
-  NxDialog* dialog_ = nullptr;
-  INxPlugInProp* prop_ = nullptr;
-  IStaticFilterPreset* presets_ = nullptr;
+  NxDialog* m_dialog = nullptr;
+  INxPlugInProp* m_prop = nullptr;
+  IStaticFilterPreset* m_presets = nullptr;
   // The impulse that was refused for its channel count, so its message shows once.
-  NxText refusedImpulse_;
+  NxText m_refusedImpulse;
 
  private:
   void PollStatus();
@@ -133,30 +133,30 @@ class CNxPropertyPage : public CUnknown, public IPropertyPage, protected NxDialo
   void ChooseImpulse(const NxText& name, bool addToList);
   void FillImpulseCombo();
 
-  const UINT dialogId_;
-  const UINT titleId_;
-  IPropertyPageSite* site_ = nullptr;
-  bool dirty_ = false;
-  bool timerStarted_ = false;
-  LONG lastStatus_ = -1;
-  bool statusWait_ = false;
-  int waitDepth_ = 0;
-  HCURSOR savedCursor_ = nullptr;
-  NxMruBox impulseList_;
-  // Command 40500 + k applies preset presetMenu_[k].
-  std::vector<LONG> presetMenu_;
+  const UINT m_dialogId;
+  const UINT m_titleId;
+  IPropertyPageSite* m_site = nullptr;
+  bool m_dirty = false;
+  bool m_timerStarted = false;
+  LONG m_lastStatus = -1;
+  bool m_statusWait = false;
+  int m_waitDepth = 0;
+  HCURSOR m_savedCursor = nullptr;
+  NxMruBox m_impulseList;
+  // Command 40500 + k applies preset m_presetMenu[k].
+  std::vector<LONG> m_presetMenu;
 };
 
 // Recovery's messages as message boxes over a page window.
 class NxBoxMessages final : public RecoveryMessageSink {
  public:
-  explicit NxBoxMessages(NxDialog* dialog) : dialog_(dialog) {}
+  explicit NxBoxMessages(NxDialog* dialog) : m_dialog(dialog) {}
   int Show(LPCWSTR text, LPCWSTR caption, UINT style) override {
-    return dialog_->ShowMessageBox(text, caption, style);
+    return m_dialog->ShowMessageBox(text, caption, style);
   }
 
  private:
-  NxDialog* dialog_;
+  NxDialog* m_dialog;
 };
 
 // The packaged impulse's file, "~IRX.TMP" in the module's folder (empty when unknown).

@@ -26,26 +26,26 @@ class RecoverPage final : public CNxPropertyPage {
 
  protected:
   void LoadRecentLists() override {
-    NxMru_Load(kNxMruTestFiles, &testList_);
+    NxMru_Load(kNxMruTestFiles, &m_testList);
     FillTestCombo();
   }
 
   bool OnPageCommand(UINT id, UINT code) override {
     if ((id == IDC_RECORDED_FILE || id == IDC_OUTPUT_FILE) && code == kNxEditKillFocus) {
-      const NxText text = dialog_->GetText(id, kNameUnits - 1);
+      const NxText text = m_dialog->GetText(id, kNameUnits - 1);
       if (id == IDC_RECORDED_FILE) {
-        prop_->SetRecordedFile(text.c_str());
+        m_prop->SetRecordedFile(text.c_str());
       } else {
-        prop_->SetOutputFile(text.c_str());
+        m_prop->SetOutputFile(text.c_str());
       }
       UpdateControls(id);
       return true;
     }
     if (id == IDC_TEST_FILE && (code == kNxComboSelChange || code == kNxComboKillFocus)) {
       const bool edited = code == kNxComboKillFocus;
-      const int selected = dialog_->ComboSelection(id);
-      const NxText text = edited ? dialog_->GetText(id, kNameUnits - 1)
-                                 : (selected >= 0 ? dialog_->ComboItem(id, selected) : NxText());
+      const int selected = m_dialog->ComboSelection(id);
+      const NxText text = edited ? m_dialog->GetText(id, kNameUnits - 1)
+                                 : (selected >= 0 ? m_dialog->ComboItem(id, selected) : NxText());
       if (!edited && selected < 0) return true;
       SetTestFile(text, edited);
       return true;
@@ -62,7 +62,7 @@ class RecoverPage final : public CNxPropertyPage {
         Browse(true, IDS_SELECT_DESTINATION_FILE, kNxDestLastDir, IDC_OUTPUT_FILE);
         return true;
       case IDC_REMOVE_LOW:
-        prop_->SetRemoveLowFreq(dialog_->IsChecked(id) ? 1 : 0);
+        m_prop->SetRemoveLowFreq(m_dialog->IsChecked(id) ? 1 : 0);
         UpdateControls(id);
         return true;
       case IDC_MODE_NONE:
@@ -70,9 +70,9 @@ class RecoverPage final : public CNxPropertyPage {
       case IDC_MODE_FILE_ENDS: {
         LONG mode = IDC_MODE_NONE;
         for (UINT radio : {IDC_MODE_NONE, IDC_MODE_AUTO, IDC_MODE_FILE_ENDS}) {
-          if (dialog_->IsChecked(radio)) mode = static_cast<LONG>(radio);
+          if (m_dialog->IsChecked(radio)) mode = static_cast<LONG>(radio);
         }
-        prop_->SetRecoveryMode(mode);
+        m_prop->SetRecoveryMode(mode);
         UpdateControls(id);
         return true;
       }
@@ -85,38 +85,38 @@ class RecoverPage final : public CNxPropertyPage {
   }
 
   void UpdateControls(UINT id) override {
-    if (dialog_ == nullptr || prop_ == nullptr) return;
+    if (m_dialog == nullptr || m_prop == nullptr) return;
     if (id == 0 || id == IDC_TEST_FILE) ShowName(IDC_TEST_FILE, &INxPlugInProp::GetTestFile);
     if (id == 0 || id == IDC_RECORDED_FILE)
       ShowName(IDC_RECORDED_FILE, &INxPlugInProp::GetRecordedFile);
     if (id == 0 || id == IDC_OUTPUT_FILE) ShowName(IDC_OUTPUT_FILE, &INxPlugInProp::GetOutputFile);
     if (id != 0) return;
-    dialog_->SetCheck(IDC_REMOVE_LOW, Get(&INxPlugInProp::GetRemoveLowFreq) != 0);
+    m_dialog->SetCheck(IDC_REMOVE_LOW, Get(&INxPlugInProp::GetRemoveLowFreq) != 0);
     const LONG mode = Get(&INxPlugInProp::GetRecoveryMode);
     for (UINT radio : {IDC_MODE_NONE, IDC_MODE_AUTO, IDC_MODE_FILE_ENDS}) {
-      dialog_->SetCheck(radio, static_cast<LONG>(radio) == mode);
+      m_dialog->SetCheck(radio, static_cast<LONG>(radio) == mode);
     }
   }
 
  private:
   NxText Name(NameGetter get) const {
     WCHAR name[kNameUnits] = {};
-    (prop_->*get)(name, kNameUnits);
+    (m_prop->*get)(name, kNameUnits);
     return name;
   }
 
-  void ShowName(UINT id, NameGetter get) { dialog_->SetText(id, Name(get).c_str()); }
+  void ShowName(UINT id, NameGetter get) { m_dialog->SetText(id, Name(get).c_str()); }
 
   void FillTestCombo() {
-    dialog_->ClearCombo(IDC_TEST_FILE);
-    for (const NxText& name : testList_) dialog_->AddComboItem(IDC_TEST_FILE, name.c_str());
+    m_dialog->ClearCombo(IDC_TEST_FILE);
+    for (const NxText& name : m_testList) m_dialog->AddComboItem(IDC_TEST_FILE, name.c_str());
   }
 
   void SetTestFile(const NxText& name, bool addToList) {
-    prop_->SetTestFile(name.c_str());
-    if (addToList && NxMru_Add(&testList_, kNxMruTestFiles, name.c_str(), NxMruKind::Files) >= 0) {
+    m_prop->SetTestFile(name.c_str());
+    if (addToList && NxMru_Add(&m_testList, kNxMruTestFiles, name.c_str(), NxMruKind::Files) >= 0) {
       FillTestCombo();
-      dialog_->SelectComboItem(IDC_TEST_FILE, 0);
+      m_dialog->SelectComboItem(IDC_TEST_FILE, 0);
     }
     UpdateControls(IDC_TEST_FILE);
   }
@@ -126,13 +126,13 @@ class RecoverPage final : public CNxPropertyPage {
     NxText name = Name(field == IDC_TEST_FILE       ? &INxPlugInProp::GetTestFile
                        : field == IDC_RECORDED_FILE ? &INxPlugInProp::GetRecordedFile
                                                     : &INxPlugInProp::GetOutputFile);
-    if (NxChooseFile(*dialog_, save, titleId, IDS_FILTER_WAVE, folderKey, &name)) {
+    if (NxChooseFile(*m_dialog, save, titleId, IDS_FILTER_WAVE, folderKey, &name)) {
       if (field == IDC_TEST_FILE) {
         SetTestFile(name, true);
       } else if (field == IDC_RECORDED_FILE) {
-        prop_->SetRecordedFile(name.c_str());
+        m_prop->SetRecordedFile(name.c_str());
       } else {
-        prop_->SetOutputFile(name.c_str());
+        m_prop->SetOutputFile(name.c_str());
       }
     }
     // Confirmed or not, the page is shown afresh.
@@ -149,14 +149,14 @@ class RecoverPage final : public CNxPropertyPage {
     RecoveryRequest request = {test.c_str(), recorded.c_str(), output.c_str(),
                                Get(&INxPlugInProp::GetRecoveryMode),
                                Get(&INxPlugInProp::GetRemoveLowFreq) != 0};
-    NxDialog* dialog = dialog_;
+    NxDialog* dialog = m_dialog;
     NxProgressDialog progress(dialog);
     NxBoxMessages messages(dialog);
     RecoverImpulse(request, progress, messages);
     g_recovering = false;
   }
 
-  NxMruBox testList_;
+  NxMruBox m_testList;
 };
 
 }  // namespace

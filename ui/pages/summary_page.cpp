@@ -36,7 +36,7 @@ class SummaryPage final : public CNxPropertyPage {
   }
 
   void UpdateControls(UINT id) override {
-    if (dialog_ == nullptr || prop_ == nullptr) return;
+    if (m_dialog == nullptr || m_prop == nullptr) return;
     if (id == 0 || id == IDC_IMPULSE) ShowImpulseName();
     if (id == 0) ShowSummaryFields(ReadImpulse());
     if (id == 0 || id == IDC_QUALITY) ShowRange(kQuality, true);

@@ -1,11 +1,11 @@
-// The streaming side of CAudioTransform: preparation on parameter and format changes, and the
-// float, double and 16-bit entry points of the convolution engine.
+// The stream engine: preparation on parameter and format changes, and the float, double and
+// 16-bit entry points of the convolution engine.
+#include "frame/stream_engine.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "frame/audio_transform.h"
 #include "platform/file.h"
-#include "platform/interlocked.h"
 #include "platform/private_profile.h"
 
 namespace {
@@ -46,7 +46,7 @@ void PackagedImpulsePath(WCHAR (&path)[kMaxPathUnits]) {
   std::copy(kPackagedImpulseName, kPackagedImpulseName + nameUnits, path + folder);
 }
 
-int16_t ToPcm16(float value) {
+int16_t TruncateToPcm16(float value) {
   if (!(value == value)) return 0;
   if (value >= 32767.0f) return 32767;
   if (value <= -32768.0f) return -32768;
@@ -60,29 +60,30 @@ ImpulseSource* NullImpulseSource() {
   return &source;
 }
 
-void CAudioTransform::SetImpulseSource(ImpulseSource* source) {
-  impulseSource_ = source != nullptr ? source : NullImpulseSource();
+void CStreamEngine::SetImpulseSource(ImpulseSource* source) {
+  m_impulseSource = source != nullptr ? source : NullImpulseSource();
 }
 
-void CAudioTransform::SetMaxImpulseFrames(int64_t frames) {
-  convolver_.maxImpulseFrames = ClampMaxImpulseFrames(frames);
-  maxImpulseFramesKnown_ = true;
+void CStreamEngine::SetMaxImpulseFrames(int64_t frames) {
+  m_convolver.maxImpulseFrames = ClampMaxImpulseFrames(frames);
+  m_maxImpulseFramesKnown = true;
 }
 
-HRESULT CAudioTransform::PrepareFromSnapshot(const PlugInParams& snapshot, bool rebuild) {
+HRESULT CStreamEngine::PrepareFromSnapshot(const PlugInParams& snapshot, bool rebuild) {
   const WAVEFORMATEX* input;
   const WAVEFORMATEX* output;
   {
-    CAutoLock hold(&lock_);
-    input = formats_[kInputFormat];
-    output = formats_[kOutputFormat];
+    // Both under one hold of the (re-entrant) parameter lock, so they come from one attach.
+    CAutoLock hold(m_params.Lock());
+    input = m_params.StreamFormatPointer(kInputFormat);
+    output = m_params.StreamFormatPointer(kOutputFormat);
   }
   if (input == nullptr || output == nullptr) {
     // Nothing was prepared from the request: keep it for the next preparation.
-    if (rebuild) InterlockedWrite(&impulseStale_, 1);
+    if (rebuild) m_params.RestoreImpulseStale();
     return VFW_E_NOT_CONNECTED;
   }
-  if (!maxImpulseFramesKnown_) {
+  if (!m_maxImpulseFramesKnown) {
     const INT frames = static_cast<INT>(GetPrivateProfileIntW(
         NXW("Auralith"), NXW("MaxImpulseSize"), kDefaultMaxImpulseFrames, NXW("auralith.ini")));
     SetMaxImpulseFrames(frames);
@@ -93,32 +94,32 @@ HRESULT CAudioTransform::PrepareFromSnapshot(const PlugInParams& snapshot, bool 
     PackagedImpulsePath(packaged);
     file = packaged;
   }
-  return PrepareImpulse(convolver_, snapshot, rebuild, ShapeOf(*input), ShapeOf(*output), file,
-                        *impulseSource_, &statusRoute_);
+  return PrepareImpulse(m_convolver, snapshot, rebuild, ShapeOf(*input), ShapeOf(*output), file,
+                        *m_impulseSource, &m_statusRoute);
 }
 
-void CAudioTransform::PublishPrepareResult(HRESULT hr) {
-  prepareSucceeded_ = SUCCEEDED(hr);
+void CStreamEngine::PublishPrepareResult(HRESULT hr) {
+  m_prepareSucceeded = SUCCEEDED(hr);
   if (FAILED(hr)) {
-    SetStatus(kStatusNone);
+    m_params.SetStatus(kStatusNone);
   } else {
-    SetStatus(convolver_.impulseLoaded ? kStatusProcessing : kStatusNoImpulse);
+    m_params.SetStatus(m_convolver.impulseLoaded ? kStatusProcessing : kStatusNoImpulse);
   }
 }
 
-bool CAudioTransform::TakeSnapshotAndRebuildRequest(PlugInParams* snapshot, bool always,
+bool CStreamEngine::TakeSnapshotAndRebuildRequest(PlugInParams* snapshot, bool always,
                                                     bool* rebuild) {
   // Both under the lock, so that a change is either wholly in this snapshot and its rebuild
   // request, or left for the next one: a change landing between the two would otherwise have
   // its request spent on the older snapshot.
-  CAutoLock hold(&lock_);
-  const LONG changed = TakeParamsSnapshot(snapshot);
-  if (!always && changed == 0 && prepareSucceeded_) return false;
-  *rebuild = ExchangeImpulseStale() != 0;
+  CAutoLock hold(m_params.Lock());
+  const LONG changed = m_params.TakeParamsSnapshot(snapshot);
+  if (!always && changed == 0 && m_prepareSucceeded) return false;
+  *rebuild = m_params.ExchangeImpulseStale() != 0;
   return true;
 }
 
-HRESULT CAudioTransform::PrepareIfChanged() {
+HRESULT CStreamEngine::PrepareIfChanged() {
   PlugInParams snapshot;
   bool rebuild = false;
   if (!TakeSnapshotAndRebuildRequest(&snapshot, false, &rebuild)) return S_OK;
@@ -127,11 +128,11 @@ HRESULT CAudioTransform::PrepareIfChanged() {
   return hr;
 }
 
-HRESULT CAudioTransform::AttachStreamFormats(const WAVEFORMATEX* input,
+HRESULT CStreamEngine::AttachStreamFormats(const WAVEFORMATEX* input,
                                              const WAVEFORMATEX* output) {
-  SetStatus(kStatusInitializing);
-  SetStreamFormatPointer(kInputFormat, input);
-  SetStreamFormatPointer(kOutputFormat, output);
+  m_params.SetStatus(kStatusInitializing);
+  m_params.SetStreamFormatPointer(kInputFormat, input);
+  m_params.SetStreamFormatPointer(kOutputFormat, output);
   PlugInParams snapshot;
   bool rebuild = false;
   TakeSnapshotAndRebuildRequest(&snapshot, true, &rebuild);
@@ -140,13 +141,13 @@ HRESULT CAudioTransform::AttachStreamFormats(const WAVEFORMATEX* input,
   return hr;
 }
 
-void CAudioTransform::ReleaseConvolver() {
-  ::ReleaseConvolver(convolver_, &statusRoute_);
-  prepareSucceeded_ = false;
+void CStreamEngine::ReleaseConvolver() {
+  ::ReleaseConvolver(m_convolver, &m_statusRoute);
+  m_prepareSucceeded = false;
 }
 
 template <typename T>
-HRESULT CAudioTransform::ConvolveFloat(LONG mode, const T* input, DWORD* inFrames, T* output,
+HRESULT CStreamEngine::ConvolveFloat(LONG mode, const T* input, DWORD* inFrames, T* output,
                                        DWORD* outFrames) {
   uint32_t in = (input != nullptr && inFrames != nullptr) ? *inFrames : 0;
   uint32_t out = (output != nullptr && outFrames != nullptr) ? *outFrames : 0;
@@ -155,25 +156,25 @@ HRESULT CAudioTransform::ConvolveFloat(LONG mode, const T* input, DWORD* inFrame
   const HRESULT prepared = PrepareIfChanged();
   if (FAILED(prepared)) return prepared;
   LONG width = 50;
-  GetResponseWidth(&width);
-  const HRESULT hr = ConvolverProcess(convolver_, mode, input, &in, output, &out, width);
+  m_params.GetResponseWidth(&width);
+  const HRESULT hr = ConvolverProcess(m_convolver, mode, input, &in, output, &out, width);
   if (inFrames != nullptr) *inFrames = in;
   if (outFrames != nullptr) *outFrames = out;
   return hr;
 }
 
-HRESULT CAudioTransform::ConvolveStream(LONG mode, const float* input, DWORD* inFrames,
+HRESULT CStreamEngine::ConvolveStream(LONG mode, const float* input, DWORD* inFrames,
                                         float* output, DWORD* outFrames) {
   return ConvolveFloat(mode, input, inFrames, output, outFrames);
 }
 
-HRESULT CAudioTransform::ConvolveStream(LONG mode, const double* input, DWORD* inFrames,
+HRESULT CStreamEngine::ConvolveStream(LONG mode, const double* input, DWORD* inFrames,
                                         double* output, DWORD* outFrames) {
   return ConvolveFloat(mode, input, inFrames, output, outFrames);
 }
 
 // Runs the float engine in chunks through the scratch buffers made at preparation.
-HRESULT CAudioTransform::ConvolveStream(LONG mode, const int16_t* input, DWORD* inFrames,
+HRESULT CStreamEngine::ConvolveStream(LONG mode, const int16_t* input, DWORD* inFrames,
                                         int16_t* output, DWORD* outFrames) {
   const uint32_t inTotal = (input != nullptr && inFrames != nullptr) ? *inFrames : 0;
   const uint32_t outTotal = (output != nullptr && outFrames != nullptr) ? *outFrames : 0;
@@ -181,11 +182,11 @@ HRESULT CAudioTransform::ConvolveStream(LONG mode, const int16_t* input, DWORD* 
   if (outFrames != nullptr) *outFrames = 0;
   const HRESULT prepared = PrepareIfChanged();
   if (FAILED(prepared)) return prepared;
-  if (convolver_.doublePrecision || convolver_.pcmInput == nullptr) return E_UNEXPECTED;
+  if (m_convolver.doublePrecision || m_convolver.pcmInput == nullptr) return E_UNEXPECTED;
   LONG width = 50;
-  GetResponseWidth(&width);
-  const uint32_t inChannels = convolver_.inputChannels;
-  const uint32_t outChannels = convolver_.outputChannels;
+  m_params.GetResponseWidth(&width);
+  const uint32_t inChannels = m_convolver.inputChannels;
+  const uint32_t outChannels = m_convolver.outputChannels;
   uint32_t consumed = 0;
   uint32_t produced = 0;
   HRESULT result = S_FALSE;
@@ -193,7 +194,7 @@ HRESULT CAudioTransform::ConvolveStream(LONG mode, const int16_t* input, DWORD* 
     const uint32_t inChunk = std::min(inTotal - consumed, kPcmChunkFrames);
     const uint32_t outChunk = std::min(outTotal - produced, kPcmChunkFrames);
     for (uint32_t i = 0; i < inChunk * inChannels; ++i) {
-      convolver_.pcmInput[i] = input[size_t(consumed) * inChannels + i];
+      m_convolver.pcmInput[i] = input[size_t(consumed) * inChannels + i];
     }
     // End of stream may close the final block only once the caller's input is used up.
     LONG chunkMode = first ? mode : kStreamContinue;
@@ -202,12 +203,12 @@ HRESULT CAudioTransform::ConvolveStream(LONG mode, const int16_t* input, DWORD* 
     uint32_t in = inChunk;
     uint32_t out = outChunk;
     const HRESULT hr =
-        ConvolverProcess(convolver_, chunkMode, input ? convolver_.pcmInput : nullptr, &in,
-                         convolver_.pcmOutput, &out, width);
+        ConvolverProcess(m_convolver, chunkMode, input ? m_convolver.pcmInput : nullptr, &in,
+                         m_convolver.pcmOutput, &out, width);
     if (FAILED(hr)) return hr;
     if (hr == S_OK) result = S_OK;
     for (uint32_t i = 0; i < out * outChannels; ++i) {
-      output[size_t(produced) * outChannels + i] = ToPcm16(convolver_.pcmOutput[i]);
+      output[size_t(produced) * outChannels + i] = TruncateToPcm16(m_convolver.pcmOutput[i]);
     }
     consumed += in;
     produced += out;

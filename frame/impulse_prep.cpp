@@ -1,4 +1,4 @@
-#include "dsp/impulse_prep.h"
+#include "frame/impulse_prep.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,11 +16,10 @@ void Report(ConvolverStatusSink* status, LONG code) {
   if (status != nullptr) status->SetStatus(code);
 }
 
-// Zero-filled samples of the state's type. Allocated as doubles so that every buffer is aligned for
-// either type and freed one way (ReleaseConvolver).
-void* AllocSamples(size_t count, bool doublePrecision) {
-  const size_t bytes = count * (doublePrecision ? sizeof(double) : sizeof(float));
-  return new (std::nothrow) double[(bytes + sizeof(double) - 1) / sizeof(double)]();
+// Zero-filled samples; ReleaseConvolver frees them.
+template <typename T>
+T* AllocSamples(size_t count) {
+  return new (std::nothrow) T[count]();
 }
 
 bool ValidShape(const StreamShape& shape) {
@@ -55,24 +54,36 @@ void SetGainsAndDelay(ConvolverState& s, const PlugInParams& params) {
   SetBalance(s, params.pan);
 }
 
-bool AllocateDryBuffers(ConvolverState& s) {
+template <typename T>
+bool AllocateDryBuffers(ConvolverState& s, ConvolverBuffers<T>& b) {
   const size_t count = size_t(s.rateDivisor) * s.fftSize;
-  if (s.dryGain == 0.0 || s.dry[0] != nullptr) return true;
-  s.dry[0] = AllocSamples(count, s.doublePrecision);
-  if (s.outputChannels == 2) s.dry[1] = AllocSamples(count, s.doublePrecision);
-  return s.dry[0] != nullptr && (s.outputChannels != 2 || s.dry[1] != nullptr);
+  if (s.dryGain == 0.0 || b.dry[0] != nullptr) return true;
+  b.dry[0] = AllocSamples<T>(count);
+  if (s.outputChannels == 2) b.dry[1] = AllocSamples<T>(count);
+  return b.dry[0] != nullptr && (s.outputChannels != 2 || b.dry[1] != nullptr);
 }
 
-bool AllocateDelayLines(ConvolverState& s) {
-  delete[] static_cast<double*>(s.delayLine[0]);
-  delete[] static_cast<double*>(s.delayLine[1]);
-  s.delayLine[0] = s.delayLine[1] = nullptr;
+template <typename T>
+bool AllocateDelayLines(ConvolverState& s, ConvolverBuffers<T>& b) {
+  delete[] b.delayLine[0];
+  delete[] b.delayLine[1];
+  b.delayLine[0] = b.delayLine[1] = nullptr;
   s.delayIndex = 0;
   if (s.delayLength <= 0) return true;
   const size_t count = size_t(s.delayLength) * s.rateDivisor;
-  s.delayLine[0] = AllocSamples(count, s.doublePrecision);
-  if (s.outputChannels == 2) s.delayLine[1] = AllocSamples(count, s.doublePrecision);
-  return s.delayLine[0] != nullptr && (s.outputChannels != 2 || s.delayLine[1] != nullptr);
+  b.delayLine[0] = AllocSamples<T>(count);
+  if (s.outputChannels == 2) b.delayLine[1] = AllocSamples<T>(count);
+  return b.delayLine[0] != nullptr && (s.outputChannels != 2 || b.delayLine[1] != nullptr);
+}
+
+bool AllocateDryBuffers(ConvolverState& s) {
+  return s.doublePrecision ? AllocateDryBuffers(s, s.doubleBuffers)
+                           : AllocateDryBuffers(s, s.floatBuffers);
+}
+
+bool AllocateDelayLines(ConvolverState& s) {
+  return s.doublePrecision ? AllocateDelayLines(s, s.doubleBuffers)
+                           : AllocateDelayLines(s, s.floatBuffers);
 }
 
 bool SameSection(const TwoPoleSection& a, const TwoPoleSection& b) {
@@ -94,11 +105,11 @@ LONG QuickUpdate(ConvolverState& s, const PlugInParams& params) {
   SetGainsAndDelay(s, params);
   const bool delayChanged = s.delayLength != oldDelay || s.delayOnWet != oldOnWet;
   if (!AllocateDryBuffers(s) || (delayChanged && !AllocateDelayLines(s))) {
-    s.prepared = false;
+    s.phase = StreamPhase::kUnprepared;
     return kConvolverOutOfMemory;
   }
   ShelfEqState eq[2];
-  SetupShelfEq(params, double(s.outputRate) / s.rateDivisor, eq);
+  SetupShelfEq(ShelfSettingsOf(params), double(s.outputRate) / s.rateDivisor, eq);
   if (!SameEq(eq[0], s.eq[0])) {
     s.eq[0] = eq[0];
     s.eq[1] = eq[1];
@@ -121,27 +132,34 @@ uint32_t DescribeImpulse(ConvolverState& s, const WCHAR* file, ImpulseSource& so
   return found.dataBytes / found.bytesPerSample / found.channels;
 }
 
-bool AllocateBuffers(ConvolverState& s, uint32_t used, uint32_t impulseChannels) {
-  const bool dbl = s.doublePrecision;
+template <typename T>
+bool AllocateBlockBuffers(ConvolverState& s, ConvolverBuffers<T>& b, uint32_t impulseChannels) {
   const size_t n = size_t(s.fftSize);
-  // The impulse buffers also hold the impulse at the processing rate, which at low qualities with a
-  // low file rate outgrows both N and the frames read.
-  s.impulseCapacity = static_cast<uint32_t>(
-      std::max<size_t>({n, size_t(used), size_t(s.impulseLength / s.rateDivisor)}));
   const bool wet2 = s.outputChannels == 2 && !s.monoImpulse;
-  s.impulseSpectrum[0] = AllocSamples(s.impulseCapacity, dbl);
-  s.overlap[0] = AllocSamples(n / 2, dbl);
-  s.block[0] = AllocSamples(n, dbl);
-  bool ok = s.impulseSpectrum[0] && s.overlap[0] && s.block[0];
+  b.impulseSpectrum[0] = AllocSamples<T>(s.impulseCapacity);
+  b.overlap[0] = AllocSamples<T>(n / 2);
+  b.block[0] = AllocSamples<T>(n);
+  bool ok = b.impulseSpectrum[0] && b.overlap[0] && b.block[0];
   if (wet2) {
     if (impulseChannels == 2) {
-      s.impulseSpectrum[1] = AllocSamples(s.impulseCapacity, dbl);
-      ok = ok && s.impulseSpectrum[1];
+      b.impulseSpectrum[1] = AllocSamples<T>(s.impulseCapacity);
+      ok = ok && b.impulseSpectrum[1];
     }
-    s.overlap[1] = AllocSamples(n / 2, dbl);
-    s.block[1] = AllocSamples(n, dbl);
-    ok = ok && s.overlap[1] && s.block[1];
+    b.overlap[1] = AllocSamples<T>(n / 2);
+    b.block[1] = AllocSamples<T>(n);
+    ok = ok && b.overlap[1] && b.block[1];
   }
+  return ok;
+}
+
+bool AllocateBuffers(ConvolverState& s, uint32_t used, uint32_t impulseChannels) {
+  const bool dbl = s.doublePrecision;
+  // The impulse buffers also hold the impulse at the processing rate, which at low qualities with a
+  // low file rate outgrows both N and the frames read.
+  s.impulseCapacity = static_cast<uint32_t>(std::max<size_t>(
+      {size_t(s.fftSize), size_t(used), size_t(s.impulseLength / s.rateDivisor)}));
+  bool ok = dbl ? AllocateBlockBuffers(s, s.doubleBuffers, impulseChannels)
+                : AllocateBlockBuffers(s, s.floatBuffers, impulseChannels);
   if (!dbl) {
     s.pcmInput = new (std::nothrow) float[kPcmChunkFrames * 2]();
     s.pcmOutput = new (std::nothrow) float[kPcmChunkFrames * 2]();
@@ -161,22 +179,54 @@ void CutAndFade(float* buffer, int32_t n) {
   }
 }
 
-bool TransformImpulse(ConvolverState& s, void* buffer) {
+// The impulse is read and shaped in float whatever the stream's precision; a double-precision
+// stream transforms the first N samples widened (exactly) to double.
+bool TransformImpulse(ConvolverState& s, float* samples, int k) {
   const uint32_t n = static_cast<uint32_t>(s.fftSize);
-  float* samples = static_cast<float*>(buffer);
   if (!s.doublePrecision) return NxSig_FFT_Float(s.fft, samples, n, 1.0f) != 0;
-  // Widen in place from the top down: double i covers floats 2i and 2i+1, both already read.
-  double* wide = static_cast<double*>(buffer);
-  for (uint32_t i = n; i-- > 0;) wide[i] = samples[i];
+  double* wide = s.doubleBuffers.impulseSpectrum[k];
+  std::copy(samples, samples + n, wide);
   return NxSig_FFT(s.fft, wide, n, 1.0) != 0;
 }
+
+// Float working buffers of the impulse: the spectrum buffers themselves for a float stream,
+// scratch of the same capacity for a double one (released when the spectra are made).
+class ImpulseWorkBuffers {
+ public:
+  explicit ImpulseWorkBuffers(ConvolverState& s) {
+    for (int k = 0; k < 2; ++k) {
+      if (!s.doublePrecision) {
+        m_channel[k] = s.floatBuffers.impulseSpectrum[k];
+      } else if (s.doubleBuffers.impulseSpectrum[k] != nullptr) {
+        m_owned[k] = AllocSamples<float>(s.impulseCapacity);
+        m_channel[k] = m_owned[k];
+        m_failed = m_failed || m_owned[k] == nullptr;
+      }
+    }
+  }
+  ~ImpulseWorkBuffers() {
+    delete[] m_owned[0];
+    delete[] m_owned[1];
+  }
+  ImpulseWorkBuffers(const ImpulseWorkBuffers&) = delete;
+  ImpulseWorkBuffers& operator=(const ImpulseWorkBuffers&) = delete;
+  float* Channel(int k) const { return m_channel[k]; }
+  bool Failed() const { return m_failed; }
+
+ private:
+  float* m_channel[2] = {};
+  float* m_owned[2] = {};
+  bool m_failed = false;
+};
 
 // Reads, shapes, converts, normalises and transforms the impulse into the spectra.
 LONG BuildSpectra(ConvolverState& s, const PlugInParams& params, const WCHAR* file,
                   ImpulseSource& source, ConvolverStatusSink* status, uint32_t used,
                   uint32_t reference, bool envelope, uint32_t fileRate) {
-  float* b0 = static_cast<float*>(s.impulseSpectrum[0]);
-  float* b1 = static_cast<float*>(s.impulseSpectrum[1]);
+  const ImpulseWorkBuffers work(s);
+  if (work.Failed()) return kConvolverOutOfMemory;
+  float* b0 = work.Channel(0);
+  float* b1 = work.Channel(1);
   if (s.impulseLoaded) {
     Report(status, kConvolverStatusLoading);
     source.Load(file, b0, b1, used);
@@ -205,11 +255,12 @@ LONG BuildSpectra(ConvolverState& s, const PlugInParams& params, const WCHAR* fi
       std::fill(b + s.fftSize / 2, b + s.fftSize, 0.0f);
     }
   }
-  if (!TransformImpulse(s, b0) || (b1 != nullptr && !TransformImpulse(s, b1))) {
+  if (!TransformImpulse(s, b0, 0) || (b1 != nullptr && !TransformImpulse(s, b1, 1))) {
     return kConvolverOutOfMemory;
   }
   if (b1 == nullptr && s.outputChannels == 2 && !s.monoImpulse) {
-    s.impulseSpectrum[1] = s.impulseSpectrum[0];
+    s.floatBuffers.impulseSpectrum[1] = s.floatBuffers.impulseSpectrum[0];
+    s.doubleBuffers.impulseSpectrum[1] = s.doubleBuffers.impulseSpectrum[0];
   }
   return kConvolverOk;
 }
@@ -226,8 +277,6 @@ LONG FullRebuild(ConvolverState& s, const PlugInParams& params, const StreamShap
   s.outputChannels = out.channels;
   s.inputRate = in.sampleRate;
   s.outputRate = out.sampleRate;
-  s.monoInStereoOut = in.channels == 1 && out.channels == 2;
-  s.channelsDiffer = in.channels != out.channels;
   s.doublePrecision = in.bitsPerSample == 64;
   // The stand-by impulse is described at the processing rate.
   s.rateDivisor = QualityPlan(params.quality, in.channels == 1).rateDivisor;
@@ -238,7 +287,6 @@ LONG FullRebuild(ConvolverState& s, const PlugInParams& params, const StreamShap
   s.blockDivisor = plan.blockDivisor;
   s.partitionFactor = plan.partitionFactor;
   s.monoImpulse = plan.monoImpulse;
-  s.holdStride = (s.rateDivisor - 1) * static_cast<int32_t>(s.inputChannels);
   if (planned != kConvolverOk) return planned;
   s.impulseLength = plan.impulseLength;
   s.fftSize = plan.fftSize;
@@ -251,8 +299,8 @@ LONG FullRebuild(ConvolverState& s, const PlugInParams& params, const StreamShap
   const LONG result = BuildSpectra(s, params, file, source, status, used, reference,
                                    plan.cutByDecayLimit, info.sampleRate);
   if (result != kConvolverOk) return result;
-  SetupShelfEq(params, double(s.outputRate) / s.rateDivisor, s.eq);
-  s.prepared = true;
+  SetupShelfEq(ShelfSettingsOf(params), double(s.outputRate) / s.rateDivisor, s.eq);
+  s.phase = StreamPhase::kIdle;
   return kConvolverOk;
 }
 
@@ -313,10 +361,12 @@ LONG PrepareImpulse(ConvolverState& s, const PlugInParams& params, bool rebuildR
                     ImpulseSource& source, ConvolverStatusSink* status) {
   if (!ValidShape(input) || !ValidShape(output)) return kConvolverBadFormat;
   const bool rebuild =
-      rebuildRequested || !s.prepared || s.block[0] == nullptr || !SameFormats(s, input, output);
+      rebuildRequested || s.phase == StreamPhase::kUnprepared ||
+      (s.floatBuffers.block[0] == nullptr && s.doubleBuffers.block[0] == nullptr) ||
+      !SameFormats(s, input, output);
   if (!rebuild) return QuickUpdate(s, params);
   const LONG result = FullRebuild(s, params, input, output, impulseFile, source, status);
-  if (result != kConvolverOk) s.prepared = false;
+  if (result != kConvolverOk) s.phase = StreamPhase::kUnprepared;
   return result;
 }
 
@@ -348,4 +398,9 @@ void ApplyImpulseEnvelope(float* channel0, float* channel1, uint32_t frames, uin
     }
     if (end >= total) break;
   }
+}
+
+ShelfSettings ShelfSettingsOf(const PlugInParams& params) {
+  return {params.lowShelfOn,  params.lowShelfFreq,  params.lowShelfGain,
+          params.highShelfOn, params.highShelfFreq, params.highShelfGain};
 }

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "dsp/convolver.h"
+#include "dsp/shelf_eq.h"
 #include "frame/plugin_params.h"
 
 // What an impulse (or wave) file holds.
@@ -93,3 +94,6 @@ double ImpulseNorm(const float* samples, size_t count);
 // `frames` is compressed to end there. Fewer than 2 points change nothing.
 void ApplyImpulseEnvelope(float* channel0, float* channel1, uint32_t frames, uint32_t reference,
                           const EnvelopePoint* points, LONG count);
+
+// The shelf fields of the record, as the EQ design takes them.
+ShelfSettings ShelfSettingsOf(const PlugInParams& params);

@@ -1,7 +1,7 @@
 // The plug-in as a shared library: the loader's attach and detach of the module. The five entry
 // points themselves live in module.cpp; the linker's export list (auralith_plugin.map) makes
 // them, with C linkage, the only symbols the library exports.
-#include "frame/module.h"
+#include "module/module.h"
 #include "platform/module_file.h"
 
 #if !defined(_WIN32)

@@ -1,14 +1,15 @@
-#include "frame/module.h"
+#include "module/module.h"
 
 #include <new>
+#include <string>
 
 #include "frame/guids.h"
 #include "frame/nx_plugin.h"
-#include "frame/page_factory.h"
 #include "platform/filter_mapper.h"
 #include "platform/module_file.h"
 #include "platform/registry.h"
 #include "toolkit/string_table.h"
+#include "ui/pages/pages.h"
 
 typedef std::basic_string<WCHAR> WideString;
 
@@ -33,11 +34,8 @@ const LPCWSTR kNxWindowClassNames[kNxWindowClassCount] = {
 
 namespace {
 
-constexpr LPCWSTR kProductName = NXW("Auralith");
 // Room for a module path; the platform's own limit is far below it.
 constexpr DWORD kPathUnits = 4096;
-
-HINSTANCE g_instance = nullptr;
 
 // Stands in for the controls' window procedures until the controls exist: nothing dispatches
 // messages to a window procedure here.
@@ -113,38 +111,11 @@ HRESULT RegisterTemplateSetups(BOOL registering) {
   return FAILED(hr) ? hr : S_OK;
 }
 
-// Replaces "%s" with `name` (any flags or width ignored) and "%%" with '%'.
-WideString FormatWithName(LPCWSTR format, LPCWSTR name) {
-  WideString out;
-  for (const WCHAR* c = format; *c != 0; ++c) {
-    if (*c != '%') {
-      out.push_back(*c);
-      continue;
-    }
-    const WCHAR* spec = c + 1;
-    while (*spec != 0 && *spec != 's' && *spec != '%' &&
-           WideString(NXW("-+ #0123456789.")).find(*spec) != WideString::npos) {
-      ++spec;
-    }
-    if (*spec == '%') {
-      out.push_back('%');
-    } else if (*spec == 's') {
-      out += name;
-    } else {
-      break;
-    }
-    c = spec;
-  }
-  return out;
-}
-
 }  // namespace
-
-HINSTANCE NxModuleInstance() { return g_instance; }
 
 BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   if (reason == DLL_PROCESS_ATTACH) {
-    g_instance = instance;
+    NxSetModuleInstance(instance);
     WCHAR path[kPathUnits];
     if (GetModuleFileNameW(instance, path, kPathUnits) != 0) {
       NxOpenStringTable(path);
@@ -162,7 +133,7 @@ BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   } else if (reason == DLL_PROCESS_DETACH) {
     for (LPCWSTR name : kNxWindowClassNames) UnregisterClassW(name, instance);
     NxCloseStringTable();
-    g_instance = nullptr;
+    NxSetModuleInstance(nullptr);
     RunInitRoutines(FALSE);
   }
   return TRUE;
@@ -192,7 +163,7 @@ HRESULT STDMETHODCALLTYPE DllRegisterServer() {
   // Installers may call this without having initialised COM; the filter mapper needs it.
   const NxComScope com;
   WCHAR path[kPathUnits];
-  if (GetModuleFileNameW(g_instance, path, kPathUnits) == 0) {
+  if (GetModuleFileNameW(NxModuleInstance(), path, kPathUnits) == 0) {
     return HRESULT_FROM_WIN32(static_cast<LONG>(GetLastError()));
   }
   for (int i = 0; i < g_cTemplates; ++i) {
@@ -248,18 +219,4 @@ HRESULT STDMETHODCALLTYPE DllUnregisterServer() {
     hr = DeleteClassKeys(*g_Templates[i].m_ClsID);
   }
   return hr;
-}
-
-NxAboutTexts NxGetAboutTexts() {
-  NxAboutTexts texts;
-  texts.version = NXW("Version 1.1 (Build 2200) 64-bit");
-  texts.heading = FormatWithName(NxGetString(IDS_ABOUT_HEADING), kProductName);
-  texts.title = FormatWithName(NxGetString(IDS_ABOUT_TITLE), kProductName);
-  return texts;
-}
-
-bool NxAboutBoxEnds(WORD id, INT_PTR* result) {
-  if (id != 1 && id != 2) return false;
-  if (result != nullptr) *result = id == 1 ? TRUE : FALSE;
-  return true;
 }

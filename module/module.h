@@ -1,4 +1,5 @@
-// The plug-in module: its table of creatable classes, the five entry points the host calls, what
+// The plug-in module: its table of creatable classes (the filter from frame/, the pages from
+// ui/pages/; it sits above both so that neither names the other), the five entry points the host calls, what
 // the module does when it is loaded and unloaded, and the about box's texts.
 //
 // Classes (factory templates, in this order): the filter and its four property pages. The
@@ -10,8 +11,7 @@
 // the filter's setup record through the filter mapper.
 #pragma once
 
-#include <string>
-
+#include "frame/module_info.h"
 #include "platform/dshow/class_factory.h"
 #include "platform/types.h"
 #include "platform/window.h"
@@ -48,24 +48,3 @@ HRESULT STDMETHODCALLTYPE DllRegisterServer();
 HRESULT STDMETHODCALLTYPE DllUnregisterServer();
 
 }  // extern "C"
-
-// The module instance DllMain was given at attach (null before).
-HINSTANCE NxModuleInstance();
-
-// The about box's texts: item 1101 (the version), item 1100 (string 211 with the product name)
-// and the window title (string 218 with the product name).
-struct NxAboutTexts {
-  std::basic_string<WCHAR> version;
-  std::basic_string<WCHAR> heading;
-  std::basic_string<WCHAR> title;
-};
-NxAboutTexts NxGetAboutTexts();
-
-// Dialog identifiers of the about box.
-constexpr UINT IDD_ABOUT = 110;
-constexpr UINT IDC_ABOUT_HEADING = 1100;
-constexpr UINT IDC_ABOUT_VERSION = 1101;
-
-// Whether command `id` ends the about box, and with which result: OK (1) gives TRUE, Cancel (2)
-// FALSE; other commands are ignored.
-bool NxAboutBoxEnds(WORD id, INT_PTR* result);

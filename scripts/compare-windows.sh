@@ -21,6 +21,8 @@ while [ $# -gt 0 ]; do
     *) echo "compare-windows.sh: unknown option '$1' (try --help)" >&2; exit 2 ;;
   esac
 done
+source "$root/scripts/packages.sh"
+need_packages compare-windows.sh sox python3-numpy wine wine64
 linux_exe="$linux_build/tools/auralith"
 windows_exe="$windows_build/tools/auralith.exe"
 for f in "$linux_exe" "$windows_exe"; do

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -19,14 +21,6 @@
 #include "platform/dshow/media_type.h"
 #include "platform/dshow/mem_allocator.h"
 #include "platform/wave_format.h"
-
-inline std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
-#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
 
 inline WAVEFORMATEX Wave(WORD tag, WORD channels, DWORD rate, WORD bits) {
   WAVEFORMATEX f = {};
@@ -153,65 +147,13 @@ inline std::vector<float> RandomSignal(size_t count, unsigned seed, float scale)
   return out;
 }
 
-// A temporary folder, removed with its contents at the end.
-class TempFolder {
- public:
-  TempFolder()
-      : path_(std::filesystem::temp_directory_path() /
-              ("auralith_frame_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string() + "/"; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// A wave file with a plain "fmt " chunk (18 bytes with cbSize when `extensibleSub` is 0,
-// else a 40-byte extensible record of that SubFormat tag) and `data` as its samples.
+// A wave file of `data`; a non-zero `extensibleSub` makes it the extensible record of that tag.
 inline void WriteWaveFile(const std::string& path, WORD tag, WORD channels, DWORD rate, WORD bits,
                           const std::vector<BYTE>& data, WORD extensibleSub = 0) {
-  std::vector<BYTE> out;
-  auto put = [&](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
-  };
-  auto id = [&](const char* s) { out.insert(out.end(), s, s + 4); };
-  const WORD align = static_cast<WORD>(channels * bits / 8);
-  const uint32_t fmtBytes = extensibleSub != 0 ? 40 : 18;
-  id("RIFF");
-  put(static_cast<uint32_t>(4 + 8 + fmtBytes + 8 + data.size() + (data.size() & 1)), 4);
-  id("WAVE");
-  id("fmt ");
-  put(fmtBytes, 4);
-  put(extensibleSub != 0 ? WAVE_FORMAT_EXTENSIBLE : tag, 2);
-  put(channels, 2);
-  put(rate, 4);
-  put(rate * align, 4);
-  put(align, 2);
-  put(bits, 2);
-  if (extensibleSub != 0) {
-    put(22, 2);
-    put(bits, 2);
-    put(channels == 2 ? 3 : 4, 4);
-    put(extensibleSub, 2);
-    const BYTE tail[] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-    out.insert(out.end(), tail, tail + sizeof tail);
-  } else {
-    put(0, 2);
-  }
-  id("data");
-  put(static_cast<uint32_t>(data.size()), 4);
-  out.insert(out.end(), data.begin(), data.end());
-  if (data.size() & 1) out.push_back(0);
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(out.data(), 1, out.size(), f);
-  std::fclose(f);
+  const Bytes file = WaveFile(extensibleSub != 0 ? WAVE_FORMAT_EXTENSIBLE : tag, channels, rate,
+                              bits, data, {}, {}, extensibleSub);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
 }
 
 template <typename T>

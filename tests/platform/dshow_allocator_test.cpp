@@ -2,6 +2,8 @@
 // and decommit, and GetBuffer waiting across threads.
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -14,13 +16,6 @@
 
 namespace {
 
-std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
-#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
 
 // A stand-alone sample (no allocator) over a local buffer; deletes itself on its last Release.
 IMediaSample* NewSample(BYTE* buffer, LONG size) {

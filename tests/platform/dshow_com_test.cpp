@@ -1,6 +1,8 @@
 // Interface layouts, the task allocator, CUnknown with aggregation and CMediaType.
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,13 +19,6 @@
 
 namespace {
 
-std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
-#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
 
 #if defined(__GNUC__) || defined(__clang__)
 // Itanium C++ ABI: a pointer to a virtual member function holds 1 + the slot's byte offset.

@@ -3,6 +3,8 @@
 // negotiation, state changes and samples flowing.
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,13 +25,6 @@
 
 namespace {
 
-std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
-#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
 
 // {8E1F7A10-5C2B-4D3E-9F40-112233445566} and neighbours: class ids of the test filters.
 constexpr CLSID kSourceClsid = {0x8E1F7A10, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};

@@ -2,6 +2,8 @@
 // particular to each (failure hooks and limits; names, access and missing files).
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -17,13 +19,6 @@ namespace {
 
 typedef std::vector<BYTE> Bytes;
 
-std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
-#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
 
 LARGE_INTEGER Move(LONGLONG value) {
   LARGE_INTEGER move;

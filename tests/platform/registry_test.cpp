@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,11 +22,6 @@ namespace {
 
 typedef std::basic_string<WCHAR> WideString;
 
-std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
 
 class RegistryTest : public ::testing::Test {
  protected:

@@ -150,10 +150,7 @@ TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
 // and the samples that Auralith reads back (sox holds samples as 32-bit integers, so float
 // samples compare to 2^-31 of full scale; 16-bit ones exactly).
 TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
-  if (std::system("command -v sox >/dev/null 2>&1") != 0) {
-    if (std::getenv("CI") != nullptr) FAIL() << "sox is missing";
-    GTEST_SKIP() << "sox is not installed";
-  }
+  REQUIRE_TOOL("sox");
   TempFolder folder;
   Audio audio;
   audio.samples = Noise(3000, 7, 0.5);

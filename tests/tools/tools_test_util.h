@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,24 +21,6 @@
 
 namespace tools_test {
 
-// A fresh folder per test, also used as the module folder ("~IRX.TMP") and the settings folder.
-class TempFolder {
- public:
-  TempFolder()
-      : path_(std::filesystem::temp_directory_path() /
-              ("auralith_tools_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 struct RunResult {
   int status;
@@ -214,17 +198,6 @@ inline double Energy(const std::vector<double>& x, size_t from = 0, size_t to = 
   double sum = 0.0;
   for (size_t i = from; i < x.size() && i < to; ++i) sum += x[i] * x[i];
   return sum;
-}
-
-// Amplitude of the `hz` component (Goertzel over the whole signal).
-inline double ToneLevel(const std::vector<double>& x, double hz, double rate) {
-  const double w = 2.0 * 3.14159265358979323846 * hz / rate;
-  double re = 0.0, im = 0.0;
-  for (size_t i = 0; i < x.size(); ++i) {
-    re += x[i] * std::cos(w * i);
-    im -= x[i] * std::sin(w * i);
-  }
-  return 2.0 * std::sqrt(re * re + im * im) / static_cast<double>(x.size());
 }
 
 }  // namespace tools_test

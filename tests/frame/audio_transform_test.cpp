@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/wide_string.h"
@@ -366,67 +364,6 @@ TEST_F(AudioTransformTest, InterfaceCallsReachTheOwner) {
   EXPECT_EQ(prop->QueryInterface(IID_IUnknown, &object), E_NOINTERFACE);
   EXPECT_EQ(prop->AddRef(), 2u);
   EXPECT_EQ(prop->Release(), 1u);
-}
-
-// Record number k: every field a function of k and inside its range, so a snapshot mixing two
-// records is recognisable.
-PlugInParams NumberedRecord(LONG k) {
-  PlugInParams p = DefaultPlugInParams();
-  p.pan = k;  // stored without clamping: carries the number
-  p.dryOut = -(k % 800);
-  p.wetOut = k % 200;
-  p.responseWidth = k % 101;
-  p.decayLimit = 1 + k % 1200;
-  p.responseDelay = k % 5000;
-  p.quality = 1 + k % 5;
-  p.envelopeCount = 2 + k % 15;
-  for (int i = 0; i < kMaxEnvelopePoints; ++i) p.envelopePoints[i] = {k, -k};
-  for (int i = 0; i < kMaxPathUnits - 1; ++i) p.impulseFile[i] = static_cast<WCHAR>(1 + k % 60000);
-  p.impulseFile[kMaxPathUnits - 1] = 0;
-  return p;
-}
-
-TEST_F(AudioTransformTest, SnapshotsAreNeverTornAndNoRebuildRequestIsLost) {
-  constexpr LONG kRecords = 20000;
-  std::atomic<bool> done{false};
-
-  std::thread setter([&] {
-    for (LONG k = 1; k <= kRecords; ++k) {
-      const PlugInParams p = NumberedRecord(k);
-      transform.SetParams(&p);
-      if (k % 7 == 0) transform.SetResponseWidth(k % 101);  // same value: no change
-    }
-    // Single stale setters at the end: the streaming side must see the last one.
-    transform.SetQuality(5);
-    transform.SetImpulseFile(NXW("final.irx"));
-    done = true;
-  });
-
-  LONG lastSeen = 0;
-  bool torn = false;
-  bool backwards = false;
-  PlugInParams built{};
-  for (bool finished = false; !finished;) {
-    finished = done.load();  // one more round after the setter has stopped
-    // As impulse preparation does: clear the request first, then read the record.
-    const bool rebuild = transform.ExchangeImpulseStale() != 0;
-    PlugInParams snap;
-    transform.TakeParamsSnapshot(&snap);
-    if (rebuild) built = snap;
-    if (snap.pan >= 1 && snap.pan <= kRecords && snap.quality != 5) {
-      const PlugInParams expected = NumberedRecord(snap.pan);
-      torn |= std::memcmp(&snap, &expected, sizeof snap) != 0;
-      backwards |= snap.pan < lastSeen;
-      lastSeen = snap.pan;
-    }
-  }
-  setter.join();
-  EXPECT_FALSE(torn);
-  EXPECT_FALSE(backwards);
-  const PlugInParams final = Params();
-  EXPECT_EQ(std::memcmp(&built, &final, sizeof final), 0) << "the last rebuild missed a change";
-  EXPECT_EQ(built.quality, 5);
-  EXPECT_EQ(Text(built.impulseFile), u"final.irx");
 }
 
 }  // namespace

@@ -176,11 +176,6 @@ class PresetTest : public ::testing::Test {
 };
 
 TEST_F(PresetTest, InterfacesAndClassId) {
-  for (const IID* iid : {&IID_IPersistStream, &IID_IStaticFilterPreset}) {
-    IUnknown* unknown = nullptr;
-    ASSERT_HR(S_OK, prop_->QueryInterface(*iid, reinterpret_cast<void**>(&unknown)));
-    EXPECT_EQ(1u, unknown->Release());
-  }
   CLSID clsid = GUID_NULL;
   EXPECT_HR(S_OK, persist_->GetClassID(&clsid));
   EXPECT_TRUE(clsid == CLSID_NxPlugIn);

@@ -104,17 +104,8 @@ TEST(CUnknownTest, StandAloneObjectAnswersItsInterfacesAndCounts) {
   ASSERT_HR(S_OK, CreateMemoryAllocator(&allocator));
   EXPECT_EQ(CUnknown::ObjectsActive(), alive + 1);
   EXPECT_EQ(allocator->AddRef(), 2u);
-
-  IUnknown* unknown = nullptr;
-  EXPECT_HR(S_OK, allocator->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
-  EXPECT_EQ(unknown->Release(), 2u);
-  IMediaSample* wrong = reinterpret_cast<IMediaSample*>(1);
-  EXPECT_HR(E_NOINTERFACE,
-            allocator->QueryInterface(IID_IMediaSample, reinterpret_cast<void**>(&wrong)));
-  EXPECT_EQ(wrong, nullptr);
-  EXPECT_HR(E_POINTER, allocator->QueryInterface(IID_IUnknown, nullptr));
-
   EXPECT_EQ(allocator->Release(), 1u);
+  ExpectInterfaces(allocator, {&IID_IUnknown, &IID_IMemAllocator}, {&IID_IMediaSample});
   EXPECT_EQ(allocator->Release(), 0u);
   EXPECT_EQ(CUnknown::ObjectsActive(), alive);
 }

@@ -59,12 +59,6 @@ const Bytes kTen = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
 // Each run makes read-write streams holding kTen, in memory or in a file of a fresh folder.
 class SharedStreamTest : public ::testing::TestWithParam<bool> {
  protected:
-  SharedStreamTest()
-      : folder_(std::filesystem::temp_directory_path() /
-                ("auralith_stream_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(folder_);
-  }
-  ~SharedStreamTest() override { std::filesystem::remove_all(folder_); }
   IStream* Make() {
     if (!GetParam()) return CMemoryStream::Create(kTen.data(), kTen.size());
     const std::string path = (folder_ / "stream.bin").string();
@@ -74,7 +68,8 @@ class SharedStreamTest : public ::testing::TestWithParam<bool> {
                                       NxFileCreate::OpenExisting, &stream));
     return stream;
   }
-  std::filesystem::path folder_;
+  TempFolder temp_;
+  const std::filesystem::path& folder_ = temp_.path();
 };
 
 TEST_P(SharedStreamTest, InterfacesReadsWritesAndSeeks) {
@@ -186,7 +181,10 @@ TEST_P(SharedStreamTest, CopyToAndClone) {
   EXPECT_EQ(0u, clone->Release());
 }
 
-INSTANTIATE_TEST_SUITE_P(MemoryAndFile, SharedStreamTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Streams, SharedStreamTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                           return p.param ? "File" : "Memory";
+                         });
 
 TEST(MemoryStream, FailureHooksAndSizeLimit) {
   CMemoryStream* stream = CMemoryStream::Create(kTen.data(), kTen.size());

@@ -56,7 +56,6 @@ TEST_P(RoomAccuracy, RecoveredImpulseMatchesTheRoom) {
                            messages),
             0);
   const double error = ErrorDb({ReadChannel(out, 0, c.n), ReadChannel(out, 1, c.n)}, rooms, c.band);
-  std::printf("[ measured ] %s: %.1f dB (limit %.0f dB)\n", c.name, error, c.limitDb);
   EXPECT_LT(error, c.limitDb);
 }
 

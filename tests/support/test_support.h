@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "platform/unknown.h"
 
 // Failures print codes as 0x8004020A, not as signed decimals.
 inline std::string Hr(long hr) {
@@ -24,6 +25,41 @@ inline std::string Hr(long hr) {
 }
 #define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
 #define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
+
+// QueryInterface conformance, table-driven: every IID in `answered` gives an interface that
+// adds exactly one reference (on the object, or on its outer object when aggregated) and leads
+// back to the one IUnknown identity; every IID in `refused` gives E_NOINTERFACE and a null
+// pointer; a null out-pointer gives E_POINTER. The count is unchanged afterwards.
+inline void ExpectInterfaces(IUnknown* object, std::initializer_list<const IID*> answered,
+                             std::initializer_list<const IID*> refused) {
+  IUnknown* identity = nullptr;
+  ASSERT_HR(S_OK, object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
+  const ULONG count = identity->Release();
+  int row = 0;
+  for (const IID* iid : answered) {
+    SCOPED_TRACE(::testing::Message() << "answered row " << row++);
+    IUnknown* got = nullptr;
+    EXPECT_HR(S_OK, object->QueryInterface(*iid, reinterpret_cast<void**>(&got)));
+    if (got == nullptr) continue;
+    EXPECT_EQ(count + 2, got->AddRef());  // the earlier ones, the interface's, this one
+    got->Release();
+    IUnknown* back = nullptr;
+    EXPECT_HR(S_OK, got->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&back)));
+    EXPECT_EQ(identity, back);
+    if (back != nullptr) back->Release();
+    EXPECT_EQ(count, got->Release());
+  }
+  row = 0;
+  for (const IID* iid : refused) {
+    SCOPED_TRACE(::testing::Message() << "refused row " << row++);
+    void* got = object;
+    EXPECT_HR(E_NOINTERFACE, object->QueryInterface(*iid, &got));
+    EXPECT_EQ(nullptr, got);
+  }
+  EXPECT_HR(E_POINTER, object->QueryInterface(IID_IUnknown, nullptr));
+  object->AddRef();
+  EXPECT_EQ(count, object->Release());
+}
 
 // A fresh folder, removed with its contents at the end. With `variable`, the folder is also
 // named there (with a trailing separator) while it lives.

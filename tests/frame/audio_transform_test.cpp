@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -94,30 +95,23 @@ const FieldCase kFields[] = {
     {"removeLowFreq", &CAudioTransform::SetRemoveLowFreq, &CAudioTransform::GetRemoveLowFreq, 0, 1, false},
 };
 
-TEST_F(AudioTransformTest, DefaultRecordHasTheDocumentedBytes) {
+// The offsets are fixed by the record's static_asserts; these are the default values.
+TEST_F(AudioTransformTest, DefaultRecordHasTheDocumentedValues) {
   const PlugInParams p = DefaultPlugInParams();
-  unsigned char bytes[sizeof p];
-  std::memcpy(bytes, &p, sizeof p);
-  auto i32 = [&](size_t at) {
-    return static_cast<int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                static_cast<uint32_t>(bytes[at + 3]) << 24);
-  };
-  // Little-endian fields at their stored offsets.
-  EXPECT_EQ(i32(0), -800);
-  EXPECT_EQ(i32(8), 50);
-  EXPECT_EQ(i32(16), 140);
-  EXPECT_EQ(i32(24), 5000);
-  EXPECT_EQ(i32(32), 50);
-  EXPECT_EQ(i32(48), 1505);
-  EXPECT_EQ(i32(52), 1);
-  EXPECT_EQ(i32(60), 3);
-  EXPECT_EQ(i32(2144), 2);
-  EXPECT_EQ(i32(2148), 0);
-  EXPECT_EQ(i32(2152), 100);
-  EXPECT_EQ(i32(2156), 1000);
-  EXPECT_EQ(i32(2160), 0);
-  for (size_t at = 2164; at < 2284; ++at) ASSERT_EQ(bytes[at], 0) << "offset " << at;
-  for (size_t at = 64; at < 2144; ++at) ASSERT_EQ(bytes[at], 0) << "offset " << at;
+  const LONG fields[] = {p.dryOut, p.responseWidth, p.decayLimit, p.highShelfFreq, p.lowShelfFreq,
+                         p.recoveryMode, p.removeLowFreq, p.quality, p.envelopeCount};
+  EXPECT_EQ((std::vector<LONG>{-800, 50, 140, 5000, 50, 1505, 1, 3, 2}),
+            std::vector<LONG>(std::begin(fields), std::end(fields)));
+  EXPECT_TRUE(p.envelopePoints[0].position == 0 && p.envelopePoints[0].level == 100 &&
+              p.envelopePoints[1].position == 1000 && p.envelopePoints[1].level == 0);
+  PlugInParams zeros = p;  // everything else is zero
+  for (LONG* field : {&zeros.dryOut, &zeros.responseWidth, &zeros.decayLimit, &zeros.highShelfFreq,
+                      &zeros.lowShelfFreq, &zeros.recoveryMode, &zeros.removeLowFreq,
+                      &zeros.quality, &zeros.envelopeCount, &zeros.envelopePoints[0].level,
+                      &zeros.envelopePoints[1].position})
+    *field = 0;
+  EXPECT_TRUE(std::all_of(reinterpret_cast<const BYTE*>(&zeros),
+                          reinterpret_cast<const BYTE*>(&zeros + 1), [](BYTE b) { return b == 0; }));
 }
 
 TEST_F(AudioTransformTest, SettersClampAndRaiseTheRightFlags) {

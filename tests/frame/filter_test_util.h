@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
 #include <atomic>
@@ -54,65 +55,6 @@ inline CMediaType AudioType(const WAVEFORMATEX& format, ULONG formatBytes = 18) 
 inline std::basic_string<WCHAR> Wide(const std::string& text) {
   return std::basic_string<WCHAR>(text.begin(), text.end());
 }
-
-// A source pin with one type; the test pushes samples through it on its own thread.
-class PushPin : public CBaseOutputPin {
- public:
-  PushPin(CBaseFilter* filter, CCritSec* lock)
-      : CBaseOutputPin("push pin", filter, lock, nullptr, NXW("Output")) {}
-  HRESULT CheckMediaType(const CMediaType* type) override {
-    return *type == offered ? S_OK : E_INVALIDARG;
-  }
-  HRESULT GetMediaType(int position, CMediaType* type) override {
-    if (position < 0) return E_INVALIDARG;
-    if (position > 0) return VFW_S_NO_MORE_ITEMS;
-    return type->Set(offered);
-  }
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
-    request->cBuffers = 2;
-    request->cbBuffer = bufferBytes;
-    request->cbAlign = 8;
-    ALLOCATOR_PROPERTIES actual;
-    return allocator->SetProperties(request, &actual);
-  }
-  CMediaType offered;
-  LONG bufferBytes = 4096;
-};
-
-class PushSource : public CBaseFilter {
- public:
-  PushSource(const WAVEFORMATEX& format, LONG bufferBytes)
-      : CBaseFilter("push source", nullptr, &lock_, GUID_NULL), pin_(this, &lock_) {
-    pin_.offered = AudioType(format);
-    pin_.bufferBytes = bufferBytes;
-  }
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
-  PushPin& Pin() { return pin_; }
-
-  // Delivers `bytes` as one sample; `start` < 0 leaves it without times.
-  HRESULT Push(const void* bytes, LONG length, bool discontinuity, REFERENCE_TIME start = -1,
-               REFERENCE_TIME stop = -1) {
-    IMediaSample* sample = nullptr;
-    HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-    if (FAILED(hr)) return hr;
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    std::memcpy(data, bytes, static_cast<size_t>(length));
-    sample->SetActualDataLength(length);
-    sample->SetDiscontinuity(discontinuity);
-    sample->SetSyncPoint(TRUE);
-    if (start >= 0) sample->SetTime(&start, &stop);
-    hr = pin_.Deliver(sample);
-    sample->Release();
-    return hr;
-  }
-  HRESULT EndOfStream() { return pin_.DeliverEndOfStream(); }
-
- private:
-  CCritSec lock_;
-  PushPin pin_;
-};
 
 // An allocator that hands out buffers until the test sets `refuse`, then fails with it.
 class RefusingAllocator : public CMemAllocator {

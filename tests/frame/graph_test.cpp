@@ -31,7 +31,7 @@ class StreamChain : public ::testing::Test {
     plugin_->SetQuality(5);
     plugin_->SetMonoToStereo(monoToStereo ? 1 : 0);
     ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
-    source_ = new PushSource(input, bufferBytes);
+    source_ = new PushSource(AudioType(input), bufferBytes);
     ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
     ASSERT_HR(S_OK, graph_->AddFilter(plugin_, NXW("reverb")));
     ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));

@@ -172,8 +172,7 @@ class ConnectedTest : public PlugInTest {
  protected:
   void Connect(const WAVEFORMATEX& format, LONG bufferBytes, ULONG formatBytes = 18) {
     ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
-    source_ = new PushSource(format, bufferBytes);
-    source_->Pin().offered = AudioType(format, formatBytes);
+    source_ = new PushSource(AudioType(format, formatBytes), bufferBytes);
     ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
     ASSERT_HR(S_OK, graph_->AddFilter(filter_, NXW("reverb")));
     ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
@@ -256,7 +255,7 @@ TEST_F(ConnectedTest, OutputBuffersUnder512BytesFailTheConnection) {
   EXPECT_FALSE(plugin_->GetPin(1)->IsConnected());
   // 512 bytes is enough.
   ASSERT_HR(S_OK, graph_->RemoveFilter(source_));
-  source_ = new PushSource(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 512);
+  source_ = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16)), 512);
   ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source 2")));
   ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
   ASSERT_HR(S_OK, ConnectOutput());
@@ -288,7 +287,7 @@ TEST_F(ConnectedTest, NewInputTypeReconnectsTheOutput) {
 TEST(PlugInNoGraph, ReconnectionOutsideAGraphFails) {
   CNxPlugIn* plugin = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
   static_cast<IBaseFilter*>(plugin)->AddRef();
-  PushSource* source = new PushSource(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
+  PushSource* source = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 1, 44100, 16)));
   source->AddRef();
   CWaveSinkFilter sink;
   sink.AddRef();

@@ -105,7 +105,8 @@ TEST(CUnknownTest, StandAloneObjectAnswersItsInterfacesAndCounts) {
   EXPECT_EQ(CUnknown::ObjectsActive(), alive + 1);
   EXPECT_EQ(allocator->AddRef(), 2u);
   EXPECT_EQ(allocator->Release(), 1u);
-  ExpectInterfaces(allocator, {&IID_IUnknown, &IID_IMemAllocator}, {&IID_IMediaSample});
+  ExpectInterfaces(allocator, {&IID_IUnknown, &IID_IMemAllocator},
+                   {&IID_IMediaSample, &IID_IMemInputPin});
   EXPECT_EQ(allocator->Release(), 0u);
   EXPECT_EQ(CUnknown::ObjectsActive(), alive);
 }

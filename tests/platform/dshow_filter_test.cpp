@@ -3,6 +3,7 @@
 // negotiation, state changes and samples flowing.
 #include <gtest/gtest.h>
 
+#include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
 #include <cstdio>
@@ -42,67 +43,6 @@ CMediaType AudioType(const GUID& subtype, WORD channels) {
   type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof format);
   return type;
 }
-
-// A pin whose offered and accepted types are lists the test fills.
-template <typename Base>
-class ListPin : public Base {
- public:
-  ListPin(CBaseFilter* filter, CCritSec* lock, LPCWSTR name)
-      : Base("list pin", filter, lock, nullptr, name) {}
-  HRESULT CheckMediaType(const CMediaType* type) override {
-    for (const CMediaType& accepted : accepts) {
-      if (accepted == *type) return S_OK;
-    }
-    return E_INVALIDARG;
-  }
-  HRESULT GetMediaType(int position, CMediaType* type) override {
-    if (position < 0) return E_INVALIDARG;
-    if (position >= static_cast<int>(offers.size())) return VFW_S_NO_MORE_ITEMS;
-    return type->Set(offers[static_cast<size_t>(position)]);
-  }
-  std::vector<CMediaType> offers;
-  std::vector<CMediaType> accepts;
-};
-
-class SourcePin : public ListPin<CBaseOutputPin> {
- public:
-  using ListPin::ListPin;
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
-    request->cBuffers = 2;
-    request->cbBuffer = 64;
-    ALLOCATOR_PROPERTIES actual;
-    return allocator->SetProperties(request, &actual);
-  }
-};
-
-class TestSource : public CBaseFilter {
- public:
-  TestSource() : CBaseFilter("test source", nullptr, &lock_, kSourceClsid),
-                 pin_(this, &lock_, NXW("Out")) {}
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
-
-  // Delivers `bytes` as one sample starting at `start` (100 ns units).
-  HRESULT Push(const std::vector<BYTE>& bytes, REFERENCE_TIME start, bool discontinuity) {
-    IMediaSample* sample = nullptr;
-    REFERENCE_TIME stop = start + 1000;
-    HRESULT hr = pin_.GetDeliveryBuffer(&sample, &start, &stop, 0);
-    if (FAILED(hr)) return hr;
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    std::memcpy(data, bytes.data(), bytes.size());
-    sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
-    sample->SetDiscontinuity(discontinuity);
-    hr = pin_.Deliver(sample);
-    sample->Release();
-    return hr;
-  }
-  SourcePin& Pin() { return pin_; }
-
- private:
-  CCritSec lock_;
-  SourcePin pin_;
-};
 
 class SinkPin : public ListPin<CBaseInputPin> {
  public:
@@ -199,12 +139,10 @@ class GraphTest : public ::testing::Test {
  protected:
   void SetUp() override {
     alive_ = CUnknown::ObjectsActive();
-    source_ = new TestSource;
+    source_ = new PushSource(AudioType(MEDIASUBTYPE_PCM, 2), 64, kSourceClsid);
     copy_ = new CopyTransform;
     sink_ = new TestSink;
     for (IBaseFilter* filter : Filters()) filter->AddRef();
-    source_->Pin().offers = {AudioType(MEDIASUBTYPE_PCM, 2)};
-    source_->Pin().accepts = source_->Pin().offers;
     sink_->Pin().accepts = {AudioType(MEDIASUBTYPE_PCM, 2)};
   }
   void TearDown() override {
@@ -240,7 +178,7 @@ class GraphTest : public ::testing::Test {
   }
 
   LONG alive_ = 0;
-  TestSource* source_ = nullptr;
+  PushSource* source_ = nullptr;
   CopyTransform* copy_ = nullptr;
   TestSink* sink_ = nullptr;
 };
@@ -341,7 +279,7 @@ TEST_F(GraphTest, PinEnumeratorFollowsTheNextSkipResetCloneRules) {
 }
 
 TEST_F(GraphTest, MediaTypeEnumeratorCopiesTypesAndNoticesChanges) {
-  SourcePin& pin = source_->Pin();
+  PushPin& pin = source_->Pin();
   pin.offers = {AudioType(MEDIASUBTYPE_PCM, 1), AudioType(MEDIASUBTYPE_PCM, 2),
                 AudioType(MEDIASUBTYPE_IEEE_FLOAT, 2)};
   IEnumMediaTypes* types = nullptr;

@@ -17,7 +17,6 @@
 
 namespace {
 
-typedef std::vector<BYTE> Bytes;
 
 
 LARGE_INTEGER Move(LONGLONG value) {

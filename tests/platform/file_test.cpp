@@ -18,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 typedef std::basic_string<WCHAR> WString;
-typedef std::vector<BYTE> Bytes;
 
 WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
 

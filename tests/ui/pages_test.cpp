@@ -46,8 +46,7 @@ IUnknown* Create(REFCLSID clsid, REFIID iid) {
 
 class PagesTest : public ::testing::Test {
  protected:
-  PagesTest()
-      : dir_(temp_.path()) {
+  PagesTest() : dir_(temp_.path()) {
     setenv("AURALITH_MODULE_DIR", dir_.c_str(), 1);
     setenv("AURALITH_CONFIG_DIR", dir_.c_str(), 1);
     filter_ = Create(CLSID_NxPlugIn, IID_IUnknown);

@@ -7,6 +7,7 @@
 
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_output_pin.h"
+#include "platform/dshow/media_guids.h"
 #include "platform/dshow/media_type.h"
 
 // A pin whose offered and accepted types are lists the test fills.

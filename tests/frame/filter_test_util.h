@@ -96,16 +96,6 @@ class Owner : public IUnknown {
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
-    return true;
-  }
-  void Load(const WCHAR*, float* c0, float*, uint32_t frames) override {
-    for (uint32_t i = 0; i < frames && i < samples_.size(); ++i) c0[i] = samples_[i];
-  }
-
- private:
-  std::vector<float> samples_;
-  uint32_t rate_;
-};
 
 inline std::vector<float> RandomSignal(size_t count, unsigned seed, float scale) {
   std::mt19937 rng(seed);

@@ -265,7 +265,7 @@ void ExerciseReaders(const Bytes& bytes) {
   for (NXSTATUS s : results) {
     EXPECT_TRUE(s == NX_OK || s == NX_E_READ || s == NX_E_NOTFOUND || s == NX_E_NOTRIFF ||
                 s == NX_E_NOTLIST || s == NX_E_NEGATIVESIZE)
-        << Hex(s);
+        << Hr(s);
   }
 }
 

@@ -35,10 +35,12 @@ inline WString Wide(const std::string& text) { return WString(text.begin(), text
 class Folder : public TempFolder {
  public:
   Folder() : TempFolder("AURALITH_CONFIG_DIR") {}
-  WString operator/(const std::string& name) const { return Wide(TempFolder::operator/(name)); }
+  WString operator/(const std::string& name) const {
+    return recovery_test::Wide(TempFolder::operator/(name));
+  }
   void Set(const char* key, long value) const {
-    WritePrivateProfileStringW(NXW("Auralith"), Wide(key).c_str(),
-                               Wide(std::to_string(value)).c_str(), NXW("auralith.ini"));
+    WritePrivateProfileStringW(NXW("Auralith"), recovery_test::Wide(key).c_str(),
+                               recovery_test::Wide(std::to_string(value)).c_str(), NXW("auralith.ini"));
   }
 };
 

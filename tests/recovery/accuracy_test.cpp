@@ -15,6 +15,8 @@ struct RoomCase {
   double band;     // compared below this fraction of Nyquist
   double limitDb;
 };
+// ctest lists the case by its name, not its bytes.
+void PrintTo(const RoomCase& c, std::ostream* out) { *out << c.name; }
 
 class RoomAccuracy : public ::testing::TestWithParam<RoomCase> {};
 

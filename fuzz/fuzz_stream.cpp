@@ -15,71 +15,12 @@
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/media_guids.h"
 #include "platform/dshow/media_type.h"
+#include "tests/support/push_source.h"
 
 namespace {
 
 constexpr int kMostOperations = 48;
 constexpr DWORD kRates[] = {8000, 11025, 22050, 32000, 44100, 48000, 96000, 192000};
-
-class PushPin : public CBaseOutputPin {
- public:
-  PushPin(CBaseFilter* filter, CCritSec* lock)
-      : CBaseOutputPin("push pin", filter, lock, nullptr, NXW("Output")) {}
-  HRESULT CheckMediaType(const CMediaType* type) override {
-    return *type == offered ? S_OK : E_INVALIDARG;
-  }
-  HRESULT GetMediaType(int position, CMediaType* type) override {
-    if (position < 0) return E_INVALIDARG;
-    if (position > 0) return VFW_S_NO_MORE_ITEMS;
-    return type->Set(offered);
-  }
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
-    request->cBuffers = 2;
-    request->cbBuffer = bufferBytes;
-    request->cbAlign = 8;
-    ALLOCATOR_PROPERTIES actual;
-    return allocator->SetProperties(request, &actual);
-  }
-  CMediaType offered;
-  LONG bufferBytes = 4096;
-};
-
-class PushSource : public CBaseFilter {
- public:
-  PushSource(const CMediaType& type, LONG bufferBytes)
-      : CBaseFilter("push source", nullptr, &lock_, GUID_NULL), pin_(this, &lock_) {
-    pin_.offered = type;
-    pin_.bufferBytes = bufferBytes;
-  }
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
-  PushPin& Pin() { return pin_; }
-
-  // Delivers `length` bytes drawn from `bytes`; `start` < 0 leaves the sample without times.
-  HRESULT Push(FuzzBytes* bytes, LONG length, bool discontinuity, REFERENCE_TIME start) {
-    IMediaSample* sample = nullptr;
-    HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-    if (FAILED(hr)) return hr;
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    length = std::min(length, sample->GetSize());
-    // Audio from the input where it lasts, then a repeating ramp.
-    for (LONG i = 0; i < length; ++i) data[i] = bytes->Empty() ? BYTE(i * 37) : bytes->Byte();
-    sample->SetActualDataLength(length);
-    sample->SetDiscontinuity(discontinuity);
-    sample->SetSyncPoint(TRUE);
-    REFERENCE_TIME stop = start + 1000;
-    if (start >= 0) sample->SetTime(&start, &stop);
-    hr = pin_.Deliver(sample);
-    sample->Release();
-    return hr;
-  }
-  HRESULT EndOfStream() { return pin_.DeliverEndOfStream(); }
-
- private:
-  CCritSec lock_;
-  PushPin pin_;
-};
 
 class MemoryImpulse : public ImpulseSource {
  public:
@@ -203,7 +144,10 @@ void Run(FuzzBytes* in) {
         const uint8_t flags = in->Byte();
         const LONG length = static_cast<LONG>(in->Word()) % (bufferBytes + 1);
         const REFERENCE_TIME start = (flags & 2) ? static_cast<REFERENCE_TIME>(in->Dword()) : -1;
-        source->Push(in, length, (flags & 1) != 0, start);
+        std::vector<BYTE> audio(static_cast<size_t>(length));
+        // Audio from the input where it lasts, then a repeating ramp.
+        for (size_t i = 0; i < audio.size(); ++i) audio[i] = in->Empty() ? BYTE(i * 37) : in->Byte();
+        source->Push(audio.data(), length, (flags & 1) != 0, start, start + 1000);
         break;
       }
       case 2: ChangeOneParameter(filter, in); break;

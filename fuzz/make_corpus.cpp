@@ -14,10 +14,10 @@
 #include "impulse/irx_file.h"
 #include "impulse/summary.h"
 #include "platform/dshow/stream.h"
+#include "tests/support/riff_bytes.h"
 
 namespace {
 
-typedef std::vector<BYTE> Bytes;
 std::filesystem::path g_root;
 
 void Save(const std::string& target, const std::string& name, const Bytes& bytes) {
@@ -27,48 +27,14 @@ void Save(const std::string& target, const std::string& name, const Bytes& bytes
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void Put(Bytes* out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<BYTE>(value >> (8 * i)));
-}
-void Id(Bytes* out, const char* id) { out->insert(out->end(), id, id + 4); }
-void Chunk(Bytes* out, const char* id, const Bytes& data) {
-  Id(out, id);
-  Put(out, static_cast<uint32_t>(data.size()), 4);
-  out->insert(out->end(), data.begin(), data.end());
-  if (data.size() % 2 != 0) out->push_back(0);
-}
-Bytes Riff(const char* form, const Bytes& chunks) {
-  Bytes out;
-  Id(&out, "RIFF");
-  Put(&out, static_cast<uint32_t>(4 + chunks.size()), 4);
-  Id(&out, form);
-  out.insert(out.end(), chunks.begin(), chunks.end());
-  return out;
-}
-
 // A WAVEFORMATEX of 18 bytes plus `extra` (cbSize = extra's size).
 Bytes Format(WORD tag, WORD channels, DWORD rate, WORD align, WORD bits, const Bytes& extra) {
-  Bytes f;
-  Put(&f, tag, 2);
-  Put(&f, channels, 2);
-  Put(&f, rate, 4);
-  Put(&f, rate * align, 4);
-  Put(&f, align, 2);
-  Put(&f, bits, 2);
-  Put(&f, static_cast<uint32_t>(extra.size()), 2);
-  f.insert(f.end(), extra.begin(), extra.end());
-  return f;
+  return Fmt(tag, channels, rate, align, bits, extra, true);
 }
 
 Bytes Extensible(WORD channels, WORD bits, WORD subFormat) {
-  Bytes extra;
-  Put(&extra, bits, 2);
-  Put(&extra, channels == 2 ? 3 : 4, 4);
-  Put(&extra, subFormat, 2);
-  const BYTE tail[] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-  extra.insert(extra.end(), tail, tail + sizeof tail);
   return Format(WAVE_FORMAT_EXTENSIBLE, channels, 8000, static_cast<WORD>(channels * bits / 8),
-                bits, extra);
+                bits, ExtensibleTail(bits, subFormat, 0x71, channels == 2 ? 3 : 4));
 }
 
 // A tone: `count` bytes of a sine-like pattern.
@@ -79,41 +45,22 @@ Bytes Samples(size_t count, unsigned seed) {
 }
 
 Bytes Info(const std::vector<std::pair<const char*, std::string>>& items) {
-  Bytes list;
-  Id(&list, "INFO");
-  for (const auto& item : items) {
-    Bytes text(item.second.begin(), item.second.end());
-    text.push_back(0);
-    Chunk(&list, item.first, text);
-  }
+  Bytes list = B("INFO");
+  for (const auto& item : items) list += Chunk(item.first, Z(item.second));
   return list;
 }
 
 Bytes Wave(const Bytes& format, const Bytes& data, const Bytes& before = {},
            const Bytes& after = {}, DWORD factFrames = 0) {
-  Bytes chunks;
-  Chunk(&chunks, "fmt ", format);
-  if (factFrames != 0) {
-    Bytes fact;
-    Put(&fact, factFrames, 4);
-    Chunk(&chunks, "fact", fact);
-  }
-  chunks.insert(chunks.end(), before.begin(), before.end());
-  Chunk(&chunks, "data", data);
-  chunks.insert(chunks.end(), after.begin(), after.end());
-  return Riff("WAVE", chunks);
+  const Bytes fact = factFrames != 0 ? Chunk("fact", Le({factFrames})) : Bytes();
+  return Riff(Chunk("fmt ", format) + fact + before + Chunk("data", data) + after);
 }
 
 Bytes MsAdpcmExtra(WORD samplesPerBlock) {
   static const int16_t kCoefficients[7][2] = {{256, 0},   {512, -256}, {0, 0},     {192, 64},
                                               {240, 0},   {460, -208}, {392, -232}};
-  Bytes extra;
-  Put(&extra, samplesPerBlock, 2);
-  Put(&extra, 7, 2);
-  for (const auto& pair : kCoefficients) {
-    Put(&extra, static_cast<uint16_t>(pair[0]), 2);
-    Put(&extra, static_cast<uint16_t>(pair[1]), 2);
-  }
+  Bytes extra = Le({samplesPerBlock, 7}, 2);
+  for (const auto& pair : kCoefficients) extra += Le({WORD(pair[0]), WORD(pair[1])}, 2);
   return extra;
 }
 
@@ -160,11 +107,9 @@ std::vector<std::pair<std::string, Bytes>> Waves() {
                Wave(Format(WAVE_FORMAT_ADPCM, 2, 8000, 512, 4, MsAdpcmExtra(500)), Samples(512, 11))});
   // Summaries before and after the data, odd text sizes, a truncated data chunk.
   const Bytes infoBefore = Info({{"INAM", "Hall"}, {"IENG", "Someone"}, {"ICMT", "odd"}});
-  Bytes list;
-  Chunk(&list, "LIST", infoBefore);
-  w.push_back({"info_before_data.wav", Wave(pcm16Format, Samples(40, 12), list)});
-  Bytes listAfter;
-  Chunk(&listAfter, "LIST", Info({{"ICOP", "(c) nobody"}, {"DISP", "Shown text"}}));
+  w.push_back({"info_before_data.wav",
+               Wave(pcm16Format, Samples(40, 12), Chunk("LIST", infoBefore))});
+  const Bytes listAfter = Chunk("LIST", Info({{"ICOP", "(c) nobody"}, {"DISP", "Shown text"}}));
   w.push_back({"info_after_data.wav", Wave(pcm16Format, Samples(40, 13), {}, listAfter)});
   Bytes cut = Wave(pcm16Format, Samples(400, 14));
   cut.resize(cut.size() - 150);
@@ -185,14 +130,9 @@ Bytes Embedded(const Bytes& wave) {
 }
 
 Bytes Reference(const std::string& name) {
-  Bytes fmt;
-  for (DWORD word : {36u, 100u, 2u, 2u, 8820u, 44100u, 0u, 0u, 0u}) Put(&fmt, word, 4);
-  Put(&fmt, static_cast<uint32_t>(name.size() + 1), 4);
-  fmt.insert(fmt.end(), name.begin(), name.end());
-  fmt.push_back(0);
-  Bytes chunks;
-  Chunk(&chunks, "fmt ", fmt);
-  return Riff("IRXP", chunks);
+  const Bytes fmt =
+      Le({36u, 100u, 2u, 2u, 8820u, 44100u, 0u, 0u, 0u, static_cast<DWORD>(name.size() + 1)});
+  return Riff(Chunk("fmt ", fmt + Z(name)), "IRXP");
 }
 
 // An impulse file with a summary and both display items, written by the project's writers.
@@ -255,14 +195,9 @@ void Presets(const Bytes& smallImpulse) {
   std::filesystem::remove_all(folder);
 
   // The two older layouts, by hand: head, [version block 24242], record with ANSI names.
-  Bytes head;
-  BYTE guid[16];
-  Put(&head, 1280, 4);
-  Put(&head, IID_INxPlugInProp.Data1, 4);
-  Put(&head, IID_INxPlugInProp.Data2, 2);
-  Put(&head, IID_INxPlugInProp.Data3, 2);
-  std::memcpy(guid, IID_INxPlugInProp.Data4, 8);
-  head.insert(head.end(), guid, guid + 8);
+  Bytes head = Le({1280, IID_INxPlugInProp.Data1}) +
+               Le({IID_INxPlugInProp.Data2, IID_INxPlugInProp.Data3}, 2) +
+               Bytes(IID_INxPlugInProp.Data4, IID_INxPlugInProp.Data4 + 8);
   Bytes record(1244, 0);
   const LONG integers[16] = {-60, -100, 50, 1, 300, 0, 8000, -30, 200, 20, 1, 0, 1503, 0, 0, 3};
   for (int i = 0; i < 16; ++i) {
@@ -275,10 +210,7 @@ void Presets(const Bytes& smallImpulse) {
   record[1108 + 4] = 100, record[1108 + 12] = 50;
   record[1236] = 1;  // mono-to-stereo
   Bytes v24242 = head;
-  Put(&v24242, 24242, 4);
-  Put(&v24242, 120, 4);
-  Put(&v24242, 0, 4);
-  Put(&v24242, 0, 4);
+  v24242 += Le({24242, 120, 0, 0});
   v24242.insert(v24242.end(), record.begin(), record.end());
   Save("preset", "layout24242.preset", v24242);
   Bytes oldest = head;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/push_source.h"
+#include "tests/support/test_support.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -13,20 +16,17 @@
 #include <vector>
 
 #include "frame/impulse_prep.h"
+#include "frame/guids.h"
+#include "frame/nx_plugin_prop.h"
+#include "host/wave_sink_filter.h"
+#include "host/wave_source_filter.h"
+#include "platform/dshow/filter_graph.h"
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_output_pin.h"
 #include "platform/dshow/media_guids.h"
 #include "platform/dshow/media_type.h"
 #include "platform/dshow/mem_allocator.h"
 #include "platform/wave_format.h"
-
-inline std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
-#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
 
 inline WAVEFORMATEX Wave(WORD tag, WORD channels, DWORD rate, WORD bits) {
   WAVEFORMATEX f = {};
@@ -56,65 +56,6 @@ inline std::basic_string<WCHAR> Wide(const std::string& text) {
   return std::basic_string<WCHAR>(text.begin(), text.end());
 }
 
-// A source pin with one type; the test pushes samples through it on its own thread.
-class PushPin : public CBaseOutputPin {
- public:
-  PushPin(CBaseFilter* filter, CCritSec* lock)
-      : CBaseOutputPin("push pin", filter, lock, nullptr, NXW("Output")) {}
-  HRESULT CheckMediaType(const CMediaType* type) override {
-    return *type == offered ? S_OK : E_INVALIDARG;
-  }
-  HRESULT GetMediaType(int position, CMediaType* type) override {
-    if (position < 0) return E_INVALIDARG;
-    if (position > 0) return VFW_S_NO_MORE_ITEMS;
-    return type->Set(offered);
-  }
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
-    request->cBuffers = 2;
-    request->cbBuffer = bufferBytes;
-    request->cbAlign = 8;
-    ALLOCATOR_PROPERTIES actual;
-    return allocator->SetProperties(request, &actual);
-  }
-  CMediaType offered;
-  LONG bufferBytes = 4096;
-};
-
-class PushSource : public CBaseFilter {
- public:
-  PushSource(const WAVEFORMATEX& format, LONG bufferBytes)
-      : CBaseFilter("push source", nullptr, &lock_, GUID_NULL), pin_(this, &lock_) {
-    pin_.offered = AudioType(format);
-    pin_.bufferBytes = bufferBytes;
-  }
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
-  PushPin& Pin() { return pin_; }
-
-  // Delivers `bytes` as one sample; `start` < 0 leaves it without times.
-  HRESULT Push(const void* bytes, LONG length, bool discontinuity, REFERENCE_TIME start = -1,
-               REFERENCE_TIME stop = -1) {
-    IMediaSample* sample = nullptr;
-    HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-    if (FAILED(hr)) return hr;
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    std::memcpy(data, bytes, static_cast<size_t>(length));
-    sample->SetActualDataLength(length);
-    sample->SetDiscontinuity(discontinuity);
-    sample->SetSyncPoint(TRUE);
-    if (start >= 0) sample->SetTime(&start, &stop);
-    hr = pin_.Deliver(sample);
-    sample->Release();
-    return hr;
-  }
-  HRESULT EndOfStream() { return pin_.DeliverEndOfStream(); }
-
- private:
-  CCritSec lock_;
-  PushPin pin_;
-};
-
 // An allocator that hands out buffers until the test sets `refuse`, then fails with it.
 class RefusingAllocator : public CMemAllocator {
  public:
@@ -129,20 +70,31 @@ class RefusingAllocator : public CMemAllocator {
   std::atomic<int> requests{0};
 };
 
+// An impulse of one channel held in memory.
 class MemoryImpulse : public ImpulseSource {
  public:
-  MemoryImpulse(std::vector<float> samples, uint32_t rate) : samples_(std::move(samples)), rate_(rate) {}
+  explicit MemoryImpulse(std::vector<float> s = {}, uint32_t r = 8000)
+      : samples(std::move(s)), rate(r) {}
   bool GetInfo(const WCHAR*, ImpulseSourceInfo* info) override {
-    *info = {1, 4, static_cast<uint32_t>(samples_.size() * 4), rate_};
+    *info = {1, 4, static_cast<uint32_t>(samples.size() * 4), rate};
     return true;
   }
   void Load(const WCHAR*, float* c0, float*, uint32_t frames) override {
-    for (uint32_t i = 0; i < frames && i < samples_.size(); ++i) c0[i] = samples_[i];
+    for (uint32_t i = 0; i < frames && i < samples.size(); ++i) c0[i] = samples[i];
   }
+  std::vector<float> samples;
+  uint32_t rate;
+};
 
- private:
-  std::vector<float> samples_;
-  uint32_t rate_;
+// An owner for a parameter object or engine used alone: counts nothing, answers nothing.
+class Owner : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
 
 inline std::vector<float> RandomSignal(size_t count, unsigned seed, float scale) {
@@ -153,65 +105,13 @@ inline std::vector<float> RandomSignal(size_t count, unsigned seed, float scale)
   return out;
 }
 
-// A temporary folder, removed with its contents at the end.
-class TempFolder {
- public:
-  TempFolder()
-      : path_(std::filesystem::temp_directory_path() /
-              ("auralith_frame_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string() + "/"; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// A wave file with a plain "fmt " chunk (18 bytes with cbSize when `extensibleSub` is 0,
-// else a 40-byte extensible record of that SubFormat tag) and `data` as its samples.
+// A wave file of `data`; a non-zero `extensibleSub` makes it the extensible record of that tag.
 inline void WriteWaveFile(const std::string& path, WORD tag, WORD channels, DWORD rate, WORD bits,
                           const std::vector<BYTE>& data, WORD extensibleSub = 0) {
-  std::vector<BYTE> out;
-  auto put = [&](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
-  };
-  auto id = [&](const char* s) { out.insert(out.end(), s, s + 4); };
-  const WORD align = static_cast<WORD>(channels * bits / 8);
-  const uint32_t fmtBytes = extensibleSub != 0 ? 40 : 18;
-  id("RIFF");
-  put(static_cast<uint32_t>(4 + 8 + fmtBytes + 8 + data.size() + (data.size() & 1)), 4);
-  id("WAVE");
-  id("fmt ");
-  put(fmtBytes, 4);
-  put(extensibleSub != 0 ? WAVE_FORMAT_EXTENSIBLE : tag, 2);
-  put(channels, 2);
-  put(rate, 4);
-  put(rate * align, 4);
-  put(align, 2);
-  put(bits, 2);
-  if (extensibleSub != 0) {
-    put(22, 2);
-    put(bits, 2);
-    put(channels == 2 ? 3 : 4, 4);
-    put(extensibleSub, 2);
-    const BYTE tail[] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-    out.insert(out.end(), tail, tail + sizeof tail);
-  } else {
-    put(0, 2);
-  }
-  id("data");
-  put(static_cast<uint32_t>(data.size()), 4);
-  out.insert(out.end(), data.begin(), data.end());
-  if (data.size() & 1) out.push_back(0);
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(out.data(), 1, out.size(), f);
-  std::fclose(f);
+  const Bytes file = WaveFile(extensibleSub != 0 ? WAVE_FORMAT_EXTENSIBLE : tag, channels, rate,
+                              bits, data, {}, {}, extensibleSub);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
 }
 
 template <typename T>
@@ -219,4 +119,40 @@ std::vector<BYTE> AsBytes(const std::vector<T>& values) {
   std::vector<BYTE> out(values.size() * sizeof(T));
   std::memcpy(out.data(), values.data(), out.size());
   return out;
+}
+
+// wave source reading `input` -> `reverb` -> wave sink writing `output`, in a graph run to the
+// end; returns the first failure. A run that succeeds must have found and used the impulse.
+inline HRESULT RunWaveGraph(IBaseFilter* reverb, const std::string& input,
+                            const std::string& output, const WaveSourceOptions& options) {
+  CFilterGraph* graph = nullptr;
+  CFilterGraph::Create(&graph);
+  auto* source = new CWaveSourceFilter();
+  auto* sink = new CWaveSinkFilter();
+  graph->AddFilter(source, NXW("source"));
+  graph->AddFilter(reverb, NXW("reverb"));
+  graph->AddFilter(sink, NXW("sink"));
+  IPin* in = nullptr;
+  IPin* out = nullptr;
+  EXPECT_HR(S_OK, reverb->FindPin(NXW("Input"), &in));
+  EXPECT_HR(S_OK, reverb->FindPin(NXW("Output"), &out));
+  HRESULT hr = source->Open(Wide(input).c_str(), options);
+  if (SUCCEEDED(hr)) hr = sink->SetFileName(Wide(output).c_str());
+  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(source->GetPin(0), in, nullptr);
+  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(out, sink->GetPin(0), nullptr);
+  if (SUCCEEDED(hr)) hr = graph->Run();
+  if (SUCCEEDED(hr)) hr = graph->WaitForCompletion(30000, nullptr);
+  INxPlugInProp* prop = nullptr;
+  if (SUCCEEDED(hr) &&
+      SUCCEEDED(reverb->QueryInterface(IID_INxPlugInProp, reinterpret_cast<void**>(&prop)))) {
+    LONG status = 0;
+    prop->GetStatus(&status);
+    EXPECT_EQ(kStatusProcessing, status);
+    prop->Release();
+  }
+  graph->Stop();
+  in->Release();
+  out->Release();
+  EXPECT_EQ(0u, graph->Release());
+  return hr;
 }

@@ -31,7 +31,7 @@ class StreamChain : public ::testing::Test {
     plugin_->SetQuality(5);
     plugin_->SetMonoToStereo(monoToStereo ? 1 : 0);
     ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
-    source_ = new PushSource(input, bufferBytes);
+    source_ = new PushSource(AudioType(input), bufferBytes);
     ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
     ASSERT_HR(S_OK, graph_->AddFilter(plugin_, NXW("reverb")));
     ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
@@ -237,16 +237,6 @@ TEST_F(StreamChain, MonoToStereoRefusedDownstreamKeepsTheFormat) {
   EXPECT_EQ(1, sink_.Format().nChannels);
 }
 
-class Owner : public IUnknown {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
-
 // The engine on its own: the whole input in one call, then the tail until it is done.
 template <typename T>
 std::vector<T> EngineOutput(const PlugInParams& params, const WAVEFORMATEX& in,
@@ -292,31 +282,11 @@ class FileGraph : public ::testing::Test {
   }
   // Runs the file through the graph; returns the graph's result.
   HRESULT Run(const std::string& input, const WaveSourceOptions& options, bool monoToStereo) {
-    CFilterGraph* graph = nullptr;
-    CFilterGraph::Create(&graph);
-    auto* source = new CWaveSourceFilter();
-    auto* sink = new CWaveSinkFilter();
     auto* plugin = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-    graph->AddFilter(source, NXW("source"));
-    graph->AddFilter(plugin, NXW("reverb"));
-    graph->AddFilter(sink, NXW("sink"));
     plugin->SetImpulseFile(Wide(folder_ / "impulse.wav").c_str());
     plugin->SetMonoToStereo(monoToStereo ? 1 : 0);
     plugin->GetParams(&params_);
-    HRESULT hr = source->Open(Wide(input).c_str(), options);
-    if (SUCCEEDED(hr)) hr = sink->SetFileName(Wide(folder_ / "out.wav").c_str());
-    if (SUCCEEDED(hr)) hr = graph->ConnectDirect(source->GetPin(0), plugin->GetPin(0), nullptr);
-    if (SUCCEEDED(hr)) hr = graph->ConnectDirect(plugin->GetPin(1), sink->GetPin(0), nullptr);
-    if (SUCCEEDED(hr)) hr = graph->Run();
-    if (SUCCEEDED(hr)) hr = graph->WaitForCompletion(30000, nullptr);
-    if (SUCCEEDED(hr)) {
-      LONG status = 0;
-      plugin->GetStatus(&status);
-      EXPECT_EQ(kStatusProcessing, status);  // the impulse file was found and used
-    }
-    graph->Stop();
-    EXPECT_EQ(0u, graph->Release());
-    return hr;
+    return RunWaveGraph(plugin, input, folder_ / "out.wav", options);
   }
   // The output file's samples, checking its header on the way.
   template <typename T>

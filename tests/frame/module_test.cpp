@@ -21,6 +21,7 @@
 #include "platform/filter_mapper.h"
 #include "platform/module_file.h"
 #include "platform/registry.h"
+#include "tests/support/registry_reader.h"
 #include "toolkit/string_table.h"
 
 namespace {
@@ -40,35 +41,9 @@ WideString ClassKey(REFCLSID clsid, LPCWSTR below = nullptr) {
   return below != nullptr ? path + NXW("\\") + below : path;
 }
 
-bool KeyExists(const WideString& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
-}
-
-// The value's bytes; empty when it is missing.
-std::vector<BYTE> Value(const WideString& path, LPCWSTR name) {
-  HKEY key = nullptr;
-  std::vector<BYTE> data;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return data;
-  }
-  DWORD size = 0;
-  if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-    data.resize(size);
-    RegQueryValueExW(key, name, nullptr, nullptr, data.data(), &size);
-  }
-  RegCloseKey(key);
-  return data;
-}
-
+bool KeyExists(const WideString& path) { return RegKeyExists(HKEY_CLASSES_ROOT, path.c_str()); }
 WideString Text(const WideString& path, LPCWSTR name) {
-  const std::vector<BYTE> data = Value(path, name);
-  if (data.size() < 2) return NXW("<missing>");
-  return WideString(reinterpret_cast<const WCHAR*>(data.data()), data.size() / 2 - 1);
+  return RegText(HKEY_CLASSES_ROOT, path.c_str(), name);
 }
 
 class ModuleTest : public ::testing::Test {
@@ -100,21 +75,6 @@ class ModuleTest : public ::testing::Test {
 
 // ---- Class objects and factories ------------------------------------------------------------
 
-TEST_F(ModuleTest, TemplatesNameTheFiveClassesInOrder) {
-  const LPCWSTR names[] = {NXW("Quorvex Auralith"), NXW("Quorvex Auralith Property Page"),
-                           NXW("Quorvex Auralith Property Page 2"),
-                           NXW("Quorvex Auralith Property Page 3"),
-                           NXW("Quorvex Auralith Property Page 4")};
-  ASSERT_EQ(5, g_cTemplates);
-  for (int i = 0; i < g_cTemplates; ++i) {
-    EXPECT_EQ(WideString(names[i]), WideString(g_Templates[i].m_Name));
-    EXPECT_TRUE(*g_Templates[i].m_ClsID == *kClasses[i]) << i;
-    EXPECT_NE(nullptr, g_Templates[i].m_lpfnNew);
-    EXPECT_EQ(nullptr, g_Templates[i].m_lpfnInit);
-    EXPECT_EQ(nullptr, g_Templates[i].m_pAMovieSetup_Filter);
-  }
-}
-
 TEST_F(ModuleTest, ClassObjectsServeOnlyIUnknownAndIClassFactory) {
   const struct {
     const CLSID* clsid;
@@ -143,16 +103,7 @@ TEST_F(ModuleTest, ClassObjectsServeOnlyIUnknownAndIClassFactory) {
   EXPECT_HR(E_POINTER, DllGetClassObject(CLSID_NxPlugIn, IID_IClassFactory, nullptr));
 
   IClassFactory* factory = Factory(CLSID_NxPlugIn);
-  IUnknown* unknown = nullptr;
-  IClassFactory* again = nullptr;
-  void* none = reinterpret_cast<void*>(1);
-  EXPECT_HR(S_OK, factory->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
-  EXPECT_HR(S_OK, unknown->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&again)));
-  EXPECT_EQ(factory, again);
-  EXPECT_HR(E_NOINTERFACE, factory->QueryInterface(IID_IBaseFilter, &none));
-  EXPECT_EQ(nullptr, none);
-  EXPECT_EQ(2u, again->Release());
-  EXPECT_EQ(1u, unknown->Release());
+  ExpectInterfaces(factory, {&IID_IUnknown, &IID_IClassFactory}, {&IID_IBaseFilter});
   EXPECT_EQ(0u, factory->Release());
 }
 
@@ -264,9 +215,11 @@ TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
   EXPECT_EQ(WideString(NXW("{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}")), Text(kFilterInstance, NXW("CLSID")));
   // Merit 0x200000 (what the platform calls "do not use": never inserted by graph building)
   // and two pins, input then output, each of one audio type.
-  const std::vector<BYTE> data = Value(kFilterInstance, NXW("FilterData"));
+  std::vector<BYTE> data;
+  DWORD type = 0;
+  RegQuery(HKEY_CLASSES_ROOT, kFilterInstance, NXW("FilterData"), &type, &data);
   ASSERT_EQ(16u + 2 * 40 + 2 * 16, data.size());
-  auto word = [&](size_t at) { return DWORD(data[at] | data[at + 1] << 8 | data[at + 2] << 16 | data[at + 3] << 24); };
+  auto word = [&](size_t at) { return GetLe(data, at); };
   EXPECT_EQ(0x200000u, word(4));
   EXPECT_EQ(2u, word(8));
   EXPECT_EQ(0u, word(16 + 4));
@@ -377,35 +330,11 @@ std::string RunGraph(IClassFactory* factory, const TempFolder& folder, const std
   EXPECT_HR(S_OK, reverb->QueryInterface(IID_INxPlugInProp, reinterpret_cast<void**>(&prop)));
   prop->SetImpulseFile(Wide(folder / "impulse.wav").c_str());
   prop->SetMonoToStereo(1);
-  CFilterGraph* graph = nullptr;
-  CFilterGraph::Create(&graph);
-  auto* source = new CWaveSourceFilter();
-  auto* sink = new CWaveSinkFilter();
-  graph->AddFilter(source, NXW("source"));
-  graph->AddFilter(reverb, NXW("reverb"));
-  graph->AddFilter(sink, NXW("sink"));
-  IPin* in = nullptr;
-  IPin* outPin = nullptr;
-  EXPECT_HR(S_OK, reverb->FindPin(NXW("Input"), &in));
-  EXPECT_HR(S_OK, reverb->FindPin(NXW("Output"), &outPin));
+  prop->Release();
   WaveSourceOptions options;
   options.framesPerSample = 700;
-  HRESULT hr = source->Open(Wide(folder / "in.wav").c_str(), options);
-  if (SUCCEEDED(hr)) hr = sink->SetFileName(Wide(folder / out).c_str());
-  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(source->GetPin(0), in, nullptr);
-  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(outPin, sink->GetPin(0), nullptr);
-  if (SUCCEEDED(hr)) hr = graph->Run();
-  if (SUCCEEDED(hr)) hr = graph->WaitForCompletion(30000, nullptr);
-  EXPECT_HR(S_OK, hr);
-  LONG status = 0;
-  prop->GetStatus(&status);
-  EXPECT_EQ(4, status);  // processing, with the impulse found
-  graph->Stop();
-  in->Release();
-  outPin->Release();
-  prop->Release();
+  EXPECT_HR(S_OK, RunWaveGraph(reverb, folder / "in.wav", folder / out, options));
   reverb->Release();
-  EXPECT_EQ(0u, graph->Release());
   std::ifstream file(folder / out, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }

@@ -18,20 +18,10 @@
 
 namespace {
 
-typedef std::vector<BYTE> Bytes;
-
 constexpr BYTE kFormatGuid[16] = {0x83, 0xC2, 0x41, 0x6D, 0x7B, 0x3F, 0xD0, 0x11,
                                   0xB5, 0xE2, 0x00, 0xAA, 0x00, 0x4E, 0x7C, 0x19};
 
-void U32(Bytes* out, LONG value) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<BYTE>(static_cast<DWORD>(value) >> 8 * i));
-}
-
-DWORD GetU32(const Bytes& bytes, size_t at) {
-  DWORD value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | bytes[at + i];
-  return value;
-}
+void U32(Bytes* out, LONG value) { *out += Le({static_cast<DWORD>(value)}); }
 
 // The 20-byte head and, unless `version` is 0, the version block.
 Bytes Head(DWORD total, LONG version = 0) {
@@ -84,17 +74,6 @@ Bytes Pattern(size_t size, unsigned seed) {
   std::mt19937 random(seed);
   for (BYTE& b : bytes) b = static_cast<BYTE>(random());
   return bytes;
-}
-
-Bytes ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteWhole(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
 }
 
 // A filter with the module folder pointed at a fresh temporary folder and one window
@@ -176,11 +155,6 @@ class PresetTest : public ::testing::Test {
 };
 
 TEST_F(PresetTest, InterfacesAndClassId) {
-  for (const IID* iid : {&IID_IPersistStream, &IID_IStaticFilterPreset}) {
-    IUnknown* unknown = nullptr;
-    ASSERT_HR(S_OK, prop_->QueryInterface(*iid, reinterpret_cast<void**>(&unknown)));
-    EXPECT_EQ(1u, unknown->Release());
-  }
   CLSID clsid = GUID_NULL;
   EXPECT_HR(S_OK, persist_->GetClassID(&clsid));
   EXPECT_TRUE(clsid == CLSID_NxPlugIn);
@@ -287,7 +261,7 @@ TEST_F(PresetTest, RefusedAndCutStreamsChangeNothing) {
 }
 
 TEST_F(PresetTest, SaveReportsEveryWriteFailureAndStaysDirty) {
-  WriteWhole(IrxTmp(), Pattern(3000, 1));
+  WriteFileBytes(IrxTmp(), Pattern(3000, 1));
   prop_->SetImpulseFile(NXW("~IRX.TMP"));
   prop_->SetPackageImpulse(1);
   // Inside the head, the version block, the record and each impulse piece.
@@ -307,18 +281,18 @@ typedef std::function<bool(const std::string&)> FileWriter;
 void ExpectFullDiskKeepsThePreviousFile(const std::string& path, const FileWriter& write) {
   for (ULONGLONG failAfter : {0ull, 10ull}) {
     const Bytes before = Pattern(50, 5);
-    WriteWhole(path, before);
+    WriteFileBytes(path, before);
     NxFileReplacement::FailWritesAfterForTests(failAfter);
     const bool written = write(path);
     const NxFileError error = NxGetLastFileError();
     NxFileReplacement::FailWritesAfterForTests(~0ull);
     EXPECT_FALSE(written) << path << " " << failAfter;
     EXPECT_EQ(NxFileError::DiskFull, error) << path << " " << failAfter;
-    EXPECT_EQ(before, ReadWhole(path)) << path << " " << failAfter;
+    EXPECT_EQ(before, ReadFileBytes(path)) << path << " " << failAfter;
     EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << path;
   }
   EXPECT_TRUE(write(path)) << path;
-  EXPECT_NE(Pattern(50, 5), ReadWhole(path)) << path;
+  EXPECT_NE(Pattern(50, 5), ReadFileBytes(path)) << path;
   EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << path;
 }
 
@@ -356,7 +330,7 @@ TEST_F(PresetTest, SettingsFileOnAFullDiskKeepsThePreviousFile) {
 
 TEST_F(PresetTest, PackagedImpulseTravelsInPiecesAndComesBackAsIrxTmp) {
   const Bytes impulse = Pattern(5000, 2);
-  WriteWhole(IrxTmp(), impulse);
+  WriteFileBytes(IrxTmp(), impulse);
   prop_->SetImpulseFile(NXW("~IRX.TMP"));
   prop_->SetPackageImpulse(1);
   EXPECT_EQ(7320u, SizeMax());
@@ -375,7 +349,7 @@ TEST_F(PresetTest, PackagedImpulseTravelsInPiecesAndComesBackAsIrxTmp) {
   std::vector<ULONG> reads;
   ASSERT_HR(S_OK, LoadBytes(CurrentStream(p, impulse), ~0ull, &reads));
   EXPECT_EQ(pieces, reads);
-  EXPECT_EQ(impulse, ReadWhole(IrxTmp()));
+  EXPECT_EQ(impulse, ReadFileBytes(IrxTmp()));
   EXPECT_EQ(Wide("~IRX.TMP"), ImpulseName());
   EXPECT_EQ(1u, FilesInModuleFolder());
 }
@@ -385,18 +359,18 @@ TEST_F(PresetTest, NothingIsPackagedWithoutAUsableFile) {
   const std::basic_string<WCHAR> tooLong = Wide(std::string(300, 'n'));
   for (const WCHAR* name : {NXW("~IRX.TMP"), NXW(""), tooLong.c_str()}) {
     prop_->SetImpulseFile(name);
-    EXPECT_EQ(2320u, GetU32(SaveBytes(), 0));
+    EXPECT_EQ(2320u, GetLe(SaveBytes(), 0));
     EXPECT_EQ(2320u, SizeMax());
   }
   // A module folder that with the name makes exactly 260 units leaves no room for the terminator.
   const std::string deep = folder_ / (std::string(251 - (folder_ / "").size(), 'd') + "/");
   std::filesystem::create_directories(deep);
-  WriteWhole(deep + "~IRX.TMP", Pattern(100, 3));
+  WriteFileBytes(deep + "~IRX.TMP", Pattern(100, 3));
   setenv("AURALITH_MODULE_DIR", deep.c_str(), 1);
   prop_->SetImpulseFile(NXW("~IRX.TMP"));
   EXPECT_EQ(2320u, SaveBytes().size());
   setenv("AURALITH_MODULE_DIR", folder_.Path().c_str(), 1);
-  WriteWhole(IrxTmp(), Pattern(100, 3));
+  WriteFileBytes(IrxTmp(), Pattern(100, 3));
   prop_->SetImpulseFile(NXW("~IRX.TMP"));
   prop_->SetPackageImpulse(0);
   EXPECT_EQ(2320u, SaveBytes().size());
@@ -426,10 +400,10 @@ TEST_F(PresetTest, BadPackagedImpulsesNeverReplaceTheOneInUse) {
       {CurrentStream(p, impulse), 2320 + 3000, STG_E_READFAULT},
   };
   for (const Case& c : cases) {
-    WriteWhole(IrxTmp(), previous);
+    WriteFileBytes(IrxTmp(), previous);
     prop_->SetQuality(5);
     EXPECT_HR(c.expected, LoadBytes(c.bytes, c.failReadsAfter)) << c.bytes.size();
-    EXPECT_EQ(previous, ReadWhole(IrxTmp()));
+    EXPECT_EQ(previous, ReadFileBytes(IrxTmp()));
     EXPECT_EQ(1u, FilesInModuleFolder());
     EXPECT_EQ(2, Params().quality);
   }

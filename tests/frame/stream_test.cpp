@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frame/stream_engine.h"
+#include "filter_test_util.h"
 
 // The replacement operators below pair malloc with free on purpose; GCC cannot see that once
 // they are inlined into their callers.
@@ -46,38 +47,8 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); 
 
 namespace {
 
-class Owner : public IUnknown {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
-
-class MemoryImpulse : public ImpulseSource {
- public:
-  std::vector<float> samples;
-  uint32_t rate = 8000;
-  bool GetInfo(const WCHAR*, ImpulseSourceInfo* info) override {
-    *info = {1, 4, static_cast<uint32_t>(samples.size() * 4), rate};
-    return true;
-  }
-  void Load(const WCHAR*, float* c0, float*, uint32_t frames) override {
-    for (uint32_t i = 0; i < frames && i < samples.size(); ++i) c0[i] = samples[i];
-  }
-};
-
 WAVEFORMATEX Format(WORD channels, WORD bits, DWORD rate = 8000) {
-  WAVEFORMATEX f = {};
-  f.wFormatTag = bits == 16 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT;
-  f.nChannels = channels;
-  f.nSamplesPerSec = rate;
-  f.wBitsPerSample = bits;
-  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  f.nAvgBytesPerSec = rate * f.nBlockAlign;
-  return f;
+  return Wave(bits == 16 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT, channels, rate, bits);
 }
 
 class StreamTest : public ::testing::Test {

@@ -60,7 +60,7 @@ class StressTest : public ::testing::Test {
     plugin_->Engine().SetImpulseSource(impulse_.get());
     plugin_->Engine().SetMaxImpulseFrames(131071);
     ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
-    source_ = new PushSource(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096);
+    source_ = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16)));
     ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
     ASSERT_HR(S_OK, graph_->AddFilter(plugin_, NXW("reverb")));
     sink_.AddRef();

@@ -95,7 +95,7 @@ TEST(ImpulseFiles, ReferenceFilesLoadAndEmbedTheirWaveFile) {
   EXPECT_EQ(0, GetImpulseSourceName(dir.Wide("ref.irx"), name, kImpulseNameUnits, &isSelf));
   EXPECT_EQ(Loaded(dir.Wide("src.wav"), frames, true), Loaded(dir.Wide("ref.irx"), frames, false));
   const Bytes embedded = dir.Read("ref.irx");
-  EXPECT_EQ(kListChunkId, Get32(embedded, 20 + 40 + frames * 6));
+  EXPECT_EQ(kListChunkId, GetLe(embedded, 20 + 40 + frames * 6));
 
   // Nothing to do, or nothing that can be done; no file changes.
   dir.Write("text.txt", Bytes(20, 'a'));

@@ -110,7 +110,7 @@ TEST(IrxDisplayList, RoundTripAndHostileChunks) {
   ASSERT_EQ(NX_OK, displist_Save(file.Seek(26), &list, &written));
   EXPECT_EQ(DWORD{(8 + 10) + (8 + 46)}, written);
   ASSERT_EQ(NX_OK, riff_UpdateRIFFSize(file, written));
-  EXPECT_EQ(kDisplayFormatText, Get32(file->Bytes(), 12 + 14 + 8));  // list order, not set order
+  EXPECT_EQ(kDisplayFormatText, GetLe(file->Bytes(), 12 + 14 + 8));  // list order, not set order
 
   const Bytes good = DisplayChunk(kDisplayFormatText, Z("T"));
   Bytes cut = Riff(good + DisplayChunk(8, Bytes(20, 1))), longRiff = Riff(good);
@@ -184,8 +184,8 @@ TEST(IrxRead, EveryPrefixOfAFileFailsCleanly) {
   reference.dataBytes = 4000;
   for (const Bytes& whole : {IrxFile({}, Encoded(9, 2), "", after),
                              IrxFile(reference, {}, "C:\\Impulses\\hall.wav", after)}) {
-    const bool embedded = Get32(whole, 56) == 0;
-    const size_t needed = 20 + Get32(whole, 16);  // the "fmt " payload, not its pad byte
+    const bool embedded = GetLe(whole, 56) == 0;
+    const size_t needed = 20 + GetLe(whole, 16);  // the "fmt " payload, not its pad byte
     for (size_t n = 0; n <= whole.size(); ++n) {
       const Bytes prefix(whole.begin(), whole.begin() + n);
       ImpulseInfo info;
@@ -295,8 +295,8 @@ TEST(IrxWrite, EveryWaveFormatLoadsBackAsTheWaveLoaderDelivers) {
     const Bytes wave = WaveFile(c.tag, c.channels, 22050, c.bits, data, {}, {}, c.subFormat);
     Bytes irx;
     ASSERT_EQ(0, WriteFromWave(wave, &irx));
-    EXPECT_TRUE(Get32(irx, 32) == c.storedWidth &&
-                Get32(irx, 36) == frames * c.channels * c.storedWidth);
+    EXPECT_TRUE(GetLe(irx, 32) == c.storedWidth &&
+                GetLe(irx, 36) == frames * c.channels * c.storedWidth);
     for (DWORD channel = 0; channel < c.channels; ++channel) {
       std::vector<float> fromIrx(frames), fromWave(frames);
       ASSERT_EQ(static_cast<int>(frames),
@@ -336,13 +336,13 @@ TEST(IrxWrite, PadByteAndSummaryPlacement) {
   for (const auto& c : cases) {
     Bytes irx;  // 24-bit mono, 5 frames: an odd payload of 36 + 4 + 15 bytes
     ASSERT_EQ(0, WriteFromWave(WaveFile(1, 1, 48000, 24, Bytes(15, 3), c.before, c.after), &irx));
-    EXPECT_TRUE(Get32(irx, 16) == 55 && irx.at(75) == 0 && Get32(irx, 4) == irx.size() - 8)
+    EXPECT_TRUE(GetLe(irx, 16) == 55 && irx.at(75) == 0 && GetLe(irx, 4) == irx.size() - 8)
         << c.what;
     if (!c.list && !c.picture) {
       EXPECT_EQ(76u, irx.size()) << c.what;
       continue;
     }
-    EXPECT_EQ(c.list ? kListChunkId : kDisplayChunkId, Get32(irx, 76)) << c.what;
+    EXPECT_EQ(c.list ? kListChunkId : kDisplayChunkId, GetLe(irx, 76)) << c.what;
     MemFile file(irx);
     NxDisplayList list = {};
     displist_Create(&list, kImpulseDisplayFormats, 2);

@@ -30,7 +30,7 @@ TEST(Riff, ReadFileIdAcceptsOnlyRiffAndReportsTheBody) {
   for (const auto& c : cases) {
     MemFile file(c.bytes);
     DWORD body = 99, form = 0;
-    EXPECT_STATUS(c.status, riff_ReadFileID(file, &body, &form));
+    EXPECT_HR(c.status, riff_ReadFileID(file, &body, &form));
     EXPECT_TRUE(body == c.body && file.Pos() == c.pos) << body << " " << file.Pos();
     EXPECT_TRUE(c.status != NX_OK || form == Id("WAVE"));
   }
@@ -52,55 +52,55 @@ TEST(Riff, SearchesStepOverPadBytesAndStayWithinTheirBound) {
   for (const auto& c : cases) {
     DWORD size = 4, remaining = c.remaining;
     const ULONGLONG reads = file->ReadCalls();
-    EXPECT_STATUS(c.status, riff_FindChunkHeader(file.Seek(12), Id(c.id), &size,
+    EXPECT_HR(c.status, riff_FindChunkHeader(file.Seek(12), Id(c.id), &size,
                                                  c.remaining == kNone ? nullptr : &remaining));
     EXPECT_TRUE(size == c.size && remaining == c.remainingAfter && file.Pos() == c.pos)
         << c.id << " " << size << " " << remaining << " " << file.Pos();
     EXPECT_TRUE(c.remaining >= 8 || reads == file->ReadCalls());
   }
   DWORD size = 0, remaining = 0, skipped = 0;
-  ASSERT_STATUS(NX_OK, riff_FindChunkHeaderInRIFF(file, Id("data"), &size, &remaining));
+  ASSERT_HR(NX_OK, riff_FindChunkHeaderInRIFF(file, Id("data"), &size, &remaining));
   EXPECT_TRUE(size == 4 && remaining == 4 && file.Pos() == 108);
   BYTE data[8] = {};
-  ASSERT_STATUS(NX_OK, riff_ReadData(file.Seek(32), data, 5));
+  ASSERT_HR(NX_OK, riff_ReadData(file.Seek(32), data, 5));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(data)) + std::to_string(file.Pos()), "1234538");
-  ASSERT_STATUS(NX_OK, riff_SkipChunk(file.Seek(20), 3, &skipped));
+  ASSERT_HR(NX_OK, riff_SkipChunk(file.Seek(20), 3, &skipped));
   EXPECT_TRUE(skipped == 4 && file.Pos() == 24);
   // A size of 0xFFFFFFFF pads past 32 bits: the skip fails instead of wrapping to 0.
   MemFile big(Riff(B("big ") + Le({0xFFFFFFFF}) + kData));
   remaining = 0xFFFFFFFF;
-  EXPECT_STATUS(NX_E_READ, riff_FindChunkHeader(big.Seek(12), Id("data"), &size, &remaining));
+  EXPECT_HR(NX_E_READ, riff_FindChunkHeader(big.Seek(12), Id("data"), &size, &remaining));
 }
 
 TEST(Riff, ListsAreFoundByTypeCountedAndCheckedForSize) {
   MemFile file(kSample);
   DWORD remaining = 100, size = 0, id = 0, count = 0;
-  ASSERT_STATUS(NX_OK, riff_FindListChunk(file.Seek(12), kInfoListType, &size, &remaining));
+  ASSERT_HR(NX_OK, riff_FindListChunk(file.Seek(12), kInfoListType, &size, &remaining));
   EXPECT_TRUE(size == 26 && file.Pos() == 74 && remaining == 112 - 74);
   DWORD listRemaining = size;
-  ASSERT_STATUS(NX_OK, riff_GetNumListEntries(file, &count, &listRemaining));
+  ASSERT_HR(NX_OK, riff_GetNumListEntries(file, &count, &listRemaining));
   EXPECT_TRUE(count == 2 && listRemaining == 0 && file.Pos() == 74);
   listRemaining = 100;
-  ASSERT_STATUS(NX_OK, riff_GetNumListEntries(file.Seek(12), &count, &listRemaining));
+  ASSERT_HR(NX_OK, riff_GetNumListEntries(file.Seek(12), &count, &listRemaining));
   EXPECT_EQ(count, 5u);
   remaining = 100;
-  EXPECT_STATUS(NX_E_NOTFOUND, riff_FindListChunk(file.Seek(12), Id("none"), &size, &remaining));
+  EXPECT_HR(NX_E_NOTFOUND, riff_FindListChunk(file.Seek(12), Id("none"), &size, &remaining));
   EXPECT_EQ(remaining, 0u);
   remaining = 10;  // too few for the list type
-  EXPECT_STATUS(NX_E_NOTFOUND, riff_FindListChunk(file.Seek(38), Id("adtl"), &size, &remaining));
+  EXPECT_HR(NX_E_NOTFOUND, riff_FindListChunk(file.Seek(38), Id("adtl"), &size, &remaining));
   // A list that claims more than the file holds: the count fails, the position comes back.
   MemFile cut(Prefix(kSample, 84));
   listRemaining = 26;
-  EXPECT_STATUS(NX_E_READ, riff_GetNumListEntries(cut.Seek(74), &count, &listRemaining));
+  EXPECT_HR(NX_E_READ, riff_GetNumListEntries(cut.Seek(74), &count, &listRemaining));
   EXPECT_EQ(cut.Pos(), 74u);
   // A LIST too small for a list type is passed over as a chunk, and refused by ReadListHeader.
   MemFile small(Riff(B("LIST") + Le({2}) + B("ab") + Chunk("LIST", B("INFOxx"))));
-  ASSERT_STATUS(NX_OK, riff_FindListChunk(small.Seek(12), kInfoListType, &size, nullptr));
+  ASSERT_HR(NX_OK, riff_FindListChunk(small.Seek(12), kInfoListType, &size, nullptr));
   EXPECT_TRUE(size == 2 && small.Pos() == 34);
-  EXPECT_STATUS(NX_E_NEGATIVESIZE, riff_ReadListHeader(small.Seek(12), &id, &size));
-  ASSERT_STATUS(NX_OK, riff_ReadListHeader(small.Seek(22), &id, &size));
+  EXPECT_HR(NX_E_NEGATIVESIZE, riff_ReadListHeader(small.Seek(12), &id, &size));
+  ASSERT_HR(NX_OK, riff_ReadListHeader(small.Seek(22), &id, &size));
   EXPECT_TRUE(id == kInfoListType && size == 2);
-  EXPECT_STATUS(NX_E_NOTLIST, riff_ReadListHeader(small.Seek(0), &id, &size));
+  EXPECT_HR(NX_E_NOTLIST, riff_ReadListHeader(small.Seek(0), &id, &size));
 }
 
 TEST(Riff, ReadDataAllocChecksTheSizeAgainstTheFile) {
@@ -118,7 +118,7 @@ TEST(Riff, ReadDataAllocChecksTheSizeAgainstTheFile) {
                {last, 20, 3, NX_OK, "xyz"}};
   for (const auto& c : cases) {
     RiffData record = {c.size, const_cast<BYTE*>(kSample.data())};
-    EXPECT_STATUS(c.status, riff_ReadDataAlloc(c.file.Seek(c.at), &record));
+    EXPECT_HR(c.status, riff_ReadDataAlloc(c.file.Seek(c.at), &record));
     EXPECT_EQ(c.data ? B(c.data) : Bytes(),
               record.data ? Bytes(record.data, record.data + 3) : Bytes());
     riff_FreeData(&record);
@@ -132,7 +132,7 @@ TEST(Riff, AnsiStringsRoundTripWithOddAndEvenLengthsAndSmallCapacities) {
        {WString(NXW("")), WString(NXW("a")), WString(NXW("Caf\u00E9")), WString(NXW("5 \u20AC"))}) {
     MemFile file(Bytes{});
     DWORD written = 0, id = 0;
-    ASSERT_STATUS(NX_OK, riff_WriteANSIString(file, text.c_str(), &written));
+    ASSERT_HR(NX_OK, riff_WriteANSIString(file, text.c_str(), &written));
     EXPECT_TRUE(written == ((text.size() + 2) & ~size_t{1}) && file->Bytes().size() == written);
     // Read back as a chunk of size length + 1 followed by another, whole and cut to 2 units.
     MemFile chunk(B("TEXT") + Le({static_cast<DWORD>(text.size() + 1)}) + file->Bytes() +
@@ -140,9 +140,9 @@ TEST(Riff, AnsiStringsRoundTripWithOddAndEvenLengthsAndSmallCapacities) {
     for (DWORD capacity : {64u, 3u}) {
       WCHAR out[64];
       DWORD size = static_cast<DWORD>(text.size() + 1);
-      ASSERT_STATUS(NX_OK, riff_ReadANSIString(chunk.Seek(8), out, capacity, &size));
+      ASSERT_HR(NX_OK, riff_ReadANSIString(chunk.Seek(8), out, capacity, &size));
       EXPECT_TRUE(WString(out) == text.substr(0, capacity - 1) && size == written);
-      ASSERT_STATUS(NX_OK, riff_ReadChunkHeader(chunk, &id, nullptr));
+      ASSERT_HR(NX_OK, riff_ReadChunkHeader(chunk, &id, nullptr));
       EXPECT_EQ(id, Id("next"));
     }
   }
@@ -151,62 +151,62 @@ TEST(Riff, AnsiStringsRoundTripWithOddAndEvenLengthsAndSmallCapacities) {
   MemFile empty(B("next"));
   WCHAR out[4] = {'x', 'x', 0, 0};
   DWORD size = 0;
-  EXPECT_STATUS(NX_OK, riff_ReadANSIString(empty, out, 4, &size));
+  EXPECT_HR(NX_OK, riff_ReadANSIString(empty, out, 4, &size));
   EXPECT_TRUE(out[0] == 0 && empty.Pos() == 0);
   size = 4;
-  EXPECT_STATUS(E_INVALIDARG, riff_ReadANSIString(empty, out, 0, &size));
+  EXPECT_HR(E_INVALIDARG, riff_ReadANSIString(empty, out, 0, &size));
   MemFile lossy(Bytes{});
-  EXPECT_STATUS(NX_OK, riff_WriteANSIString(lossy, NXW("\u0100"), &size));
+  EXPECT_HR(NX_OK, riff_WriteANSIString(lossy, NXW("\u0100"), &size));
   EXPECT_EQ(lossy->Bytes(), (Bytes{'?', 0}));
 }
 
 TEST(Riff, WritersLayOutChunksAndReportWriteFailures) {
   MemFile file(Bytes{});
   DWORD totals[3] = {};
-  ASSERT_STATUS(NX_OK, riff_WriteFileID(file, Id("IRXP"), 4));
-  ASSERT_STATUS(NX_OK, riff_WriteChunk(file, Id("odd "), "abc", 3, &totals[0]));
-  ASSERT_STATUS(NX_OK, riff_WriteChunk(file, Id("even"), "ab", 2, &totals[1]));
-  ASSERT_STATUS(NX_OK, riff_WriteChunk(file, Id("none"), nullptr, 0, &totals[2]));
-  ASSERT_STATUS(NX_OK, riff_WriteListHeader(file, kInfoListType, 4));
+  ASSERT_HR(NX_OK, riff_WriteFileID(file, Id("IRXP"), 4));
+  ASSERT_HR(NX_OK, riff_WriteChunk(file, Id("odd "), "abc", 3, &totals[0]));
+  ASSERT_HR(NX_OK, riff_WriteChunk(file, Id("even"), "ab", 2, &totals[1]));
+  ASSERT_HR(NX_OK, riff_WriteChunk(file, Id("none"), nullptr, 0, &totals[2]));
+  ASSERT_HR(NX_OK, riff_WriteListHeader(file, kInfoListType, 4));
   EXPECT_TRUE(totals[0] == 12 && totals[1] == 10 && totals[2] == 8);
   const Bytes expected = B("RIFF") + Le({4}) + B("IRXP") + Chunk("odd ", B("abc")) +
                          Chunk("even", B("ab")) + Chunk("none", {}) + B("LIST") + Le({4}) +
                          B("INFO");
   EXPECT_EQ(file->Bytes(), expected);
-  ASSERT_STATUS(NX_OK, riff_SetRIFFSize(file, 0x12345678));
-  EXPECT_TRUE(file.Pos() == expected.size() && Get32(file->Bytes(), 4) == 0x12345678u);
-  EXPECT_STATUS(NX_E_TOOBIG, riff_WriteChunk(file, Id("data"), "x", 0xFFFFFFF8u, &totals[0]));
+  ASSERT_HR(NX_OK, riff_SetRIFFSize(file, 0x12345678));
+  EXPECT_TRUE(file.Pos() == expected.size() && GetLe(file->Bytes(), 4) == 0x12345678u);
+  EXPECT_HR(NX_E_TOOBIG, riff_WriteChunk(file, Id("data"), "x", 0xFFFFFFF8u, &totals[0]));
   // A full disk: each writer reports a write failure.
   MemFile full(Bytes{}), readOnly(Bytes(16, 0), NxMemoryAccess::ReadOnly);
   full->SetSizeLimit(10);
-  EXPECT_STATUS(NX_E_WRITE, riff_WriteFileID(full, Id("WAVE"), 4));
+  EXPECT_HR(NX_E_WRITE, riff_WriteFileID(full, Id("WAVE"), 4));
   full->SetSizeLimit(0);
-  EXPECT_STATUS(NX_E_WRITE, riff_WriteChunk(full.Seek(0), Id("data"), "x", 1, &totals[0]));
+  EXPECT_HR(NX_E_WRITE, riff_WriteChunk(full.Seek(0), Id("data"), "x", 1, &totals[0]));
   EXPECT_EQ(totals[0], 0u);
-  EXPECT_STATUS(NX_E_WRITE, riff_WriteListHeader(full, kInfoListType, 4));
-  EXPECT_STATUS(NX_E_WRITE, riff_WriteANSIString(full, NXW("abc"), &totals[0]));
-  EXPECT_STATUS(NX_E_WRITE, riff_SetRIFFSize(readOnly, 8));
+  EXPECT_HR(NX_E_WRITE, riff_WriteListHeader(full, kInfoListType, 4));
+  EXPECT_HR(NX_E_WRITE, riff_WriteANSIString(full, NXW("abc"), &totals[0]));
+  EXPECT_HR(NX_E_WRITE, riff_SetRIFFSize(readOnly, 8));
 }
 
 TEST(Riff, UpdateRiffSizeGuardsItsGrowthAndRestoresThePosition) {
   MemFile file(kSample);
-  ASSERT_STATUS(NX_OK, riff_UpdateRIFFSize(file.Seek(20), 10));
-  EXPECT_TRUE(Get32(file->Bytes(), 4) == 114 && file.Pos() == 20);
-  ASSERT_STATUS(NX_OK, riff_UpdateRIFFSize(file, -10));
+  ASSERT_HR(NX_OK, riff_UpdateRIFFSize(file.Seek(20), 10));
+  EXPECT_TRUE(GetLe(file->Bytes(), 4) == 114 && file.Pos() == 20);
+  ASSERT_HR(NX_OK, riff_UpdateRIFFSize(file, -10));
   // Something appended, then a size of 0xFFFFFFF8: the appended bytes are dropped.
-  ASSERT_STATUS(NX_OK, riff_WriteChunk(file.Seek(112), Id("more"), "12345678", 8, nullptr));
-  EXPECT_STATUS(NX_E_TOOBIG, riff_UpdateRIFFSize(file, 0xFFFFFFF8ll - 104));
+  ASSERT_HR(NX_OK, riff_WriteChunk(file.Seek(112), Id("more"), "12345678", 8, nullptr));
+  EXPECT_HR(NX_E_TOOBIG, riff_UpdateRIFFSize(file, 0xFFFFFFF8ll - 104));
   EXPECT_TRUE(file->Bytes() == kSample && file.Pos() == 128);
-  ASSERT_STATUS(NX_OK, riff_UpdateRIFFSize(file, 0xFFFFFFF7ll - 104));
-  EXPECT_EQ(Get32(file->Bytes(), 4), 0xFFFFFFF7u);
+  ASSERT_HR(NX_OK, riff_UpdateRIFFSize(file, 0xFFFFFFF7ll - 104));
+  EXPECT_EQ(GetLe(file->Bytes(), 4), 0xFFFFFFF7u);
   // A header already claiming more than the file holds: the guard never lengthens the file.
-  EXPECT_STATUS(NX_E_TOOBIG, riff_UpdateRIFFSize(file, 1));
+  EXPECT_HR(NX_E_TOOBIG, riff_UpdateRIFFSize(file, 1));
   EXPECT_EQ(file->Bytes().size(), 112u);
-  ASSERT_STATUS(NX_OK, riff_SetRIFFSize(file, 4));
-  EXPECT_STATUS(NX_E_NEGATIVESIZE, riff_UpdateRIFFSize(file, -5));
-  EXPECT_EQ(Get32(file->Bytes(), 4), 4u);
+  ASSERT_HR(NX_OK, riff_SetRIFFSize(file, 4));
+  EXPECT_HR(NX_E_NEGATIVESIZE, riff_UpdateRIFFSize(file, -5));
+  EXPECT_EQ(GetLe(file->Bytes(), 4), 4u);
   MemFile six(Prefix(kSample, 6));
-  EXPECT_STATUS(NX_E_READ, riff_UpdateRIFFSize(six.Seek(3), 1));
+  EXPECT_HR(NX_E_READ, riff_UpdateRIFFSize(six.Seek(3), 1));
   EXPECT_EQ(six.Pos(), 3u);
 }
 
@@ -232,7 +232,7 @@ TEST(Riff, DeleteChunkMovesTheRestDownAndLowersTheRiffSize) {
   for (const auto& c : cases) {
     MemFile file(c.before);
     DWORD removed = 99;
-    EXPECT_STATUS(c.status, riff_DeleteChunk(file, Id(c.id), &removed, c.isList)) << c.id;
+    EXPECT_HR(c.status, riff_DeleteChunk(file, Id(c.id), &removed, c.isList)) << c.id;
     EXPECT_TRUE(removed == c.removed && file->Bytes() == c.after) << c.id;
   }
 }
@@ -265,7 +265,7 @@ void ExerciseReaders(const Bytes& bytes) {
   for (NXSTATUS s : results) {
     EXPECT_TRUE(s == NX_OK || s == NX_E_READ || s == NX_E_NOTFOUND || s == NX_E_NOTRIFF ||
                 s == NX_E_NOTLIST || s == NX_E_NEGATIVESIZE)
-        << Hex(s);
+        << Hr(s);
   }
 }
 

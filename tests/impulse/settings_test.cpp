@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -23,19 +25,12 @@ WideString Wide(const std::string& text) { return WideString(text.begin(), text.
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("auralith-settings-" + std::to_string(std::random_device{}()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_ / "config");
     std::filesystem::create_directories(folder_ / "module");
     setenv("AURALITH_CONFIG_DIR", (folder_ / "config").c_str(), 1);
     setenv("AURALITH_MODULE_DIR", (folder_ / "module").c_str(), 1);
   }
-  void TearDown() override {
-    unsetenv("AURALITH_MODULE_DIR");
-    std::filesystem::remove_all(folder_);
-  }
+  void TearDown() override { unsetenv("AURALITH_MODULE_DIR"); }
   void WriteIni(const std::string& content) {
     std::ofstream(folder_ / "config" / "auralith.ini") << content;
   }
@@ -58,7 +53,8 @@ class SettingsTest : public ::testing::Test {
     return Wide((folder_ / "module").string()) + WideString(1, kNxPathSeparator);
   }
 
-  std::filesystem::path folder_;
+  TempFolder temp_;
+  const std::filesystem::path& folder_ = temp_.path();
 };
 
 TEST_F(SettingsTest, IntegerKeysHaveTheirDefaultsAndLimits) {

@@ -28,13 +28,13 @@ TEST(Summary, SaveWritesTheListAndLoadReadsItBackInFileOrder) {
   const NxSummary summary = {5, items}, none = {};
   MemFile file(B("xy"));
   DWORD written = 0;
-  ASSERT_STATUS(NX_OK, NxSummary_Save(file.Seek(2), &summary, &written));
+  ASSERT_HR(NX_OK, NxSummary_Save(file.Seek(2), &summary, &written));
   const Bytes saved = List("INFO", Bytes(kItems.begin(), kItems.end() - 12) + Chunk("ICMT", {0}));
   EXPECT_EQ(file->Bytes(), B("xy") + saved);
   EXPECT_TRUE(written == saved.size() && file.Pos() == saved.size() + 2);
 
   NxSummary loaded = {};
-  ASSERT_STATUS(NX_OK,
+  ASSERT_HR(NX_OK,
                 NxSummary_Load(file.Seek(14), &loaded, static_cast<DWORD>(saved.size() - 12)));
   ASSERT_EQ(loaded.count, 4u);
   EXPECT_EQ(WString(NxSummary_GetItemText(&loaded, kInfoTitle)), NXW("Hall"));
@@ -45,12 +45,12 @@ TEST(Summary, SaveWritesTheListAndLoadReadsItBackInFileOrder) {
   NxSummary_Free(&loaded);
   EXPECT_TRUE(loaded.count == 0 && loaded.items == nullptr);
   // An empty record writes nothing; no record is an argument error; a full disk fails the save.
-  EXPECT_STATUS(NX_OK, NxSummary_Save(file, &none, &written));
+  EXPECT_HR(NX_OK, NxSummary_Save(file, &none, &written));
   EXPECT_TRUE(written == 0 && file->Bytes().size() == saved.size() + 2);
-  EXPECT_STATUS(E_INVALIDARG, NxSummary_Save(file, nullptr, &written));
+  EXPECT_HR(E_INVALIDARG, NxSummary_Save(file, nullptr, &written));
   MemFile full(Bytes{});
   full->SetSizeLimit(20);
-  EXPECT_STATUS(NX_E_WRITE, NxSummary_Save(full, &summary, &written));
+  EXPECT_HR(NX_E_WRITE, NxSummary_Save(full, &summary, &written));
   EXPECT_EQ(written, 0u);
 }
 
@@ -71,7 +71,7 @@ TEST(Summary, LoadFailuresLeaveAnEmptyRecord) {
   for (const auto& c : cases) {
     MemFile file(c.bytes);
     NxSummary summary = {1, nullptr};
-    EXPECT_STATUS(c.status, NxSummary_Load(file.Seek(c.at), &summary, c.remaining));
+    EXPECT_HR(c.status, NxSummary_Load(file.Seek(c.at), &summary, c.remaining));
     EXPECT_TRUE(summary.count == 0 && summary.items == nullptr) << c.bytes.size();
   }
 }
@@ -101,7 +101,7 @@ TEST(Summary, GetStringFromFileFindsItemsAndRestoresThePosition) {
   for (const auto& c : cases) {
     WCHAR text[128] = {'x', 0};
     DWORD remaining = c.remaining;
-    EXPECT_STATUS(c.status, NxSummary_GetStringFromFile(c.file.Seek(12), c.id, text, c.capacity,
+    EXPECT_HR(c.status, NxSummary_GetStringFromFile(c.file.Seek(12), c.id, text, c.capacity,
                                                         c.remaining ? &remaining : nullptr));
     EXPECT_TRUE(WString(text) == c.text && c.file.Pos() == 12u) << c.capacity;
   }

@@ -3,6 +3,9 @@
 // negotiation, state changes and samples flowing.
 #include <gtest/gtest.h>
 
+#include "tests/support/push_source.h"
+#include "tests/support/test_support.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,13 +26,6 @@
 
 namespace {
 
-std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
-#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
 
 // {8E1F7A10-5C2B-4D3E-9F40-112233445566} and neighbours: class ids of the test filters.
 constexpr CLSID kSourceClsid = {0x8E1F7A10, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
@@ -47,67 +43,6 @@ CMediaType AudioType(const GUID& subtype, WORD channels) {
   type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof format);
   return type;
 }
-
-// A pin whose offered and accepted types are lists the test fills.
-template <typename Base>
-class ListPin : public Base {
- public:
-  ListPin(CBaseFilter* filter, CCritSec* lock, LPCWSTR name)
-      : Base("list pin", filter, lock, nullptr, name) {}
-  HRESULT CheckMediaType(const CMediaType* type) override {
-    for (const CMediaType& accepted : accepts) {
-      if (accepted == *type) return S_OK;
-    }
-    return E_INVALIDARG;
-  }
-  HRESULT GetMediaType(int position, CMediaType* type) override {
-    if (position < 0) return E_INVALIDARG;
-    if (position >= static_cast<int>(offers.size())) return VFW_S_NO_MORE_ITEMS;
-    return type->Set(offers[static_cast<size_t>(position)]);
-  }
-  std::vector<CMediaType> offers;
-  std::vector<CMediaType> accepts;
-};
-
-class SourcePin : public ListPin<CBaseOutputPin> {
- public:
-  using ListPin::ListPin;
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
-    request->cBuffers = 2;
-    request->cbBuffer = 64;
-    ALLOCATOR_PROPERTIES actual;
-    return allocator->SetProperties(request, &actual);
-  }
-};
-
-class TestSource : public CBaseFilter {
- public:
-  TestSource() : CBaseFilter("test source", nullptr, &lock_, kSourceClsid),
-                 pin_(this, &lock_, NXW("Out")) {}
-  int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
-
-  // Delivers `bytes` as one sample starting at `start` (100 ns units).
-  HRESULT Push(const std::vector<BYTE>& bytes, REFERENCE_TIME start, bool discontinuity) {
-    IMediaSample* sample = nullptr;
-    REFERENCE_TIME stop = start + 1000;
-    HRESULT hr = pin_.GetDeliveryBuffer(&sample, &start, &stop, 0);
-    if (FAILED(hr)) return hr;
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    std::memcpy(data, bytes.data(), bytes.size());
-    sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
-    sample->SetDiscontinuity(discontinuity);
-    hr = pin_.Deliver(sample);
-    sample->Release();
-    return hr;
-  }
-  SourcePin& Pin() { return pin_; }
-
- private:
-  CCritSec lock_;
-  SourcePin pin_;
-};
 
 class SinkPin : public ListPin<CBaseInputPin> {
  public:
@@ -204,12 +139,10 @@ class GraphTest : public ::testing::Test {
  protected:
   void SetUp() override {
     alive_ = CUnknown::ObjectsActive();
-    source_ = new TestSource;
+    source_ = new PushSource(AudioType(MEDIASUBTYPE_PCM, 2), 64, kSourceClsid);
     copy_ = new CopyTransform;
     sink_ = new TestSink;
     for (IBaseFilter* filter : Filters()) filter->AddRef();
-    source_->Pin().offers = {AudioType(MEDIASUBTYPE_PCM, 2)};
-    source_->Pin().accepts = source_->Pin().offers;
     sink_->Pin().accepts = {AudioType(MEDIASUBTYPE_PCM, 2)};
   }
   void TearDown() override {
@@ -245,28 +178,17 @@ class GraphTest : public ::testing::Test {
   }
 
   LONG alive_ = 0;
-  TestSource* source_ = nullptr;
+  PushSource* source_ = nullptr;
   CopyTransform* copy_ = nullptr;
   TestSink* sink_ = nullptr;
 };
 
 TEST_F(GraphTest, FilterAnswersItsInterfacesAndCountsReferences) {
   IBaseFilter* filter = copy_;
-  const GUID answered[] = {IID_IUnknown, IID_IPersist, IID_IMediaFilter, IID_IBaseFilter,
-                           IID_IAMovieSetup};
-  for (const GUID& iid : answered) {
-    void* object = nullptr;
-    EXPECT_HR(S_OK, filter->QueryInterface(iid, &object));
-    EXPECT_EQ(filter->AddRef(), 3u);  // ours, the interface's, this one
-    filter->Release();
-    static_cast<IUnknown*>(object)->Release();
-  }
-  const GUID refused[] = {IID_IPin, IID_IMemInputPin, IID_IMemAllocator, IID_IPersistStream};
-  for (const GUID& iid : refused) {
-    void* object = filter;
-    EXPECT_HR(E_NOINTERFACE, filter->QueryInterface(iid, &object));
-    EXPECT_EQ(object, nullptr);
-  }
+  ExpectInterfaces(filter,
+                   {&IID_IUnknown, &IID_IPersist, &IID_IMediaFilter, &IID_IBaseFilter,
+                    &IID_IAMovieSetup},
+                   {&IID_IPin, &IID_IMemInputPin, &IID_IMemAllocator, &IID_IPersistStream});
   CLSID clsid;
   EXPECT_HR(S_OK, filter->GetClassID(&clsid));
   EXPECT_TRUE(clsid == kCopyClsid);
@@ -307,13 +229,12 @@ TEST_F(GraphTest, PinsCountOnTheirFilterAndAnswerPinInterfaces) {
   copy_->Release();
   in->Release();
 
+  ExpectInterfaces(in, {&IID_IUnknown, &IID_IPin, &IID_IMemInputPin}, {&IID_IBaseFilter});
+  ExpectInterfaces(out, {&IID_IUnknown, &IID_IPin}, {&IID_IMemInputPin, &IID_IBaseFilter});
   IMemInputPin* memInput = nullptr;
   EXPECT_HR(S_OK, in->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput)));
   EXPECT_HR(S_FALSE, memInput->ReceiveCanBlock());  // the output is not connected to a blocker
   memInput->Release();
-  void* object = in;
-  EXPECT_HR(E_NOINTERFACE, out->QueryInterface(IID_IMemInputPin, &object));
-  EXPECT_HR(E_NOINTERFACE, in->QueryInterface(IID_IBaseFilter, &object));
   IUnknown* identity = nullptr;
   EXPECT_HR(S_OK, in->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
   EXPECT_NE(identity, static_cast<IUnknown*>(static_cast<IBaseFilter*>(copy_)));
@@ -358,7 +279,7 @@ TEST_F(GraphTest, PinEnumeratorFollowsTheNextSkipResetCloneRules) {
 }
 
 TEST_F(GraphTest, MediaTypeEnumeratorCopiesTypesAndNoticesChanges) {
-  SourcePin& pin = source_->Pin();
+  PushPin& pin = source_->Pin();
   pin.offers = {AudioType(MEDIASUBTYPE_PCM, 1), AudioType(MEDIASUBTYPE_PCM, 2),
                 AudioType(MEDIASUBTYPE_IEEE_FLOAT, 2)};
   IEnumMediaTypes* types = nullptr;

@@ -2,6 +2,8 @@
 // particular to each (failure hooks and limits; names, access and missing files).
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -15,15 +17,7 @@
 
 namespace {
 
-typedef std::vector<BYTE> Bytes;
 
-std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-#define EXPECT_HR(expected, actual) EXPECT_EQ(Hr(expected), Hr(actual))
-#define ASSERT_HR(expected, actual) ASSERT_EQ(Hr(expected), Hr(actual))
 
 LARGE_INTEGER Move(LONGLONG value) {
   LARGE_INTEGER move;
@@ -64,12 +58,6 @@ const Bytes kTen = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
 // Each run makes read-write streams holding kTen, in memory or in a file of a fresh folder.
 class SharedStreamTest : public ::testing::TestWithParam<bool> {
  protected:
-  SharedStreamTest()
-      : folder_(std::filesystem::temp_directory_path() /
-                ("auralith_stream_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(folder_);
-  }
-  ~SharedStreamTest() override { std::filesystem::remove_all(folder_); }
   IStream* Make() {
     if (!GetParam()) return CMemoryStream::Create(kTen.data(), kTen.size());
     const std::string path = (folder_ / "stream.bin").string();
@@ -79,7 +67,8 @@ class SharedStreamTest : public ::testing::TestWithParam<bool> {
                                       NxFileCreate::OpenExisting, &stream));
     return stream;
   }
-  std::filesystem::path folder_;
+  TempFolder temp_;
+  const std::filesystem::path& folder_ = temp_.path();
 };
 
 TEST_P(SharedStreamTest, InterfacesReadsWritesAndSeeks) {
@@ -191,7 +180,10 @@ TEST_P(SharedStreamTest, CopyToAndClone) {
   EXPECT_EQ(0u, clone->Release());
 }
 
-INSTANTIATE_TEST_SUITE_P(MemoryAndFile, SharedStreamTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Streams, SharedStreamTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                           return p.param ? "File" : "Memory";
+                         });
 
 TEST(MemoryStream, FailureHooksAndSizeLimit) {
   CMemoryStream* stream = CMemoryStream::Create(kTen.data(), kTen.size());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 typedef std::basic_string<WCHAR> WString;
-typedef std::vector<BYTE> Bytes;
 
 WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
 
@@ -84,12 +85,6 @@ TEST(MemoryFile, BehavesLikeAFileAndRefusesWritesWhenReadOnlyOrFull) {
 
 class DiskFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("auralith_file_test_" + std::to_string(std::random_device()()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
   WString Path(const std::string& name) const { return Wide((folder_ / name).string()); }
   NxFileHandle Open(const std::string& name, NxFileAccess access, NxFileCreate create) const {
     return NxOpenFile(Path(name).c_str(), access, create);
@@ -101,7 +96,8 @@ class DiskFileTest : public ::testing::Test {
     std::ifstream in(folder_ / name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  fs::path folder_;
+  TempFolder temp_;
+  const fs::path& folder_ = temp_.path();
 };
 
 TEST_F(DiskFileTest, SharesTheMemoryFileBehaviourAndHonoursOpenModes) {

@@ -3,7 +3,6 @@
 #include <climits>
 
 #include "platform/muldiv.h"
-#include "platform/tick.h"
 
 namespace {
 
@@ -26,13 +25,6 @@ TEST(MulDiv, RoundsHalvesAwayFromZeroAndFailsOnlyWhenTheResultDoesNotFit) {
     EXPECT_EQ(MulDiv(c.number, c.numerator, c.denominator), c.expected)
         << c.number << " * " << c.numerator << " / " << c.denominator;
   }
-}
-
-TEST(TickCount, IsTheLow32BitsOfASteadyMillisecondClock) {
-  const ULONGLONG before = GetTickCount64();
-  const DWORD tick = GetTickCount();
-  const ULONGLONG after = GetTickCount64();
-  EXPECT_LE(static_cast<DWORD>(tick - static_cast<DWORD>(before)), after - before);
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/registry_reader.h"
+#include "tests/support/test_support.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,23 +23,9 @@ namespace {
 
 typedef std::basic_string<WCHAR> WideString;
 
-std::string Hr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("auralith-registry-" + std::to_string(std::random_device{}()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder_);
-    setenv("AURALITH_CONFIG_DIR", folder_.c_str(), 1);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   static HKEY Create(HKEY parent, LPCWSTR path, DWORD* disposition = nullptr) {
     HKEY key = nullptr;
     EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(parent, path, 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -48,34 +37,11 @@ class RegistryTest : public ::testing::Test {
               RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                              static_cast<DWORD>((text.size() + 1) * 2)));
   }
-  // The value's bytes, or "missing" as the type when it is not there.
-  static bool Query(HKEY root, LPCWSTR path, LPCWSTR name, DWORD* type,
-                    std::vector<BYTE>* data) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    DWORD size = 0;
-    LONG status = RegQueryValueExW(key, name, nullptr, type, nullptr, &size);
-    if (status == ERROR_SUCCESS) {
-      data->assign(size, 0);
-      status = RegQueryValueExW(key, name, nullptr, type, data->data(), &size);
-    }
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+  static bool Query(HKEY root, LPCWSTR path, LPCWSTR name, DWORD* type, std::vector<BYTE>* data) {
+    return RegQuery(root, path, name, type, data);
   }
-  static WideString Text(HKEY root, LPCWSTR path, LPCWSTR name) {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    if (!Query(root, path, name, &type, &data) || type != REG_SZ || data.size() < 2) {
-      return NXW("<missing>");
-    }
-    return WideString(reinterpret_cast<const WCHAR*>(data.data()), data.size() / 2 - 1);
-  }
-  static bool Exists(HKEY root, LPCWSTR path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-  }
+  static WideString Text(HKEY root, LPCWSTR path, LPCWSTR name) { return RegText(root, path, name); }
+  static bool Exists(HKEY root, LPCWSTR path) { return RegKeyExists(root, path); }
   std::string FileText() {
     std::ifstream in(NxRegistryFilePath());
     std::stringstream s;
@@ -83,7 +49,7 @@ class RegistryTest : public ::testing::Test {
     return s.str();
   }
 
-  std::filesystem::path folder_;
+  TempFolder folder_{"AURALITH_CONFIG_DIR"};
 };
 
 TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
@@ -178,7 +144,6 @@ TEST_F(RegistryTest, DeletionsFollowThePlatformRules) {
 }
 
 TEST_F(RegistryTest, DamagedFileLosesOnlyItsBadLines) {
-  std::filesystem::create_directories(folder_);
   std::ofstream(NxRegistryFilePath())
       << "[HKEY_CLASSES_ROOT\\Good]\r\n@=\"kept\"\n\"Cut\"=\"no end\n\"Hex\"=hex(3):01,0\n"
          "\"Bad\"=dword:12\n\"Esc\"=\"a\\x4\"\n\"Type\"=hex(123456789):00\n[HKEY_NOWHERE\\X]\n@=\"lost\"\n"

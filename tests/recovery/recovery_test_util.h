@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dsp/fft.h"
+#include "tests/support/test_support.h"
 #include "platform/private_profile.h"
 #include "recovery/recover_impulse.h"
 #include "recovery/test_signal.h"
@@ -31,26 +32,16 @@ using Spectrum = std::vector<std::complex<double>>;
 inline WString Wide(const std::string& text) { return WString(text.begin(), text.end()); }
 
 // A temporary folder that is also the settings folder, removed at the end.
-class Folder {
+class Folder : public TempFolder {
  public:
-  Folder()
-      : path_(std::filesystem::temp_directory_path() /
-              ("auralith_recovery_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(path_);
-    setenv("AURALITH_CONFIG_DIR", path_.c_str(), 1);
+  Folder() : TempFolder("AURALITH_CONFIG_DIR") {}
+  WString operator/(const std::string& name) const {
+    return recovery_test::Wide(TempFolder::operator/(name));
   }
-  ~Folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  WString operator/(const std::string& name) const { return Wide((path_ / name).string()); }
   void Set(const char* key, long value) const {
-    WritePrivateProfileStringW(NXW("Auralith"), Wide(key).c_str(),
-                               Wide(std::to_string(value)).c_str(), NXW("auralith.ini"));
+    WritePrivateProfileStringW(NXW("Auralith"), recovery_test::Wide(key).c_str(),
+                               recovery_test::Wide(std::to_string(value)).c_str(), NXW("auralith.ini"));
   }
-
- private:
-  std::filesystem::path path_;
 };
 
 struct Progress final : RecoveryProgressSink {
@@ -86,25 +77,20 @@ struct Messages final : RecoveryMessageSink {
 // A wave file from samples on the 16-bit scale: PCM of 8, 16, 24 or 32 bits, or (bits 0) float.
 inline void WriteWave(const WString& name, const std::vector<Signal>& channels, int bits,
                       unsigned rate = 44100) {
-  const unsigned bytes = bits == 0 ? 4 : bits / 8, count = unsigned(channels.size());
-  const uint64_t data = channels[0].size() * count * bytes;
-  std::string out;
-  auto le = [&out](uint64_t v, unsigned n) {
-    for (unsigned i = 0; i < n; ++i) out.push_back(char(v >> (8 * i)));
-  };
-  out += "RIFF", le(36 + data, 4), out += "WAVEfmt ", le(16, 4), le(bits == 0 ? 3 : 1, 2);
-  le(count, 2), le(rate, 4), le(rate * count * bytes, 4), le(count * bytes, 2), le(bytes * 8, 2);
-  out += "data", le(data, 4);
+  const unsigned bytes = bits == 0 ? 4 : bits / 8;
+  Bytes data;
   for (size_t i = 0; i < channels[0].size(); ++i) {
     for (const Signal& c : channels) {
       const float f = float(c[i] / 32768.0);
       uint32_t u;
       std::memcpy(&u, &f, 4);
       const auto pcm = int64_t(std::round(std::ldexp(c[i], bits - 16))) + (bits == 8 ? 128 : 0);
-      le(bits == 0 ? u : uint64_t(pcm), bytes);
+      data += Le({bits == 0 ? u : DWORD(pcm)}, int(bytes));
     }
   }
-  std::ofstream(std::string(name.begin(), name.end()), std::ios::binary) << out;
+  const Bytes file = WaveFile(bits == 0 ? 3 : 1, WORD(channels.size()), rate, WORD(bytes * 8), data);
+  std::ofstream(std::string(name.begin(), name.end()), std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), long(file.size()));
 }
 
 // One channel of a wave file, read through the code under test.

@@ -20,6 +20,8 @@ struct SpikeCase {
   LONG start, distance;
   std::vector<int> questions;  // codes of the questions asked
 };
+// ctest lists the case by its name, not its bytes.
+void PrintTo(const SpikeCase& c, std::ostream* out) { *out << c.name; }
 
 class TimingSpikes : public ::testing::TestWithParam<SpikeCase> {};
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <filesystem>
 #include <random>
 #include <fstream>
@@ -98,22 +100,16 @@ TEST(StringTable, HoldsEveryTextAndNothingElse) {
 class LanguageFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("auralith-lng-" + std::to_string(std::random_device{}()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_);
     const std::string module = (folder_ / "auralith_x64.dll").string();
     module_.assign(module.begin(), module.end());
   }
-  void TearDown() override {
-    NxCloseStringTable();
-    std::filesystem::remove_all(folder_);
-  }
+  void TearDown() override { NxCloseStringTable(); }
   void Write(const std::string& content) {
     std::ofstream(folder_ / "auralith_x64.LNG", std::ios::binary) << content;
   }
 
-  std::filesystem::path folder_;
+  TempFolder temp_;
+  const std::filesystem::path& folder_ = temp_.path();
   WideString module_;
 };
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,24 +21,6 @@
 
 namespace tools_test {
 
-// A fresh folder per test, also used as the module folder ("~IRX.TMP") and the settings folder.
-class TempFolder {
- public:
-  TempFolder()
-      : path_(std::filesystem::temp_directory_path() /
-              ("auralith_tools_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 struct RunResult {
   int status;
@@ -119,38 +103,14 @@ inline void WriteAudio(const std::string& path, const Audio& audio,
       Put(data, static_cast<uint64_t>(static_cast<int64_t>(v)), static_cast<int>(width));
     }
   }
-  std::vector<uint8_t> file;
-  auto id = [&](const char* text) { file.insert(file.end(), text, text + 4); };
-  id("RIFF");
-  Put(file, 0, 4);
-  id("WAVE");
-  id("fmt ");
-  Put(file, 16, 4);
-  Put(file, audio.isFloat ? 3 : 1, 2);
-  Put(file, audio.channels, 2);
-  Put(file, audio.rate, 4);
-  Put(file, audio.rate * audio.channels * width, 4);
-  Put(file, audio.channels * width, 2);
-  Put(file, audio.bits, 2);
-  id("data");
-  Put(file, data.size(), 4);
-  file.insert(file.end(), data.begin(), data.end());
-  if (data.size() % 2) file.push_back(0);
+  Bytes after;
   if (!info.empty()) {
-    std::vector<uint8_t> list = {'I', 'N', 'F', 'O'};
-    for (const auto& item : info) {
-      list.insert(list.end(), item.first.begin(), item.first.end());
-      Put(list, item.second.size() + 1, 4);
-      list.insert(list.end(), item.second.begin(), item.second.end());
-      list.push_back(0);
-      if ((item.second.size() + 1) % 2) list.push_back(0);
-    }
-    id("LIST");
-    Put(file, list.size(), 4);
-    file.insert(file.end(), list.begin(), list.end());
+    Bytes list = B("INFO");
+    for (const auto& item : info) list += Chunk(item.first.c_str(), Z(item.second));
+    after = Chunk("LIST", list);
   }
-  const uint32_t riff = static_cast<uint32_t>(file.size() - 8);
-  std::memcpy(&file[4], &riff, 4);
+  const Bytes file = WaveFile(audio.isFloat ? 3 : 1, static_cast<WORD>(audio.channels), audio.rate,
+                              static_cast<WORD>(audio.bits), data, {}, after);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
 }
 
@@ -214,17 +174,6 @@ inline double Energy(const std::vector<double>& x, size_t from = 0, size_t to = 
   double sum = 0.0;
   for (size_t i = from; i < x.size() && i < to; ++i) sum += x[i] * x[i];
   return sum;
-}
-
-// Amplitude of the `hz` component (Goertzel over the whole signal).
-inline double ToneLevel(const std::vector<double>& x, double hz, double rate) {
-  const double w = 2.0 * 3.14159265358979323846 * hz / rate;
-  double re = 0.0, im = 0.0;
-  for (size_t i = 0; i < x.size(); ++i) {
-    re += x[i] * std::cos(w * i);
-    im -= x[i] * std::sin(w * i);
-  }
-  return 2.0 * std::sqrt(re * re + im * im) / static_cast<double>(x.size());
 }
 
 }  // namespace tools_test

@@ -2,6 +2,8 @@
 // made by the module's class factory.
 #include <gtest/gtest.h>
 
+#include "tests/support/test_support.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -44,10 +46,7 @@ IUnknown* Create(REFCLSID clsid, REFIID iid) {
 
 class PagesTest : public ::testing::Test {
  protected:
-  PagesTest()
-      : dir_(std::filesystem::temp_directory_path() /
-             ("auralith_pages_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(dir_);
+  PagesTest() : dir_(temp_.path()) {
     setenv("AURALITH_MODULE_DIR", dir_.c_str(), 1);
     setenv("AURALITH_CONFIG_DIR", dir_.c_str(), 1);
     filter_ = Create(CLSID_NxPlugIn, IID_IUnknown);
@@ -57,8 +56,6 @@ class PagesTest : public ::testing::Test {
     if (page_ != nullptr) page_->Release();
     prop_->Release();
     filter_->Release();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
   }
 
   // Opens the page of `clsid` on the filter; the window is factory_.last.
@@ -95,7 +92,8 @@ class PagesTest : public ::testing::Test {
     return name;
   }
 
-  std::filesystem::path dir_;
+  TempFolder temp_;
+  const std::filesystem::path& dir_;
   FakeDialogFactory factory_;
   IUnknown* filter_ = nullptr;
   INxPlugInProp* prop_ = nullptr;

@@ -67,7 +67,7 @@ class PushSource : public CBaseFilter {
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     length = length < sample->GetSize() ? length : sample->GetSize();
-    std::memcpy(data, bytes, static_cast<size_t>(length));
+    if (length > 0) std::memcpy(data, bytes, static_cast<size_t>(length));
     sample->SetActualDataLength(length);
     sample->SetDiscontinuity(discontinuity);
     sample->SetSyncPoint(TRUE);

@@ -192,7 +192,5 @@ class EnvelopePage final : public CNxPropertyPage, private NxEnvelopeReceiver {
 }  // namespace
 
 CUnknown* NxCreateEnvelopePage(IUnknown* outer, HRESULT* hr) {
-  CUnknown* page = new (std::nothrow) EnvelopePage(outer);
-  if (hr != nullptr) *hr = page != nullptr ? S_OK : E_OUTOFMEMORY;
-  return page;
+  return NxCreatePage<EnvelopePage>(outer, hr);
 }

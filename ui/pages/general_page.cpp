@@ -200,7 +200,5 @@ class GeneralPage final : public CNxPropertyPage {
 }  // namespace
 
 CUnknown* NxCreateGeneralPage(IUnknown* outer, HRESULT* hr) {
-  CUnknown* page = new (std::nothrow) GeneralPage(outer);
-  if (hr != nullptr) *hr = page != nullptr ? S_OK : E_OUTOFMEMORY;
-  return page;
+  return NxCreatePage<GeneralPage>(outer, hr);
 }

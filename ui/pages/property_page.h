@@ -5,6 +5,7 @@
 // and the wait cursor.
 #pragma once
 
+#include <new>
 #include <vector>
 
 #include "frame/nx_plugin_prop.h"
@@ -161,3 +162,11 @@ class NxBoxMessages final : public RecoveryMessageSink {
 
 // The packaged impulse's file, "~IRX.TMP" in the module's folder (empty when unknown).
 NxText NxPackagedImpulsePath();
+
+// Creates one page for the class factory; E_OUTOFMEMORY in `hr` when there is no memory.
+template <class Page>
+CUnknown* NxCreatePage(IUnknown* outer, HRESULT* hr) {
+  CUnknown* page = new (std::nothrow) Page(outer);
+  if (hr != nullptr) *hr = page != nullptr ? S_OK : E_OUTOFMEMORY;
+  return page;
+}

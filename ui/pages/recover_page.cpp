@@ -162,7 +162,5 @@ class RecoverPage final : public CNxPropertyPage {
 }  // namespace
 
 CUnknown* NxCreateRecoverPage(IUnknown* outer, HRESULT* hr) {
-  CUnknown* page = new (std::nothrow) RecoverPage(outer);
-  if (hr != nullptr) *hr = page != nullptr ? S_OK : E_OUTOFMEMORY;
-  return page;
+  return NxCreatePage<RecoverPage>(outer, hr);
 }

@@ -47,7 +47,5 @@ class SummaryPage final : public CNxPropertyPage {
 }  // namespace
 
 CUnknown* NxCreateSummaryPage(IUnknown* outer, HRESULT* hr) {
-  CUnknown* page = new (std::nothrow) SummaryPage(outer);
-  if (hr != nullptr) *hr = page != nullptr ? S_OK : E_OUTOFMEMORY;
-  return page;
+  return NxCreatePage<SummaryPage>(outer, hr);
 }

@@ -38,6 +38,9 @@ cleanup() {
 trap cleanup EXIT
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+# Wine converts arguments and file names with the locale's character set; the non-ASCII case
+# below is spelled in UTF-8.
+export LC_ALL=C.UTF-8
 # Each system's settings and packaged impulse stay in the work folder.
 export AURALITH_CONFIG_DIR="$work/config"
 mkdir -p "$work/config"
@@ -143,5 +146,13 @@ linux process in16s.wav linux-from-windows-preset.wav --preset windows.preset
 compare "linux preset on windows" linux-saved.wav windows-from-linux-preset.wav
 compare "windows preset on linux" linux-saved.wav linux-from-windows-preset.wav
 
-echo "$((${#cases[@]} + 2 - differ)) identical, $differ different"
+# Names outside the ANSI code page reach the Windows program whole (it reads its UTF-16 command
+# line, not the C runtime's ANSI arguments): an input, an impulse and an output named so.
+cp in16m.wav 'wejście-вход.wav'
+cp ir.wav 'αίθουσα.wav'
+linux process 'wejście-вход.wav' linux-names.wav --impulse 'αίθουσα.wav' --quality 5
+windows process 'wejście-вход.wav' 'windows-łódź.wav' --impulse 'αίθουσα.wav' --quality 5
+compare "non-ASCII file names" linux-names.wav 'windows-łódź.wav'
+
+echo "$((${#cases[@]} + 3 - differ)) identical, $differ different"
 [ "$differ" -eq 0 ]

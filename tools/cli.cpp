@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/console.h"
 #include "platform/file.h"
 #include "platform/utf8.h"
 
@@ -46,24 +47,8 @@ std::string AbsolutePath(const std::string& path) {
   return error ? path : absolute.lexically_normal().u8string();
 }
 
-namespace {
-
-// A descriptor is a terminal when the process's descriptor link names a terminal device. Where
-// that link does not exist the answer is no, and --progress or --answer ask explicitly.
-bool DescriptorIsTerminal(int descriptor) {
-  std::error_code error;
-  const std::filesystem::path link =
-      std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error);
-  if (error) return false;
-  const std::string target = link.string();
-  return target.rfind("/dev/pts/", 0) == 0 || target.rfind("/dev/tty", 0) == 0 ||
-         target == "/dev/console";
-}
-
-}  // namespace
-
-bool StderrIsTerminal() { return DescriptorIsTerminal(2); }
-bool StdinIsTerminal() { return DescriptorIsTerminal(0); }
+bool StderrIsTerminal() { return NxStandardStreamIsTerminal(2); }
+bool StdinIsTerminal() { return NxStandardStreamIsTerminal(0); }
 
 std::string HresultText(HRESULT hr) {
   char text[32];

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
 
@@ -38,7 +39,7 @@ int Dispatch(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = NxCommandLineArguments(argc, argv);
   try {
     const int status = Dispatch(args);
     if (std::fflush(stdout) != 0) {

@@ -1,5 +1,8 @@
 #include "frame/module_info.h"
 
+#include <algorithm>
+
+#include "platform/file.h"
 #include "toolkit/string_table.h"
 
 typedef std::basic_string<WCHAR> WideString;
@@ -52,5 +55,16 @@ NxAboutTexts NxGetAboutTexts() {
 bool NxAboutBoxEnds(WORD id, INT_PTR* result) {
   if (id != 1 && id != 2) return false;
   if (result != nullptr) *result = id == 1 ? TRUE : FALSE;
+  return true;
+}
+
+bool NxGetPackagedImpulsePath(WCHAR (&path)[kMaxPathUnits]) {
+  const DWORD folder = NxGetModuleWorkFolder(path, kMaxPathUnits);
+  const DWORD nameUnits = sizeof kPackagedImpulseName / sizeof(WCHAR);  // terminator included
+  if (folder == 0 || folder + nameUnits > kMaxPathUnits) {
+    path[0] = 0;
+    return false;
+  }
+  std::copy(kPackagedImpulseName, kPackagedImpulseName + nameUnits, path + folder);
   return true;
 }

@@ -20,8 +20,6 @@ namespace {
 
 std::atomic<LONG> g_instancesAlive{0};
 
-constexpr WCHAR kPackagedImpulseName[] = NXW("~IRX.TMP");
-
 WCHAR g_inputPinName[] = NXW("Input");
 WCHAR g_outputPinName[] = NXW("Output");
 const AMOVIESETUP_MEDIATYPE kPinTypes[] = {{&MEDIATYPE_Audio, &MEDIASUBTYPE_NULL}};
@@ -35,11 +33,7 @@ const AMOVIESETUP_FILTER kSetupFilter = {&CLSID_NxPlugIn, NXW("Quorvex Auralith"
 
 void RemovePackagedImpulse() {
   WCHAR path[kMaxPathUnits];
-  const DWORD folder = NxGetModuleWorkFolder(path, kMaxPathUnits);
-  const DWORD nameUnits = sizeof kPackagedImpulseName / sizeof(WCHAR);
-  if (folder == 0 || folder + nameUnits > kMaxPathUnits) return;
-  std::copy(kPackagedImpulseName, kPackagedImpulseName + nameUnits, path + folder);
-  NxDeleteFile(path);
+  if (NxGetPackagedImpulsePath(path)) NxDeleteFile(path);
 }
 
 bool UsableSampleFormat(const WAVEFORMATEX& f) {

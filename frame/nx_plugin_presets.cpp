@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "frame/builtin_presets.h"
+#include "frame/module_info.h"
 #include "frame/nx_plugin.h"
 #include "frame/nx_plugin_prop.h"
 #include "platform/byte_order.h"
@@ -47,8 +48,6 @@ constexpr size_t kOldPanOffset = 1240;
 // The packaged impulse is copied in pieces of this many bytes, so no size read from a stream
 // ever sizes an allocation.
 constexpr ULONG kCopyPieceBytes = 2048;
-
-constexpr WCHAR kPackagedImpulseName[] = NXW("~IRX.TMP");
 
 void PutGuid(BYTE* at, const GUID& guid) {
   NxPutLe32(at, guid.Data1);
@@ -144,7 +143,7 @@ HRESULT CopyStreamToFile(IStream* stream, DWORD bytes, NxFile* file) {
 // other failure "~IRX.TMP" is as it was.
 HRESULT ReceivePackagedImpulse(IStream* stream, DWORD bytes) {
   WCHAR target[kMaxPathUnits];
-  if (!ModuleFilePath(kPackagedImpulseName, target)) return S_FALSE;
+  if (!NxGetPackagedImpulsePath(target)) return S_FALSE;
   NxFileReplacement* file = NxFileReplacement::Create(target, NxFileAccess::Write);
   if (file == nullptr) return S_FALSE;
   HRESULT hr = CopyStreamToFile(stream, bytes, file);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/module_info.h"
 #include "platform/file.h"
 #include "platform/private_profile.h"
 
@@ -31,19 +32,6 @@ class NoImpulseSource : public ImpulseSource {
 
 StreamShape ShapeOf(const WAVEFORMATEX& format) {
   return {format.nChannels, format.nSamplesPerSec, format.wBitsPerSample};
-}
-
-constexpr WCHAR kPackagedImpulseName[] = NXW("~IRX.TMP");
-
-// The packaged impulse lives beside the module; an unknown module folder leaves the name empty.
-void PackagedImpulsePath(WCHAR (&path)[kMaxPathUnits]) {
-  const DWORD folder = NxGetModuleWorkFolder(path, kMaxPathUnits);
-  const DWORD nameUnits = sizeof kPackagedImpulseName / sizeof(WCHAR);
-  if (folder == 0 || folder + nameUnits > kMaxPathUnits) {
-    path[0] = 0;
-    return;
-  }
-  std::copy(kPackagedImpulseName, kPackagedImpulseName + nameUnits, path + folder);
 }
 
 int16_t TruncateToPcm16(float value) {
@@ -91,7 +79,7 @@ HRESULT CStreamEngine::PrepareFromSnapshot(const PlugInParams& snapshot, bool re
   WCHAR packaged[kMaxPathUnits];
   const WCHAR* file = snapshot.impulseFile;
   if (snapshot.packageImpulse != 0) {
-    PackagedImpulsePath(packaged);
+    NxGetPackagedImpulsePath(packaged);
     file = packaged;
   }
   return PrepareImpulse(m_convolver, snapshot, rebuild, ShapeOf(*input), ShapeOf(*output), file,

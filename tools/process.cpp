@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "frame/builtin_presets.h"
+#include "frame/module_info.h"
 #include "impulse/impulse_loader.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
@@ -41,9 +42,9 @@ void SetImpulseName(CNxPlugIn* plugin, const std::string& option, const std::str
 void PackageImpulse(CNxPlugIn* plugin) {
   const std::string source = EffectiveImpulsePath(plugin);
   if (source.empty()) UsageError(kCommand, "'--package-impulse' needs an impulse");
-  WCHAR folder[kMaxPathUnits];
-  if (NxGetModuleWorkFolder(folder, kMaxPathUnits) == 0) Failure("the program's folder is unknown");
-  const std::string packaged = Narrow(folder) + "~IRX.TMP";
+  WCHAR path[kMaxPathUnits];
+  if (!NxGetPackagedImpulsePath(path)) Failure("the program's folder is unknown");
+  const std::string packaged = Narrow(path);
   LONG already = 0;
   plugin->GetPackageImpulse(&already);
   if (already == 0) {
@@ -51,7 +52,7 @@ void PackageImpulse(CNxPlugIn* plugin) {
     if (code == kImpulseWriteFailed) FileError(packaged, LastFileError());
     if (code < 0) FileError(source, "cannot be packaged into " + packaged);
   }
-  plugin->SetImpulseFile(NXW("~IRX.TMP"));
+  plugin->SetImpulseFile(kPackagedImpulseName);
   plugin->SetPackageImpulse(1);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "frame/module_info.h"
 #include "host/wave_sink_filter.h"
 #include "host/wave_source_filter.h"
 #include "impulse/impulse_loader.h"
@@ -91,9 +92,8 @@ std::string EffectiveImpulsePath(CNxPlugIn* plugin) {
   LONG packaged = 0;
   plugin->GetPackageImpulse(&packaged);
   if (packaged != 0) {
-    WCHAR folder[kMaxPathUnits];
-    if (NxGetModuleWorkFolder(folder, kMaxPathUnits) == 0) return std::string();
-    return Narrow(folder) + "~IRX.TMP";
+    WCHAR path[kMaxPathUnits];
+    return NxGetPackagedImpulsePath(path) ? Narrow(path) : std::string();
   }
   WCHAR name[kMaxPathUnits];
   plugin->GetImpulseFile(name, kMaxPathUnits);

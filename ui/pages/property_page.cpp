@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "frame/guids.h"
+#include "frame/module_info.h"
 #include "impulse/display_list.h"
 #include "impulse/impulse_loader.h"
 #include "impulse/summary.h"
@@ -50,9 +51,8 @@ void NxSetDialogFactory(NxDialogFactory* factory) { g_factory = factory; }
 NxDialogFactory* NxGetDialogFactory() { return g_factory; }
 
 NxText NxPackagedImpulsePath() {
-  WCHAR folder[kNamesUnits];
-  if (NxGetModuleWorkFolder(folder, kNamesUnits) == 0) return NxText();
-  return NxText(folder) + NXW("~IRX.TMP");
+  WCHAR path[kMaxPathUnits];
+  return NxGetPackagedImpulsePath(path) ? NxText(path) : NxText();
 }
 
 DWORD NxImpulseView::Frames() const {

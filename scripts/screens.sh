@@ -34,19 +34,22 @@ fi
 source "$root/scripts/wine_display.sh"
 wine_display_start
 
-fixtures="$work/fixtures"
+# Inside the prefix, so that the pages show a short, stable path (C:\Impulses\hall.wav).
+fixtures="$WINEPREFIX/drive_c/Impulses"
 mkdir -p "$fixtures" "$work/shots"
 python3 "$root/scripts/page_fixtures.py" "$fixtures"
 # The recovery test tones, made by the tool itself.
-wine "$work/bin/auralith.exe" test-tone "$(win_path "$fixtures/tone.wav")" --order 16 >/dev/null
-wine "$work/bin/auralith.exe" test-tone "$(win_path "$fixtures/big.wav")" --order 20 >/dev/null
+wine "$work/bin/auralith.exe" test-tone 'C:\Impulses\tone.wav' --order 16 >/dev/null
+wine "$work/bin/auralith.exe" test-tone 'C:\Impulses\big.wav' --order 21 >/dev/null
 
 echo "== Shooting"
+status=0
 (cd "$work/bin" && timeout 300 wine auralith_page_host.exe shots "$(win_path "$work/shots")" \
-  "$(win_path "$fixtures")") | tr -d '\r'
+  'C:\Impulses') | tr -d '\r' || status=$?
 
 mkdir -p "$out"
 for shot in "$work"/shots/*.bmp; do
-  convert "$shot" "$out/$(basename "$shot" .bmp).png"
+  convert "$shot" "$out/$(basename "$shot" .bmp).png" || status=1
 done
 echo "== $(ls "$work"/shots/*.bmp | wc -l) screenshots in $out"
+exit "$status"

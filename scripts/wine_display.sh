@@ -15,6 +15,8 @@ wine_display_start() {
   export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
   echo "== Preparing the Wine prefix $WINEPREFIX on display $DISPLAY"
   wine wineboot --init >/dev/null 2>&1 || true
+  # No window manager runs on the X server: Wine draws the title bars and frames itself.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w
   mkdir -p "$work/bin"
   cp "$build_dir/module/auralith_x64.dll" "$build_dir/tests/windows/auralith_page_host.exe" \

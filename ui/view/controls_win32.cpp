@@ -320,9 +320,9 @@ int EnvelopeX(const RECT& r, const NxEnvelopeEditor& e, LONG time) {
 }
 
 // Levels are linear percentages drawn on a dB axis; silence sits on the bottom edge.
-int EnvelopeY(const RECT& r, const NxEnvelopeEditor& e, LONG level) {
+int EnvelopeY(const RECT& r, const NxEnvelopeEditor& e, double level) {
   if (level <= 0) return r.bottom - 1;
-  const double db = 20.0 * std::log10(static_cast<double>(level) / e.LevelTop());
+  const double db = 20.0 * std::log10(level / e.LevelTop());
   const double share = std::clamp(-db / kFloorDb, 0.0, 1.0);
   return static_cast<int>(std::lround(share * (r.bottom - 1)));
 }
@@ -392,14 +392,19 @@ void PaintEnvelope(HWND window, HDC dc, const ControlWindow& c) {
   // The envelope: lines between the points, a handle on each.
   HPEN line = CreatePen(PS_SOLID, 2, on ? RGB(250, 210, 80) : RGB(140, 140, 140));
   oldPen = SelectObject(dc, line);
+  // The gain runs linearly between the points, so on the dB axis each segment is drawn
+  // pixel by pixel.
   const auto& points = e.Points();
-  for (size_t i = 0; i < points.size(); ++i) {
-    const int x = EnvelopeX(r, e, points[i].position);
-    const int y = EnvelopeY(r, e, points[i].level);
-    if (i == 0) {
-      MoveToEx(dc, x, y, nullptr);
-    } else {
-      LineTo(dc, x, y);
+  for (size_t i = 1; i < points.size(); ++i) {
+    const EnvelopePoint& a = points[i - 1];
+    const EnvelopePoint& b = points[i];
+    const int x0 = EnvelopeX(r, e, a.position);
+    const int x1 = EnvelopeX(r, e, b.position);
+    MoveToEx(dc, x0, EnvelopeY(r, e, a.level), nullptr);
+    for (int x = x0 + 1; x <= x1; ++x) {
+      const double share = x1 > x0 ? static_cast<double>(x - x0) / (x1 - x0) : 1.0;
+      const double level = a.level + (b.level - a.level) * share;
+      LineTo(dc, x, EnvelopeY(r, e, level));
     }
   }
   SelectObject(dc, oldPen);

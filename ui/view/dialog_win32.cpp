@@ -486,6 +486,40 @@ void ShowPanel(HWND panel, LPCWSTR path) {
   ShowWindow(picture, info.picture.empty() ? SW_HIDE : SW_SHOWNA);
 }
 
+// The panel's rows under the dialog's own: the folder box as wide as the file type box, its
+// label under the file type's label, the help button under Cancel, the information group across.
+void LineUpPanel(HWND panel) {
+  HWND dialog = GetParent(panel);
+  auto placeOf = [&](HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  HWND types = GetDlgItem(dialog, cmb1);
+  HWND typesLabel = GetDlgItem(dialog, stc2);
+  HWND cancel = GetDlgItem(dialog, IDCANCEL);
+  if (types == nullptr || typesLabel == nullptr || cancel == nullptr) return;
+  const RECT box = placeOf(types);
+  const RECT label = placeOf(typesLabel);
+  const RECT button = placeOf(cancel);
+  auto move = [&](UINT id, LONG left, LONG right) {
+    HWND control = GetDlgItem(panel, static_cast<int>(id));
+    RECT r = placeOf(control);
+    SetWindowPos(control, nullptr, left, r.top, right - left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  };
+  const RECT mruLabel = placeOf(GetDlgItem(panel, IDC_PANEL_MRU_LABEL));
+  move(IDC_PANEL_MRU_LABEL, label.left, std::max(label.right, mruLabel.right));
+  move(IDC_PANEL_MRU, box.left, box.right);
+  move(IDC_PANEL_HELP, button.left, button.right);
+  const RECT group = placeOf(GetDlgItem(panel, IDC_PANEL_GROUP));
+  const LONG shift = button.right - group.right;
+  move(IDC_PANEL_GROUP, group.left, button.right);
+  const RECT picture = placeOf(GetDlgItem(panel, IDC_PANEL_PICTURE));
+  move(IDC_PANEL_PICTURE, picture.left + shift, picture.right + shift);
+}
+
 UINT_PTR CALLBACK OpenHook(HWND panel, UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_INITDIALOG: {
@@ -520,6 +554,7 @@ UINT_PTR CALLBACK OpenHook(HWND panel, UINT message, WPARAM w, LPARAM l) {
       return FALSE;
     case WM_NOTIFY: {
       const auto* note = reinterpret_cast<const OFNOTIFYW*>(l);
+      if (note->hdr.code == CDN_INITDONE) LineUpPanel(panel);
       if (note->hdr.code == CDN_SELCHANGE) {
         WCHAR path[MAX_PATH] = {};
         const LRESULT length = SendMessageW(GetParent(panel), CDM_GETFILEPATH, MAX_PATH,

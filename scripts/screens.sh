@@ -8,18 +8,22 @@
 #   --build-dir DIR   Windows build folder (default: build-win)
 #   --out DIR         where the PNG files go (default: docs/screens)
 #   --no-build        use what is built
+#   --check           instead of screenshots, check each page's layout against its template and
+#                     drive the real controls, reading the filter's parameters after each action
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir="$root/build-win"
 out="$root/docs/screens"
 build=1
+mode=shots
 while [ $# -gt 0 ]; do
   case "$1" in
     --build-dir) build_dir="$2"; shift 2 ;;
     --out) out="$2"; shift 2 ;;
     --no-build) build=0; shift ;;
-    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --check) mode=check; shift ;;
+    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "screens.sh: unknown option '$1' (try --help)" >&2; exit 2 ;;
   esac
 done
@@ -42,8 +46,14 @@ python3 "$root/scripts/page_fixtures.py" "$fixtures"
 wine "$work/bin/auralith.exe" test-tone 'C:\Impulses\tone.wav' --order 16 >/dev/null
 wine "$work/bin/auralith.exe" test-tone 'C:\Impulses\big.wav' --order 21 >/dev/null
 
-echo "== Shooting"
 status=0
+if [ "$mode" = check ]; then
+  echo "== The pages in the property frame: layout and the user's actions"
+  (cd "$work/bin" && timeout 300 wine auralith_page_host.exe check 'C:\Impulses') | tr -d '\r' ||
+    status=$?
+  exit "$status"
+fi
+echo "== Shooting"
 (cd "$work/bin" && timeout 300 wine auralith_page_host.exe shots "$(win_path "$work/shots")" \
   'C:\Impulses') | tr -d '\r' || status=$?
 

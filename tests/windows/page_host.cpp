@@ -532,4 +532,180 @@ int wmain(int argc, wchar_t** argv) {
   return result;
 }
 
-void AddDrivingChecks() {}
+// Clicks a button or check box of the current page, as the mouse would.
+void Click(UINT id) {
+  HWND control = GetDlgItem(CurrentPage(), static_cast<int>(id));
+  SendMessageW(control, BM_CLICK, 0, 0);
+}
+
+SIZE SizeOf(UINT id) {
+  RECT r = {};
+  GetClientRect(GetDlgItem(CurrentPage(), static_cast<int>(id)), &r);
+  return {r.right, r.bottom};
+}
+
+std::vector<EnvelopePoint> Points() {
+  LONG count = 0;
+  g_prop->GetEnvelopeCount(&count);
+  std::vector<EnvelopePoint> points(16);
+  g_prop->GetEnvelopePoints(points.data(), 16);
+  points.resize(static_cast<size_t>(std::max<LONG>(0, std::min<LONG>(count, 16))));
+  return points;
+}
+
+void AddDrivingChecks() {
+  // General: the width trackbar by keys and by a click beside its thumb.
+  SelectPage(0);
+  Do([] {
+    Key(IDC_WIDTH, VK_HOME);
+    Expect("width after Home", Value(&INxPlugInProp::GetResponseWidth), 0, IDC_WIDTH_EDIT, L"0");
+    Key(IDC_WIDTH, VK_RIGHT);
+    Expect("width after Right", Value(&INxPlugInProp::GetResponseWidth), 1, IDC_WIDTH_EDIT, L"1");
+    const SIZE size = SizeOf(IDC_WIDTH);
+    Mouse(IDC_WIDTH, WM_LBUTTONDOWN, size.cx - 2, size.cy / 2, MK_LBUTTON);
+    Mouse(IDC_WIDTH, WM_LBUTTONUP, size.cx - 2, size.cy / 2);
+    Expect("width after a click right of the thumb (one page of 10)",
+           Value(&INxPlugInProp::GetResponseWidth), 11, IDC_WIDTH_EDIT, L"11");
+  });
+  // The wet fader: Home is its top (+20 dB), a click under the thumb pages down 3 dB, a
+  // double-click goes back to this page's default (0 dB), a drag to the bottom gives silence.
+  Do([] {
+    Key(IDC_WET, VK_HOME);
+    Expect("wet after Home", Value(&INxPlugInProp::GetWetOut), 200, IDC_WET_LABEL, L"20.0 dB");
+    Key(IDC_WET, VK_DOWN);
+    Expect("wet after Down", Value(&INxPlugInProp::GetWetOut), 199, IDC_WET_LABEL, L"19.9 dB");
+    const SIZE size = SizeOf(IDC_WET);
+    Mouse(IDC_WET, WM_LBUTTONDOWN, size.cx / 2, size.cy - 2, MK_LBUTTON);
+    Mouse(IDC_WET, WM_LBUTTONUP, size.cx / 2, size.cy - 2);
+    Expect("wet after a click under the thumb", Value(&INxPlugInProp::GetWetOut), 169,
+           IDC_WET_LABEL, L"16.9 dB");
+    Mouse(IDC_WET, WM_LBUTTONDBLCLK, size.cx / 2, size.cy / 2, MK_LBUTTON);
+    Mouse(IDC_WET, WM_LBUTTONUP, size.cx / 2, size.cy / 2);
+    Expect("wet after a double-click", Value(&INxPlugInProp::GetWetOut), 0, IDC_WET_LABEL,
+           L"0.0 dB");
+  });
+  Do([] {
+    // The thumb of 0 dB sits a fifth of the travel below the top (200 of 1000 tenths of a dB);
+    // grab it there and drag past the bottom.
+    const SIZE size = SizeOf(IDC_WET);
+    const int y = 7 + (size.cy - 15) / 5;
+    Mouse(IDC_WET, WM_LBUTTONDOWN, size.cx / 2, y, MK_LBUTTON);
+    Mouse(IDC_WET, WM_MOUSEMOVE, size.cx / 2, size.cy + 40, MK_LBUTTON);
+    Mouse(IDC_WET, WM_LBUTTONUP, size.cx / 2, size.cy + 40);
+    Expect("wet dragged to the bottom", Value(&INxPlugInProp::GetWetOut), -800, IDC_WET_LABEL,
+           L"-Inf.");
+  });
+  // A delay typed into its field.
+  Do([] {
+    Type(IDC_DELAY_EDIT, L"-250.05");
+    Expect("typed delay", Value(&INxPlugInProp::GetResponseDelay), -2500, IDC_DELAY_EDIT,
+           L"-250.0");
+  });
+  // An impulse chosen by typing its path.
+  Do([] {
+    const Text path = g_fixtures + L"\\tone.wav";
+    Type(IDC_IMPULSE, path);
+    WCHAR name[300] = {};
+    g_prop->GetImpulseFile(name, 300);
+    Check(path == name, "typed impulse", name);
+    Check(ShownText(IDC_IMPULSE) == path, "the impulse box shows", ShownText(IDC_IMPULSE));
+    std::printf("impulse: %ls\n", name);
+  });
+  // Envelope: the check box, then a point dragged, added and deleted.
+  SelectPage(1);
+  Do([] {
+    const LONG before = Value(&INxPlugInProp::GetApplyEnvelope);
+    Click(IDC_APPLY_ENVELOPE);
+    Expect("envelope toggled", Value(&INxPlugInProp::GetApplyEnvelope), before == 0 ? 1 : 0, 0,
+           L"");
+    if (Value(&INxPlugInProp::GetApplyEnvelope) == 0) Click(IDC_APPLY_ENVELOPE);
+    Check(IsWindowEnabled(GetDlgItem(CurrentPage(), static_cast<int>(IDC_ENVELOPE))) != 0,
+          "the editor is enabled with the envelope on");
+  });
+  Do([] {
+    const std::vector<EnvelopePoint> start = Points();
+    if (start.size() < 2) return Fail("fewer than two envelope points");
+    // The first point sits at the top-left corner (time 0, full level); halfway down the dB
+    // axis (0 to -80 dB) is -40 dB, a gain of 1 %.
+    const SIZE size = SizeOf(IDC_ENVELOPE);
+    Mouse(IDC_ENVELOPE, WM_LBUTTONDOWN, 0, 0, MK_LBUTTON);
+    Mouse(IDC_ENVELOPE, WM_MOUSEMOVE, 0, (size.cy - 1) / 2, MK_LBUTTON);
+    Mouse(IDC_ENVELOPE, WM_LBUTTONUP, 0, (size.cy - 1) / 2);
+    const std::vector<EnvelopePoint> moved = Points();
+    Expect("dragged point's level", moved.empty() ? -1 : moved[0].level, 1, IDC_POSITION,
+           L"1 % at 0.00 Seconds");
+    Expect("dragged point's time", moved.empty() ? -1 : moved[0].position, 0, 0, L"");
+    // A click on the top edge in the middle adds a point at full level, a right click on it
+    // deletes it.
+    Mouse(IDC_ENVELOPE, WM_LBUTTONDOWN, (size.cx - 1) / 2, 0, MK_LBUTTON);
+    Mouse(IDC_ENVELOPE, WM_LBUTTONUP, (size.cx - 1) / 2, 0);
+    const std::vector<EnvelopePoint> added = Points();
+    Expect("points after adding one", static_cast<LONG>(added.size()),
+           static_cast<LONG>(moved.size()) + 1, 0, L"");
+    Mouse(IDC_ENVELOPE, WM_RBUTTONDOWN, (size.cx - 1) / 2, 0, MK_RBUTTON);
+    Expect("points after deleting it", static_cast<LONG>(Points().size()),
+           static_cast<LONG>(moved.size()), 0, L"");
+  });
+  // A built-in preset from the page menu, opened with the menu key and walked with the keys:
+  // Presets, then up twice from where the submenu opens (its first entry, or none) to the
+  // second of its three entries, "Reset, highest quality, with mono to stereo conversion".
+  SelectPage(0);
+  Do([] {
+    HWND page = CurrentPage();
+    for (WPARAM key : {VK_DOWN, VK_RIGHT, VK_UP, VK_UP, VK_RETURN}) {
+      PostMessageW(page, WM_KEYDOWN, key, 0);
+      PostMessageW(page, WM_KEYUP, key, 0);
+    }
+    SendMessageW(page, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(page), -1);
+  });
+  Then(Pause(3));
+  Do([] {
+    Expect("mono to stereo after the preset", Value(&INxPlugInProp::GetMonoToStereo), 1, 0, L"");
+    Check(IsDlgButtonChecked(CurrentPage(), static_cast<int>(IDC_MONO_TO_STEREO)) == BST_CHECKED,
+          "the mono to stereo box is checked after the preset");
+    Expect("width after the preset", Value(&INxPlugInProp::GetResponseWidth), 50, IDC_WIDTH_EDIT,
+           L"50");
+  });
+  // A recovery of the small test tone from the Recover page (the preset emptied the names):
+  // the names typed, the mode clicked.
+  SelectPage(3);
+  Do([] {
+    const Text tone = g_fixtures + L"\\tone.wav";
+    const Text output = g_fixtures + L"\\recovered.wav";
+    DeleteFileW(output.c_str());
+    Type(IDC_RECORDED_FILE, tone);
+    Type(IDC_TEST_FILE, tone);
+    Type(IDC_OUTPUT_FILE, output);
+    Click(IDC_MODE_FILE_ENDS);
+    WCHAR name[300] = {};
+    g_prop->GetRecordedFile(name, 300);
+    Check(tone == name, "typed recorded file", name);
+    g_prop->GetTestFile(name, 300);
+    Check(tone == name, "typed test file", name);
+    g_prop->GetOutputFile(name, 300);
+    Check(output == name, "typed output file", name);
+    Expect("mode clicked", Value(&INxPlugInProp::GetRecoveryMode), IDC_MODE_FILE_ENDS, 0, L"");
+  });
+  PostCommand(IDC_RECOVER);
+  Then([] {
+    g_found = FindTopLevel([](HWND w) {
+      return TitleOf(w) == L"Auralith" && ClassOf(w) == L"#32770" &&
+             GetDlgItem(w, static_cast<int>(IDC_PROGRESS_BAR)) == nullptr;
+    });
+    return g_found != nullptr;
+  });
+  Do([] {
+    const Text message = TitleOf(GetDlgItem(g_found, 0xFFFF));
+    Check(message == L"The recovered impulse was successfully output to the destination file.",
+          "recovery's message", message);
+    PostMessageW(g_found, WM_COMMAND, IDOK, 0);
+  });
+  Then(Pause(2));
+  Do([] {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    const bool written = GetFileAttributesExW((g_fixtures + L"\\recovered.wav").c_str(),
+                                              GetFileExInfoStandard, &data) != 0;
+    Check(written && data.nFileSizeLow > 44, "the recovered impulse file is written");
+    std::printf("recovered.wav: %lu bytes\n", written ? data.nFileSizeLow : 0UL);
+  });
+}

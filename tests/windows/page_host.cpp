@@ -708,4 +708,26 @@ void AddDrivingChecks() {
     Check(written && data.nFileSizeLow > 44, "the recovered impulse file is written");
     std::printf("recovered.wav: %lu bytes\n", written ? data.nFileSizeLow : 0UL);
   });
+  // The host destroys the page window while a recovery pumps messages: the run stops without a
+  // word, and nothing is left pointing at the window.
+  Do([] {
+    const Text big = g_fixtures + L"\\big.wav";
+    Type(IDC_RECORDED_FILE, big);
+    Type(IDC_TEST_FILE, big);
+  });
+  PostCommand(IDC_RECOVER);
+  Then([] {
+    g_found = FindTopLevel([](HWND w) {
+      return GetDlgItem(w, static_cast<int>(IDC_PROGRESS_BAR)) != nullptr;
+    });
+    if (g_found != nullptr) DestroyWindow(CurrentPage());
+    return g_found != nullptr;
+  });
+  Then(Pause(6));
+  Do([] {
+    Check(!IsWindow(g_found), "the progress window closes with the page");
+    Check(FindTopLevel([](HWND w) { return TitleOf(w) == L"Auralith"; }) == nullptr,
+          "no message after the page went");
+    std::printf("page destroyed during a recovery: the run stopped\n");
+  });
 }

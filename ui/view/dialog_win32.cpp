@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frame/module_info.h"
+#include "impulse/settings.h"
 #include "toolkit/string_table.h"
 #include "ui/pages/about_box.h"
 #include "ui/pages/control_table.h"
@@ -568,7 +569,32 @@ UINT_PTR CALLBACK OpenHook(HWND panel, UINT message, WPARAM w, LPARAM l) {
   }
 }
 
-UINT_PTR CALLBACK SaveHook(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+// The Save dialog: the name in the file name field follows the chosen type's extension.
+UINT_PTR CALLBACK SaveHook(HWND hook, UINT message, WPARAM, LPARAM l) {
+  if (message == WM_INITDIALOG) {
+    const auto* ofn = reinterpret_cast<const OPENFILENAMEW*>(l);
+    SetWindowLongPtrW(hook, DWLP_USER, ofn->lCustData);
+    return TRUE;
+  }
+  if (message != WM_NOTIFY) return FALSE;
+  const auto* note = reinterpret_cast<const OFNOTIFYW*>(l);
+  if (note->hdr.code != CDN_INITDONE && note->hdr.code != CDN_TYPECHANGE) return FALSE;
+  const auto* state = reinterpret_cast<const FileDialogState*>(GetWindowLongPtrW(hook, DWLP_USER));
+  const DWORD type = note->lpOFN->nFilterIndex;
+  if (state == nullptr || type == 0 || type > state->request->filters.size()) return FALSE;
+  HWND dialog = GetParent(hook);
+  WCHAR name[MAX_PATH] = {};
+  const LRESULT length =
+      SendMessageW(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(name));
+  if (length <= 0 || length > MAX_PATH) return FALSE;
+  const NxText renamed =
+      NxApplySaveExtension(name, state->request->filters[type - 1].first.c_str());
+  // The file name field is a combo box (cmb13) on current systems, an edit field (edt1) on
+  // older ones; the one that is not there ignores the message.
+  SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(renamed.c_str()));
+  SendMessageW(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(renamed.c_str()));
+  return FALSE;
+}
 
 bool Win32Dialog::RunFileDialog(NxFileDialogRequest& request) {
   if (m_gone) return false;

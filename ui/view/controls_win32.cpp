@@ -255,6 +255,12 @@ LRESULT RangeMessage(HWND window, ControlWindow& c, UINT message, WPARAM w, LPAR
     case WM_CAPTURECHANGED:
       c.dragging = false;
       return 0;
+    case WM_MOUSEWHEEL:
+      // Away from the user is "up", as the arrow keys.
+      if (!IsWindowEnabled(window)) break;
+      Notify(window, c, GET_WHEEL_DELTA_WPARAM(w) > 0 ? kNxScrollLineUp : kNxScrollLineDown);
+      Notify(window, c, kNxScrollEnd);
+      return 0;
     default:
       break;
   }

@@ -547,6 +547,7 @@ UINT_PTR CALLBACK OpenHook(HWND panel, UINT message, WPARAM w, LPARAM l) {
         }
         SendDlgItemMessageW(panel, IDC_PANEL_MRU, CB_GETLBTEXT, static_cast<WPARAM>(index),
                             reinterpret_cast<LPARAM>(folder.data()));
+        SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(folder.data()));
         SendMessageW(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(folder.data()));
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
@@ -556,6 +557,18 @@ UINT_PTR CALLBACK OpenHook(HWND panel, UINT message, WPARAM w, LPARAM l) {
     case WM_NOTIFY: {
       const auto* note = reinterpret_cast<const OFNOTIFYW*>(l);
       if (note->hdr.code == CDN_INITDONE) LineUpPanel(panel);
+      if (note->hdr.code == CDN_INITDONE || note->hdr.code == CDN_FOLDERCHANGE) {
+        // The folder the dialog shows is selected in the box when it is listed there.
+        WCHAR folder[MAX_PATH] = {};
+        const LRESULT length = SendMessageW(GetParent(panel), CDM_GETFOLDERPATH, MAX_PATH,
+                                            reinterpret_cast<LPARAM>(folder));
+        const LRESULT index =
+            length > 0 && length <= MAX_PATH
+                ? SendDlgItemMessageW(panel, IDC_PANEL_MRU, CB_FINDSTRINGEXACT,
+                                      static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(folder))
+                : CB_ERR;
+        SendDlgItemMessageW(panel, IDC_PANEL_MRU, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+      }
       if (note->hdr.code == CDN_SELCHANGE) {
         WCHAR path[MAX_PATH] = {};
         const LRESULT length = SendMessageW(GetParent(panel), CDM_GETFILEPATH, MAX_PATH,

@@ -122,7 +122,17 @@ void Shot(HWND w, const wchar_t* name) {
   if (!IsWindow(w)) return Fail("gone before its screenshot:", name);
   RedrawWindow(w, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  GdiFlush();
+  // The X server shows what Wine drew a little later: let the paints through and wait.
+  for (int i = 0; i < 8; ++i) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    GdiFlush();
+    Sleep(50);
+  }
+  if (!IsWindow(w)) return Fail("gone before its screenshot:", name);
   RECT r;
   GetWindowRect(w, &r);
   const int width = r.right - r.left;
@@ -284,9 +294,14 @@ void AddShots() {
       return GetDlgItem(w, static_cast<int>(IDC_PROGRESS_BAR)) != nullptr &&
              ClassOf(GetDlgItem(w, static_cast<int>(IDC_PROGRESS_BAR))) == PROGRESS_CLASSW;
     });
-    // At once: the window lasts only as long as the run.
-    if (g_found != nullptr) Shot(g_found, L"progress");
-    return g_found != nullptr;
+    // Once the bar shows some progress ("Auralith - 25 %"), at once: the window lasts only as
+    // long as the run.
+    if (g_found == nullptr) return false;
+    const Text title = TitleOf(g_found);
+    const size_t dash = title.find(L" - ");
+    if (dash == Text::npos || _wtoi(title.c_str() + dash + 3) < 20) return false;
+    Shot(g_found, L"progress");
+    return true;
   });
   Then([] {
     g_found = FindTopLevel([](HWND w) {

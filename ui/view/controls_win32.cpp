@@ -150,8 +150,13 @@ void PaintRange(HWND window, HDC dc, const ControlWindow& c) {
     thumb = {at - kThumbLength / 2 + 1, kEdge, at + kThumbLength / 2 - 1, r.bottom - kEdge};
   }
   DrawEdge(dc, &channel, EDGE_SUNKEN, BF_RECT | BF_MIDDLE);
-  FillRect(dc, &thumb, GetSysColorBrush(enabled ? COLOR_3DFACE : COLOR_3DLIGHT));
-  DrawEdge(dc, &thumb, EDGE_RAISED, BF_RECT);
+  FillRect(dc, &thumb, GetSysColorBrush(COLOR_3DFACE));
+  if (enabled) {
+    DrawEdge(dc, &thumb, EDGE_RAISED, BF_RECT);
+  } else {
+    // Flat and grey, as the system greys what cannot be used.
+    FrameRect(dc, &thumb, GetSysColorBrush(COLOR_3DSHADOW));
+  }
   if (c.cls == kFader) {
     // The fader cap's centre line, where the level is read.
     RECT line = {thumb.left + 3, at, thumb.right - 3, at + 1};

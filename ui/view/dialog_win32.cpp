@@ -276,6 +276,13 @@ class Win32Dialog final : public NxDialog {
       DestroyWindow(m_window);
     }
   }
+  // After a creation that failed: whatever happened to the window, the object goes at the
+  // last Release.
+  void Abandon() {
+    m_events = nullptr;
+    m_window = nullptr;
+    m_gone = true;
+  }
   void Hold() override { ++m_holds; }
   void Release() override {
     if (--m_holds == 0 && m_window == nullptr && m_gone) delete this;
@@ -458,6 +465,7 @@ INT_PTR Win32Dialog::RunAboutBox() {
       g_instance, MAKEINTRESOURCEW(kNxDialogAbout),
       m_window != nullptr ? GetAncestor(m_window, GA_ROOT) : nullptr, Proc,
       reinterpret_cast<LPARAM>(about));
+  about->Abandon();  // the box is closed; its object goes now
   about->Release();
   Release();
   return result;
@@ -661,13 +669,14 @@ class Win32DialogFactory final : public NxDialogFactory {
   NxDialog* Create(UINT templateId, HWND parent, NxDialogEvents* events) override {
     auto* dialog = new (std::nothrow) Win32Dialog(events, false);
     if (dialog == nullptr) return nullptr;
+    // Held through the creation: a window destroyed while it is made takes the object only at
+    // the Release below.
+    dialog->Hold();
     HWND window = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(templateId), parent,
                                      Win32Dialog::Proc, reinterpret_cast<LPARAM>(dialog));
-    if (window == nullptr) {
-      delete dialog;
-      return nullptr;
-    }
-    return dialog;
+    if (window == nullptr) dialog->Abandon();
+    dialog->Release();
+    return window != nullptr ? dialog : nullptr;
   }
 };
 

@@ -227,7 +227,13 @@ class Win32Dialog final : public NxDialog {
   void KillTimer(UINT id) override {
     if (m_window != nullptr) ::KillTimer(m_window, id);
   }
-  HCURSOR SetCursor(HCURSOR cursor) override { return ::SetCursor(cursor); }
+  // The wait cursor stays over the page while it is set, also when the pointer moves (the
+  // window's class cursor would replace it at once).
+  HCURSOR SetCursor(HCURSOR cursor) override {
+    m_waitCursor = cursor == WaitCursor() ? cursor : nullptr;
+    return ::SetCursor(cursor);
+  }
+  HCURSOR m_waitCursor = nullptr;
   HCURSOR WaitCursor() override { return LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)); }  // the hourglass
   int ShowMessageBox(LPCWSTR text, LPCWSTR caption, UINT style) override;
   bool RunFileDialog(NxFileDialogRequest& request) override;
@@ -370,6 +376,11 @@ INT_PTR CALLBACK Win32Dialog::Proc(HWND window, UINT message, WPARAM w, LPARAM l
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_3DFACE));
       }
       return FALSE;
+    case WM_SETCURSOR:
+      if (self->m_waitCursor == nullptr) return FALSE;
+      ::SetCursor(self->m_waitCursor);
+      SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+      return TRUE;
     case WM_DESTROY:
       self->Gone();
       SetWindowLongPtrW(window, DWLP_USER, 0);

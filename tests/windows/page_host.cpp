@@ -15,7 +15,8 @@
 #ifndef UNICODE
 #define UNICODE
 #endif
-#include <windows.h>
+#include <windows.h>  // before the headers that build on it
+
 #include <commctrl.h>
 #include <dlgs.h>
 #include <ocidl.h>
@@ -271,12 +272,10 @@ void AddShots() {
       LVITEMW item = {};
       item.pszText = text;
       item.cchTextMax = MAX_PATH;
-      SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i),
-                   reinterpret_cast<LPARAM>(&item));
+      SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
       if (Text(text).find(L"hall") == 0) {
         SetFocus(list);
-        ListView_SetItemState(list, i, LVIS_SELECTED | LVIS_FOCUSED,
-                              LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(list, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         return;
       }
     }
@@ -363,9 +362,9 @@ bool SameRect(const RECT& a, const RECT& b) {
 }
 
 Text Describe(UINT dialog, UINT id, const RECT& r) {
-  return std::to_wstring(dialog) + L"/" + std::to_wstring(id) + L" at " +
-         std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L"," +
-         std::to_wstring(r.right) + L"," + std::to_wstring(r.bottom);
+  return std::to_wstring(dialog) + L"/" + std::to_wstring(id) + L" at " + std::to_wstring(r.left) +
+         L"," + std::to_wstring(r.top) + L"," + std::to_wstring(r.right) + L"," +
+         std::to_wstring(r.bottom);
 }
 
 // Every control of the template's rows: there, of its kind, where the row puts it (dialog
@@ -391,8 +390,7 @@ void CheckLayout(UINT dialog) {
     RECT got = ClientRectOf(control, page);
     if (def.kind == NxControlKind::DropDownCombo) got.bottom = want.bottom;  // the drop height
     Check(SameRect(want, got), "misplaced", Describe(dialog, def.id, got));
-    const bool captioned =
-        def.kind == NxControlKind::Trackbar || def.kind == NxControlKind::Fader;
+    const bool captioned = def.kind == NxControlKind::Trackbar || def.kind == NxControlKind::Fader;
     const bool pageSetsText = def.id == IDC_DRY_LABEL || def.id == IDC_WET_LABEL;
     if (def.text[0] == 0 || pageSetsText) continue;
     HWND holder = captioned ? GetWindow(control, GW_HWNDPREV) : control;
@@ -410,8 +408,7 @@ void CheckLayout(UINT dialog) {
 }
 
 void AddLayoutChecks() {
-  const UINT dialogs[] = {kNxDialogGeneral, kNxDialogEnvelope, kNxDialogSummary,
-                          kNxDialogRecover};
+  const UINT dialogs[] = {kNxDialogGeneral, kNxDialogEnvelope, kNxDialogSummary, kNxDialogRecover};
   for (int i = 0; i < 4; ++i) {
     SelectPage(i);
     const UINT dialog = dialogs[i];
@@ -467,8 +464,8 @@ int Run(bool shots) {
   Then([] { return false; });  // the frame closes; nothing more to run
 
   SetTimer(nullptr, 0, kTickMs, Tick);
-  hr = OleCreatePropertyFrame(nullptr, 0, 0, L"Auralith", 1, &filter, pages.cElems,
-                              pages.pElems, 0, 0, nullptr);
+  hr = OleCreatePropertyFrame(nullptr, 0, 0, L"Auralith", 1, &filter, pages.cElems, pages.pElems, 0,
+                              0, nullptr);
   Check(SUCCEEDED(hr), "OleCreatePropertyFrame");
   Check(g_step + 1 >= g_steps.size(), "the script ran to its end");
   CoTaskMemFree(pages.pElems);
@@ -732,9 +729,8 @@ void AddDrivingChecks() {
   });
   PostCommand(IDC_RECOVER);
   Then([] {
-    g_found = FindTopLevel([](HWND w) {
-      return GetDlgItem(w, static_cast<int>(IDC_PROGRESS_BAR)) != nullptr;
-    });
+    g_found = FindTopLevel(
+        [](HWND w) { return GetDlgItem(w, static_cast<int>(IDC_PROGRESS_BAR)) != nullptr; });
     if (g_found != nullptr) DestroyWindow(CurrentPage());
     return g_found != nullptr;
   });

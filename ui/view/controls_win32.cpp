@@ -1,12 +1,13 @@
 // Window procedures of the six custom controls: fader, trackbar, spinner, static picture,
 // envelope editor and logo (header strip). Sizes in pixels unless said otherwise.
+#include "ui/view/controls_win32.h"
+
 #include <windowsx.h>
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 
-#include "ui/view/controls_win32.h"
 #include "ui/view/view.h"
 
 namespace {
@@ -49,8 +50,9 @@ ControlWindow* Data(HWND window) {
 }
 
 NxRangeKind RangeKind(size_t cls) {
-  return cls == kFader ? NxRangeKind::Fader
-                       : cls == kSpinner ? NxRangeKind::Spinner : NxRangeKind::Trackbar;
+  return cls == kFader     ? NxRangeKind::Fader
+         : cls == kSpinner ? NxRangeKind::Spinner
+                           : NxRangeKind::Trackbar;
 }
 
 // ---- Range controls (fader, trackbar, spinner) ----------------------------------------------
@@ -94,12 +96,11 @@ LONG PositionOf(HWND window, const ControlWindow& c, int pixel) {
 void Notify(HWND window, ControlWindow& c, UINT action) {
   const LONG before = c.range.position;
   const UINT message = c.cls == kTrackbar ? WM_HSCROLL : WM_VSCROLL;
-  SendMessageW(GetParent(window), message,
-               MAKEWPARAM(action, static_cast<WORD>(c.range.position)),
+  SendMessageW(GetParent(window), message, MAKEWPARAM(action, static_cast<WORD>(c.range.position)),
                reinterpret_cast<LPARAM>(window));
   if (!IsWindow(window)) return;
-  const bool moves = action != kNxScrollThumbTrack && action != kNxScrollThumbPosition &&
-                     action != kNxScrollEnd;
+  const bool moves =
+      action != kNxScrollThumbTrack && action != kNxScrollThumbPosition && action != kNxScrollEnd;
   if (moves && c.range.position == before) {
     c.range.position =
         NxScrollPosition(RangeKind(c.cls), c.range, action, GetKeyState(VK_CONTROL) < 0);
@@ -345,7 +346,8 @@ LONG EnvelopeTime(const RECT& r, const NxEnvelopeEditor& e, int x) {
 
 LONG EnvelopeLevel(const RECT& r, const NxEnvelopeEditor& e, int y) {
   if (y >= r.bottom - 1) return 0;
-  const double share = std::clamp(static_cast<double>(y) / std::max<LONG>(1, r.bottom - 1), 0.0, 1.0);
+  const double share =
+      std::clamp(static_cast<double>(y) / std::max<LONG>(1, r.bottom - 1), 0.0, 1.0);
   return static_cast<LONG>(std::lround(e.LevelTop() * std::pow(10.0, -share * kFloorDb / 20.0)));
 }
 
@@ -607,8 +609,8 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM w, LPARAM l) {
       GetClientRect(window, &r);
       // Drawn off screen first, so that dragging does not flicker.
       HDC dc = CreateCompatibleDC(screen);
-      HBITMAP bitmap = CreateCompatibleBitmap(screen, std::max<LONG>(1, r.right),
-                                              std::max<LONG>(1, r.bottom));
+      HBITMAP bitmap =
+          CreateCompatibleBitmap(screen, std::max<LONG>(1, r.right), std::max<LONG>(1, r.bottom));
       HGDIOBJ old = SelectObject(dc, bitmap);
       switch (c->cls) {
         case kPicture:
@@ -669,8 +671,8 @@ LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM w, LPARAM l) {
 
 bool NxGetControlModels(HWND control, NxControlModels* models) {
   ControlWindow* c = control != nullptr ? Data(control) : nullptr;
-  if (c == nullptr || GetWindowLongPtrW(control, GWLP_WNDPROC) !=
-                          reinterpret_cast<LONG_PTR>(&ControlProc)) {
+  if (c == nullptr ||
+      GetWindowLongPtrW(control, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&ControlProc)) {
     return false;
   }
   const bool range = c->cls == kFader || c->cls == kTrackbar || c->cls == kSpinner;

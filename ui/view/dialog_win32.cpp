@@ -234,7 +234,9 @@ class Win32Dialog final : public NxDialog {
     return ::SetCursor(cursor);
   }
   HCURSOR m_waitCursor = nullptr;
-  HCURSOR WaitCursor() override { return LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)); }  // the hourglass
+  HCURSOR WaitCursor() override {
+    return LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));  // the hourglass
+  }
   int ShowMessageBox(LPCWSTR text, LPCWSTR caption, UINT style) override;
   bool RunFileDialog(NxFileDialogRequest& request) override;
   UINT TrackPopupMenu(const std::vector<NxMenuItem>& menu, POINT at) override {
@@ -472,10 +474,10 @@ INT_PTR Win32Dialog::RunAboutBox() {
   if (about == nullptr) return -1;
   about->Hold();
   Hold();
-  const INT_PTR result = DialogBoxParamW(
-      g_instance, MAKEINTRESOURCEW(kNxDialogAbout),
-      m_window != nullptr ? GetAncestor(m_window, GA_ROOT) : nullptr, Proc,
-      reinterpret_cast<LPARAM>(about));
+  const INT_PTR result =
+      DialogBoxParamW(g_instance, MAKEINTRESOURCEW(kNxDialogAbout),
+                      m_window != nullptr ? GetAncestor(m_window, GA_ROOT) : nullptr, Proc,
+                      reinterpret_cast<LPARAM>(about));
   about->Abandon();  // the box is closed; its object goes now
   about->Release();
   Release();
@@ -560,8 +562,8 @@ UINT_PTR CALLBACK OpenHook(HWND panel, UINT message, WPARAM w, LPARAM l) {
         const LRESULT index = SendDlgItemMessageW(panel, IDC_PANEL_MRU, CB_GETCURSEL, 0, 0);
         if (index == CB_ERR) return TRUE;
         std::vector<WCHAR> folder(MAX_PATH + 1, 0);
-        if (SendDlgItemMessageW(panel, IDC_PANEL_MRU, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) >
-            MAX_PATH) {
+        if (SendDlgItemMessageW(panel, IDC_PANEL_MRU, CB_GETLBTEXTLEN, static_cast<WPARAM>(index),
+                                0) > MAX_PATH) {
           return TRUE;
         }
         SendDlgItemMessageW(panel, IDC_PANEL_MRU, CB_GETLBTEXT, static_cast<WPARAM>(index),

@@ -720,13 +720,32 @@ void AddDrivingChecks() {
     Check(written && data.nFileSizeLow > 44, "the recovered impulse file is written");
     std::printf("recovered.wav: %lu bytes\n", written ? data.nFileSizeLow : 0UL);
   });
-  // The host destroys the page window while a recovery pumps messages: the run stops without a
-  // word, and nothing is left pointing at the window.
+  // Escape in the progress window of a longer recovery: the run stops without a word.
   Do([] {
     const Text big = g_fixtures + L"\\big.wav";
     Type(IDC_RECORDED_FILE, big);
     Type(IDC_TEST_FILE, big);
+    DeleteFileW((g_fixtures + L"\\recovered.wav").c_str());
   });
+  PostCommand(IDC_RECOVER);
+  Then([] {
+    g_found = FindTopLevel(
+        [](HWND w) { return GetDlgItem(w, static_cast<int>(IDC_PROGRESS_BAR)) != nullptr; });
+    if (g_found != nullptr) PostMessageW(g_found, WM_KEYDOWN, VK_ESCAPE, 0);
+    return g_found != nullptr;
+  });
+  Then(Pause(6));
+  Do([] {
+    Check(!IsWindow(g_found), "Escape closes the progress window");
+    Check(FindTopLevel([](HWND w) { return TitleOf(w) == L"Auralith"; }) == nullptr,
+          "no message after Escape");
+    Check(GetFileAttributesW((g_fixtures + L"\\recovered.wav").c_str()) ==
+              INVALID_FILE_ATTRIBUTES,
+          "no impulse written after Escape");
+    std::printf("Escape during a recovery: the run stopped\n");
+  });
+  // The host destroys the page window while a recovery pumps messages: the run stops without a
+  // word, and nothing is left pointing at the window.
   PostCommand(IDC_RECOVER);
   Then([] {
     g_found = FindTopLevel(

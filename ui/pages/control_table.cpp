@@ -25,7 +25,7 @@ constexpr UINT F = kNxDialogFilePanel;
 
 const NxDialogDef kNxDialogs[] = {
     {kNxDialogGeneral, 323, 209, true},   {kNxDialogEnvelope, 323, 209, true},
-    {kNxDialogRecover, 323, 209, true},   {kNxDialogAbout, 200, 84, false},
+    {kNxDialogRecover, 323, 209, true},   {kNxDialogAbout, 200, 78, false},
     {kNxDialogProgress, 200, 58, false},  {kNxDialogSummary, 323, 209, true},
     {kNxDialogFilePanel, 296, 94, true},
 };
@@ -141,9 +141,9 @@ const NxControlDef kNxControls[] = {
     // ---- About box ----
     Row(kNxDialogAbout, IDC_HEADER, K::HeaderStrip, "", {0, 0, 200, 16}),
     Row(kNxDialogAbout, IDC_ABOUT_TITLE_LINE, K::Label, "", {6, 24, 188, 10}, A::Centre),
-    Row(kNxDialogAbout, IDC_ABOUT_VERSION_LINE, K::Label, "", {6, 38, 188, 8}, A::Centre),
-    Row(kNxDialogAbout, IDC_ABOUT_LINK, K::Label, "", {6, 50, 188, 8}, A::Centre),
-    Row(kNxDialogAbout, 1, K::Button, "OK", {75, 64, 50, 14}),
+    Row(kNxDialogAbout, IDC_ABOUT_VERSION_LINE, K::Label, "", {6, 37, 188, 8}, A::Centre),
+    Row(kNxDialogAbout, IDC_ABOUT_LINK, K::Label, "", {6, 47, 188, 8}, A::Centre),
+    Row(kNxDialogAbout, 1, K::Button, "OK", {75, 58, 50, 14}),
 
     // ---- Progress window ----
     Row(kNxDialogProgress, IDC_PROGRESS_TEXT, K::Label, "", {8, 8, 184, 8}),

@@ -10,6 +10,7 @@
 #include "platform/registry.h"
 #include "toolkit/string_table.h"
 #include "ui/pages/pages.h"
+#include "ui/view/view.h"
 
 typedef std::basic_string<WCHAR> WideString;
 
@@ -36,10 +37,6 @@ namespace {
 
 // Room for a module path; the platform's own limit is far below it.
 constexpr DWORD kPathUnits = 4096;
-
-// Stands in for the controls' window procedures until the controls exist: nothing dispatches
-// messages to a window procedure here.
-LRESULT CALLBACK ControlPlaceholderProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 void RunInitRoutines(BOOL loading) {
   for (int i = 0; i < g_cTemplates; ++i) {
@@ -122,16 +119,16 @@ BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
     } else {
       NxCloseStringTable();
     }
-    for (LPCWSTR name : kNxWindowClassNames) {
-      WNDCLASSW windowClass = {};
-      windowClass.lpfnWndProc = ControlPlaceholderProc;
-      windowClass.hInstance = instance;
-      windowClass.lpszClassName = name;
-      RegisterClassW(&windowClass);
+    for (size_t i = 0; i < kNxWindowClassCount; ++i) {
+      NxInitControlClass(i, instance, kNxWindowClassNames[i]);
     }
+    NxInstallView(instance);
     RunInitRoutines(TRUE);
   } else if (reason == DLL_PROCESS_DETACH) {
-    for (LPCWSTR name : kNxWindowClassNames) UnregisterClassW(name, instance);
+    NxRemoveView();
+    for (size_t i = 0; i < kNxWindowClassCount; ++i) {
+      NxTermControlClass(i, instance, kNxWindowClassNames[i]);
+    }
     NxCloseStringTable();
     NxSetModuleInstance(nullptr);
     RunInitRoutines(FALSE);

@@ -101,6 +101,19 @@ for program in "${programs[@]}"; do
   sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/   \1 skipped/p' "$log" | tail -1
 done
 
+# The pages in the system's property frame need an X server (Xvfb) and their own prefix with
+# Wine's X11 driver: scripts/screens.sh --check, counted as one case.
+if [ -z "$filter" ] || [[ "auralith_page_host" =~ $filter ]]; then
+  echo "== auralith_page_host (the pages under Xvfb)"
+  if "$root/scripts/screens.sh" --no-build --build-dir "$build_dir" --check >"$prefix/pages.log" 2>&1; then
+    passed=$((passed + 1))
+  else
+    grep -aE 'FAIL' "$prefix/pages.log" | head -20 || tail -5 "$prefix/pages.log"
+    failed=$((failed + 1))
+    broken+=("auralith_page_host")
+  fi
+fi
+
 [ ${#broken[@]} -eq 0 ] || echo "== Failing programs: ${broken[*]}"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -197,6 +197,8 @@ class FakeDialog final : public NxDialog {
     events_->OnDestroy();
     destroyed = true;
   }
+  void Hold() override {}
+  void Release() override {}
 
   bool controlKey = false;
 

@@ -388,6 +388,10 @@ TEST_F(PagesTest, SummaryPageFollowsTheChosenImpulse) {
   EXPECT_TRUE(d[IDC_COMMENTS].text.empty());
   EXPECT_FALSE(d[IDC_PICTURE].shown);
   EXPECT_TRUE(d[IDC_HEADER].shown);
+  // Another page changed the impulse while this one was hidden: shown again, it follows.
+  prop_->SetImpulseFile(described.c_str());
+  page_->Show(1);
+  EXPECT_EQ(W("made by the corpus tool"), d[IDC_COMMENTS].text);
 
   d.DoubleClick(IDC_WET);
   EXPECT_EQ(-800, Value(&P::GetWetOut));

@@ -1,6 +1,11 @@
-// Every control of the four page templates, the about box and the progress window: its
-// identifier, kind and English text, in one table that the pages' code, the Win32 view and its
-// resource file share. Also the control identifiers and the help contexts.
+// Every control of the four page templates, the about box, the progress window and the file
+// dialogs' information panel: its identifier, kind, English text and place, in one table that
+// the pages' code, the Win32 view and its resource file share (the build generates the dialog
+// templates from it, so there is one source of layout). Also the control identifiers and the
+// help contexts.
+//
+// Places are in dialog units (a quarter of the dialog font's average character width, an eighth
+// of its height), as dialog templates give them.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +19,8 @@ constexpr UINT kNxDialogRecover = 103;
 constexpr UINT kNxDialogAbout = 110;
 constexpr UINT kNxDialogProgress = 114;
 constexpr UINT kNxDialogSummary = 115;
+// The child template that the explorer-style Open dialog adds below its own controls.
+constexpr UINT kNxDialogFilePanel = 1556;
 
 enum class NxControlKind {
   Label,  // static text
@@ -29,16 +36,43 @@ enum class NxControlKind {
   EnvelopeEditor,  // "auralithBld0EnvelopeClass"
   HeaderStrip,     // "auralithBld0LogoClass"
   ProgressBar,
+  GroupBox,
+};
+
+enum class NxAlign { Left, Centre, Right };
+
+struct NxDluRect {
+  short x;
+  short y;
+  short cx;
+  short cy;
 };
 
 struct NxControlDef {
   UINT dialog;
   UINT id;
   NxControlKind kind;
-  const char* text;  // English text of the template (UTF-8), empty when the page sets it
+  // English text of the template (UTF-8), empty when the page sets it. A trackbar's or
+  // fader's text is its caption: a static text of its own at `caption`, just before it in the
+  // tab order, so that the caption's mnemonic moves the focus to the control.
+  const char* text;
+  NxDluRect rect;
+  NxDluRect caption;
+  NxAlign align;  // of static texts
 };
 
-// The table, ordered by dialog, and one dialog's part of it.
+// A dialog template: its size in dialog units and whether it is a child (the pages and the
+// file dialogs' panel) or a window of its own (the about box and the progress window).
+struct NxDialogDef {
+  UINT id;
+  short cx;
+  short cy;
+  bool child;
+};
+extern const NxDialogDef kNxDialogs[];
+extern const size_t kNxDialogCount;
+
+// The table, ordered by dialog and, within one, in tab order.
 extern const NxControlDef kNxControls[];
 extern const size_t kNxControlCount;
 const NxControlDef* NxFindControl(UINT dialog, UINT id);
@@ -108,6 +142,18 @@ constexpr UINT IDC_ABOUT_VERSION_LINE = 1101;
 constexpr UINT IDC_ABOUT_LINK = 8;
 constexpr UINT IDC_PROGRESS_BAR = 100;
 constexpr UINT IDC_PROGRESS_TEXT = 101;
+// The file dialogs' information panel.
+constexpr UINT IDC_PANEL_HELP = 0x040E;  // the system's help button id (pshHelp)
+constexpr UINT IDC_PANEL_MRU_LABEL = 1580;
+constexpr UINT IDC_PANEL_MRU = 1581;
+constexpr UINT IDC_PANEL_GROUP = 1582;
+constexpr UINT IDC_PANEL_TITLE = 1588;
+constexpr UINT IDC_PANEL_AUTHOR = 1589;
+constexpr UINT IDC_PANEL_COPYRIGHT = 1590;
+constexpr UINT IDC_PANEL_COMMENTS = 1591;
+constexpr UINT IDC_PANEL_PICTURE = 1592;
+// A static text that nothing addresses.
+constexpr UINT IDC_UNNAMED = 0xFFFF;
 
 // Commands.
 constexpr UINT kNxCommandFirstPreset = 40500;

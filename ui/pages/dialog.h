@@ -146,6 +146,12 @@ class NxDialog {
   virtual void SetControlParent(bool on) = 0;  // keyboard navigation enters the page
   // Destroys the window; the page gets OnDestroy before this returns.
   virtual void Destroy() = 0;
+  // Keeps this object (not its window) alive until the matching Release, also when the window
+  // is destroyed meanwhile (a progress window's message pump can let the host close the page):
+  // then every call does nothing, DispatchOneMessage answers true so that a run stops, and
+  // message boxes show nothing.
+  virtual void Hold() = 0;
+  virtual void Release() = 0;
 
  protected:
   ~NxDialog() = default;

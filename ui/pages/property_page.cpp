@@ -131,6 +131,9 @@ HRESULT CNxPropertyPage::SetObjects(ULONG count, IUnknown** objects) {
 
 HRESULT CNxPropertyPage::Show(UINT command) {
   if (m_dialog == nullptr) return E_UNEXPECTED;
+  // Another page may have changed the parameters (the impulse, a preset) while this one was
+  // hidden; the filter tells the pages only of its own changes.
+  if (command != 0 && m_prop != nullptr) UpdateControls(0);
   m_dialog->ShowWindow(command != 0);
   return S_OK;
 }

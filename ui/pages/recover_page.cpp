@@ -149,11 +149,19 @@ class RecoverPage final : public CNxPropertyPage {
     RecoveryRequest request = {test.c_str(), recorded.c_str(), output.c_str(),
                                Get(&INxPlugInProp::GetRecoveryMode),
                                Get(&INxPlugInProp::GetRemoveLowFreq) != 0};
+    // The run pumps messages: the page window may be destroyed before it returns, and the page
+    // with it once the host lets go, so the run holds both.
     NxDialog* dialog = m_dialog;
-    NxProgressDialog progress(dialog);
-    NxBoxMessages messages(dialog);
-    RecoverImpulse(request, progress, messages);
+    NonDelegatingAddRef();
+    dialog->Hold();
+    {
+      NxProgressDialog progress(dialog);
+      NxBoxMessages messages(dialog);
+      RecoverImpulse(request, progress, messages);
+    }
+    dialog->Release();
     g_recovering = false;
+    NonDelegatingRelease();  // last: it may delete this page
   }
 
   NxMruBox m_testList;

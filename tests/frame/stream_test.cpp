@@ -57,7 +57,7 @@ class StreamTest : public ::testing::Test {
     PlugInParams p = DefaultPlugInParams();
     p.quality = 5;
     transform.SetParams(&p);
-    impulse.samples = {0.8f, -0.3f, 0.2f, 0.1f, -0.05f};
+    impulse.channel[0] = {0.8f, -0.3f, 0.2f, 0.1f, -0.05f};
   }
 
   LONG Status() {
@@ -96,7 +96,7 @@ class StreamTest : public ::testing::Test {
   Owner owner;
   CAudioTransform transform;
   CStreamEngine engine{transform};
-  MemoryImpulse impulse;
+  MemoryImpulse impulse{{}, 8000};
   WAVEFORMATEX mono16 = Format(1, 16);
   WAVEFORMATEX monoFloat = Format(1, 32);
 };
@@ -137,9 +137,9 @@ TEST_F(StreamTest, ImpulseAndParameterChangesMidStream) {
                            &produced);
   ASSERT_EQ(produced, 11u);
   double norm = 0.0;
-  for (float h : impulse.samples) norm += double(h) * h;
-  for (size_t k = 0; k < impulse.samples.size(); ++k) {
-    EXPECT_NEAR(out[k], 1000.0 * impulse.samples[k] / std::sqrt(norm) * LevelGain(-60), 1e-3);
+  for (float h : impulse.channel[0]) norm += double(h) * h;
+  for (size_t k = 0; k < impulse.channel[0].size(); ++k) {
+    EXPECT_NEAR(out[k], 1000.0 * impulse.channel[0][k] / std::sqrt(norm) * LevelGain(-60), 1e-3);
   }
   // An impulse change rebuilds: the block starts empty.
   in = 3;
@@ -155,7 +155,7 @@ TEST_F(StreamTest, ImpulseAndParameterChangesMidStream) {
 }
 
 TEST_F(StreamTest, SixteenBitTruncatesTowardZeroAndSaturates) {
-  impulse.samples = {1.0f, 0.0f};  // 8 data bytes: the least an impulse file may hold
+  impulse.channel[0] = {1.0f, 0.0f};  // 8 data bytes: the least an impulse file may hold
   engine.SetImpulseSource(&impulse);
   transform.SetWetOut(60);  // x 1.995
   ASSERT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);

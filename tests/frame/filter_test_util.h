@@ -53,10 +53,6 @@ inline CMediaType AudioType(const WAVEFORMATEX& format, ULONG formatBytes = 18) 
   return type;
 }
 
-inline std::basic_string<WCHAR> Wide(const std::string& text) {
-  return std::basic_string<WCHAR>(text.begin(), text.end());
-}
-
 // An allocator that hands out buffers until the test sets `refuse`, then fails with it.
 class RefusingAllocator : public CMemAllocator {
  public:

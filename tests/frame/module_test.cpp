@@ -26,23 +26,21 @@
 
 namespace {
 
-typedef std::basic_string<WCHAR> WideString;
-
 const CLSID kUnknownClass = {0x12345678, 0x1, 0x2, {3, 4, 5, 6, 7, 8, 9, 10}};
 const CLSID* const kClasses[] = {&CLSID_NxPlugIn, &CLSID_NxGeneralPage, &CLSID_NxEnvelopePage,
                                  &CLSID_NxRecoverPage, &CLSID_NxSummaryPage};
 const LPCWSTR kFilterInstance = NXW(
     "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}");
 
-WideString ClassKey(REFCLSID clsid, LPCWSTR below = nullptr) {
+WString ClassKey(REFCLSID clsid, LPCWSTR below = nullptr) {
   WCHAR text[39];
   StringFromGUID2(clsid, text, 39);
-  WideString path = WideString(NXW("CLSID\\")) + text;
+  WString path = WString(NXW("CLSID\\")) + text;
   return below != nullptr ? path + NXW("\\") + below : path;
 }
 
-bool KeyExists(const WideString& path) { return RegKeyExists(HKEY_CLASSES_ROOT, path.c_str()); }
-WideString Text(const WideString& path, LPCWSTR name) {
+bool KeyExists(const WString& path) { return RegKeyExists(HKEY_CLASSES_ROOT, path.c_str()); }
+WString Text(const WString& path, LPCWSTR name) {
   return RegText(HKEY_CLASSES_ROOT, path.c_str(), name);
 }
 
@@ -64,7 +62,7 @@ class ModuleTest : public ::testing::Test {
     EXPECT_HR(S_OK, DllGetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
     return factory;
   }
-  WideString ModulePath() {
+  WString ModulePath() {
     WCHAR path[1024];
     GetModuleFileNameW(nullptr, path, 1024);
     return path;
@@ -207,12 +205,12 @@ TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
   ASSERT_HR(S_OK, DllRegisterServer());
   for (int i = 0; i < g_cTemplates; ++i) {
     const CLSID& clsid = *g_Templates[i].m_ClsID;
-    EXPECT_EQ(WideString(g_Templates[i].m_Name), Text(ClassKey(clsid), nullptr));
+    EXPECT_EQ(WString(g_Templates[i].m_Name), Text(ClassKey(clsid), nullptr));
     EXPECT_EQ(ModulePath(), Text(ClassKey(clsid, NXW("InprocServer32")), nullptr));
-    EXPECT_EQ(WideString(NXW("Both")), Text(ClassKey(clsid, NXW("InprocServer32")), NXW("ThreadingModel")));
+    EXPECT_EQ(WString(NXW("Both")), Text(ClassKey(clsid, NXW("InprocServer32")), NXW("ThreadingModel")));
   }
-  EXPECT_EQ(WideString(NXW("Quorvex Auralith")), Text(kFilterInstance, NXW("FriendlyName")));
-  EXPECT_EQ(WideString(NXW("{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}")), Text(kFilterInstance, NXW("CLSID")));
+  EXPECT_EQ(WString(NXW("Quorvex Auralith")), Text(kFilterInstance, NXW("FriendlyName")));
+  EXPECT_EQ(WString(NXW("{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}")), Text(kFilterInstance, NXW("CLSID")));
   // The filter's record itself is laid out by the mapper (registry_test): two pins, each of
   // one type.
   std::vector<BYTE> data;
@@ -234,14 +232,14 @@ TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
 
 TEST_F(ModuleTest, RegistrationReplacesAnEarlierFilterEntry) {
   HKEY old = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (WideString(kFilterInstance) + NXW("\\OldPin")).c_str(),
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (WString(kFilterInstance) + NXW("\\OldPin")).c_str(),
                                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &old, nullptr));
   RegCloseKey(old);
   ASSERT_HR(S_OK, DllRegisterServer());
-  EXPECT_FALSE(KeyExists(WideString(kFilterInstance) + NXW("\\OldPin")));
+  EXPECT_FALSE(KeyExists(WString(kFilterInstance) + NXW("\\OldPin")));
   EXPECT_TRUE(KeyExists(kFilterInstance));
   ASSERT_HR(S_OK, DllRegisterServer());  // twice is the same as once
-  EXPECT_EQ(WideString(NXW("Quorvex Auralith")), Text(kFilterInstance, NXW("FriendlyName")));
+  EXPECT_EQ(WString(NXW("Quorvex Auralith")), Text(kFilterInstance, NXW("FriendlyName")));
 }
 
 TEST_F(ModuleTest, UnregistrationRemovesEverythingAndSucceedsOnAnEmptyStore) {
@@ -270,7 +268,7 @@ TEST_F(ModuleTest, RegistrationStopsAtAStoreThatCannotBeWritten) {
 // ---- Load and unload, about box -------------------------------------------------------------
 
 TEST_F(ModuleTest, LoadRegistersWindowClassesAndOpensTheLanguageFile) {
-  const WideString module = ModulePath();
+  const WString module = ModulePath();
   WCHAR language[1024];
   ASSERT_TRUE(NxLanguageFilePath(module.c_str(), language, 1024));
   std::string path;
@@ -278,9 +276,9 @@ TEST_F(ModuleTest, LoadRegistersWindowClassesAndOpensTheLanguageFile) {
   std::ofstream(path) << "218=\xC3\x9C" "ber %s\n";
 
   const NxAboutTexts english = NxGetAboutTexts();
-  EXPECT_EQ(WideString(NXW("Version 1.1 (Build 2200) 64-bit")), english.version);
-  EXPECT_EQ(WideString(NXW("Auralith Plug-In")), english.heading);
-  EXPECT_EQ(WideString(NXW("About Auralith")), english.title);
+  EXPECT_EQ(WString(NXW("Version 1.1 (Build 2200) 64-bit")), english.version);
+  EXPECT_EQ(WString(NXW("Auralith Plug-In")), english.heading);
+  EXPECT_EQ(WString(NXW("About Auralith")), english.title);
 
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(&path);
   ASSERT_TRUE(DllMain(instance, DLL_PROCESS_ATTACH, nullptr));
@@ -289,7 +287,7 @@ TEST_F(ModuleTest, LoadRegistersWindowClassesAndOpensTheLanguageFile) {
   for (const char* name : names) {
     EXPECT_TRUE(NxIsClassRegistered(Wide(std::string("auralithBld0") + name + "Class").c_str())) << name;
   }
-  EXPECT_EQ(WideString(NXW("\u00DCber Auralith")), NxGetAboutTexts().title);
+  EXPECT_EQ(WString(NXW("\u00DCber Auralith")), NxGetAboutTexts().title);
   EXPECT_TRUE(DllMain(instance, DLL_THREAD_ATTACH, nullptr));  // changes nothing
   EXPECT_TRUE(NxIsClassRegistered(NXW("AURALITHBLD0LOGOCLASS")));
 

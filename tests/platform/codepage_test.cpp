@@ -5,10 +5,9 @@
 #include <string>
 
 #include "platform/wide_string.h"
+#include "tests/support/test_support.h"
 
 namespace {
-
-typedef std::basic_string<WCHAR> WString;
 
 TEST(CodePage, EveryByteRoundTripsThroughUtf16) {
   char bytes[256], back[256];

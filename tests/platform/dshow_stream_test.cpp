@@ -49,10 +49,6 @@ Bytes Contents(IStream* stream) {
   return all;
 }
 
-std::basic_string<WCHAR> Wide(const std::string& text) {
-  return std::basic_string<WCHAR>(text.begin(), text.end());
-}
-
 const Bytes kTen = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
 
 // Each run makes read-write streams holding kTen, in memory or in a file of a fresh folder.

@@ -5,10 +5,9 @@
 
 #include "platform/guid.h"
 #include "platform/unknown.h"
+#include "tests/support/test_support.h"
 
 namespace {
-
-typedef std::basic_string<WCHAR> WString;
 
 // {6D41C283-3F7B-11D0-B5E2-00AA004E7C19}
 constexpr GUID kKnown = {0x6D41C283, 0x3F7B, 0x11D0, {0xB5, 0xE2, 0x00, 0xAA, 0x00, 0x4E, 0x7C, 0x19}};

@@ -21,8 +21,6 @@
 
 namespace {
 
-typedef std::basic_string<WCHAR> WideString;
-
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -32,7 +30,7 @@ class RegistryTest : public ::testing::Test {
                                              nullptr, &key, disposition));
     return key;
   }
-  static void SetText(HKEY key, LPCWSTR name, const WideString& text) {
+  static void SetText(HKEY key, LPCWSTR name, const WString& text) {
     EXPECT_EQ(ERROR_SUCCESS,
               RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                              static_cast<DWORD>((text.size() + 1) * 2)));
@@ -40,7 +38,7 @@ class RegistryTest : public ::testing::Test {
   static bool Query(HKEY root, LPCWSTR path, LPCWSTR name, DWORD* type, std::vector<BYTE>* data) {
     return RegQuery(root, path, name, type, data);
   }
-  static WideString Text(HKEY root, LPCWSTR path, LPCWSTR name) { return RegText(root, path, name); }
+  static WString Text(HKEY root, LPCWSTR path, LPCWSTR name) { return RegText(root, path, name); }
   static bool Exists(HKEY root, LPCWSTR path) { return RegKeyExists(root, path); }
   std::string FileText() {
     std::ifstream in(NxRegistryFilePath());
@@ -68,9 +66,9 @@ TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
   EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
 
   // Everything comes back from the file through fresh handles.
-  EXPECT_EQ(WideString(NXW("/opt/plug in.so")),
+  EXPECT_EQ(WString(NXW("/opt/plug in.so")),
             Text(HKEY_CLASSES_ROOT, NXW("Clsid\\{Abc}\\InprocServer32"), NXW("")));
-  EXPECT_EQ(WideString(NXW("Both")),
+  EXPECT_EQ(WString(NXW("Both")),
             Text(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("threadingmodel")));
   DWORD type = 0;
   std::vector<BYTE> data;
@@ -109,7 +107,7 @@ TEST_F(RegistryTest, QueriesReportSizesAndRefuseWhatIsMissing) {
     EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyExW(HKEY_CURRENT_USER, bad, 0, nullptr, 0, KEY_ALL_ACCESS,
                                                   nullptr, &none, nullptr));
   }
-  const WideString tooLong(256, 'k');
+  const WString tooLong(256, 'k');
   EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyExW(HKEY_CURRENT_USER, tooLong.c_str(), 0, nullptr, 0,
                                                 KEY_ALL_ACCESS, nullptr, &none, nullptr));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
@@ -140,7 +138,7 @@ TEST_F(RegistryTest, DeletionsFollowThePlatformRules) {
   // A null subkey empties the key and keeps it.
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, nullptr));
   EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, NXW("CLSID")));
-  EXPECT_EQ(WideString(NXW("<missing>")), Text(HKEY_CLASSES_ROOT, nullptr, nullptr));
+  EXPECT_EQ(WString(NXW("<missing>")), Text(HKEY_CLASSES_ROOT, nullptr, nullptr));
 }
 
 TEST_F(RegistryTest, DamagedFileLosesOnlyItsBadLines) {
@@ -149,7 +147,7 @@ TEST_F(RegistryTest, DamagedFileLosesOnlyItsBadLines) {
          "\"Bad\"=dword:12\n\"Esc\"=\"a\\x4\"\n\"Type\"=hex(123456789):00\n[HKEY_NOWHERE\\X]\n@=\"lost\"\n"
          "[HKEY_CLASSES_ROOT\\\\Empty]\n[HKEY_CLASSES_ROOT\\Good]\n\"Bytes\"=hex(3):0A,ff\n"
          "\xff\xfe garbage\n[";
-  EXPECT_EQ(WideString(NXW("kept")), Text(HKEY_CLASSES_ROOT, NXW("Good"), nullptr));
+  EXPECT_EQ(WString(NXW("kept")), Text(HKEY_CLASSES_ROOT, NXW("Good"), nullptr));
   DWORD type = 0;
   std::vector<BYTE> data;
   ASSERT_TRUE(Query(HKEY_CLASSES_ROOT, NXW("Good"), NXW("Bytes"), &type, &data));
@@ -225,7 +223,7 @@ TEST_F(RegistryTest, MapperWritesAndRemovesTheInstanceKey) {
   EXPECT_EQ(Hr(S_FALSE), Hr(AMovieSetupRegisterFilter2(nullptr, mapper, TRUE)));
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));  // nothing there yet
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, TRUE)));
-  EXPECT_EQ(WideString(NXW("Test Filter")), Text(HKEY_CLASSES_ROOT, instance, NXW("FriendlyName")));
+  EXPECT_EQ(WString(NXW("Test Filter")), Text(HKEY_CLASSES_ROOT, instance, NXW("FriendlyName")));
   EXPECT_EQ(Hr(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)),
             Hr(mapper->UnregisterFilter(nullptr, NXW("other"), kFilter)));
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));

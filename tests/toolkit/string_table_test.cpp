@@ -12,8 +12,6 @@
 
 namespace {
 
-typedef std::basic_string<WCHAR> WideString;
-
 std::string Narrow(LPCWSTR text) {
   std::string out;
   for (; *text != 0; ++text) out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
@@ -110,7 +108,7 @@ class LanguageFile : public ::testing::Test {
 
   TempFolder temp_;
   const std::filesystem::path& folder_ = temp_.path();
-  WideString module_;
+  WString module_;
 };
 
 TEST_F(LanguageFile, PathReplacesOnlyTheNamesExtension) {
@@ -125,7 +123,7 @@ TEST_F(LanguageFile, PathReplacesOnlyTheNamesExtension) {
   };
   for (const auto& row : rows) {
     ASSERT_TRUE(NxLanguageFilePath(row.module, path, 64));
-    EXPECT_EQ(WideString(row.expected), WideString(path));
+    EXPECT_EQ(WString(row.expected), WString(path));
   }
   EXPECT_FALSE(NxLanguageFilePath(NXW("/a/b/auralith_x64.dll"), path, 21));
 }
@@ -149,7 +147,7 @@ TEST_F(LanguageFile, ReplacesTextsWithMatchingConversionsOnly) {
   EXPECT_EQ(5u, NxOpenStringTable(module_.c_str()));
   EXPECT_EQ("Allgemein", Narrow(NxGetString(1)));
   EXPECT_EQ("[Verarbeitung]", Narrow(NxGetString(228)));
-  EXPECT_EQ(WideString(NXW("%s Hz, %lu Kan\u00E4le, %lu.%02lu Sekunden")), WideString(NxGetString(233)));
+  EXPECT_EQ(WString(NXW("%s Hz, %lu Kan\u00E4le, %lu.%02lu Sekunden")), WString(NxGetString(233)));
   EXPECT_EQ("Zeile eins\n\nZeile zwei\t\\", Narrow(NxGetString(234)));
   EXPECT_EQ("second", Narrow(NxGetString(3)));
   EXPECT_EQ("%d %% at %lu.%02lu Seconds", Narrow(NxGetString(232)));
@@ -175,7 +173,7 @@ TEST_F(LanguageFile, MissingEmptyOrHugeFilesKeepTheBuiltInTexts) {
   Write("1=" + std::string(5000, 'x') + "\n4=" + std::string(4095, 'y'));
   EXPECT_EQ(1u, NxOpenStringTable(module_.c_str()));
   EXPECT_EQ("General", Narrow(NxGetString(1)));
-  EXPECT_EQ(4095u, WideString(NxGetString(4)).size());
+  EXPECT_EQ(4095u, WString(NxGetString(4)).size());
   // Reopening replaces the earlier set instead of adding to it.
   Write("2=Huelle\n");
   EXPECT_EQ(1u, NxOpenStringTable(module_.c_str()));

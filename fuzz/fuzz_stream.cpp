@@ -15,33 +15,13 @@
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/media_guids.h"
 #include "platform/dshow/media_type.h"
+#include "tests/support/memory_impulse.h"
 #include "tests/support/push_source.h"
 
 namespace {
 
 constexpr int kMostOperations = 48;
 constexpr DWORD kRates[] = {8000, 11025, 22050, 32000, 44100, 48000, 96000, 192000};
-
-class MemoryImpulse : public ImpulseSource {
- public:
-  MemoryImpulse(std::vector<float> samples, uint32_t rate, uint32_t channels)
-      : samples_(std::move(samples)), rate_(rate), channels_(channels) {}
-  bool GetInfo(const WCHAR*, ImpulseSourceInfo* info) override {
-    *info = {channels_, 4, static_cast<uint32_t>(samples_.size() * 4 * channels_), rate_};
-    return true;
-  }
-  void Load(const WCHAR*, float* c0, float* c1, uint32_t frames) override {
-    for (uint32_t i = 0; i < frames && i < samples_.size(); ++i) {
-      c0[i] = samples_[i];
-      if (c1 != nullptr) c1[i] = -samples_[i];
-    }
-  }
-
- private:
-  std::vector<float> samples_;
-  uint32_t rate_;
-  uint32_t channels_;
-};
 
 CMediaType StreamType(FuzzBytes* in) {
   const uint8_t choice = in->Byte();

@@ -44,12 +44,6 @@ Bytes Samples(size_t count, unsigned seed) {
   return out;
 }
 
-Bytes Info(const std::vector<std::pair<const char*, std::string>>& items) {
-  Bytes list = B("INFO");
-  for (const auto& item : items) list += Chunk(item.first, Z(item.second));
-  return list;
-}
-
 Bytes Wave(const Bytes& format, const Bytes& data, const Bytes& before = {},
            const Bytes& after = {}, DWORD factFrames = 0) {
   const Bytes fact = factFrames != 0 ? Chunk("fact", Le({factFrames})) : Bytes();
@@ -106,10 +100,10 @@ std::vector<std::pair<std::string, Bytes>> Waves() {
   w.push_back({"msadpcm_stereo.wav",
                Wave(Format(WAVE_FORMAT_ADPCM, 2, 8000, 512, 4, MsAdpcmExtra(500)), Samples(512, 11))});
   // Summaries before and after the data, odd text sizes, a truncated data chunk.
-  const Bytes infoBefore = Info({{"INAM", "Hall"}, {"IENG", "Someone"}, {"ICMT", "odd"}});
+  const Bytes infoBefore = InfoList({{"INAM", "Hall"}, {"IENG", "Someone"}, {"ICMT", "odd"}});
   w.push_back({"info_before_data.wav",
-               Wave(pcm16Format, Samples(40, 12), Chunk("LIST", infoBefore))});
-  const Bytes listAfter = Chunk("LIST", Info({{"ICOP", "(c) nobody"}, {"DISP", "Shown text"}}));
+               Wave(pcm16Format, Samples(40, 12), infoBefore)});
+  const Bytes listAfter = InfoList({{"ICOP", "(c) nobody"}, {"DISP", "Shown text"}});
   w.push_back({"info_after_data.wav", Wave(pcm16Format, Samples(40, 13), {}, listAfter)});
   Bytes cut = Wave(pcm16Format, Samples(400, 14));
   cut.resize(cut.size() - 150);

@@ -10,15 +10,12 @@
 
 #include "dsp/convolver.h"
 #include "frame/impulse_prep.h"
+#include "tests/support/memory_impulse.h"
 
 namespace enginetest {
 
 inline std::vector<float> Noise(size_t count, uint32_t seed, float scale = 1000.0f) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> dist(-scale, scale);
-  std::vector<float> v(count);
-  for (float& x : v) x = dist(rng);
-  return v;
+  return RandomSignal(count, seed, scale);
 }
 
 template <typename T, typename U>
@@ -39,25 +36,6 @@ double ErrorDb(const std::vector<A>& got, const std::vector<B>& want) {
   }
   return static_cast<double>(10.0L * std::log10(std::max(err, 1e-300L) / ref));
 }
-
-class MemoryImpulse : public ImpulseSource {
- public:
-  std::vector<float> channel[2];
-  uint32_t rate = 10000;
-  uint32_t channels = 1;
-  uint32_t framesRequested = 0;
-  bool GetInfo(const WCHAR*, ImpulseSourceInfo* info) override {
-    *info = {channels, 4, static_cast<uint32_t>(channel[0].size() * 4 * channels), rate};
-    return true;
-  }
-  void Load(const WCHAR*, float* c0, float* c1, uint32_t frames) override {
-    framesRequested = frames;
-    for (uint32_t i = 0; i < frames && i < channel[0].size(); ++i) {
-      c0[i] = channel[0][i];
-      if (c1 != nullptr && channels == 2) c1[i] = channel[1][i];
-    }
-  }
-};
 
 class StatusLog : public ConvolverStatusSink {
  public:

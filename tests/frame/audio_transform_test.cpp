@@ -138,19 +138,6 @@ TEST_F(AudioTransformTest, SettersClampAndRaiseTheRightFlags) {
   }
 }
 
-TEST_F(AudioTransformTest, QualityAndRecoveryModeClampToTheirEnds) {
-  LONG v = 0;
-  transform.SetQuality(0);
-  transform.GetQuality(&v);
-  EXPECT_EQ(v, 1);
-  transform.SetQuality(9);
-  transform.GetQuality(&v);
-  EXPECT_EQ(v, 5);
-  transform.SetRecoveryMode(1);
-  transform.GetRecoveryMode(&v);
-  EXPECT_EQ(v, 1503);
-}
-
 TEST_F(AudioTransformTest, StringSettersCompareCaseSensitivelyAndTruncate) {
   EXPECT_EQ(transform.SetImpulseFile(NXW("Hall.irx")), S_OK);
   EXPECT_TRUE(TakeChanged());
@@ -311,38 +298,6 @@ TEST_F(AudioTransformTest, NotificationWindows) {
     TakeCommands(w);
     DestroyWindow(w);
   }
-}
-
-TEST_F(AudioTransformTest, StreamFormatsAndStatus) {
-  WAVEFORMATEX format{};
-  EXPECT_EQ(transform.GetStreamFormat(&format, kInputFormat), VFW_E_NOT_CONNECTED);
-  EXPECT_EQ(transform.GetStreamFormat(&format, 2), VFW_E_NOT_CONNECTED);
-
-  const WAVEFORMATEX input{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
-  transform.SetStreamFormatPointer(kInputFormat, &input);
-  EXPECT_EQ(transform.GetStreamFormat(&format, kInputFormat), S_OK);
-  EXPECT_EQ(std::memcmp(&format, &input, sizeof format), 0);
-  EXPECT_EQ(transform.GetStreamFormat(&format, kOutputFormat), VFW_E_NOT_CONNECTED);
-  EXPECT_EQ(transform.GetStreamFormat(&format, 2), VFW_E_NOT_CONNECTED);
-  transform.SetStreamFormatPointer(kInputFormat, nullptr);
-  EXPECT_EQ(transform.GetStreamFormat(&format, kInputFormat), VFW_E_NOT_CONNECTED);
-
-  LONG status = -1;
-  transform.SetStatus(kStatusNoImpulse);
-  transform.GetStatus(&status);
-  EXPECT_EQ(status, kStatusNoImpulse);
-}
-
-TEST_F(AudioTransformTest, InterfaceCallsReachTheOwner) {
-  void* object = nullptr;
-  INxPlugInProp* prop = &transform;
-  EXPECT_EQ(prop->QueryInterface(IID_INxPlugInProp, &object), S_OK);
-  EXPECT_EQ(object, static_cast<void*>(prop));
-  EXPECT_EQ(owner.refs, 2);
-  prop->Release();
-  EXPECT_EQ(prop->QueryInterface(IID_IUnknown, &object), E_NOINTERFACE);
-  EXPECT_EQ(prop->AddRef(), 2u);
-  EXPECT_EQ(prop->Release(), 1u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/memory_impulse.h"
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
@@ -52,10 +53,6 @@ inline CMediaType AudioType(const WAVEFORMATEX& format, ULONG formatBytes = 18) 
   return type;
 }
 
-inline std::basic_string<WCHAR> Wide(const std::string& text) {
-  return std::basic_string<WCHAR>(text.begin(), text.end());
-}
-
 // An allocator that hands out buffers until the test sets `refuse`, then fails with it.
 class RefusingAllocator : public CMemAllocator {
  public:
@@ -70,22 +67,6 @@ class RefusingAllocator : public CMemAllocator {
   std::atomic<int> requests{0};
 };
 
-// An impulse of one channel held in memory.
-class MemoryImpulse : public ImpulseSource {
- public:
-  explicit MemoryImpulse(std::vector<float> s = {}, uint32_t r = 8000)
-      : samples(std::move(s)), rate(r) {}
-  bool GetInfo(const WCHAR*, ImpulseSourceInfo* info) override {
-    *info = {1, 4, static_cast<uint32_t>(samples.size() * 4), rate};
-    return true;
-  }
-  void Load(const WCHAR*, float* c0, float*, uint32_t frames) override {
-    for (uint32_t i = 0; i < frames && i < samples.size(); ++i) c0[i] = samples[i];
-  }
-  std::vector<float> samples;
-  uint32_t rate;
-};
-
 // An owner for a parameter object or engine used alone: counts nothing, answers nothing.
 class Owner : public IUnknown {
  public:
@@ -96,14 +77,6 @@ class Owner : public IUnknown {
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
-
-inline std::vector<float> RandomSignal(size_t count, unsigned seed, float scale) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> dist(-scale, scale);
-  std::vector<float> out(count);
-  for (float& v : out) v = dist(rng);
-  return out;
-}
 
 // A wave file of `data`; a non-zero `extensibleSub` makes it the extensible record of that tag.
 inline void WriteWaveFile(const std::string& path, WORD tag, WORD channels, DWORD rate, WORD bits,

@@ -20,17 +20,9 @@
 #include "platform/memory_file.h"
 #include "tests/support/test_support.h"
 
-using WString = std::basic_string<WCHAR>;
-
 inline WString W(const std::string& s) { return WString(s.begin(), s.end()); }
 inline DWORD Id(const char* four) { return NxFourCC(four[0], four[1], four[2], four[3]); }
 
-inline Bytes List(const char* type, const Bytes& body) { return Chunk("LIST", B(type) + body); }
-inline Bytes InfoList(std::initializer_list<std::pair<const char*, std::string>> items) {
-  Bytes body;
-  for (const auto& item : items) body += Chunk(item.first, Z(item.second));
-  return List("INFO", body);
-}
 inline Bytes DisplayChunk(DWORD format, const Bytes& item) {
   return Chunk("DISP", Le({format}) + item);
 }

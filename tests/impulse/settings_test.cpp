@@ -18,9 +18,6 @@
 
 namespace {
 
-typedef std::basic_string<WCHAR> WideString;
-
-WideString Wide(const std::string& text) { return WideString(text.begin(), text.end()); }
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -41,16 +38,16 @@ class SettingsTest : public ::testing::Test {
     return s.str();
   }
   // A file (or folder) in the test's folder, made on disk.
-  WideString MakeFile(const std::string& name) {
+  WString MakeFile(const std::string& name) {
     std::ofstream(folder_ / name) << "x";
     return Wide((folder_ / name).string());
   }
-  WideString MakeFolder(const std::string& name) {
+  WString MakeFolder(const std::string& name) {
     std::filesystem::create_directories(folder_ / name);
     return Wide((folder_ / name).string());
   }
-  WideString ModuleFolder() {
-    return Wide((folder_ / "module").string()) + WideString(1, kNxPathSeparator);
+  WString ModuleFolder() {
+    return Wide((folder_ / "module").string()) + WString(1, kNxPathSeparator);
   }
 
   TempFolder temp_;
@@ -89,32 +86,32 @@ TEST_F(SettingsTest, FolderQueryFallsBackToTheModuleFolder) {
   WCHAR folder[kNxSettingsPathUnits];
   // Nothing stored, then a folder that was deleted, then a file where a folder should be.
   EXPECT_EQ(ModuleFolder().size(), NxSettings_GetFolder(kNxImpulseLastDir, folder, kNxSettingsPathUnits));
-  EXPECT_EQ(ModuleFolder(), WideString(folder));
-  const WideString gone = MakeFolder("gone");
+  EXPECT_EQ(ModuleFolder(), WString(folder));
+  const WString gone = MakeFolder("gone");
   NxSettings_SetFolder(kNxImpulseLastDir, gone.c_str());
   std::filesystem::remove(folder_ / "gone");
   NxSettings_GetFolder(kNxImpulseLastDir, folder, kNxSettingsPathUnits);
-  EXPECT_EQ(ModuleFolder(), WideString(folder));
+  EXPECT_EQ(ModuleFolder(), WString(folder));
   NxSettings_SetFolder(kNxSweepLastDir, MakeFile("plain").c_str());
   NxSettings_GetFolder(kNxSweepLastDir, folder, kNxSettingsPathUnits);
-  EXPECT_EQ(ModuleFolder(), WideString(folder));
+  EXPECT_EQ(ModuleFolder(), WString(folder));
 
-  const WideString kept = MakeFolder("impulses");
+  const WString kept = MakeFolder("impulses");
   NxSettings_SetFolder(kNxImpulseLastDir, kept.c_str());
   NxSettings_GetFolder(kNxImpulseLastDir, folder, kNxSettingsPathUnits);
-  EXPECT_EQ(kept, WideString(folder));
+  EXPECT_EQ(kept, WString(folder));
   EXPECT_EQ(0u, NxSettings_GetFolder(kNxImpulseLastDir, folder, 4));  // neither fits
   EXPECT_EQ(0, folder[0]);
 }
 
 TEST_F(SettingsTest, ChoiceRemembersFolderAndTypeIndex) {
   EXPECT_EQ(0, NxSettings_GetFilterIndex(kNxDestLastDir));
-  const WideString sub = MakeFolder("out");
+  const WString sub = MakeFolder("out");
   EXPECT_TRUE(NxSettings_RememberChoice(kNxDestLastDir, (sub + NXW("/take.wav")).c_str(), 2));
   EXPECT_EQ(2, NxSettings_GetFilterIndex(kNxDestLastDir));
   WCHAR folder[kNxSettingsPathUnits];
   NxSettings_GetFolder(kNxDestLastDir, folder, kNxSettingsPathUnits);
-  EXPECT_EQ(sub, WideString(folder));
+  EXPECT_EQ(sub, WString(folder));
   const std::string ini = Ini();
   EXPECT_NE(std::string::npos, ini.find("[Directories]\nDestLastDirFlt=2\n")) << ini;
   EXPECT_NE(std::string::npos, ini.find("DestLastDir=" + (folder_ / "out").string())) << ini;
@@ -132,7 +129,7 @@ TEST_F(SettingsTest, ListsKeepDirMaxEntriesNewestFirst) {
     if (row.dirMax != nullptr) WriteIni(std::string("[AL MRU List]\nDirMax=") + row.dirMax + "\n");
     NxMruBox box;
     for (int i = 0; i < 20; ++i) {
-      const WideString path = MakeFile("f" + std::to_string(i) + ".irx");
+      const WString path = MakeFile("f" + std::to_string(i) + ".irx");
       ASSERT_EQ(0, NxMru_Add(&box, kNxMruImpulseFiles, path.c_str(), NxMruKind::Files));
       ASSERT_EQ(path, box.front());
     }
@@ -146,18 +143,18 @@ TEST_F(SettingsTest, ListsKeepDirMaxEntriesNewestFirst) {
   WCHAR oldest[kNxSettingsPathUnits];
   GetPrivateProfileStringW(kNxMruImpulseFiles, NXW("Dir0"), NXW(""), oldest, kNxSettingsPathUnits,
                            kNxSettingsFile);
-  EXPECT_EQ(Wide((folder_ / "f0.irx").string()), WideString(oldest));
+  EXPECT_EQ(Wide((folder_ / "f0.irx").string()), WString(oldest));
 }
 
 TEST_F(SettingsTest, AddingAListedPathMovesItWithoutDuplicate) {
   WriteIni("[AL MRU Test File]\nDirMax=4\n");
   NxMruBox box;
-  const WideString a = MakeFile("a.wav"), b = MakeFile("b.wav"), c = MakeFile("c.wav");
-  for (const WideString* path : {&a, &b, &c}) {
+  const WString a = MakeFile("a.wav"), b = MakeFile("b.wav"), c = MakeFile("c.wav");
+  for (const WString* path : {&a, &b, &c}) {
     NxMru_Add(&box, kNxMruTestFiles, path->c_str(), NxMruKind::Files);
   }
   // The same file in other letter case is the same entry.
-  WideString upper = a;
+  WString upper = a;
   upper.replace(upper.size() - 5, 5, NXW("A.WAV"));
   std::filesystem::rename(folder_ / "a.wav", folder_ / "A.WAV");
   EXPECT_EQ(0, NxMru_Add(&box, kNxMruTestFiles, upper.c_str(), NxMruKind::Files));
@@ -166,8 +163,8 @@ TEST_F(SettingsTest, AddingAListedPathMovesItWithoutDuplicate) {
 
 TEST_F(SettingsTest, ListsRefuseWhatIsNotThereOrOfTheWrongKind) {
   NxMruBox box;
-  const WideString file = MakeFile("x.irx");
-  const WideString dir = MakeFolder("dir");
+  const WString file = MakeFile("x.irx");
+  const WString dir = MakeFolder("dir");
   EXPECT_EQ(-1, NxMru_Add(&box, kNxMruImpulseFiles, dir.c_str(), NxMruKind::Files));
   EXPECT_EQ(-1, NxMru_Add(&box, kNxMruImpulseFiles, (file + NXW("x")).c_str(), NxMruKind::Files));
   EXPECT_EQ(-1, NxMru_Add(&box, kNxMruImpulseFiles, NXW(""), NxMruKind::Files));
@@ -181,7 +178,7 @@ TEST_F(SettingsTest, ListsRefuseWhatIsNotThereOrOfTheWrongKind) {
 }
 
 TEST_F(SettingsTest, LoadSkipsGapsAndAddLeavesNoStaleEntries) {
-  const WideString x = MakeFile("x.irx"), y = MakeFile("y.irx");
+  const WString x = MakeFile("x.irx"), y = MakeFile("y.irx");
   const std::string xs = (folder_ / "x.irx").string(), ys = (folder_ / "y.irx").string();
   WriteIni("[AL MRU List]\nDirMax=5\nDir0=\nDir2=" + xs + "\nDir3=" + ys + "\nDir5=/beyond\n");
   NxMruBox box;
@@ -208,7 +205,7 @@ TEST(SaveDialogExtension, TakesTheChosenTypesExtension) {
       {NXW("Nothing (*)"), NXW("")},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(WideString(row.extension), NxSaveDialogExtension(row.description));
+    EXPECT_EQ(WString(row.extension), NxSaveDialogExtension(row.description));
   }
   const struct {
     LPCWSTR name;
@@ -222,10 +219,10 @@ TEST(SaveDialogExtension, TakesTheChosenTypesExtension) {
       {NXW("C:\\my.folder\\take"), NXW("C:\\my.folder\\take.wav")},
   };
   for (const auto& row : names) {
-    EXPECT_EQ(WideString(row.result),
+    EXPECT_EQ(WString(row.result),
               NxApplySaveExtension(row.name, NXW("Microsoft Wave File (*.wav)")));
   }
-  EXPECT_EQ(WideString(NXW("take.irx")), NxApplySaveExtension(NXW("take.irx"), NXW("All (*.*)")));
+  EXPECT_EQ(WString(NXW("take.irx")), NxApplySaveExtension(NXW("take.irx"), NXW("All (*.*)")));
 }
 
 }  // namespace

@@ -49,15 +49,6 @@ TEST(DShowInterfaceLayout, LastMethodsSitInTheirRealSlots) {
 }
 #endif
 
-TEST(DShowGuids, WaveSubtypesCarryTheFormatTag) {
-  EXPECT_EQ(MEDIASUBTYPE_PCM.Data1, WAVE_FORMAT_PCM);
-  EXPECT_EQ(MEDIASUBTYPE_IEEE_FLOAT.Data1, WAVE_FORMAT_IEEE_FLOAT);
-  WCHAR text[39];
-  ASSERT_EQ(StringFromGUID2(FORMAT_WaveFormatEx, text, 39), 39);
-  EXPECT_TRUE(std::basic_string<WCHAR>(text) ==
-              NXW("{05589F81-C356-11CE-BF01-00AA0055595A}"));
-}
-
 TEST(TaskMemory, CountsBlocksAndFailsOnRequest) {
   const LONG before = NxTaskMemOutstanding();
   void* block = CoTaskMemAlloc(0);
@@ -97,19 +88,6 @@ class Outer : public IUnknown {
  private:
   CMemAllocator* inner_;
 };
-
-TEST(CUnknownTest, StandAloneObjectAnswersItsInterfacesAndCounts) {
-  const LONG alive = CUnknown::ObjectsActive();
-  IMemAllocator* allocator = nullptr;
-  ASSERT_HR(S_OK, CreateMemoryAllocator(&allocator));
-  EXPECT_EQ(CUnknown::ObjectsActive(), alive + 1);
-  EXPECT_EQ(allocator->AddRef(), 2u);
-  EXPECT_EQ(allocator->Release(), 1u);
-  ExpectInterfaces(allocator, {&IID_IUnknown, &IID_IMemAllocator},
-                   {&IID_IMediaSample, &IID_IMemInputPin});
-  EXPECT_EQ(allocator->Release(), 0u);
-  EXPECT_EQ(CUnknown::ObjectsActive(), alive);
-}
 
 TEST(CUnknownTest, AggregatedObjectDelegatesToTheOuterUnknown) {
   Outer outer;
@@ -202,40 +180,6 @@ TEST(CMediaTypeTest, RefusesMalformedRecordsAndReportsShortMemory) {
   EXPECT_FALSE(pcm.SetFormat(pcm.Format(), 4));
   EXPECT_EQ(pcm.FormatLength(), sizeof(WAVEFORMATEX));  // kept
   NxTaskMemFailNext(0);
-}
-
-TEST(CMediaTypeTest, PartialTypesMatchOnTheGuidsTheySet) {
-  CMediaType pcm = PcmType();
-  CMediaType audio(&MEDIATYPE_Audio);
-  EXPECT_TRUE(audio.IsPartiallySpecified());
-  EXPECT_FALSE(pcm.IsPartiallySpecified());
-  EXPECT_TRUE(pcm.MatchesPartial(&audio));
-  CMediaType video(&MEDIATYPE_Video);
-  EXPECT_FALSE(pcm.MatchesPartial(&video));
-  CMediaType floatType(&MEDIATYPE_Audio);
-  floatType.SetSubtype(&MEDIASUBTYPE_IEEE_FLOAT);
-  EXPECT_FALSE(pcm.MatchesPartial(&floatType));
-  CMediaType otherFormat = PcmType();
-  otherFormat.Format()[2] = 1;  // mono
-  EXPECT_FALSE(pcm.MatchesPartial(&otherFormat));
-  EXPECT_TRUE(pcm.MatchesPartial(&pcm));
-}
-
-TEST(CMediaTypeTest, FormatBufferResizingKeepsTheFront) {
-  CMediaType type = PcmType();
-  BYTE* grown = type.ReallocFormatBuffer(40);
-  ASSERT_NE(grown, nullptr);
-  EXPECT_EQ(reinterpret_cast<WAVEFORMATEX*>(grown)->nSamplesPerSec, 44100u);
-  EXPECT_EQ(type.FormatLength(), 40u);
-  EXPECT_EQ(type.ReallocFormatBuffer(0), nullptr);
-  EXPECT_EQ(type.FormatLength(), 0u);
-  ASSERT_NE(type.AllocFormatBuffer(16), nullptr);
-  EXPECT_EQ(type.FormatLength(), 16u);
-  type.SetSampleSize(0);
-  EXPECT_FALSE(type.IsFixedSize());
-  EXPECT_EQ(type.GetSampleSize(), 0u);
-  type.SetSampleSize(4);
-  EXPECT_EQ(type.GetSampleSize(), 4u);
 }
 
 }  // namespace

@@ -85,8 +85,7 @@ class TestSink : public CBaseFilter {
 // Accepts audio only and passes bytes through unchanged; counts streaming starts and stops.
 class CopyTransform : public CTransformFilter {
  public:
-  explicit CopyTransform(IUnknown* outer = nullptr)
-      : CTransformFilter("copy transform", outer, kCopyClsid) {}
+  CopyTransform() : CTransformFilter("copy transform", nullptr, kCopyClsid) {}
   HRESULT Transform(IMediaSample* in, IMediaSample* out) override {
     BYTE* from = nullptr;
     BYTE* to = nullptr;
@@ -183,44 +182,6 @@ class GraphTest : public ::testing::Test {
   TestSink* sink_ = nullptr;
 };
 
-TEST_F(GraphTest, FilterAnswersItsInterfacesAndCountsReferences) {
-  IBaseFilter* filter = copy_;
-  ExpectInterfaces(filter,
-                   {&IID_IUnknown, &IID_IPersist, &IID_IMediaFilter, &IID_IBaseFilter,
-                    &IID_IAMovieSetup},
-                   {&IID_IPin, &IID_IMemInputPin, &IID_IMemAllocator, &IID_IPersistStream});
-  CLSID clsid;
-  EXPECT_HR(S_OK, filter->GetClassID(&clsid));
-  EXPECT_TRUE(clsid == kCopyClsid);
-  EXPECT_HR(E_POINTER, filter->GetClassID(nullptr));
-  EXPECT_HR(S_FALSE, copy_->Register());  // nothing to register
-}
-
-TEST_F(GraphTest, TransformPinsAreFoundByNameAndAsInAndOut) {
-  EXPECT_EQ(copy_->GetPinCount(), 2);
-  IPin* in = PinOf(copy_, NXW("XForm In"));
-  EXPECT_EQ(PinOf(copy_, NXW("In")), in);
-  IPin* out = PinOf(copy_, NXW("Out"));
-  EXPECT_EQ(PinOf(copy_, NXW("XForm Out")), out);
-  IPin* missing = in;
-  EXPECT_HR(VFW_E_NOT_FOUND, copy_->FindPin(NXW("xform in"), &missing));
-  EXPECT_EQ(missing, nullptr);
-
-  PIN_INFO info;
-  ASSERT_HR(S_OK, out->QueryPinInfo(&info));
-  EXPECT_EQ(info.pFilter, static_cast<IBaseFilter*>(copy_));
-  EXPECT_EQ(info.dir, PINDIR_OUTPUT);
-  EXPECT_TRUE(std::basic_string<WCHAR>(info.achName) == NXW("XForm Out"));
-  EXPECT_EQ(copy_->Release(), 1u);  // the reference QueryPinInfo added
-  LPWSTR id = nullptr;
-  ASSERT_HR(S_OK, in->QueryId(&id));
-  EXPECT_TRUE(std::basic_string<WCHAR>(id) == NXW("XForm In"));
-  CoTaskMemFree(id);
-  PIN_DIRECTION direction;
-  EXPECT_HR(S_OK, in->QueryDirection(&direction));
-  EXPECT_EQ(direction, PINDIR_INPUT);
-}
-
 TEST_F(GraphTest, PinsCountOnTheirFilterAndAnswerPinInterfaces) {
   IPin* in = PinOf(copy_, NXW("In"));
   IPin* out = PinOf(copy_, NXW("Out"));
@@ -231,14 +192,6 @@ TEST_F(GraphTest, PinsCountOnTheirFilterAndAnswerPinInterfaces) {
 
   ExpectInterfaces(in, {&IID_IUnknown, &IID_IPin, &IID_IMemInputPin}, {&IID_IBaseFilter});
   ExpectInterfaces(out, {&IID_IUnknown, &IID_IPin}, {&IID_IMemInputPin, &IID_IBaseFilter});
-  IMemInputPin* memInput = nullptr;
-  EXPECT_HR(S_OK, in->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput)));
-  EXPECT_HR(S_FALSE, memInput->ReceiveCanBlock());  // the output is not connected to a blocker
-  memInput->Release();
-  IUnknown* identity = nullptr;
-  EXPECT_HR(S_OK, in->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
-  EXPECT_NE(identity, static_cast<IUnknown*>(static_cast<IBaseFilter*>(copy_)));
-  identity->Release();
 }
 
 TEST_F(GraphTest, PinEnumeratorFollowsTheNextSkipResetCloneRules) {
@@ -467,44 +420,6 @@ TEST_F(GraphTest, PausingWithoutAnInputPassesEndOfStreamOnce) {
   EXPECT_EQ(copy_->starts, 0);
   EXPECT_HR(VFW_E_NOT_STOPPED,
             PinOf(source_, NXW("Out"))->Connect(PinOf(copy_, NXW("In")), nullptr));
-}
-
-// An outer object that aggregates the copy transform.
-class FilterOuter : public IUnknown {
- public:
-  FilterOuter() : inner_(new CopyTransform(this)) { inner_->NonDelegatingUnknown()->AddRef(); }
-  ~FilterOuter() { inner_->NonDelegatingUnknown()->Release(); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (riid == IID_IUnknown) return GetInterface(this, object);
-    return inner_->NonDelegatingUnknown()->QueryInterface(riid, object);
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  ULONG refs = 1;
-
- private:
-  CopyTransform* inner_;
-};
-
-TEST(AggregatedFilter, PinsAndInterfacesCountOnTheOuterObject) {
-  const LONG alive = CUnknown::ObjectsActive();
-  {
-    FilterOuter outer;
-    IBaseFilter* filter = nullptr;
-    ASSERT_HR(S_OK, outer.QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)));
-    EXPECT_EQ(outer.refs, 2u);
-    IPin* in = nullptr;
-    ASSERT_HR(S_OK, filter->FindPin(NXW("In"), &in));
-    EXPECT_EQ(outer.refs, 3u);
-    IUnknown* identity = nullptr;
-    ASSERT_HR(S_OK, filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
-    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
-    identity->Release();
-    in->Release();
-    filter->Release();
-    EXPECT_EQ(outer.refs, 1u);
-  }
-  EXPECT_EQ(CUnknown::ObjectsActive(), alive);
 }
 
 }  // namespace

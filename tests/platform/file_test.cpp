@@ -17,9 +17,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-typedef std::basic_string<WCHAR> WString;
-
-WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
 
 Bytes ReadWhole(NxFile* file) {
   ULONGLONG size = 0;

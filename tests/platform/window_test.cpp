@@ -44,10 +44,9 @@ TEST(WindowTable, DestroyedWindowStaysDeadAndLosesItsMessages) {
   ASSERT_TRUE(PostMessageW(window, WM_COMMAND, 1, 0) && PostMessageW(survivor, WM_COMMAND, 2, 0));
   EXPECT_TRUE(DestroyWindow(window));
   EXPECT_FALSE(IsWindow(window) || IsWindow(nullptr) || DestroyWindow(window));
-  EXPECT_FALSE(PostMessageW(window, WM_COMMAND, 3, 0) || InvalidateRect(window, nullptr, TRUE));
+  EXPECT_FALSE(PostMessageW(window, WM_COMMAND, 3, 0));
   MSG msg;
-  NxInvalidation record;
-  EXPECT_FALSE(PeekMessageW(&msg, window, 0, 0, PM_REMOVE) || NxGetInvalidation(window, &record));
+  EXPECT_FALSE(PeekMessageW(&msg, window, 0, 0, PM_REMOVE));
   const std::vector<MSG> left = Drain(nullptr);
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].hwnd, survivor);
@@ -57,24 +56,6 @@ TEST(WindowTable, DestroyedWindowStaysDeadAndLosesItsMessages) {
     DestroyWindow(fresh);
   }
   DestroyWindow(survivor);
-}
-
-TEST(WindowTable, InvalidationIsRecordedPerWindow) {
-  HWND a = NxCreateWindow(nullptr), b = NxCreateWindow(nullptr);
-  const RECT area = {1, 2, 30, 40};
-  EXPECT_TRUE(InvalidateRect(a, nullptr, TRUE));
-  NxInvalidation r;
-  ASSERT_TRUE(NxGetInvalidation(a, &r));
-  EXPECT_TRUE(r.count == 1 && r.lastErase && r.lastWholeWindow);
-  EXPECT_TRUE(InvalidateRect(a, &area, FALSE));
-  ASSERT_TRUE(NxGetInvalidation(a, &r));
-  EXPECT_TRUE(r.count == 2 && !r.lastErase && !r.lastWholeWindow);
-  EXPECT_TRUE(r.lastRect.left == 1 && r.lastRect.top == 2 && r.lastRect.bottom == 40);
-  ASSERT_TRUE(NxGetInvalidation(b, &r));
-  EXPECT_EQ(r.count, 0u);
-  EXPECT_FALSE(InvalidateRect(nullptr, nullptr, TRUE));
-  DestroyWindow(a);
-  DestroyWindow(b);
 }
 
 LRESULT CALLBACK TestWindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }

@@ -25,22 +25,19 @@
 
 namespace recovery_test {
 
-using WString = std::basic_string<WCHAR>;
 using Signal = std::vector<double>;
 using Spectrum = std::vector<std::complex<double>>;
-
-inline WString Wide(const std::string& text) { return WString(text.begin(), text.end()); }
 
 // A temporary folder that is also the settings folder, removed at the end.
 class Folder : public TempFolder {
  public:
   Folder() : TempFolder("AURALITH_CONFIG_DIR") {}
   WString operator/(const std::string& name) const {
-    return recovery_test::Wide(TempFolder::operator/(name));
+    return ::Wide(TempFolder::operator/(name));
   }
   void Set(const char* key, long value) const {
-    WritePrivateProfileStringW(NXW("Auralith"), recovery_test::Wide(key).c_str(),
-                               recovery_test::Wide(std::to_string(value)).c_str(), NXW("auralith.ini"));
+    WritePrivateProfileStringW(NXW("Auralith"), ::Wide(key).c_str(),
+                               ::Wide(std::to_string(value)).c_str(), NXW("auralith.ini"));
   }
 };
 

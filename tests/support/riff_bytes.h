@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/types.h"
@@ -39,6 +40,13 @@ inline Bytes Chunk(const char* id, const Bytes& data, long long size = -1) {
 }
 inline Bytes Riff(const Bytes& body, const char* form = "WAVE") {
   return B("RIFF") + Le({static_cast<DWORD>(body.size() + 4)}) + B(form) + body;
+}
+inline Bytes List(const char* type, const Bytes& body) { return Chunk("LIST", B(type) + body); }
+// A LIST "INFO" of (id, ANSI text) items.
+inline Bytes InfoList(std::initializer_list<std::pair<const char*, std::string>> items) {
+  Bytes body;
+  for (const auto& item : items) body += Chunk(item.first, Z(item.second));
+  return List("INFO", body);
 }
 // A "fmt " payload; cbSize and `extra` follow when there is extra data or `withCbSize`.
 inline Bytes Fmt(WORD tag, WORD channels, DWORD rate, WORD blockAlign, WORD bits,

@@ -19,6 +19,10 @@
 #include "platform/unknown.h"
 #include "tests/support/riff_bytes.h"
 
+using WString = std::basic_string<WCHAR>;
+// The UTF-16 form of ASCII text: test paths and names.
+inline WString Wide(const std::string& text) { return WString(text.begin(), text.end()); }
+
 // Failures print codes as 0x8004020A, not as signed decimals.
 inline std::string Hr(long hr) {
   char text[16];

@@ -82,25 +82,6 @@ TEST(Files, SavedPresetShowsEveryFieldBack) {
   EXPECT_EQ(ReadText(folder / "out.wav"), ReadText(folder / "again.wav"));
 }
 
-TEST(Files, PackagedImpulseTravelsInsideThePreset) {
-  TempFolder folder;
-  Audio input;
-  input.samples = Noise(3000, 1, 0.2);
-  WriteAudio(folder / "in.wav", input);
-  WriteAudio(folder / "room.wav", input);
-  RunResult run = RunCli(folder, {"process", "in.wav", "out.wav", "--impulse", "room.wav",
-                                  "--package-impulse", "--save-preset", "packed.preset"});
-  ASSERT_EQ(0, run.status) << run.err;
-  std::filesystem::remove(folder / "room.wav");
-  run = RunCli(folder, {"preset", "show", "packed.preset", "--json"});
-  ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_TRUE(Contains(run.out, "\"packageImpulse\": 1")) << run.out;
-  EXPECT_FALSE(Contains(run.out, "\"packagedImpulseSize\": 0")) << run.out;
-  run = RunCli(folder, {"process", "in.wav", "again.wav", "--preset", "packed.preset"});
-  ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ(ReadText(folder / "out.wav"), ReadText(folder / "again.wav"));
-}
-
 TEST(Files, BuiltInPresetsAreWrittenAndListed) {
   TempFolder folder;
   RunResult run = RunCli(folder, {"preset", "list"});

@@ -49,35 +49,22 @@ Audio Click(unsigned channels, size_t frames) {
   return audio;
 }
 
-TEST_F(Process, WetOffDryZeroReturnsAFloatInputBitForBitAndSixteenBitsSampleForSample) {
-  Audio input = StereoNoise(20000);
+TEST_F(Process, WetOffDryZeroReturnsAFloatInputBitForBit) {
+  Audio input = StereoNoise(20000);  // 16-bit input is rendered by the clipping case below
   for (double& x : input.samples) x = static_cast<float>(x == 0.0 ? 0.125 : x);
   WriteAudio(folder_ / "in.wav", input);
-  RunResult run = RunCli(folder_, {"process", "in.wav", "out.wav", "--impulse", "room.wav", "--wet",
-                                "off", "--dry", "0", "--quiet"});
+  const RunResult run = RunCli(folder_, {"process", "in.wav", "out.wav", "--impulse", "room.wav",
+                                         "--wet", "off", "--dry", "0", "--quiet"});
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_EQ("", run.out);
-  ReadBack in = ReadAudio(folder_ / "in.wav");
-  ReadBack out = ReadAudio(folder_ / "out.wav");
+  const ReadBack in = ReadAudio(folder_ / "in.wav");
+  const ReadBack out = ReadAudio(folder_ / "out.wav");
   ASSERT_TRUE(out.ok);
   EXPECT_EQ(32u, out.audio.bits);
   ASSERT_GE(out.raw.size(), in.raw.size());
   EXPECT_EQ(0, std::memcmp(in.raw.data(), out.raw.data(), in.raw.size()));
   for (size_t i = in.audio.samples.size(); i < out.audio.samples.size(); ++i)
     ASSERT_EQ(0.0, out.audio.samples[i]) << "tail sample " << i;
-
-  input.isFloat = false;
-  input.bits = 16;
-  WriteAudio(folder_ / "in16.wav", input);
-  run = RunCli(folder_, {"process", "in16.wav", "out16.wav", "--impulse", "room.wav", "--wet", "off",
-                      "--dry", "0"});
-  ASSERT_EQ(0, run.status) << run.err;
-  in = ReadAudio(folder_ / "in16.wav");
-  out = ReadAudio(folder_ / "out16.wav");
-  ASSERT_EQ(16u, out.audio.bits);
-  ASSERT_GE(out.audio.samples.size(), in.audio.samples.size());
-  for (size_t i = 0; i < in.audio.samples.size(); ++i)
-    ASSERT_EQ(in.audio.samples[i], out.audio.samples[i]) << "sample " << i;
 }
 
 TEST_F(Process, AClickThroughAKnownImpulseFileGivesTheNormalisedImpulse) {

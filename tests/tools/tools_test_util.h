@@ -103,14 +103,11 @@ inline void WriteAudio(const std::string& path, const Audio& audio,
       Put(data, static_cast<uint64_t>(static_cast<int64_t>(v)), static_cast<int>(width));
     }
   }
-  Bytes after;
-  if (!info.empty()) {
-    Bytes list = B("INFO");
-    for (const auto& item : info) list += Chunk(item.first.c_str(), Z(item.second));
-    after = Chunk("LIST", list);
-  }
+  Bytes items;
+  for (const auto& item : info) items += Chunk(item.first.c_str(), Z(item.second));
   const Bytes file = WaveFile(audio.isFloat ? 3 : 1, static_cast<WORD>(audio.channels), audio.rate,
-                              static_cast<WORD>(audio.bits), data, {}, after);
+                              static_cast<WORD>(audio.bits), data, {},
+                              info.empty() ? Bytes() : List("INFO", items));
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
 }
 

@@ -230,7 +230,9 @@ TEST_F(GraphTest, PinsCountOnTheirFilterAndAnswerPinInterfaces) {
   in->Release();
 
   ExpectInterfaces(in, {&IID_IUnknown, &IID_IPin, &IID_IMemInputPin}, {&IID_IBaseFilter});
-  ExpectInterfaces(out, {&IID_IUnknown, &IID_IPin}, {&IID_IMemInputPin, &IID_IBaseFilter});
+  // Seeking is passed upstream, as graphs seek through their renderers.
+  ExpectInterfaces(out, {&IID_IUnknown, &IID_IPin, &IID_IMediaSeeking},
+                   {&IID_IMemInputPin, &IID_IBaseFilter});
   IMemInputPin* memInput = nullptr;
   EXPECT_HR(S_OK, in->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput)));
   EXPECT_HR(S_FALSE, memInput->ReceiveCanBlock());  // the output is not connected to a blocker

@@ -30,6 +30,8 @@
 
 #include "frame/nx_plugin_prop.h"
 #include "impulse/wave_writer.h"
+#include "platform/dshow/transform_filter.h"
+#include "platform/dshow/transform_input_pin.h"
 #include "platform/file.h"
 
 namespace {
@@ -226,30 +228,55 @@ HRESULT Connect(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
   return graph->ConnectDirect(out.p, in.p, nullptr);
 }
 
-// The parser's output to the reverb. Wine's WAVE Parser (GStreamer's in Wine 8) offers 32-bit
-// float as WAVE_FORMAT_EXTENSIBLE, which the reverb refuses, where the system's own parser offers
-// the file's "fmt " as it is (tag 3): the same samples are proposed with the plain tag.
-HRESULT ConnectParser(IGraphBuilder* graph, IBaseFilter* parser, IBaseFilter* reverb) {
-  Com<IPin> out, in;
+// Between Wine's WAVE Parser and the reverb, for float files only. Wine's parser (GStreamer's in
+// Wine 8) offers 32-bit float only as WAVE_FORMAT_EXTENSIBLE, which the reverb refuses by design,
+// and accepts no other type for it; the system's own parser offers the file's "fmt " as it is
+// (tag 3). This filter of the host passes the same bytes on with the plain tag.
+class PlainTagFilter : public CTransformFilter {
+ public:
+  PlainTagFilter() : CTransformFilter("plain tag", nullptr, GUID_NULL) {}
+  HRESULT CheckInputType(const CMediaType* in) override {
+    return in->majortype == MEDIATYPE_Audio && in->cbFormat >= sizeof(WAVEFORMATEXTENSIBLE) ? S_OK
+                                                                                      : E_INVALIDARG;
+  }
+  HRESULT CheckTransform(const CMediaType*, const CMediaType*) override { return S_OK; }
+  HRESULT GetMediaType(int position, CMediaType* type) override {
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    WAVEFORMATEXTENSIBLE format;
+    std::memcpy(&format, m_pInput->CurrentMediaType().Format(), sizeof format);
+    format.Format.wFormatTag = static_cast<WORD>(format.SubFormat.Data1);
+    format.Format.cbSize = 0;
+    *type = m_pInput->CurrentMediaType();
+    return type->SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof(WAVEFORMATEX)) ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
+    request->cBuffers = 4;
+    request->cbBuffer = 1 << 16;
+    ALLOCATOR_PROPERTIES actual;
+    return allocator->SetProperties(request, &actual);
+  }
+  HRESULT Transform(IMediaSample* in, IMediaSample* out) override {
+    BYTE *from = nullptr, *to = nullptr;
+    const long bytes = in->GetActualDataLength();
+    if (FAILED(in->GetPointer(&from)) || FAILED(out->GetPointer(&to)) || bytes > out->GetSize()) return E_FAIL;
+    std::memcpy(to, from, static_cast<size_t>(bytes));
+    return out->SetActualDataLength(bytes);
+  }
+};
+
+bool OffersExtensible(IBaseFilter* parser) {
+  Com<IPin> out;
   Com<IEnumMediaTypes> types;
   out.p = FindPin(parser, PINDIR_OUTPUT);
-  in.p = FindPin(reverb, PINDIR_INPUT);
   AM_MEDIA_TYPE* offered = nullptr;
-  if (out.p == nullptr || in.p == nullptr || FAILED(out->EnumMediaTypes(types.Out())) ||
-      types->Next(1, &offered, nullptr) != S_OK)
-    return E_FAIL;
-  auto* format = reinterpret_cast<WAVEFORMATEXTENSIBLE*>(offered->pbFormat);
-  const bool extensible = offered->cbFormat >= sizeof *format && format->Format.wFormatTag == WAVE_FORMAT_EXTENSIBLE;
-  if (extensible) {
-    format->Format.wFormatTag = static_cast<WORD>(format->SubFormat.Data1);
-    format->Format.cbSize = 0;
-    offered->cbFormat = sizeof(WAVEFORMATEX);
-  }
-  const HRESULT hr = graph->ConnectDirect(out.p, in.p, extensible ? offered : nullptr);
+  if (out.p == nullptr || FAILED(out->EnumMediaTypes(types.Out())) || types->Next(1, &offered, nullptr) != S_OK)
+    return false;
+  const bool extensible = offered->cbFormat >= sizeof(WAVEFORMATEX) &&
+                          reinterpret_cast<WAVEFORMATEX*>(offered->pbFormat)->wFormatTag == WAVE_FORMAT_EXTENSIBLE;
   CoTaskMemFree(offered->pbFormat);
   if (offered->pUnk != nullptr) offered->pUnk->Release();
   CoTaskMemFree(offered);
-  return hr;
+  return extensible;
 }
 
 HRESULT AddFilter(IGraphBuilder* graph, REFCLSID clsid, const wchar_t* name, IBaseFilter** filter) {
@@ -374,10 +401,18 @@ void Process(const Options& options) {
     if (SUCCEEDED(hr)) hr = grab->SetCallback(&collector, 0);
     if (SUCCEEDED(hr)) hr = AddFilter(graph.p, kNullRenderer, L"sink", sink.Out());
     Check(SUCCEEDED(hr), "Sample Grabber and Null Renderer", hr);
+    Com<IBaseFilter> plain;
+    if (SUCCEEDED(hr) && OffersExtensible(parser.p)) {
+      plain.p = new PlainTagFilter();
+      plain->AddRef();
+      hr = graph->AddFilter(plain.p, L"plain tag");
+      if (SUCCEEDED(hr)) hr = Connect(graph.p, parser.p, plain.p);
+      Check(SUCCEEDED(hr), "Wine's parser offers float as extensible: the host's plain-tag filter after it", hr);
+    }
     const char* names[] = {"parser -> reverb", "reverb -> Sample Grabber", "Sample Grabber -> Null Renderer"};
-    IBaseFilter* chain[] = {parser.p, reverb.p, grabber.p, sink.p};
+    IBaseFilter* chain[] = {plain.p != nullptr ? plain.p : parser.p, reverb.p, grabber.p, sink.p};
     for (int i = 0; i < 3 && SUCCEEDED(hr); ++i) {
-      hr = i == 0 ? ConnectParser(graph.p, parser.p, reverb.p) : Connect(graph.p, chain[i], chain[i + 1]);
+      hr = Connect(graph.p, chain[i], chain[i + 1]);
       Check(SUCCEEDED(hr), std::string("explicit connection ") + names[i], hr);
     }
     if (FAILED(hr)) return;

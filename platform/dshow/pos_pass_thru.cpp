@@ -5,8 +5,13 @@ CPosPassThru::CPosPassThru(const char* objectName, IUnknown* outer, CBasePin* in
 
 template <typename Call>
 HRESULT CPosPassThru::Forward(Call call) {
-  IPin* peer = nullptr;
-  if (m_pInput == nullptr || FAILED(m_pInput->ConnectedTo(&peer))) return E_NOTIMPL;
+  // The connection is read without the filter lock, as the real base classes read it: a
+  // renderer asks for positions from the streaming thread at end of stream, while Stop holds the
+  // filter lock and waits for that thread to leave the filter. Connections change only while
+  // the filter is stopped.
+  IPin* peer = m_pInput != nullptr ? m_pInput->GetConnected() : nullptr;
+  if (peer == nullptr) return E_NOTIMPL;
+  peer->AddRef();
   IMediaSeeking* seeking = nullptr;
   const HRESULT found = peer->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking));
   peer->Release();

@@ -416,6 +416,15 @@ void Process(const Options& options) {
     Check(SUCCEEDED(hr), "run to EC_COMPLETE", hr);
     first = collector.Take();
     grab->GetConnectedMediaType(&written);
+    {
+      // A running reverb still accepts the type its input is connected with.
+      Com<IPin> in;
+      AM_MEDIA_TYPE current = {};
+      in.p = FindPin(reverb.p, PINDIR_INPUT);
+      const HRESULT accepted = SUCCEEDED(in->ConnectionMediaType(&current)) ? in->QueryAccept(&current) : E_FAIL;
+      CoTaskMemFree(current.pbFormat);
+      Check(accepted == S_OK, "QueryAccept of the connected type while running", accepted);
+    }
     // Again from the start: a seek while running (flush and new segment through the pins), then
     // stop, seek and run.
     const char* again[] = {"seek to 0 while running", "stop, seek to 0, run"};

@@ -349,9 +349,11 @@ void ResetStream(ConvolverState& s) {
   s.phase = StreamPhase::kIdle;
   s.blockPhase = BlockPhase::kFilling;
   s.delayIndex = 0;
-  // A new stream must not hear the carry of the last one.
+  // A new stream must not hear the carry of the last one: nor the shelves' memory, which a
+  // stream started again in a running graph (a seek) would otherwise begin with.
   ConvolverBuffers<T>& b = Buffers<T>(s);
   for (int k = 0; k < 2; ++k) {
+    for (TwoPoleSection* section : {&s.eq[k].low, &s.eq[k].high}) section->y1 = section->y2 = 0.0;
     if (b.overlap[k] != nullptr) std::fill(b.overlap[k], b.overlap[k] + s.blockSize, T(0));
     if (b.delayLine[k] != nullptr) {
       std::fill(b.delayLine[k], b.delayLine[k] + size_t(s.delayLength) * s.rateDivisor, T(0));

@@ -66,7 +66,6 @@ PinShape ShapeOf(const REGFILTER2& filter, ULONG index) {
   return {flags, 0, p.nMediaTypes, p.lpMediaType, 0, nullptr, nullptr};
 }
 
-#if !defined(_WIN32)
 WideString GuidText(REFGUID guid) {
   WCHAR text[39];
   StringFromGUID2(guid, text, 39);
@@ -79,6 +78,8 @@ WideString InstancePath(const CLSID* category, LPCOLESTR instance, REFCLSID filt
       instance != nullptr && instance[0] != 0 ? WideString(instance) : GuidText(filter);
   return NXW("CLSID\\") + GuidText(group) + NXW("\\Instance\\") + name;
 }
+
+#if !defined(_WIN32)
 
 LONG SetText(HKEY key, LPCWSTR name, const WideString& text) {
   return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -124,8 +125,9 @@ class CFilterMapper final : public IFilterMapper2 {
 
   HRESULT STDMETHODCALLTYPE UnregisterFilter(const CLSID* pclsidCategory, LPCOLESTR szInstance,
                                              REFCLSID Filter) override {
+    // As the system's mapper: the entry key alone, so an entry with subkeys is refused.
     const WideString path = InstancePath(pclsidCategory, szInstance, Filter);
-    return HRESULT_FROM_WIN32(RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str()));
+    return HRESULT_FROM_WIN32(RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str()));
   }
 
   HRESULT STDMETHODCALLTYPE RegisterFilter(REFCLSID clsidFilter, LPCWSTR Name,
@@ -251,6 +253,13 @@ HRESULT AMovieSetupRegisterFilter2(const AMOVIESETUP_FILTER* setup, IFilterMappe
   if (setup == nullptr) return S_FALSE;
   if (mapper == nullptr || setup->clsID == nullptr) return E_POINTER;
   HRESULT hr = mapper->UnregisterFilter(&CLSID_LegacyAmFilterCategory, nullptr, *setup->clsID);
+  if (hr == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) {
+    // The mapper deletes only an entry without subkeys; one that has some (left by another tool
+    // or an older registration) would block every later unregistration and registration. The
+    // entry is this filter's own, so it goes whole.
+    const WideString path = InstancePath(&CLSID_LegacyAmFilterCategory, nullptr, *setup->clsID);
+    hr = HRESULT_FROM_WIN32(RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str()));
+  }
   if (registering) {
     REGFILTER2 filter = {};
     filter.dwVersion = 1;

@@ -128,7 +128,8 @@ class NxComScope {
 };
 
 // Creates the filter mapper (what CoCreateInstance(CLSID_FilterMapper2) gives on the platform)
-// answering IUnknown and IFilterMapper2, with one reference. Monikers are not made:
+// answering IUnknown and IFilterMapper2, with one reference. UnregisterFilter deletes the entry
+// key only (E_ACCESSDENIED when it has subkeys), as the system's does. Monikers are not made:
 // RegisterFilter sets *ppMoniker to null, EnumMatchingFilters is E_NOTIMPL.
 HRESULT NxCreateFilterMapper(REFIID riid, void** object);
 
@@ -138,6 +139,8 @@ bool NxSerializeFilterData(const REGFILTER2& filter, std::vector<BYTE>* blob);
 
 // Registers (`registering` TRUE) or unregisters the filter described by `setup` in the
 // DirectShow filters category: an earlier entry is removed first, so pins are never merged
-// with an old registration, and a missing entry is not an error. S_FALSE for no setup record.
+// with an old registration, and a missing entry is not an error. An entry the mapper refuses to
+// delete because it has subkeys (mappers delete childless keys only) is deleted whole here.
+// S_FALSE for no setup record.
 HRESULT AMovieSetupRegisterFilter2(const AMOVIESETUP_FILTER* setup, IFilterMapper2* mapper,
                                    BOOL registering);

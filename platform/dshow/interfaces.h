@@ -325,6 +325,44 @@ struct IMemInputPin : public IUnknown {
   ~IMemInputPin() = default;
 };
 
+// {36B73880-C2C8-11CF-8B46-00805F6CEF60}
+inline constexpr IID IID_IMediaSeeking = {0x36B73880, 0xC2C8, 0x11CF,
+                                          {0x8B, 0x46, 0x00, 0x80, 0x5F, 0x6C, 0xEF, 0x60}};
+
+// SetPositions flags: how each position is given, in the low bits.
+enum AM_SEEKING_SEEKING_FLAGS {
+  AM_SEEKING_NoPositioning = 0,
+  AM_SEEKING_AbsolutePositioning = 1,
+  AM_SEEKING_RelativePositioning = 2,
+  AM_SEEKING_IncrementalPositioning = 3,
+};
+
+// Positions and durations in the stream's time format (REFERENCE_TIME by default).
+struct IMediaSeeking : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* pCapabilities) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* pCapabilities) = 0;
+  virtual HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* pFormat) = 0;
+  virtual HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* pFormat) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* pFormat) = 0;
+  virtual HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* pFormat) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* pFormat) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* pDuration) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* pStop) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* pCurrent) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* pTarget, const GUID* pTargetFormat,
+                                                      LONGLONG Source, const GUID* pSourceFormat) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* pCurrent, DWORD dwCurrentFlags,
+                                                 LONGLONG* pStop, DWORD dwStopFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* pCurrent, LONGLONG* pStop) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG* pEarliest, LONGLONG* pLatest) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetRate(double dRate) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetRate(double* pdRate) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* pllPreroll) = 0;
+
+ protected:
+  ~IMediaSeeking() = default;
+};
+
 struct IAMovieSetup : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Register() = 0;
   virtual HRESULT STDMETHODCALLTYPE Unregister() = 0;

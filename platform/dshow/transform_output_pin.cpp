@@ -6,7 +6,16 @@
 CTransformOutputPin::CTransformOutputPin(const char* objectName, CTransformFilter* filter,
                                          HRESULT* hr, LPCWSTR name)
     : CBaseOutputPin(objectName, filter, &filter->m_csFilter, hr, name),
-      m_pTransformFilter(filter) {}
+      m_pTransformFilter(filter),
+      m_position("transform output seeking", GetOwner(), filter->m_pInput) {}
+
+HRESULT STDMETHODCALLTYPE CTransformOutputPin::NonDelegatingQueryInterface(REFIID riid,
+                                                                          void** object) {
+  if (riid == IID_IMediaSeeking) {
+    return GetInterface(static_cast<IMediaSeeking*>(&m_position), object);
+  }
+  return CBaseOutputPin::NonDelegatingQueryInterface(riid, object);
+}
 
 HRESULT CTransformOutputPin::CheckConnect(IPin* pin) {
   HRESULT hr = m_pTransformFilter->CheckConnect(PINDIR_OUTPUT, pin);

@@ -1,10 +1,12 @@
 // CTransformOutputPin: the output pin of a CTransformFilter. It can connect only after the
 // input pin; the types it offers are the filter's GetMediaType, a type is accepted when the
 // filter's CheckTransform accepts it against the input's type, and buffer sizes are the
-// filter's DecideBufferSize.
+// filter's DecideBufferSize. It answers IMediaSeeking by passing it upstream (pos_pass_thru.h),
+// so that a graph seeking through its renderers reaches the source.
 #pragma once
 
 #include "platform/dshow/base_output_pin.h"
+#include "platform/dshow/pos_pass_thru.h"
 
 class CTransformFilter;
 
@@ -12,6 +14,9 @@ class CTransformOutputPin : public CBaseOutputPin {
  public:
   CTransformOutputPin(const char* objectName, CTransformFilter* filter, HRESULT* hr,
                       LPCWSTR name);
+
+  // IMediaSeeking, then the pin's interfaces.
+  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** object) override;
 
   // CBasePin / CBaseOutputPin.
   // E_INVALIDARG while the input pin is not connected.
@@ -26,4 +31,6 @@ class CTransformOutputPin : public CBaseOutputPin {
 
  protected:
   CTransformFilter* m_pTransformFilter;
+  // Bound to the filter's input pin, which the filters make before this one.
+  CPosPassThru m_position;
 };

@@ -186,6 +186,22 @@ TEST_F(StreamTest, SixteenBitRunsInChunksLikeTheFloatEngine) {
   EXPECT_EQ(out, small);
 }
 
+// A stream started again without a new preparation (a seek to the start in a running graph)
+// gives what the first gave: no shelf, overlap or delay memory carries over.
+TEST_F(StreamTest, AStreamStartedAgainRepeatsTheFirst) {
+  engine.SetImpulseSource(&impulse);
+  transform.SetLowShelfOn(1);
+  transform.SetLowShelfGain(60);
+  transform.SetHighShelfOn(1);
+  transform.SetHighShelfGain(-60);
+  transform.SetResponseDelay(20);
+  ASSERT_EQ(engine.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
+  std::vector<float> input(700);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = 1000.0f * std::sin(0.05f * i);
+  const std::vector<float> first = Run(input, 64);
+  EXPECT_EQ(Run(input, 64), first);
+}
+
 TEST_F(StreamTest, StreamingAllocatesNothingAfterPreparation) {
   engine.SetImpulseSource(&impulse);
   transform.SetDryOut(-30);

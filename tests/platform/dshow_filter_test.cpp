@@ -6,7 +6,9 @@
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -114,6 +116,7 @@ class CopyTransform : public CTransformFilter {
     if (position > 0) return VFW_S_NO_MORE_ITEMS;
     return type->Set(m_pInput->CurrentMediaType());
   }
+  CCritSec* FilterLock() { return &m_csFilter; }
   HRESULT StartStreaming() override {
     ++starts;
     return S_OK;
@@ -191,7 +194,9 @@ TEST_F(GraphTest, PinsCountOnTheirFilterAndAnswerPinInterfaces) {
   in->Release();
 
   ExpectInterfaces(in, {&IID_IUnknown, &IID_IPin, &IID_IMemInputPin}, {&IID_IBaseFilter});
-  ExpectInterfaces(out, {&IID_IUnknown, &IID_IPin}, {&IID_IMemInputPin, &IID_IBaseFilter});
+  // Seeking is passed upstream, as graphs seek through their renderers.
+  ExpectInterfaces(out, {&IID_IUnknown, &IID_IPin, &IID_IMediaSeeking},
+                   {&IID_IMemInputPin, &IID_IBaseFilter});
 }
 
 TEST_F(GraphTest, PinEnumeratorFollowsTheNextSkipResetCloneRules) {
@@ -407,6 +412,33 @@ TEST_F(GraphTest, StopReleasesAStreamingThreadWaitingForABuffer) {
   EXPECT_HR(VFW_E_NOT_COMMITTED, pushed);
   held[0]->Release();
   held[1]->Release();
+}
+
+// A renderer asks for the stop position from the streaming thread at end of stream, while Stop
+// holds the filter lock and waits for that thread: seeking never waits for the filter lock.
+TEST_F(GraphTest, SeekingPassesUpstreamWithoutTheFilterLock) {
+  ConnectAll();
+  IMediaSeeking* seeking = nullptr;
+  ASSERT_HR(S_OK, PinOf(copy_, NXW("Out"))->QueryInterface(IID_IMediaSeeking,
+                                                            reinterpret_cast<void**>(&seeking)));
+  std::promise<void> held;
+  std::promise<void> release;
+  std::thread stopping([&] {
+    CAutoLock lock(copy_->FilterLock());
+    held.set_value();
+    release.get_future().wait();
+  });
+  held.get_future().wait();
+  std::future<HRESULT> asked = std::async(std::launch::async, [&] {
+    LONGLONG stop = 0;
+    return seeking->GetStopPosition(&stop);
+  });
+  const bool answered = asked.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  release.set_value();
+  stopping.join();
+  EXPECT_TRUE(answered);
+  EXPECT_HR(E_NOTIMPL, asked.get());  // the push source cannot seek
+  seeking->Release();
 }
 
 TEST_F(GraphTest, PausingWithoutAnInputPassesEndOfStreamOnce) {

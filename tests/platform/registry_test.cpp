@@ -205,6 +205,13 @@ TEST_F(RegistryTest, MapperWritesAndRemovesTheInstanceKey) {
   EXPECT_EQ(WString(NXW("Test Filter")), Text(HKEY_CLASSES_ROOT, instance, NXW("FriendlyName")));
   EXPECT_EQ(Hr(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)),
             Hr(mapper->UnregisterFilter(nullptr, NXW("other"), kFilter)));
+  // An entry with a subkey (another tool's): the mapper deletes childless keys only, as the
+  // system's does, and unregistration still removes the entry whole.
+  HKEY extra = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (WideString(instance) + NXW("\\Extra")).c_str(),
+                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &extra, nullptr));
+  RegCloseKey(extra);
+  EXPECT_EQ(Hr(E_ACCESSDENIED), Hr(mapper->UnregisterFilter(nullptr, nullptr, kFilter)));
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));
   EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, instance));
   EXPECT_EQ(0u, mapper->Release());

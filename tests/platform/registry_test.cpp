@@ -208,8 +208,9 @@ TEST_F(RegistryTest, MapperWritesAndRemovesTheInstanceKey) {
   // An entry with a subkey (another tool's): the mapper deletes childless keys only, as the
   // system's does, and unregistration still removes the entry whole.
   HKEY extra = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (WideString(instance) + NXW("\\Extra")).c_str(),
-                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &extra, nullptr));
+  const WString extraName = WString(instance) + NXW("\\Extra");
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, extraName.c_str(), 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &extra, nullptr));
   RegCloseKey(extra);
   EXPECT_EQ(Hr(E_ACCESSDENIED), Hr(mapper->UnregisterFilter(nullptr, nullptr, kFilter)));
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));

@@ -67,15 +67,21 @@ class RefusingAllocator : public CMemAllocator {
   std::atomic<int> requests{0};
 };
 
-// An owner for a parameter object or engine used alone: counts nothing, answers nothing.
+// A controlling unknown for an object used alone or aggregated: counts the references passed
+// to it and answers only `answerIid`, with `answer`, when that is set.
 class Owner : public IUnknown {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    *object = nullptr;
-    return E_NOINTERFACE;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = answer != nullptr && riid == answerIid ? answer : nullptr;
+    if (*object == nullptr) return E_NOINTERFACE;
+    return ++refs, S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  ULONG refs = 1;
+  IID answerIid = GUID_NULL;
+  void* answer = nullptr;
 };
 
 // A wave file of `data`; a non-zero `extensibleSub` makes it the extensible record of that tag.

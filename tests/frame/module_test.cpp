@@ -125,20 +125,9 @@ TEST_F(ModuleTest, FactoriesCreateTheirObjectsAndRefuseOtherInterfaces) {
   }
 }
 
-// An outer object that counts the references its inner object's interfaces pass to it.
-struct CountingOuter : public IUnknown {
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  ULONG refs = 1;
-};
-
 TEST_F(ModuleTest, AggregationIsOnlyForIUnknown) {
   IClassFactory* factory = Factory(CLSID_NxPlugIn);
-  CountingOuter outer;
+  Owner outer;
   void* refused = reinterpret_cast<void*>(1);
   EXPECT_HR(E_NOINTERFACE, factory->CreateInstance(&outer, IID_IBaseFilter, &refused));
   EXPECT_EQ(nullptr, refused);

@@ -29,30 +29,6 @@
 #include "platform/dshow/mem_allocator.h"
 #include "platform/wave_format.h"
 
-inline WAVEFORMATEX Wave(WORD tag, WORD channels, DWORD rate, WORD bits) {
-  WAVEFORMATEX f = {};
-  f.wFormatTag = tag;
-  f.nChannels = channels;
-  f.nSamplesPerSec = rate;
-  f.wBitsPerSample = bits;
-  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  f.nAvgBytesPerSec = rate * f.nBlockAlign;
-  return f;
-}
-
-// An audio type over `format`; `formatBytes` cuts or pads the block (zero bytes after 18).
-inline CMediaType AudioType(const WAVEFORMATEX& format, ULONG formatBytes = 18) {
-  CMediaType type(&MEDIATYPE_Audio);
-  const GUID subtype = format.wFormatTag == WAVE_FORMAT_PCM ? MEDIASUBTYPE_PCM
-                                                            : MEDIASUBTYPE_IEEE_FLOAT;
-  type.SetSubtype(&subtype);
-  type.SetFormatType(&FORMAT_WaveFormatEx);
-  std::vector<BYTE> block(std::max<ULONG>(formatBytes, 18), 0);
-  std::memcpy(block.data(), &format, sizeof format);
-  type.SetFormat(block.data(), formatBytes);
-  return type;
-}
-
 // An allocator that hands out buffers until the test sets `refuse`, then fails with it.
 class RefusingAllocator : public CMemAllocator {
  public:

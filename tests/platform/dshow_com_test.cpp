@@ -1,6 +1,7 @@
 // Interface layouts, the task allocator, CUnknown with aggregation and CMediaType.
 #include <gtest/gtest.h>
 
+#include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
 #include <cstdio>
@@ -124,14 +125,7 @@ TEST(CUnknownTest, GetInterfaceRefusesANullTarget) {
   outer.Release();
 }
 
-CMediaType PcmType() {
-  CMediaType type(&MEDIATYPE_Audio);
-  type.SetSubtype(&MEDIASUBTYPE_PCM);
-  type.SetFormatType(&FORMAT_WaveFormatEx);
-  WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
-  EXPECT_TRUE(type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof format));
-  return type;
-}
+CMediaType PcmType() { return AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16)); }
 
 TEST(CMediaTypeTest, CopiesAreDeepAndFreeTheirFormatBlocks) {
   const LONG blocks = NxTaskMemOutstanding();

@@ -1,11 +1,7 @@
 #include "frame/audio_transform.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "filter_test_util.h"
 #include "platform/wide_string.h"

@@ -2,19 +2,12 @@
 // source whose samples the test pushes by hand, an in-memory impulse, wave files on disk.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include "tests/support/memory_impulse.h"
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "frame/impulse_prep.h"
 #include "frame/guids.h"

@@ -3,12 +3,7 @@
 // host loads it.
 #include "module/module.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "filter_test_util.h"

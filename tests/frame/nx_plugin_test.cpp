@@ -1,7 +1,5 @@
 // CNxPlugIn as a COM object: interfaces, reference counts, pins, media types accepted, refused
 // and offered, format storage and notifications, buffer sizing, and the packaged impulse file.
-#include <cstdlib>
-#include <fstream>
 
 #include "filter_test_util.h"
 #include "frame/guids.h"

@@ -1,10 +1,7 @@
 // The filter's presets: IPersistStream (layout written, the three layouts read byte by byte,
 // dirty rules, the packaged impulse through "~IRX.TMP", hostile and failing streams) and
 // IStaticFilterPreset.
-#include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "filter_test_util.h"
 #include "frame/builtin_presets.h"

@@ -1,13 +1,8 @@
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <new>
-#include <vector>
 
 #include "frame/stream_engine.h"
 #include "filter_test_util.h"

@@ -2,8 +2,6 @@
 // embedding, the source name and the attributes text.
 #include "impulse/impulse_loader.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "impulse/wave_loader.h"

@@ -1,10 +1,8 @@
 // The impulse file format on memory files: scrambling, display chunks, the header reader against
 // hostile files, embedded samples across blocks, and the writer from every kind of wave file.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
-#include <string>
 
 #include "impulse/display_list.h"
 #include "impulse/impulse_loader.h"

@@ -2,22 +2,14 @@
 // recently used lists and the Save dialog's extension rule.
 #include "impulse/settings.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <random>
-#include <fstream>
 #include <sstream>
-#include <string>
 
 #include "platform/file.h"
 #include "platform/private_profile.h"
 
 namespace {
-
 
 class SettingsTest : public ::testing::Test {
  protected:

@@ -1,7 +1,5 @@
 #include "impulse/wave_reader.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>

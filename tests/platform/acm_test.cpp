@@ -1,18 +1,9 @@
 #include "platform/acm.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <string>
-#include <vector>
 
 namespace {
 

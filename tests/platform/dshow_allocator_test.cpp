@@ -1,12 +1,9 @@
 // CMediaSample and CMemAllocator: sample properties and lengths, allocator properties, commit
 // and decommit, and GetBuffer waiting across threads.
-#include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
 
 #include <atomic>
-#include <cstdio>
-#include <string>
 #include <thread>
 
 #include "platform/dshow/media_guids.h"
@@ -15,7 +12,6 @@
 #include "platform/dshow/mem_allocator.h"
 
 namespace {
-
 
 // A stand-alone sample (no allocator) over a local buffer; deletes itself on its last Release.
 IMediaSample* NewSample(BYTE* buffer, LONG size) {

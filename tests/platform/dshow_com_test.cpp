@@ -1,12 +1,9 @@
 // Interface layouts, the task allocator, CUnknown with aggregation and CMediaType.
-#include <gtest/gtest.h>
 
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
-#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "platform/dshow/cunknown.h"
 #include "platform/dshow/interfaces.h"
@@ -19,7 +16,6 @@
 #include "platform/wave_format.h"
 
 namespace {
-
 
 #if defined(__GNUC__) || defined(__clang__)
 // Itanium C++ ABI: a pointer to a virtual member function holds 1 + the slot's byte offset.

@@ -1,16 +1,12 @@
 // Filters and pins: a test source, a byte-copying CTransformFilter and a test sink connected and
 // run through the base classes — QueryInterface, reference counts, pin and type enumeration,
 // negotiation, state changes and samples flowing.
-#include <gtest/gtest.h>
 
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
-#include <cstdio>
 #include <cstring>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_input_pin.h"

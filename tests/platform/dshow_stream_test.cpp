@@ -1,23 +1,14 @@
 // CMemoryStream and CFileStream: the IStream behaviour both share, run over each, then what is
 // particular to each (failure hooks and limits; names, access and missing files).
-#include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
 
 #include <climits>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "platform/dshow/stream.h"
 #include "platform/dshow/task_memory.h"
 
 namespace {
-
-
 
 LARGE_INTEGER Move(LONGLONG value) {
   LARGE_INTEGER move;

@@ -1,16 +1,6 @@
 #include "platform/file.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "platform/memory_file.h"
 

@@ -1,26 +1,16 @@
 // The registry store and the filter mapper over it.
 #include "platform/registry.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/registry_reader.h"
 #include "tests/support/test_support.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <random>
-#include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "platform/dshow/base_filter.h"
 #include "platform/filter_mapper.h"
 
 namespace {
-
 
 class RegistryTest : public ::testing::Test {
  protected:

@@ -1,14 +1,7 @@
 // The string table: every text by its identifier, and the language file that replaces them.
 #include "toolkit/string_table.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
-
-#include <filesystem>
-#include <random>
-#include <fstream>
-#include <string>
 
 namespace {
 

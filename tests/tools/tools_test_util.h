@@ -1,26 +1,17 @@
 // Running the auralith binary from tests, and the wave files the tests feed it and read back.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "impulse/wave_reader.h"
 #include "platform/utf8.h"
 
 namespace tools_test {
-
 
 struct RunResult {
   int status;

@@ -299,8 +299,7 @@ std::string RunGraph(IClassFactory* factory, const TempFolder& folder, const std
   options.framesPerSample = 700;
   EXPECT_HR(S_OK, RunWaveGraph(reverb, folder / "in.wav", folder / out, options));
   reverb->Release();
-  std::ifstream file(folder / out, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return ReadFileText(folder / out);
 }
 
 TEST_F(ModuleTest, PluginLibraryStreamsAudioThroughItsOwnFilter) {

@@ -4,7 +4,6 @@
 
 #include "tests/support/test_support.h"
 
-#include <sstream>
 
 #include "platform/file.h"
 #include "platform/private_profile.h"
@@ -23,12 +22,7 @@ class SettingsTest : public ::testing::Test {
   void WriteIni(const std::string& content) {
     std::ofstream(folder_ / "config" / "auralith.ini") << content;
   }
-  std::string Ini() {
-    std::ifstream in(folder_ / "config" / "auralith.ini");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Ini() { return ReadFileText(temp_ / "config/auralith.ini"); }
   // A file (or folder) in the test's folder, made on disk.
   WString MakeFile(const std::string& name) {
     std::ofstream(folder_ / name) << "x";

@@ -12,10 +12,7 @@ class PrivateProfileTest : public ::testing::Test {
     std::filesystem::create_directories(temp_ / "nested");
     std::ofstream(temp_ / "nested/auralith.ini") << content;
   }
-  std::string ReadFile() {
-    const Bytes bytes = temp_.Read("nested/auralith.ini");
-    return std::string(bytes.begin(), bytes.end());
-  }
+  std::string ReadFile() { return ReadFileText(temp_ / "nested/auralith.ini"); }
   TempFolder temp_;
 };
 

@@ -5,7 +5,6 @@
 #include "tests/support/test_support.h"
 
 #include <cstring>
-#include <sstream>
 
 #include "platform/dshow/base_filter.h"
 #include "platform/filter_mapper.h"
@@ -59,8 +58,7 @@ TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
   EXPECT_EQ(REG_BINARY, type);
   EXPECT_EQ(std::vector<BYTE>(odd, odd + 5), data);
   // The file reads like the platform's export.
-  const Bytes bytes = ReadFileBytes(NxRegistryFilePath());
-  const std::string file(bytes.begin(), bytes.end());
+  const std::string file = ReadFileText(NxRegistryFilePath());
   EXPECT_NE(std::string::npos, file.find("[HKEY_CLASSES_ROOT\\CLSID\\{ABC}\\InprocServer32]\n"
                                          "@=\"/opt/plug in.so\"\n\"ThreadingModel\"=\"Both\"\n"
                                          "\"Merit\"=dword:00200000\n"))

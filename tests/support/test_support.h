@@ -75,6 +75,10 @@ inline Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+inline std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // A fresh folder, removed with its contents at the end. With `variable`, the folder is also
 // named there (with a trailing separator) while it lives.

@@ -67,7 +67,7 @@ TEST(Files, SavedPresetShowsEveryFieldBack) {
   // The preset brings the same settings back: the same output without the options.
   run = RunCli(folder, {"process", "in.wav", "again.wav", "--preset", "my.preset"});
   ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ(ReadText(folder / "out.wav"), ReadText(folder / "again.wav"));
+  EXPECT_EQ(ReadFileText(folder / "out.wav"), ReadFileText(folder / "again.wav"));
 }
 
 TEST(Files, BuiltInPresetsAreWrittenAndListed) {
@@ -145,12 +145,12 @@ TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
     ASSERT_EQ(0, std::system(("sox --i -s " + Quote(out) + " >" + Quote(log) + " 2>&1").c_str()));
     const ReadBack back = ReadAudio(out);
     ASSERT_TRUE(back.ok) << out;
-    EXPECT_EQ(std::to_string(back.audio.frames()) + "\n", ReadText(log)) << out;
+    EXPECT_EQ(std::to_string(back.audio.frames()) + "\n", ReadFileText(log)) << out;
     const std::string raw = folder / "sox.raw";
     ASSERT_EQ(0, std::system(("sox -V1 " + Quote(out) + " -t raw -e signed -b 32 " + Quote(raw) +
                               " 2>" + Quote(log)).c_str()));
-    EXPECT_EQ("", ReadText(log)) << out;
-    const std::string decoded = ReadText(raw);
+    EXPECT_EQ("", ReadFileText(log)) << out;
+    const std::string decoded = ReadFileText(raw);
     ASSERT_EQ(back.audio.samples.size() * 4, decoded.size()) << out;
     const double tolerance = back.audio.isFloat ? 1.0 : 0.0;  // in units of 2^-31
     for (size_t i = 0; i < back.audio.samples.size(); ++i) {
@@ -197,7 +197,7 @@ TEST(Files, FullDiskKeepsThePreviousFile) {
     EXPECT_TRUE(OneLine(run.err) && Contains(run.err, c.output + ": ") &&
                 Contains(run.err, "file too large"))
         << run.err;
-    EXPECT_EQ(before, ReadText(folder / c.output)) << c.args[0];
+    EXPECT_EQ(before, ReadFileText(folder / c.output)) << c.args[0];
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
       EXPECT_FALSE(Contains(entry.path().filename().string(), "~part")) << entry.path();
   }
@@ -293,7 +293,7 @@ TEST(CommandLine, DemoWritesItsFilesAndTheyPlay) {
   // The same program writes the same demo.
   const RunResult again = RunCli(folder, {"demo", "again", "--quiet"});
   ASSERT_EQ(0, again.status);
-  EXPECT_EQ(ReadText(folder / "out/wet.wav"), ReadText(folder / "again/wet.wav"));
+  EXPECT_EQ(ReadFileText(folder / "out/wet.wav"), ReadFileText(folder / "again/wet.wav"));
 }
 
 TEST(Files, PlotDrawsTheWaveformEnvelopeAndDecayMarker) {
@@ -302,7 +302,7 @@ TEST(Files, PlotDrawsTheWaveformEnvelopeAndDecayMarker) {
   RunResult run = RunCli(folder, {"plot", "room.wav", "room.svg", "--envelope",
                                   "0:100,500:50,1000:0", "--decay", "1"});
   ASSERT_EQ(0, run.status) << run.err;
-  const std::string svg = ReadText(folder / "room.svg");
+  const std::string svg = ReadFileText(folder / "room.svg");
   // 900 px wide with 56 px to the left and 16 to the right of the plot: 1.00 s of 2.00 s is
   // the middle, x = 56 + 828 / 2.
   EXPECT_TRUE(Contains(svg, "<line x1=\"470.0\" y1=\"28\"")) << svg.substr(0, 400);
@@ -313,7 +313,7 @@ TEST(Files, PlotDrawsTheWaveformEnvelopeAndDecayMarker) {
   EXPECT_EQ(3u, points);
   run = RunCli(folder, {"plot", "room.wav", "plain.svg"});
   ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_FALSE(Contains(ReadText(folder / "plain.svg"), "decay"));
+  EXPECT_FALSE(Contains(ReadFileText(folder / "plain.svg"), "decay"));
 }
 
 }  // namespace

@@ -25,13 +25,6 @@ inline std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // Runs auralith with `args` in `folder` (its module and settings folder too), standard input
 // empty, and collects the exit status and both outputs.
 // With `fileSizeLimit` bytes, no file of the run can grow past that size (as on a full disk):
@@ -50,7 +43,7 @@ inline RunResult RunCli(const TempFolder& folder, const std::vector<std::string>
   const std::string err = folder / ".stderr";
   command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(command.c_str());
-  RunResult result{raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadText(out), ReadText(err)};
+  RunResult result{raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadFileText(out), ReadFileText(err)};
   return result;
 }
 

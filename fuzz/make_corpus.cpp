@@ -10,13 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "frame/nx_plugin.h"
 #include "fuzz/fuzz_util.h"
 #include "impulse/display_list.h"
 #include "impulse/irx_file.h"
 #include "impulse/summary.h"
-#include "platform/dshow/stream.h"
-#include "tests/support/riff_bytes.h"
+#include "tests/support/plug_in.h"
 
 namespace {
 
@@ -152,22 +150,8 @@ Bytes WithSummaryAndDisplay(const Bytes& impulse) {
   return bytes;
 }
 
-CNxPlugIn* NewFilter() {
-  CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  static_cast<IBaseFilter*>(filter)->AddRef();
-  return filter;
-}
-
-Bytes SavedPreset(CNxPlugIn* filter) {
-  CMemoryStream* stream = CMemoryStream::Create();
-  filter->Save(stream, FALSE);
-  Bytes bytes = stream->Bytes();
-  stream->Release();
-  return bytes;
-}
-
 void Presets(const Bytes& smallImpulse) {
-  CNxPlugIn* filter = NewFilter();
+  CNxPlugIn* filter = NewPlugIn();
   Save("preset", "default.preset", SavedPreset(filter));
   for (LONG i = 1; i < 4; ++i) {
     filter->ApplyPreset(i);

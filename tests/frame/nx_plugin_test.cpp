@@ -2,6 +2,7 @@
 // and offered, format storage and notifications, buffer sizing, and the packaged impulse file.
 
 #include "filter_test_util.h"
+#include "tests/support/plug_in.h"
 #include "frame/guids.h"
 #include "frame/nx_plugin.h"
 #include "host/wave_sink_filter.h"
@@ -276,8 +277,7 @@ TEST_F(ConnectedTest, NewInputTypeReconnectsTheOutput) {
 }
 
 TEST(PlugInNoGraph, ReconnectionOutsideAGraphFails) {
-  CNxPlugIn* plugin = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  static_cast<IBaseFilter*>(plugin)->AddRef();
+  CNxPlugIn* plugin = NewPlugIn();
   PushSource* source = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 1, 44100, 16)));
   source->AddRef();
   CWaveSinkFilter sink;
@@ -299,10 +299,8 @@ TEST(PlugInLifetime, TheLastFilterRemovesThePackagedImpulse) {
   const TempFolder module("AURALITH_MODULE_DIR");
   std::ofstream(module / "~IRX.TMP") << "impulse bytes";
   const LONG before = CNxPlugIn::InstancesAlive();
-  IBaseFilter* first = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  IBaseFilter* second = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  first->AddRef();
-  second->AddRef();
+  IBaseFilter* first = NewPlugIn();
+  IBaseFilter* second = NewPlugIn();
   EXPECT_EQ(before + 2, CNxPlugIn::InstancesAlive());
   EXPECT_EQ(0u, first->Release());
   // Another filter may still be playing it.

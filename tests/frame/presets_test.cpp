@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "filter_test_util.h"
+#include "tests/support/plug_in.h"
 #include "frame/builtin_presets.h"
 #include "frame/guids.h"
 #include "frame/nx_plugin.h"
@@ -65,9 +66,8 @@ class PresetTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("AURALITH_MODULE_DIR", folder_.Path().c_str(), 1);
-    plugin_ = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+    plugin_ = NewPlugIn();
     ASSERT_NE(plugin_, nullptr);
-    static_cast<IBaseFilter*>(plugin_)->AddRef();
     persist_ = plugin_;
     prop_ = plugin_;
     window_ = NxCreateWindow(nullptr);

@@ -215,12 +215,10 @@ TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
 }
 
 TEST_F(ModuleTest, RegistrationReplacesAnEarlierFilterEntry) {
-  HKEY old = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (WString(kFilterInstance) + NXW("\\OldPin")).c_str(),
-                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &old, nullptr));
-  RegCloseKey(old);
+  const WString oldPin = WString(kFilterInstance) + NXW("\\OldPin");
+  ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(RegMake(HKEY_CLASSES_ROOT, oldPin.c_str())));
   ASSERT_HR(S_OK, DllRegisterServer());
-  EXPECT_FALSE(KeyExists(WString(kFilterInstance) + NXW("\\OldPin")));
+  EXPECT_FALSE(KeyExists(oldPin));
   EXPECT_TRUE(KeyExists(kFilterInstance));
   ASSERT_HR(S_OK, DllRegisterServer());  // twice is the same as once
   EXPECT_EQ(WString(NXW("Quorvex Auralith")), Text(kFilterInstance, NXW("FriendlyName")));
@@ -230,10 +228,8 @@ TEST_F(ModuleTest, UnregistrationRemovesEverythingAndSucceedsOnAnEmptyStore) {
   EXPECT_HR(S_OK, DllUnregisterServer());  // nothing registered yet
   ASSERT_HR(S_OK, DllRegisterServer());
   // A registration of the earlier module, with its server subkey.
-  HKEY legacy = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, ClassKey(CLSID_NxLegacyPlugIn, NXW("InprocServer32")).c_str(),
-                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &legacy, nullptr));
-  RegCloseKey(legacy);
+  const WString legacy = ClassKey(CLSID_NxLegacyPlugIn, NXW("InprocServer32"));
+  ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(RegMake(HKEY_CLASSES_ROOT, legacy.c_str())));
   ASSERT_HR(S_OK, DllUnregisterServer());
   EXPECT_FALSE(KeyExists(ClassKey(CLSID_NxLegacyPlugIn)));
   EXPECT_FALSE(KeyExists(kFilterInstance));

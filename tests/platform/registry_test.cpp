@@ -13,12 +13,6 @@ namespace {
 
 class RegistryTest : public ::testing::Test {
  protected:
-  static HKEY Create(HKEY parent, LPCWSTR path, DWORD* disposition = nullptr) {
-    HKEY key = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(parent, path, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, disposition));
-    return key;
-  }
   static void SetText(HKEY key, LPCWSTR name, const WString& text) {
     EXPECT_EQ(ERROR_SUCCESS,
               RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -30,7 +24,7 @@ class RegistryTest : public ::testing::Test {
 
 TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
   DWORD disposition = 0;
-  HKEY key = Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), &disposition);
+  HKEY key = RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), &disposition);
   EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
   SetText(key, nullptr, NXW("/opt/plug in.so"));
   SetText(key, NXW("ThreadingModel"), NXW("Both"));
@@ -40,7 +34,7 @@ TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
   const BYTE odd[] = {0, 1, 0x22, 0x5C, 0xFF};
   EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, NXW("Quote\"And\\Slash\n"), 0, REG_BINARY, odd, 5));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
-  RegCloseKey(Create(HKEY_CLASSES_ROOT, NXW("clsid\\{abc}\\INPROCSERVER32"), &disposition));
+  RegCloseKey(RegMake(HKEY_CLASSES_ROOT, NXW("clsid\\{abc}\\INPROCSERVER32"), &disposition));
   EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
 
   // Everything comes back from the file through fresh handles.
@@ -68,7 +62,7 @@ TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
 
 // Only creation and writing serve the product (registration); reading is the tests' own check.
 TEST_F(RegistryTest, BadPathsAndHandlesAreRefused) {
-  HKEY key = Create(HKEY_CURRENT_USER, NXW("Software\\Auralith"));
+  HKEY key = RegMake(HKEY_CURRENT_USER, NXW("Software\\Auralith"));
   HKEY none = reinterpret_cast<HKEY>(1);
   for (LPCWSTR bad : {NXW("\\Lead"), NXW("a\\\\b")}) {
     EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyExW(HKEY_CURRENT_USER, bad, 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -83,8 +77,8 @@ TEST_F(RegistryTest, BadPathsAndHandlesAreRefused) {
 }
 
 TEST_F(RegistryTest, DeletionsFollowThePlatformRules) {
-  HKEY parent = Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}"));
-  RegCloseKey(Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));
+  HKEY parent = RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}"));
+  RegCloseKey(RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteTreeW(HKEY_CLASSES_ROOT, NXW("CLSID\\{R}")));
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, NXW("clsid\\{p}")));
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));

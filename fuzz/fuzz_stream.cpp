@@ -3,15 +3,10 @@
 // frames or not), discontinuities and times, parameter changes (single setters, whole records,
 // built-in presets, envelopes), ends of stream, and stops and restarts.
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
-#include "frame/impulse_prep.h"
 #include "frame/nx_plugin.h"
 #include "host/wave_sink_filter.h"
 #include "fuzz/fuzz_util.h"
-#include "platform/dshow/base_filter.h"
-#include "platform/dshow/base_output_pin.h"
 #include "platform/dshow/filter_graph.h"
 #include "tests/support/memory_impulse.h"
 #include "tests/support/push_source.h"

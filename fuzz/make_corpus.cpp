@@ -3,12 +3,9 @@
 // with hand-built bytes otherwise. Usage: fuzz_make_corpus <corpus folder>; it writes
 // <folder>/<target>/<name> and replaces files of the same names.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "fuzz/fuzz_util.h"
 #include "impulse/display_list.h"

@@ -3,9 +3,6 @@
 // (the frame-by-frame loops wherever a pair of frames is split), bit for bit.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "dsp/convolver.h"
 #include "tests/dsp/engine_test_support.h"
 
 namespace {

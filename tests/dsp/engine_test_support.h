@@ -5,12 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <random>
-#include <vector>
 
 #include "dsp/convolver.h"
 #include "frame/audio_transform.h"
-#include "frame/impulse_prep.h"
 #include "tests/support/memory_impulse.h"
 
 namespace enginetest {

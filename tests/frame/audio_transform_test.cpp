@@ -1,7 +1,6 @@
 #include "frame/audio_transform.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "filter_test_util.h"
 #include "platform/wide_string.h"

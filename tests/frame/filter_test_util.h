@@ -7,20 +7,13 @@
 #include "tests/support/test_support.h"
 
 #include <atomic>
-#include <cstring>
 
-#include "frame/impulse_prep.h"
 #include "frame/guids.h"
 #include "frame/nx_plugin_prop.h"
 #include "host/wave_sink_filter.h"
 #include "host/wave_source_filter.h"
 #include "platform/dshow/filter_graph.h"
-#include "platform/dshow/base_filter.h"
-#include "platform/dshow/base_output_pin.h"
-#include "platform/dshow/media_guids.h"
-#include "platform/dshow/media_type.h"
 #include "platform/dshow/mem_allocator.h"
-#include "platform/wave_format.h"
 
 // An allocator that hands out buffers until the test sets `refuse`, then fails with it.
 class RefusingAllocator : public CMemAllocator {

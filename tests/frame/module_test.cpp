@@ -3,19 +3,12 @@
 // host loads it.
 #include "module/module.h"
 
-#include <atomic>
 #include <thread>
 
 #include "filter_test_util.h"
-#include "frame/guids.h"
-#include "frame/nx_plugin_prop.h"
-#include "host/wave_sink_filter.h"
-#include "host/wave_source_filter.h"
-#include "platform/dshow/filter_graph.h"
 #include "platform/dshow/persist.h"
 #include "platform/filter_mapper.h"
 #include "platform/module_file.h"
-#include "platform/registry.h"
 #include "tests/support/registry_reader.h"
 #include "toolkit/string_table.h"
 

@@ -3,10 +3,6 @@
 
 #include "filter_test_util.h"
 #include "tests/support/plug_in.h"
-#include "frame/guids.h"
-#include "frame/nx_plugin.h"
-#include "host/wave_sink_filter.h"
-#include "platform/dshow/filter_graph.h"
 #include "platform/dshow/property_pages.h"
 #include "platform/dshow/task_memory.h"
 #include "platform/dshow/transform_input_pin.h"

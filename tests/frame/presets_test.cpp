@@ -6,12 +6,9 @@
 #include "filter_test_util.h"
 #include "tests/support/plug_in.h"
 #include "frame/builtin_presets.h"
-#include "frame/guids.h"
-#include "frame/nx_plugin.h"
 #include "impulse/impulse_loader.h"
 #include "platform/file_replacement.h"
 #include "platform/private_profile.h"
-#include "platform/dshow/stream.h"
 #include "platform/window.h"
 
 namespace {

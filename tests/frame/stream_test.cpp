@@ -1,6 +1,5 @@
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <new>
 

@@ -11,10 +11,6 @@
 #include "filter_test_util.h"
 #include "tests/support/plug_in.h"
 #include "frame/builtin_presets.h"
-#include "frame/nx_plugin.h"
-#include "host/wave_sink_filter.h"
-#include "platform/dshow/filter_graph.h"
-#include "platform/dshow/stream.h"
 
 namespace {
 

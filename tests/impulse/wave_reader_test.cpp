@@ -1,6 +1,5 @@
 #include "impulse/wave_reader.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 

@@ -3,17 +3,12 @@
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
-#include <cstring>
-
 #include "platform/dshow/cunknown.h"
 #include "platform/dshow/interfaces.h"
-#include "platform/dshow/media_guids.h"
-#include "platform/dshow/media_type.h"
 #include "platform/dshow/mem_allocator.h"
 #include "platform/dshow/persist.h"
 #include "platform/dshow/property_pages.h"
 #include "platform/dshow/task_memory.h"
-#include "platform/wave_format.h"
 
 namespace {
 

@@ -5,20 +5,14 @@
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
-#include <cstring>
 #include <thread>
 
-#include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_input_pin.h"
-#include "platform/dshow/base_output_pin.h"
-#include "platform/dshow/media_guids.h"
 #include "platform/dshow/media_sample.h"
-#include "platform/dshow/media_type.h"
 #include "platform/dshow/task_memory.h"
 #include "platform/dshow/transform_filter.h"
 #include "platform/dshow/transform_input_pin.h"
 #include "platform/dshow/transform_output_pin.h"
-#include "platform/wave_format.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "platform/guid.h"
-#include "platform/unknown.h"
 #include "tests/support/test_support.h"
 
 namespace {

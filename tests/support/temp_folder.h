@@ -8,9 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <string>
 
-#include "platform/types.h"
 #include "tests/support/riff_bytes.h"
 
 using WString = std::basic_string<WCHAR>;

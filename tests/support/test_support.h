@@ -6,12 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <random>
-#include <string>
-#include <vector>
 
-#include "platform/types.h"
 #include "platform/unknown.h"
 #include "tests/support/temp_folder.h"
 

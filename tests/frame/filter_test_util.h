@@ -1,5 +1,6 @@
-// Shared pieces of the filter and graph tests: HRESULTs printed in hex, audio media types, a
-// source whose samples the test pushes by hand, an in-memory impulse, wave files on disk.
+// Shared pieces of the filter and graph tests (with the support headers: HRESULTs printed in
+// hex, audio media types, a push source, an in-memory impulse): a refusing allocator, a counting
+// owner, wave files on disk and a whole graph run from file to file.
 #pragma once
 
 #include "tests/support/memory_impulse.h"

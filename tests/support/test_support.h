@@ -1,6 +1,7 @@
-// What many suites need: HRESULTs printed in hex, a QueryInterface table checker, a temporary
-// folder (optionally named in an environment variable the product reads its folders from), the
-// RIFF/wave byte builder (riff_bytes.h) and outside tools that fail in CI when missing.
+// What many suites need: HRESULTs printed in hex, a QueryInterface table checker, outside tools
+// that fail in CI when missing, and (from temp_folder.h) a temporary folder, optionally named in an
+// environment variable the product reads its folders from, whole-file helpers and the RIFF/wave
+// byte builder (riff_bytes.h).
 #pragma once
 
 #include <gtest/gtest.h>

@@ -44,7 +44,8 @@ TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
             RegText(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("threadingmodel")));
   DWORD type = 0;
   std::vector<BYTE> data;
-  ASSERT_TRUE(RegQuery(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("Merit"), &type, &data));
+  ASSERT_TRUE(
+      RegQuery(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("Merit"), &type, &data));
   EXPECT_EQ(REG_DWORD, type);
   EXPECT_EQ(std::vector<BYTE>({0, 0, 0x20, 0}), data);
   ASSERT_TRUE(RegQuery(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"),
@@ -104,7 +105,8 @@ TEST_F(RegistryTest, DamagedFileLosesOnlyItsBadLines) {
   ASSERT_TRUE(RegQuery(HKEY_CLASSES_ROOT, NXW("Good"), NXW("Bytes"), &type, &data));
   EXPECT_EQ(std::vector<BYTE>({0x0A, 0xFF}), data);
   for (LPCWSTR lost : {NXW("Cut"), NXW("Hex"), NXW("Bad"), NXW("Esc"), NXW("Type")}) {
-    EXPECT_FALSE(RegQuery(HKEY_CLASSES_ROOT, NXW("Good"), lost, &type, &data)) << static_cast<int>(type);
+    EXPECT_FALSE(RegQuery(HKEY_CLASSES_ROOT, NXW("Good"), lost, &type, &data))
+        << static_cast<int>(type);
   }
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, NXW("X")));
 }

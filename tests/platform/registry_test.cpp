@@ -79,7 +79,8 @@ TEST_F(RegistryTest, BadPathsAndHandlesAreRefused) {
 
 TEST_F(RegistryTest, DeletionsFollowThePlatformRules) {
   HKEY parent = RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}"));
-  RegCloseKey(RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCloseKey(RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32"))));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteTreeW(HKEY_CLASSES_ROOT, NXW("CLSID\\{R}")));
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, NXW("clsid\\{p}")));
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));

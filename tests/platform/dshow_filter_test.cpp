@@ -329,8 +329,10 @@ TEST_F(GraphTest, StateChangesStartAndStopStreamingOnce) {
     EXPECT_HR(S_OK, copy_->GetState(0, &state));
     EXPECT_EQ(step.state, state);
     EXPECT_EQ(std::make_pair(step.starts, step.stops), std::make_pair(copy_->starts, copy_->stops));
+    if (step.state != State_Stopped) {
+      EXPECT_HR(VFW_E_NOT_STOPPED, PinOf(copy_, NXW("Out"))->Disconnect());
+    }
   }
-  EXPECT_HR(VFW_E_NOT_STOPPED, PinOf(copy_, NXW("Out"))->Disconnect());
 }
 
 TEST_F(GraphTest, SamplesFlowThroughTheTransformWithTimesAndFlags) {

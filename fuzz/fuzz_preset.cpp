@@ -3,18 +3,15 @@
 // Whatever was loaded must save and load again into another filter unchanged.
 #include <cstring>
 
-#include "frame/nx_plugin.h"
 #include "fuzz/fuzz_temp.h"
 #include "fuzz/fuzz_util.h"
-#include "platform/dshow/stream.h"
+#include "tests/support/plug_in.h"
 
 namespace {
 
 CNxPlugIn* NewFilter() {
-  HRESULT hr = E_FAIL;
-  CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, &hr));
-  FUZZ_CHECK(filter != nullptr && hr == S_OK);
-  static_cast<IBaseFilter*>(filter)->AddRef();
+  CNxPlugIn* filter = NewPlugIn();
+  FUZZ_CHECK(filter != nullptr);
   return filter;
 }
 

@@ -2,8 +2,6 @@
 // section and key listed and read, the tuning values, the dialog folders and the recently used
 // lists; then one value written must read back as written.
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "fuzz/fuzz_temp.h"
 #include "fuzz/fuzz_util.h"

@@ -3,18 +3,11 @@
 // frames or not), discontinuities and times, parameter changes (single setters, whole records,
 // built-in presets, envelopes), ends of stream, and stops and restarts.
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
-#include "frame/impulse_prep.h"
 #include "frame/nx_plugin.h"
 #include "host/wave_sink_filter.h"
 #include "fuzz/fuzz_util.h"
-#include "platform/dshow/base_filter.h"
-#include "platform/dshow/base_output_pin.h"
 #include "platform/dshow/filter_graph.h"
-#include "platform/dshow/media_guids.h"
-#include "platform/dshow/media_type.h"
 #include "tests/support/memory_impulse.h"
 #include "tests/support/push_source.h"
 
@@ -25,19 +18,10 @@ constexpr DWORD kRates[] = {8000, 11025, 22050, 32000, 44100, 48000, 96000, 1920
 
 CMediaType StreamType(FuzzBytes* in) {
   const uint8_t choice = in->Byte();
-  WAVEFORMATEX format = {};
   const int kind = choice % 3;
-  format.wFormatTag = kind == 0 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT;
-  format.wBitsPerSample = kind == 0 ? 16 : kind == 1 ? 32 : 64;
-  format.nChannels = (choice >> 2) % 2 + 1;
-  format.nSamplesPerSec = kRates[(choice >> 3) % 8];
-  format.nBlockAlign = static_cast<WORD>(format.nChannels * format.wBitsPerSample / 8);
-  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-  CMediaType type(&MEDIATYPE_Audio);
-  type.SetSubtype(kind == 0 ? &MEDIASUBTYPE_PCM : &MEDIASUBTYPE_IEEE_FLOAT);
-  type.SetFormatType(&FORMAT_WaveFormatEx);
-  type.SetFormat(reinterpret_cast<BYTE*>(&format), sizeof format);
-  return type;
+  return AudioType(Wave(kind == 0 ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT,
+                        static_cast<WORD>((choice >> 2) % 2 + 1), kRates[(choice >> 3) % 8],
+                        kind == 0 ? 16 : kind == 1 ? 32 : 64));
 }
 
 void ChangeOneParameter(CNxPlugIn* filter, FuzzBytes* in) {

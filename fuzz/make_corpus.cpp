@@ -5,16 +5,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
+#include <map>
 
-#include "frame/nx_plugin.h"
 #include "fuzz/fuzz_util.h"
 #include "impulse/display_list.h"
 #include "impulse/irx_file.h"
 #include "impulse/summary.h"
-#include "platform/dshow/stream.h"
-#include "tests/support/riff_bytes.h"
+#include "tests/support/plug_in.h"
 
 namespace {
 
@@ -44,71 +41,67 @@ Bytes Samples(size_t count, unsigned seed) {
   return out;
 }
 
-Bytes Wave(const Bytes& format, const Bytes& data, const Bytes& before = {},
-           const Bytes& after = {}, DWORD factFrames = 0) {
+// `count` values (i % period) / period - 0.5 of type T, in their stored bytes.
+template <typename T>
+Bytes Ramp(int count, int period) {
+  Bytes out(count * sizeof(T));
+  for (int i = 0; i < count; ++i) {
+    const T v = static_cast<T>(i % period) / static_cast<T>(period) - static_cast<T>(0.5);
+    std::memcpy(&out[i * sizeof(T)], &v, sizeof v);
+  }
+  return out;
+}
+
+Bytes Wave(const Bytes& format, const Bytes& data, DWORD factFrames = 0, const Bytes& before = {},
+           const Bytes& after = {}) {
   const Bytes fact = factFrames != 0 ? Chunk("fact", Le({factFrames})) : Bytes();
   return Riff(Chunk("fmt ", format) + fact + before + Chunk("data", data) + after);
 }
 
 Bytes MsAdpcmExtra(WORD samplesPerBlock) {
-  static const int16_t kCoefficients[7][2] = {{256, 0},   {512, -256}, {0, 0},     {192, 64},
-                                              {240, 0},   {460, -208}, {392, -232}};
+  static const int16_t kCoefficients[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
+                                              {240, 0}, {460, -208}, {392, -232}};
   Bytes extra = Le({samplesPerBlock, 7}, 2);
   for (const auto& pair : kCoefficients) extra += Le({WORD(pair[0]), WORD(pair[1])}, 2);
   return extra;
 }
 
-// Every wave format the reader knows, small.
-std::vector<std::pair<std::string, Bytes>> Waves() {
-  std::vector<std::pair<std::string, Bytes>> w;
-  const Bytes noExtra;
-  Bytes pcm16Format = Format(WAVE_FORMAT_PCM, 2, 8000, 4, 16, noExtra);
-  w.push_back({"pcm8_mono.wav", Wave(Format(WAVE_FORMAT_PCM, 1, 8000, 1, 8, noExtra), Samples(101, 1))});
-  w.push_back({"pcm16_stereo.wav", Wave(pcm16Format, Samples(400, 2))});
-  Bytes plain24 = Format(WAVE_FORMAT_PCM, 1, 22050, 3, 24, noExtra);
+// Every wave format the reader knows, small, by name.
+std::map<std::string, Bytes> Waves() {
+  const Bytes pcm16 = Format(WAVE_FORMAT_PCM, 2, 8000, 4, 16, {});
+  Bytes plain24 = Format(WAVE_FORMAT_PCM, 1, 22050, 3, 24, {});
   plain24.resize(16);  // the 16-byte record without cbSize
-  w.push_back({"pcm24_plain.wav", Wave(plain24, Samples(300, 3))});
-  w.push_back({"pcm32_ext.wav", Wave(Extensible(2, 32, WAVE_FORMAT_PCM), Samples(400, 4))});
-  Bytes floats;
-  for (int i = 0; i < 60; ++i) {
-    const float v = static_cast<float>(i % 13) / 13.0f - 0.5f;
-    BYTE b[4];
-    std::memcpy(b, &v, 4);
-    floats.insert(floats.end(), b, b + 4);
-  }
-  w.push_back({"float32.wav", Wave(Format(WAVE_FORMAT_IEEE_FLOAT, 1, 44100, 4, 32, noExtra), floats,
-                                   {}, {}, 60)});
-  Bytes doubles;
-  for (int i = 0; i < 40; ++i) {
-    const double v = static_cast<double>(i % 7) / 7.0 - 0.5;
-    BYTE b[8];
-    std::memcpy(b, &v, 8);
-    doubles.insert(doubles.end(), b, b + 8);
-  }
-  w.push_back({"float64_ext.wav", Wave(Extensible(2, 64, WAVE_FORMAT_IEEE_FLOAT), doubles)});
-  w.push_back({"pcm16_six.wav", Wave(Format(WAVE_FORMAT_PCM, 6, 8000, 12, 16, noExtra), Samples(240, 5))});
-  w.push_back({"alaw.wav", Wave(Format(WAVE_FORMAT_ALAW, 1, 8000, 1, 8, {0, 0}), Samples(200, 6),
-                                {}, {}, 200)});
-  w.push_back({"mulaw_stereo.wav", Wave(Format(WAVE_FORMAT_MULAW, 2, 8000, 2, 8, {0, 0}),
-                                        Samples(200, 7), {}, {}, 100)});
-  w.push_back({"ima_mono.wav", Wave(Format(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 256, 4, {0xF9, 0x01}),
-                                    Samples(256 * 2 + 100, 8), {}, {}, 1100)});
-  w.push_back({"ima_stereo.wav", Wave(Format(WAVE_FORMAT_IMA_ADPCM, 2, 8000, 512, 4, {0xF9, 0x01}),
-                                      Samples(512 + 60, 9), {}, {}, 505)});
-  w.push_back({"msadpcm_mono.wav", Wave(Format(WAVE_FORMAT_ADPCM, 1, 8000, 256, 4, MsAdpcmExtra(500)),
-                                        Samples(256 + 80, 10), {}, {}, 600)});
-  w.push_back({"msadpcm_stereo.wav",
-               Wave(Format(WAVE_FORMAT_ADPCM, 2, 8000, 512, 4, MsAdpcmExtra(500)), Samples(512, 11))});
-  // Summaries before and after the data, odd text sizes, a truncated data chunk.
-  const Bytes infoBefore = InfoList({{"INAM", "Hall"}, {"IENG", "Someone"}, {"ICMT", "odd"}});
-  w.push_back({"info_before_data.wav",
-               Wave(pcm16Format, Samples(40, 12), infoBefore)});
-  const Bytes listAfter = InfoList({{"ICOP", "(c) nobody"}, {"DISP", "Shown text"}});
-  w.push_back({"info_after_data.wav", Wave(pcm16Format, Samples(40, 13), {}, listAfter)});
-  Bytes cut = Wave(pcm16Format, Samples(400, 14));
+  const Bytes ima = {0xF9, 0x01};
+  Bytes cut = Wave(pcm16, Samples(400, 14));
   cut.resize(cut.size() - 150);
-  w.push_back({"truncated.wav", cut});
-  return w;
+  return {
+      {"pcm8_mono.wav", Wave(Format(WAVE_FORMAT_PCM, 1, 8000, 1, 8, {}), Samples(101, 1))},
+      {"pcm16_stereo.wav", Wave(pcm16, Samples(400, 2))},
+      {"pcm24_plain.wav", Wave(plain24, Samples(300, 3))},
+      {"pcm32_ext.wav", Wave(Extensible(2, 32, WAVE_FORMAT_PCM), Samples(400, 4))},
+      {"float32.wav",
+       Wave(Format(WAVE_FORMAT_IEEE_FLOAT, 1, 44100, 4, 32, {}), Ramp<float>(60, 13), 60)},
+      {"float64_ext.wav", Wave(Extensible(2, 64, WAVE_FORMAT_IEEE_FLOAT), Ramp<double>(40, 7))},
+      {"pcm16_six.wav", Wave(Format(WAVE_FORMAT_PCM, 6, 8000, 12, 16, {}), Samples(240, 5))},
+      {"alaw.wav", Wave(Format(WAVE_FORMAT_ALAW, 1, 8000, 1, 8, {0, 0}), Samples(200, 6), 200)},
+      {"mulaw_stereo.wav",
+       Wave(Format(WAVE_FORMAT_MULAW, 2, 8000, 2, 8, {0, 0}), Samples(200, 7), 100)},
+      {"ima_mono.wav",
+       Wave(Format(WAVE_FORMAT_IMA_ADPCM, 1, 8000, 256, 4, ima), Samples(612, 8), 1100)},
+      {"ima_stereo.wav",
+       Wave(Format(WAVE_FORMAT_IMA_ADPCM, 2, 8000, 512, 4, ima), Samples(572, 9), 505)},
+      {"msadpcm_mono.wav",
+       Wave(Format(WAVE_FORMAT_ADPCM, 1, 8000, 256, 4, MsAdpcmExtra(500)), Samples(336, 10), 600)},
+      {"msadpcm_stereo.wav",
+       Wave(Format(WAVE_FORMAT_ADPCM, 2, 8000, 512, 4, MsAdpcmExtra(500)), Samples(512, 11))},
+      // Summaries before and after the data, odd text sizes, a truncated data chunk.
+      {"info_before_data.wav",
+       Wave(pcm16, Samples(40, 12), 0,
+            InfoList({{"INAM", "Hall"}, {"IENG", "Someone"}, {"ICMT", "odd"}}))},
+      {"info_after_data.wav", Wave(pcm16, Samples(40, 13), 0, {},
+                                   InfoList({{"ICOP", "(c) nobody"}, {"DISP", "Shown text"}}))},
+      {"truncated.wav", cut},
+  };
 }
 
 // An embedded impulse file written from a wave file by the project's writer.
@@ -154,22 +147,8 @@ Bytes WithSummaryAndDisplay(const Bytes& impulse) {
   return bytes;
 }
 
-CNxPlugIn* NewFilter() {
-  CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  static_cast<IBaseFilter*>(filter)->AddRef();
-  return filter;
-}
-
-Bytes SavedPreset(CNxPlugIn* filter) {
-  CMemoryStream* stream = CMemoryStream::Create();
-  filter->Save(stream, FALSE);
-  Bytes bytes = stream->Bytes();
-  stream->Release();
-  return bytes;
-}
-
 void Presets(const Bytes& smallImpulse) {
-  CNxPlugIn* filter = NewFilter();
+  CNxPlugIn* filter = NewPlugIn();
   Save("preset", "default.preset", SavedPreset(filter));
   for (LONG i = 1; i < 4; ++i) {
     filter->ApplyPreset(i);
@@ -189,28 +168,19 @@ void Presets(const Bytes& smallImpulse) {
   std::filesystem::remove_all(folder);
 
   // The two older layouts, by hand: head, [version block 24242], record with ANSI names.
-  Bytes head = Le({1280, IID_INxPlugInProp.Data1}) +
-               Le({IID_INxPlugInProp.Data2, IID_INxPlugInProp.Data3}, 2) +
-               Bytes(IID_INxPlugInProp.Data4, IID_INxPlugInProp.Data4 + 8);
-  Bytes record(1244, 0);
+  const Bytes guid = Le({IID_INxPlugInProp.Data1}) +
+                     Le({IID_INxPlugInProp.Data2, IID_INxPlugInProp.Data3}, 2) +
+                     Bytes(IID_INxPlugInProp.Data4, IID_INxPlugInProp.Data4 + 8);
   const LONG integers[16] = {-60, -100, 50, 1, 300, 0, 8000, -30, 200, 20, 1, 0, 1503, 0, 0, 3};
-  for (int i = 0; i < 16; ++i) {
-    for (int b = 0; b < 4; ++b) record[4 * i + b] = static_cast<BYTE>(integers[i] >> (8 * b));
-  }
-  const char name[] = "C:\\Impulses\\Hall.irx";
-  std::memcpy(&record[64], name, sizeof name);
-  record[1104] = 2;                            // envelope points
-  record[1108 + 8] = 0xE8, record[1108 + 9] = 3;  // second point at 1000
-  record[1108 + 4] = 100, record[1108 + 12] = 50;
-  record[1236] = 1;  // mono-to-stereo
-  Bytes v24242 = head;
-  v24242 += Le({24242, 120, 0, 0});
-  v24242.insert(v24242.end(), record.begin(), record.end());
-  Save("preset", "layout24242.preset", v24242);
-  Bytes oldest = head;
-  oldest[0] = 1256 & 0xFF, oldest[1] = 1256 >> 8;
-  oldest.insert(oldest.end(), record.begin(), record.begin() + 1236);
-  Save("preset", "layout_oldest.preset", oldest);
+  Bytes record;
+  for (LONG v : integers) record += Le({static_cast<DWORD>(v)});
+  record += Z("C:\\Impulses\\Hall.irx");
+  record.resize(1104);
+  record += Le({2, 0, 100, 1000, 50});  // two envelope points: (0, 100) and (1000, 50)
+  record.resize(1236);
+  Save("preset", "layout24242.preset",
+       Le({1280}) + guid + Le({24242, 120, 0, 0}) + record + Le({1, 0}));  // mono-to-stereo
+  Save("preset", "layout_oldest.preset", Le({1256}) + guid + record);
 }
 
 void Settings() {
@@ -255,36 +225,26 @@ int main(int argc, char** argv) {
     return 2;
   }
   g_root = argv[1];
-  const auto waves = Waves();
+  const std::map<std::string, Bytes> waves = Waves();
   for (const auto& wave : waves) {
     Save("wave", wave.first, wave.second);
     Save("riff", wave.first, wave.second);
   }
-  Bytes stereo16, withInfo;
-  for (const auto& wave : waves) {
-    if (wave.first == "pcm16_stereo.wav") stereo16 = wave.second;
-    if (wave.first == "info_before_data.wav") withInfo = wave.second;
-  }
+  const Bytes& stereo16 = waves.at("pcm16_stereo.wav");
+  const Bytes& withInfo = waves.at("info_before_data.wav");
   // Impulse files in each stored width, a reference file, and the summary readers' inputs.
-  for (const char* source : {"pcm16_stereo.wav", "pcm24_plain.wav", "float32.wav",
-                             "pcm16_six.wav", "ima_mono.wav", "info_before_data.wav"}) {
-    for (const auto& wave : waves) {
-      if (wave.first == source) {
-        Save("impulse", std::string("embedded_") + source + ".irx", Embedded(wave.second));
-      }
-    }
+  for (const char* source : {"pcm16_stereo.wav", "pcm24_plain.wav", "float32.wav", "pcm16_six.wav",
+                             "ima_mono.wav", "info_before_data.wav"}) {
+    Save("impulse", std::string("embedded_") + source + ".irx", Embedded(waves.at(source)));
   }
   Save("impulse", "reference.irx", Reference("/nonexistent/hall.wav"));
   Save("impulse", "pcm16_stereo.wav", stereo16);
   const Bytes decorated = WithSummaryAndDisplay(Embedded(stereo16));
-  Save("impulse", "summary_display.irx", decorated);
-  Save("riff", "summary_display.irx", decorated);
-  Save("summary", "summary_display.irx", decorated);
+  for (const char* target : {"impulse", "riff", "summary"})
+    Save(target, "summary_display.irx", decorated);
   Save("summary", "embedded_from_info.irx", Embedded(withInfo));
   Save("summary", "info_before_data.wav", withInfo);
-  for (const auto& wave : waves) {
-    if (wave.first == "info_after_data.wav") Save("summary", wave.first, wave.second);
-  }
+  Save("summary", "info_after_data.wav", waves.at("info_after_data.wav"));
   Presets(Embedded(stereo16));
   Settings();
   Streams();

@@ -3,9 +3,6 @@
 // (the frame-by-frame loops wherever a pair of frames is split), bit for bit.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "dsp/convolver.h"
 #include "tests/dsp/engine_test_support.h"
 
 namespace {
@@ -42,9 +39,7 @@ TEST(ConvolverFastPath, SpectrumProductIsTheScalarFormulaBitForBit) {
 template <typename T>
 std::vector<T> Render(LONG quality, uint32_t in, uint32_t out, uint32_t impulseChannels,
                       LONG dry, LONG delay, const std::vector<T>& input, uint32_t maxCall) {
-  MemoryImpulse source;
-  source.channels = impulseChannels;
-  source.channel[0] = Noise(300, 7);
+  MemoryImpulse source(Noise(300, 7), 10000, impulseChannels);
   source.channel[1] = Noise(300, 8);
   PlugInParams p = BaseParams(quality);
   p.wetOut = -30;

@@ -197,8 +197,7 @@ TEST(ConvolverEngine, UnpreparedOrMismatchedCallsProduceNothing) {
   uint32_t no = 2;
   EXPECT_EQ(ConvolverProcess(s, kStreamStart, in, &ni, out, &no, 50), kConvolverNotPrepared);
   EXPECT_EQ(ni + no, 0u);
-  MemoryImpulse source;
-  source.channel[0] = {1.0f, 0.5f};
+  MemoryImpulse source({1.0f, 0.5f});
   const StreamShape shape{1, kRate, 64};
   ASSERT_EQ(PrepareImpulse(s, BaseParams(5), true, shape, shape, NXW(""), source, nullptr),
             kConvolverOk);

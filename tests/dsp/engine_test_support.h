@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <random>
-#include <vector>
 
 #include "dsp/convolver.h"
-#include "frame/impulse_prep.h"
+#include "frame/audio_transform.h"
 #include "tests/support/memory_impulse.h"
 
 namespace enginetest {
@@ -43,18 +41,10 @@ class StatusLog : public ConvolverStatusSink {
   void SetStatus(LONG status) override { codes.push_back(status); }
 };
 
+// The default record (whose recovery fields the engine never reads) at `quality`.
 inline PlugInParams BaseParams(LONG quality) {
-  PlugInParams p;
-  std::memset(&p, 0, sizeof p);
-  p.dryOut = -800;
-  p.responseWidth = 50;
-  p.decayLimit = 140;
-  p.highShelfFreq = 5000;
-  p.lowShelfFreq = 50;
+  PlugInParams p = DefaultPlugInParams();
   p.quality = quality;
-  p.envelopeCount = 2;
-  p.envelopePoints[0] = {0, 100};
-  p.envelopePoints[1] = {1000, 0};
   return p;
 }
 

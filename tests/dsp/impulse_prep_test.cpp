@@ -41,16 +41,12 @@ TEST(ImpulseEnvelope, SegmentsAreMeasuredAgainstTheReferenceAndCutAtTheFrames) {
 }
 
 TEST(PrepareImpulse, DecayLimitAndMaxImpulseFramesLimitTheRead) {
-  MemoryImpulse source;
-  source.rate = 44100;
-  source.channel[0].assign(132300, 1.0f);
+  MemoryImpulse source(std::vector<float>(132300, 1.0f), 44100);
   ConvolverState s;
   PlugInParams p = BaseParams(5);
   p.applyEnvelope = 1;
   ASSERT_EQ(Prepare(s, p, source, Shape(1, 44100), Shape(1, 44100)), kConvolverOk);
-  EXPECT_EQ(source.framesRequested, 61740u);
-  EXPECT_EQ(s.impulseLength, 61740);
-  EXPECT_EQ(s.fftSize, 131072);
+  EXPECT_TRUE(source.framesRequested == 61740u && s.impulseLength == 61740 && s.fftSize == 131072);
   // A limit longer than the impulse leaves it whole.
   p.decayLimit = 1000;
   ASSERT_EQ(Prepare(s, p, source, Shape(1, 44100), Shape(1, 44100)), kConvolverOk);
@@ -65,9 +61,7 @@ TEST(PrepareImpulse, DecayLimitAndMaxImpulseFramesLimitTheRead) {
 }
 
 TEST(PrepareImpulse, StatusSequenceAndResamplingToTheProcessingRate) {
-  MemoryImpulse source;
-  source.rate = 22050;
-  source.channel[0] = Noise(300, 1);
+  MemoryImpulse source(Noise(300, 1), 22050);
   ConvolverState s;
   StatusLog log;
   ASSERT_EQ(Prepare(s, BaseParams(5), source, Shape(2, 44100), Shape(2, 44100), &log),
@@ -92,8 +86,7 @@ TEST(PrepareImpulse, StatusSequenceAndResamplingToTheProcessingRate) {
 }
 
 TEST(PrepareImpulse, QuickUpdateKeepsTheBlockAndRebuildsClearIt) {
-  MemoryImpulse source;
-  source.channel[0] = Noise(50, 2);
+  MemoryImpulse source(Noise(50, 2));
   ConvolverState s;
   StatusLog log;
   PlugInParams p = BaseParams(5);
@@ -125,8 +118,7 @@ TEST(PrepareImpulse, QuickUpdateKeepsTheBlockAndRebuildsClearIt) {
 // Pan past +-100 (presets may carry any) balances as +-100; a response delay keeps its time at
 // every quality, whatever the processing rate.
 TEST(PrepareImpulse, PanIsLimitedAndDelayKeepsItsTimeAtEveryQuality) {
-  MemoryImpulse source;
-  source.channel[0] = Noise(50, 2);
+  MemoryImpulse source(Noise(50, 2));
   const StreamShape stereo = Shape(2, 48000);
   PlugInParams p = BaseParams(5);
   for (const LONG pan : {100, -100}) {
@@ -150,9 +142,7 @@ TEST(PrepareImpulse, PanIsLimitedAndDelayKeepsItsTimeAtEveryQuality) {
 TEST(PrepareImpulse, LowFileRateAtLowQualityGetsRoomForTheResampledImpulse) {
   // 1000 frames at 1 kHz on a 48 kHz stream at quality 1: 24000 processing-rate samples, more
   // than both N (16384) and the frames read.
-  MemoryImpulse source;
-  source.rate = 1000;
-  source.channel[0] = Noise(1000, 5);
+  MemoryImpulse source(Noise(1000, 5), 1000);
   ConvolverState s;
   ASSERT_EQ(Prepare(s, BaseParams(1), source, Shape(2, 48000), Shape(2, 48000)), kConvolverOk);
   EXPECT_GE(s.impulseCapacity, 24000u);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "tests/dsp/engine_test_support.h"
 
 namespace {

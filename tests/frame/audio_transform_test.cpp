@@ -1,39 +1,17 @@
 #include "frame/audio_transform.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstring>
-#include <string>
-#include <vector>
 
+#include "filter_test_util.h"
 #include "platform/wide_string.h"
 
 namespace {
 
-// The filter's controlling unknown, reduced to what the parameter object forwards to.
-class FakeOwner : public IUnknown {
- public:
-  INxPlugInProp* prop = nullptr;
-  LONG refs = 1;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_INxPlugInProp) {
-      *object = prop;
-      ++refs;
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-};
-
 class AudioTransformTest : public ::testing::Test {
  protected:
   AudioTransformTest() : transform(&owner) {
-    owner.prop = &transform;
+    owner.answerIid = IID_INxPlugInProp;
+    owner.answer = static_cast<INxPlugInProp*>(&transform);
     const PlugInParams defaults = DefaultPlugInParams();
     transform.SetParams(&defaults);
     ClearFlags();
@@ -58,11 +36,9 @@ class AudioTransformTest : public ::testing::Test {
     return p;
   }
 
-  FakeOwner owner;
+  Owner owner;
   CAudioTransform transform;
 };
-
-std::basic_string<WCHAR> Text(const WCHAR* s) { return std::basic_string<WCHAR>(s); }
 
 struct FieldCase {
   const char* name;
@@ -156,7 +132,7 @@ TEST_F(AudioTransformTest, StringSettersCompareCaseSensitivelyAndTruncate) {
     EXPECT_TRUE(transform.IsDirty());
     EXPECT_NE(transform.ExchangeImpulseStale(), 0);
     transform.GetImpulseFile(name, 16);
-    EXPECT_EQ(Text(name), text);
+    EXPECT_EQ(WString(name), text);
   }
 
   // 300 units are stored as 259 plus the terminator.
@@ -164,14 +140,14 @@ TEST_F(AudioTransformTest, StringSettersCompareCaseSensitivelyAndTruncate) {
   transform.SetOutputFile(reinterpret_cast<const WCHAR*>(longName.c_str()));
   WCHAR buffer[kMaxPathUnits + 10];
   transform.GetOutputFile(buffer, kMaxPathUnits + 10);
-  EXPECT_EQ(Text(buffer), std::basic_string<WCHAR>(259, WCHAR('x')));
+  EXPECT_EQ(WString(buffer), std::basic_string<WCHAR>(259, WCHAR('x')));
 
   // The getter truncates to the caller's buffer and always terminates; size 0 copies nothing.
   WCHAR small[5] = {'#', '#', '#', '#', '#'};
   transform.GetImpulseFile(small, 0);
   EXPECT_EQ(small[0], '#');
   transform.GetImpulseFile(small, 5);
-  EXPECT_EQ(Text(small), NXW("HALL"));
+  EXPECT_EQ(WString(small), NXW("HALL"));
 
   // Each of the four names marks the impulse stale.
   for (auto set : {&CAudioTransform::SetTestFile, &CAudioTransform::SetRecordedFile,
@@ -195,12 +171,9 @@ TEST_F(AudioTransformTest, SetParamsClampsSomeFieldsAndMarksEverything) {
   transform.SetParams(&p);
 
   const PlugInParams stored = Params();
-  EXPECT_EQ(stored.envelopeCount, 16);
-  EXPECT_EQ(stored.pan, 500);
-  EXPECT_EQ(stored.quality, 1);
-  EXPECT_EQ(stored.lowShelfFreq, 1);
-  EXPECT_EQ(stored.decayLimit, 1200);
-  EXPECT_EQ(stored.dryOut, -800);
+  EXPECT_EQ((std::vector<LONG>{16, 500, 1, 1, 1200, -800}),
+            (std::vector<LONG>{stored.envelopeCount, stored.pan, stored.quality,
+                               stored.lowShelfFreq, stored.decayLimit, stored.dryOut}));
   EXPECT_EQ(NxStrLenBoundedW(stored.impulseFile, kMaxPathUnits), size_t(kMaxPathUnits - 1));
 
   // An identical record still counts as a change of everything.
@@ -216,10 +189,8 @@ TEST_F(AudioTransformTest, EnvelopePoints) {
   EnvelopePoint out[16] = {};
   std::memset(out, 0x55, sizeof out);
   transform.GetEnvelopePoints(out, 3);  // capacity 3, two stored: two copied
-  EXPECT_EQ(out[0].position, 0);
-  EXPECT_EQ(out[0].level, 100);
-  EXPECT_EQ(out[1].position, 1000);
-  EXPECT_EQ(out[2].position, 0x55555555);
+  EXPECT_EQ((std::vector<LONG>{0, 100, 1000, 0x55555555}),
+            (std::vector<LONG>{out[0].position, out[0].level, out[1].position, out[2].position}));
 
   const EnvelopePoint same[2] = {{0, 100}, {1000, 0}};
   transform.SetEnvelopePoints(same, 2);
@@ -236,10 +207,9 @@ TEST_F(AudioTransformTest, EnvelopePoints) {
   // Shrinking leaves the points past the count zero.
   transform.SetEnvelopePoints(many, 3);
   const PlugInParams p = Params();
-  EXPECT_EQ(p.envelopeCount, 3);
-  EXPECT_EQ(p.envelopePoints[2].position, 100);
-  EXPECT_EQ(p.envelopePoints[3].position, 0);
-  EXPECT_EQ(p.envelopePoints[15].level, 0);
+  EXPECT_EQ((std::vector<LONG>{3, 100, 0, 0}),
+            (std::vector<LONG>{p.envelopeCount, p.envelopePoints[2].position,
+                               p.envelopePoints[3].position, p.envelopePoints[15].level}));
 
   // Fewer than two points, or a negative count, is refused and changes nothing.
   transform.ClearDirty();
@@ -273,9 +243,7 @@ TEST_F(AudioTransformTest, NotificationWindows) {
   transform.NotifyWindows(kNotifyParamsReplaced);
   std::vector<MSG> got = TakeCommands(windows[2]);
   ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(LOWORD(got[0].wParam), 77);
-  EXPECT_EQ(HIWORD(got[0].wParam), kNotifyParamsReplaced);
-  EXPECT_EQ(got[0].lParam, 0);
+  EXPECT_TRUE(got[0].wParam == MAKEWPARAM(77, kNotifyParamsReplaced) && got[0].lParam == 0);
   for (int i : {0, 1, 3, 4, 5}) EXPECT_EQ(TakeCommands(windows[i]).size(), 1u) << i;
   EXPECT_EQ(TakeCommands(windows[6]).size(), 0u);
 

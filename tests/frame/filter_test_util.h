@@ -1,57 +1,20 @@
-// Shared pieces of the filter and graph tests: HRESULTs printed in hex, audio media types, a
-// source whose samples the test pushes by hand, an in-memory impulse, wave files on disk.
+// Shared pieces of the filter and graph tests (with the support headers: HRESULTs printed in
+// hex, audio media types, a push source, an in-memory impulse): a refusing allocator, a counting
+// owner, wave files on disk and a whole graph run from file to file.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include "tests/support/memory_impulse.h"
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
 #include <atomic>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <random>
-#include <string>
-#include <vector>
 
-#include "frame/impulse_prep.h"
 #include "frame/guids.h"
 #include "frame/nx_plugin_prop.h"
 #include "host/wave_sink_filter.h"
 #include "host/wave_source_filter.h"
 #include "platform/dshow/filter_graph.h"
-#include "platform/dshow/base_filter.h"
-#include "platform/dshow/base_output_pin.h"
-#include "platform/dshow/media_guids.h"
-#include "platform/dshow/media_type.h"
 #include "platform/dshow/mem_allocator.h"
-#include "platform/wave_format.h"
-
-inline WAVEFORMATEX Wave(WORD tag, WORD channels, DWORD rate, WORD bits) {
-  WAVEFORMATEX f = {};
-  f.wFormatTag = tag;
-  f.nChannels = channels;
-  f.nSamplesPerSec = rate;
-  f.wBitsPerSample = bits;
-  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  f.nAvgBytesPerSec = rate * f.nBlockAlign;
-  return f;
-}
-
-// An audio type over `format`; `formatBytes` cuts or pads the block (zero bytes after 18).
-inline CMediaType AudioType(const WAVEFORMATEX& format, ULONG formatBytes = 18) {
-  CMediaType type(&MEDIATYPE_Audio);
-  const GUID subtype = format.wFormatTag == WAVE_FORMAT_PCM ? MEDIASUBTYPE_PCM
-                                                            : MEDIASUBTYPE_IEEE_FLOAT;
-  type.SetSubtype(&subtype);
-  type.SetFormatType(&FORMAT_WaveFormatEx);
-  std::vector<BYTE> block(std::max<ULONG>(formatBytes, 18), 0);
-  std::memcpy(block.data(), &format, sizeof format);
-  type.SetFormat(block.data(), formatBytes);
-  return type;
-}
 
 // An allocator that hands out buffers until the test sets `refuse`, then fails with it.
 class RefusingAllocator : public CMemAllocator {
@@ -67,15 +30,21 @@ class RefusingAllocator : public CMemAllocator {
   std::atomic<int> requests{0};
 };
 
-// An owner for a parameter object or engine used alone: counts nothing, answers nothing.
+// A controlling unknown for an object used alone or aggregated: counts the references passed
+// to it and answers only `answerIid`, with `answer`, when that is set.
 class Owner : public IUnknown {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    *object = nullptr;
-    return E_NOINTERFACE;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = answer != nullptr && riid == answerIid ? answer : nullptr;
+    if (*object == nullptr) return E_NOINTERFACE;
+    return ++refs, S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  ULONG refs = 1;
+  IID answerIid = GUID_NULL;
+  void* answer = nullptr;
 };
 
 // A wave file of `data`; a non-zero `extensibleSub` makes it the extensible record of that tag.

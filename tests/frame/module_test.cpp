@@ -3,24 +3,12 @@
 // host loads it.
 #include "module/module.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "filter_test_util.h"
-#include "frame/guids.h"
-#include "frame/nx_plugin_prop.h"
-#include "host/wave_sink_filter.h"
-#include "host/wave_source_filter.h"
-#include "platform/dshow/filter_graph.h"
 #include "platform/dshow/persist.h"
 #include "platform/filter_mapper.h"
 #include "platform/module_file.h"
-#include "platform/registry.h"
 #include "tests/support/registry_reader.h"
 #include "toolkit/string_table.h"
 
@@ -125,20 +113,9 @@ TEST_F(ModuleTest, FactoriesCreateTheirObjectsAndRefuseOtherInterfaces) {
   }
 }
 
-// An outer object that counts the references its inner object's interfaces pass to it.
-struct CountingOuter : public IUnknown {
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  ULONG refs = 1;
-};
-
 TEST_F(ModuleTest, AggregationIsOnlyForIUnknown) {
   IClassFactory* factory = Factory(CLSID_NxPlugIn);
-  CountingOuter outer;
+  Owner outer;
   void* refused = reinterpret_cast<void*>(1);
   EXPECT_HR(E_NOINTERFACE, factory->CreateInstance(&outer, IID_IBaseFilter, &refused));
   EXPECT_EQ(nullptr, refused);
@@ -231,12 +208,10 @@ TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
 }
 
 TEST_F(ModuleTest, RegistrationReplacesAnEarlierFilterEntry) {
-  HKEY old = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, (WString(kFilterInstance) + NXW("\\OldPin")).c_str(),
-                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &old, nullptr));
-  RegCloseKey(old);
+  const WString oldPin = WString(kFilterInstance) + NXW("\\OldPin");
+  ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(RegMake(HKEY_CLASSES_ROOT, oldPin.c_str())));
   ASSERT_HR(S_OK, DllRegisterServer());
-  EXPECT_FALSE(KeyExists(WString(kFilterInstance) + NXW("\\OldPin")));
+  EXPECT_FALSE(KeyExists(oldPin));
   EXPECT_TRUE(KeyExists(kFilterInstance));
   ASSERT_HR(S_OK, DllRegisterServer());  // twice is the same as once
   EXPECT_EQ(WString(NXW("Quorvex Auralith")), Text(kFilterInstance, NXW("FriendlyName")));
@@ -246,10 +221,8 @@ TEST_F(ModuleTest, UnregistrationRemovesEverythingAndSucceedsOnAnEmptyStore) {
   EXPECT_HR(S_OK, DllUnregisterServer());  // nothing registered yet
   ASSERT_HR(S_OK, DllRegisterServer());
   // A registration of the earlier module, with its server subkey.
-  HKEY legacy = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, ClassKey(CLSID_NxLegacyPlugIn, NXW("InprocServer32")).c_str(),
-                                           0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &legacy, nullptr));
-  RegCloseKey(legacy);
+  const WString legacy = ClassKey(CLSID_NxLegacyPlugIn, NXW("InprocServer32"));
+  ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(RegMake(HKEY_CLASSES_ROOT, legacy.c_str())));
   ASSERT_HR(S_OK, DllUnregisterServer());
   EXPECT_FALSE(KeyExists(ClassKey(CLSID_NxLegacyPlugIn)));
   EXPECT_FALSE(KeyExists(kFilterInstance));
@@ -315,23 +288,18 @@ std::string RunGraph(IClassFactory* factory, const TempFolder& folder, const std
   options.framesPerSample = 700;
   EXPECT_HR(S_OK, RunWaveGraph(reverb, folder / "in.wav", folder / out, options));
   reverb->Release();
-  std::ifstream file(folder / out, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return ReadFileText(folder / out);
 }
 
 TEST_F(ModuleTest, PluginLibraryStreamsAudioThroughItsOwnFilter) {
   unsetenv("AURALITH_MODULE_DIR");
-  std::vector<BYTE> impulse(600 * 2);
+  Bytes impulse, input;  // 16-bit mono: a decaying noise, and 4000 frames of noise
   const std::vector<float> noise = RandomSignal(600, 9, 20000.0f);
-  for (size_t i = 0; i < 600; ++i) {
-    const int16_t v = static_cast<int16_t>(noise[i] * std::exp(-float(i) / 100.0f));
-    std::memcpy(&impulse[i * 2], &v, 2);
-  }
+  for (size_t i = 0; i < 600; ++i)
+    impulse += Le({DWORD(int16_t(noise[i] * std::exp(-float(i) / 100.0f)))}, 2);
+  for (float x : RandomSignal(4000, 4, 10000.0f)) input += Le({DWORD(int16_t(x))}, 2);
   WriteWaveFile(folder_ / "impulse.wav", WAVE_FORMAT_PCM, 1, 44100, 16, impulse);
-  std::vector<int16_t> input(4000);
-  const std::vector<float> signal = RandomSignal(input.size(), 4, 10000.0f);
-  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<int16_t>(signal[i]);
-  WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_PCM, 1, 44100, 16, AsBytes(input));
+  WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_PCM, 1, 44100, 16, input);
 
   HMODULE library = LoadLibraryW(Wide(AURALITH_PLUGIN_PATH).c_str());
   ASSERT_NE(nullptr, library);
@@ -359,7 +327,7 @@ TEST_F(ModuleTest, PluginLibraryStreamsAudioThroughItsOwnFilter) {
   IClassFactory* linkedFactory = Factory(CLSID_NxPlugIn);
   const std::string fromLinked = RunGraph(linkedFactory, folder_, "linked.wav");
   linkedFactory->Release();
-  ASSERT_GT(fromLibrary.size(), 44u + 2 * 2 * input.size());  // stereo, with the tail
+  ASSERT_GT(fromLibrary.size(), 44u + 2 * input.size());  // stereo, with the tail
   EXPECT_TRUE(fromLibrary == fromLinked);
 
   // The library registers itself under its own path.

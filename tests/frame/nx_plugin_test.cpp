@@ -1,13 +1,8 @@
 // CNxPlugIn as a COM object: interfaces, reference counts, pins, media types accepted, refused
 // and offered, format storage and notifications, buffer sizing, and the packaged impulse file.
-#include <cstdlib>
-#include <fstream>
 
 #include "filter_test_util.h"
-#include "frame/guids.h"
-#include "frame/nx_plugin.h"
-#include "host/wave_sink_filter.h"
-#include "platform/dshow/filter_graph.h"
+#include "tests/support/plug_in.h"
 #include "platform/dshow/property_pages.h"
 #include "platform/dshow/task_memory.h"
 #include "platform/dshow/transform_input_pin.h"
@@ -61,11 +56,10 @@ TEST_F(PlugInTest, ClassIdPagesAndSetupRecord) {
   const LONG outstanding = NxTaskMemOutstanding();
   CAUUID list = {};
   ASSERT_HR(S_OK, pages->GetPages(&list));
+  const CLSID order[] = {CLSID_NxGeneralPage, CLSID_NxEnvelopePage, CLSID_NxSummaryPage,
+                         CLSID_NxRecoverPage};
   ASSERT_EQ(4u, list.cElems);
-  EXPECT_TRUE(list.pElems[0] == CLSID_NxGeneralPage);
-  EXPECT_TRUE(list.pElems[1] == CLSID_NxEnvelopePage);
-  EXPECT_TRUE(list.pElems[2] == CLSID_NxSummaryPage);
-  EXPECT_TRUE(list.pElems[3] == CLSID_NxRecoverPage);
+  EXPECT_TRUE(std::equal(std::begin(order), std::end(order), list.pElems));
   CoTaskMemFree(list.pElems);
   EXPECT_EQ(outstanding, NxTaskMemOutstanding());
   NxTaskMemFailNext(1);
@@ -204,11 +198,9 @@ TEST_F(ConnectedTest, OffersTheInputTypeWithTheChannelsTheSettingAsksFor) {
     ASSERT_EQ(20u, offered.FormatLength());
     WAVEFORMATEX f;
     std::memcpy(&f, offered.Format(), sizeof f);
-    const WORD channels = monoToStereo != 0 ? 2 : 1;
-    EXPECT_EQ(channels, f.nChannels);
-    EXPECT_EQ(2 * channels, f.nBlockAlign);
-    EXPECT_EQ(22050u * 2 * channels, f.nAvgBytesPerSec);
-    EXPECT_EQ(0, f.cbSize);
+    const DWORD channels = monoToStereo != 0 ? 2 : 1;
+    EXPECT_EQ((std::vector<DWORD>{channels, 2 * channels, 22050 * 2 * channels, 0}),
+              (std::vector<DWORD>{f.nChannels, f.nBlockAlign, f.nAvgBytesPerSec, f.cbSize}));
     EXPECT_TRUE(*offered.Type() == MEDIATYPE_Audio);
   }
 }
@@ -224,14 +216,13 @@ TEST_F(ConnectedTest, StoresBothFormatsAndTellsTheWindows) {
   odd.nAvgBytesPerSec = 1;
   Connect(odd, 4096);
   ASSERT_HR(S_OK, ConnectOutput());
-  ASSERT_HR(S_OK, plugin_->GetStreamFormat(&stored, kInputFormat));
-  EXPECT_EQ(1, stored.nChannels);
-  EXPECT_EQ(2, stored.nBlockAlign);
-  EXPECT_EQ(88200u, stored.nAvgBytesPerSec);
-  EXPECT_EQ(0, stored.cbSize);
-  ASSERT_HR(S_OK, plugin_->GetStreamFormat(&stored, kOutputFormat));
-  EXPECT_EQ(2, stored.nChannels);
-  EXPECT_EQ(4, stored.nBlockAlign);
+  for (const auto& [which, fields] :
+       {std::make_pair(kInputFormat, std::vector<DWORD>{1, 2, 88200, 0}),
+        std::make_pair(kOutputFormat, std::vector<DWORD>{2, 4, 176400, 0})}) {
+    ASSERT_HR(S_OK, plugin_->GetStreamFormat(&stored, which));
+    EXPECT_EQ(fields, (std::vector<DWORD>{stored.nChannels, stored.nBlockAlign,
+                                          stored.nAvgBytesPerSec, stored.cbSize}));
+  }
   std::vector<WORD> codes;
   MSG msg;
   while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
@@ -282,8 +273,7 @@ TEST_F(ConnectedTest, NewInputTypeReconnectsTheOutput) {
 }
 
 TEST(PlugInNoGraph, ReconnectionOutsideAGraphFails) {
-  CNxPlugIn* plugin = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  static_cast<IBaseFilter*>(plugin)->AddRef();
+  CNxPlugIn* plugin = NewPlugIn();
   PushSource* source = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 1, 44100, 16)));
   source->AddRef();
   CWaveSinkFilter sink;
@@ -301,31 +291,18 @@ TEST(PlugInNoGraph, ReconnectionOutsideAGraphFails) {
   EXPECT_EQ(0u, static_cast<IBaseFilter*>(plugin)->Release());
 }
 
-// AURALITH_MODULE_DIR points the module folder at a temporary one for the test.
-class ModuleFolder {
- public:
-  ModuleFolder() { setenv("AURALITH_MODULE_DIR", folder_.Path().c_str(), 1); }
-  ~ModuleFolder() { unsetenv("AURALITH_MODULE_DIR"); }
-  std::string File() const { return folder_ / "~IRX.TMP"; }
-
- private:
-  TempFolder folder_;
-};
-
 TEST(PlugInLifetime, TheLastFilterRemovesThePackagedImpulse) {
-  ModuleFolder module;
-  std::ofstream(module.File()) << "impulse bytes";
+  const TempFolder module("AURALITH_MODULE_DIR");
+  std::ofstream(module / "~IRX.TMP") << "impulse bytes";
   const LONG before = CNxPlugIn::InstancesAlive();
-  IBaseFilter* first = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  IBaseFilter* second = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  first->AddRef();
-  second->AddRef();
+  IBaseFilter* first = NewPlugIn();
+  IBaseFilter* second = NewPlugIn();
   EXPECT_EQ(before + 2, CNxPlugIn::InstancesAlive());
   EXPECT_EQ(0u, first->Release());
   // Another filter may still be playing it.
-  EXPECT_TRUE(std::filesystem::exists(module.File()));
+  EXPECT_TRUE(std::filesystem::exists(module / "~IRX.TMP"));
   EXPECT_EQ(0u, second->Release());
-  EXPECT_FALSE(std::filesystem::exists(module.File()));
+  EXPECT_FALSE(std::filesystem::exists(module / "~IRX.TMP"));
   EXPECT_EQ(before, CNxPlugIn::InstancesAlive());
 }
 
@@ -333,7 +310,7 @@ TEST(PlugInLifetime, TheLastFilterRemovesThePackagedImpulse) {
 // beside the module; without that file the switch fails and the current texts stay.
 TEST(PlugInLifetime, TranslationSwitchesBetweenTheLanguageFileAndEnglish) {
   using Text = std::basic_string<WCHAR>;
-  ModuleFolder module;
+  const TempFolder module("AURALITH_MODULE_DIR");
   WCHAR path[4096];
   ASSERT_NE(0u, GetModuleFileNameW(nullptr, path, 4096));
   WCHAR language[4096];

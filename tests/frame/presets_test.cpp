@@ -1,19 +1,14 @@
 // The filter's presets: IPersistStream (layout written, the three layouts read byte by byte,
 // dirty rules, the packaged impulse through "~IRX.TMP", hostile and failing streams) and
 // IStaticFilterPreset.
-#include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "filter_test_util.h"
+#include "tests/support/plug_in.h"
 #include "frame/builtin_presets.h"
-#include "frame/guids.h"
-#include "frame/nx_plugin.h"
 #include "impulse/impulse_loader.h"
 #include "platform/file_replacement.h"
 #include "platform/private_profile.h"
-#include "platform/dshow/stream.h"
 #include "platform/window.h"
 
 namespace {
@@ -21,25 +16,16 @@ namespace {
 constexpr BYTE kFormatGuid[16] = {0x83, 0xC2, 0x41, 0x6D, 0x7B, 0x3F, 0xD0, 0x11,
                                   0xB5, 0xE2, 0x00, 0xAA, 0x00, 0x4E, 0x7C, 0x19};
 
-void U32(Bytes* out, LONG value) { *out += Le({static_cast<DWORD>(value)}); }
-
 // The 20-byte head and, unless `version` is 0, the version block.
 Bytes Head(DWORD total, LONG version = 0) {
-  Bytes out;
-  U32(&out, static_cast<LONG>(total));
-  out.insert(out.end(), std::begin(kFormatGuid), std::end(kFormatGuid));
-  if (version != 0) {
-    for (LONG word : {version, LONG{120}, LONG{0}, LONG{0}}) U32(&out, word);
-  }
-  return out;
+  Bytes out = Le({total}) + Bytes(std::begin(kFormatGuid), std::end(kFormatGuid));
+  return version != 0 ? out + Le({static_cast<DWORD>(version), 120, 0, 0}) : out;
 }
 
 Bytes CurrentStream(const PlugInParams& params, const Bytes& impulse = {}, DWORD total = 0) {
-  Bytes out = Head(total != 0 ? total : 2320 + static_cast<DWORD>(impulse.size()), 24243);
   const BYTE* record = reinterpret_cast<const BYTE*>(&params);
-  out.insert(out.end(), record, record + sizeof params);
-  out.insert(out.end(), impulse.begin(), impulse.end());
-  return out;
+  return Head(total != 0 ? total : 2320 + static_cast<DWORD>(impulse.size()), 24243) +
+         Bytes(record, record + sizeof params) + impulse;
 }
 
 // An old record as both old layouts store it: the 16 integers, four 260-byte ANSI names, the
@@ -50,23 +36,18 @@ const EnvelopePoint kOldPoints[3] = {{0, 100}, {400, 60}, {1000, 0}};
 
 Bytes OldRecord(bool version24242) {
   Bytes out;
-  for (LONG v : kOldIntegers) U32(&out, v);
+  for (LONG v : kOldIntegers) out += Le({static_cast<DWORD>(v)});
   const std::string names[4] = {"C:\\Hall\\Caf\xE9 \x80 \x9C.irx", "tone.wav", "",
                                 std::string(260, 'x')};  // the last fills its field unterminated
   for (const std::string& name : names) {
-    out.insert(out.end(), name.begin(), name.end());
+    out += B(name);
     out.resize(out.size() + 260 - name.size(), 0);
   }
-  U32(&out, 3);
-  for (int i = 0; i < 16; ++i) {
-    U32(&out, i < 3 ? kOldPoints[i].position : 0);
-    U32(&out, i < 3 ? kOldPoints[i].level : 0);
-  }
-  if (version24242) {
-    U32(&out, 1);
-    U32(&out, -37);
-  }
-  return out;
+  out += Le({3});
+  for (const EnvelopePoint& point : kOldPoints)
+    out += Le({static_cast<DWORD>(point.position), static_cast<DWORD>(point.level)});
+  out.resize(out.size() + 13 * 8, 0);
+  return version24242 ? out + Le({1, static_cast<DWORD>(-37)}) : out;
 }
 
 Bytes Pattern(size_t size, unsigned seed) {
@@ -82,9 +63,8 @@ class PresetTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("AURALITH_MODULE_DIR", folder_.Path().c_str(), 1);
-    plugin_ = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
+    plugin_ = NewPlugIn();
     ASSERT_NE(plugin_, nullptr);
-    static_cast<IBaseFilter*>(plugin_)->AddRef();
     persist_ = plugin_;
     prop_ = plugin_;
     window_ = NxCreateWindow(nullptr);
@@ -191,12 +171,8 @@ TEST_F(PresetTest, SavesTheCurrentLayoutAndLoadsItBack) {
 }
 
 TEST_F(PresetTest, ReadsTheOlderLayouts) {
-  Bytes v24242 = Head(1280, 24242);
-  const Bytes record24242 = OldRecord(true);
-  v24242.insert(v24242.end(), record24242.begin(), record24242.end());
-  Bytes oldest = Head(1256);
-  const Bytes recordOldest = OldRecord(false);
-  oldest.insert(oldest.end(), recordOldest.begin(), recordOldest.end());
+  const Bytes v24242 = Head(1280, 24242) + OldRecord(true);
+  const Bytes oldest = Head(1256) + OldRecord(false);
   ASSERT_EQ(1280u, v24242.size());
   ASSERT_EQ(1256u, oldest.size());
   const std::basic_string<WCHAR> converted =

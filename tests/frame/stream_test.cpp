@@ -1,13 +1,7 @@
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <new>
-#include <vector>
 
 #include "frame/stream_engine.h"
 #include "filter_test_util.h"
@@ -148,9 +142,8 @@ TEST_F(StreamTest, ImpulseAndParameterChangesMidStream) {
   transform.SetQuality(4);
   in = 0;
   engine.ConvolveStream(kStreamContinue, input.data(), &in, out.data(), &produced);
-  EXPECT_EQ(engine.Convolver().fillPos, 0);
-  EXPECT_EQ(engine.Convolver().rateDivisor, 1);
-  EXPECT_EQ(engine.Convolver().blockDivisor, 2);
+  const ConvolverState& state = engine.Convolver();
+  EXPECT_TRUE(state.fillPos == 0 && state.rateDivisor == 1 && state.blockDivisor == 2);
   EXPECT_EQ(Status(), kStatusProcessing);
 }
 
@@ -176,8 +169,7 @@ TEST_F(StreamTest, SixteenBitRunsInChunksLikeTheFloatEngine) {
   DWORD in = 3000;
   DWORD produced = 4000;
   ASSERT_EQ(engine.ConvolveStream(kStreamEnd, input.data(), &in, out.data(), &produced), S_OK);
-  EXPECT_EQ(in, 3000u);
-  EXPECT_EQ(produced, 3005u);
+  EXPECT_TRUE(in == 3000u && produced == 3005u) << in << " " << produced;
   const std::vector<int16_t> small = [&] {
     EXPECT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);
     return Run(input, 1);
@@ -243,8 +235,7 @@ TEST_F(StreamTest, FailuresAreReportedAndRetried) {
   DWORD ni = 2;
   DWORD no = 4;
   EXPECT_EQ(engine.ConvolveStream(kStreamStart, in, &ni, out, &no), VFW_E_NOT_CONNECTED);
-  EXPECT_EQ(Status(), kStatusNone);
-  EXPECT_EQ(ni, 0u);
+  EXPECT_TRUE(Status() == kStatusNone && ni == 0u);
   // A 16-bit call on a 64-bit stream is refused rather than misread.
   WAVEFORMATEX wide = Format(1, 64);
   ASSERT_EQ(engine.AttachStreamFormats(&wide, &wide), S_OK);

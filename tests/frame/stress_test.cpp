@@ -9,11 +9,8 @@
 #include <thread>
 
 #include "filter_test_util.h"
+#include "tests/support/plug_in.h"
 #include "frame/builtin_presets.h"
-#include "frame/nx_plugin.h"
-#include "host/wave_sink_filter.h"
-#include "platform/dshow/filter_graph.h"
-#include "platform/dshow/stream.h"
 
 namespace {
 
@@ -33,21 +30,12 @@ PlugInParams Record(int n, LONG quality) {
   return p;
 }
 
-CNxPlugIn* NewFilter() {
-  CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-  static_cast<IBaseFilter*>(filter)->AddRef();
-  return filter;
-}
-
 // The preset stream of Record(n, quality), saved by a filter of its own.
-std::vector<BYTE> PresetBytes(int n, LONG quality) {
-  CNxPlugIn* filter = NewFilter();
+Bytes PresetBytes(int n, LONG quality) {
+  CNxPlugIn* filter = NewPlugIn();
   const PlugInParams record = Record(n, quality);
   filter->SetParams(&record);
-  CMemoryStream* stream = CMemoryStream::Create();
-  filter->Save(stream, TRUE);
-  std::vector<BYTE> bytes = stream->Bytes();
-  stream->Release();
+  const Bytes bytes = SavedPreset(filter);
   static_cast<IBaseFilter*>(filter)->Release();
   return bytes;
 }
@@ -56,7 +44,7 @@ class StressTest : public ::testing::Test {
  protected:
   void SetUp() override {
     impulse_ = std::make_unique<MemoryImpulse>(RandomSignal(2000, 3, 3000.0f), 44100);
-    plugin_ = NewFilter();
+    plugin_ = NewPlugIn();
     plugin_->Engine().SetImpulseSource(impulse_.get());
     plugin_->Engine().SetMaxImpulseFrames(131071);
     ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));

@@ -2,8 +2,6 @@
 // embedding, the source name and the attributes text.
 #include "impulse/impulse_loader.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "impulse/wave_loader.h"
@@ -74,8 +72,7 @@ TEST(ImpulseFiles, ReferenceFilesLoadAndEmbedTheirWaveFile) {
   TempFolder dir;
   const DWORD frames = 3000;
   dir.Write("src.wav", StereoWave(frames));
-  IrxFields stale;  // the stored description is what the wave file once was
-  stale.dataBytes = 500;
+  const IrxFields stale{36, 100, 1, 2, 500};  // what the wave file once was
   dir.Write("ref.irx", IrxFile(stale, {}, dir / "src.wav", InfoList({{"INAM", "Old"}})));
   ImpulseInfo info;
   ASSERT_TRUE(GetImpulseInfo(dir.Wide("ref.irx"), &info, nullptr));

@@ -2,18 +2,7 @@
 // pad byte behind odd data), memory files, a temporary folder, statuses printed in hex.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <deque>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "impulse/irx_scramble.h"
 #include "impulse/riff.h"
@@ -74,5 +63,4 @@ class MemFile {
  private:
   NxMemoryFile* file_;
 };
-
 

@@ -1,10 +1,8 @@
 // The impulse file format on memory files: scrambling, display chunks, the header reader against
 // hostile files, embedded samples across blocks, and the writer from every kind of wave file.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
-#include <string>
 
 #include "impulse/display_list.h"
 #include "impulse/impulse_loader.h"
@@ -180,10 +178,8 @@ TEST(IrxRead, HeaderFieldsDecideTheResult) {
 
 TEST(IrxRead, EveryPrefixOfAFileFailsCleanly) {
   const Bytes after = InfoList({{"INAM", "Hall"}}) + DisplayChunk(1, Z("x"));
-  IrxFields reference;
-  reference.dataBytes = 4000;
   for (const Bytes& whole : {IrxFile({}, Encoded(9, 2), "", after),
-                             IrxFile(reference, {}, "C:\\Impulses\\hall.wav", after)}) {
+                             IrxFile({36, 100, 1, 2, 4000}, {}, "C:\\Impulses\\hall.wav", after)}) {
     const bool embedded = GetLe(whole, 56) == 0;
     const size_t needed = 20 + GetLe(whole, 16);  // the "fmt " payload, not its pad byte
     for (size_t n = 0; n <= whole.size(); ++n) {
@@ -218,12 +214,10 @@ TEST(IrxRead, FramesStraddlingBlocksLoadWhole) {
                {2, 3, 2}, {4, 2, 1}, {4, 5, 3}, {3, 3, 7}, {2, 2, 2}};
   for (const auto& c : cases) {
     const size_t frames = 5 * kIrxBlockBytes / (c.width * c.channels) + 3;
-    IrxFields f;
-    f.channels = c.channels;
-    f.bytesPerSample = c.width;
     // A frame short of one byte follows the last whole one.
     const Bytes file =
-        IrxFile(f, Encoded(frames * c.channels, c.width) + Bytes(c.width * c.channels - 1, 0x5A));
+        IrxFile({36, 100, c.channels, c.width},
+                Encoded(frames * c.channels, c.width) + Bytes(c.width * c.channels - 1, 0x5A));
     std::vector<float> main(frames + 1, -1), second(frames + 1, -1);
     ASSERT_EQ(static_cast<int>(frames),
               LoadImpulseFile(Mem(file), main.data(), second.data(), 0x7FFFFFFF, c.channel));
@@ -248,10 +242,8 @@ TEST(IrxRead, FloatSamplesRoundAndScaleUnclipped) {
   const float expected[] = {32768, -32768, 81920, -229376, 0.5f, 2.0f / 65536, 4.0f / 65536, 0};
   Bytes stored(sizeof values);
   std::memcpy(stored.data(), values, sizeof values);
-  IrxFields f;
-  f.bytesPerSample = 4;
   float main[8];
-  ASSERT_EQ(8, LoadImpulseFile(Mem(IrxFile(f, stored)), main, nullptr, 8, 0));
+  ASSERT_EQ(8, LoadImpulseFile(Mem(IrxFile({36, 100, 1, 4}, stored)), main, nullptr, 8, 0));
   for (int i = 0; i < 8; ++i) EXPECT_EQ(expected[i], main[i]) << i;
 }
 

@@ -1,9 +1,5 @@
 #include "impulse/riff.h"
 
-#include <gtest/gtest.h>
-
-#include <random>
-
 #include "tests/impulse/impulse_test_util.h"
 
 namespace {

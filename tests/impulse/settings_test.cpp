@@ -2,22 +2,13 @@
 // recently used lists and the Save dialog's extension rule.
 #include "impulse/settings.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <random>
-#include <fstream>
-#include <sstream>
-#include <string>
 
 #include "platform/file.h"
 #include "platform/private_profile.h"
 
 namespace {
-
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -31,12 +22,7 @@ class SettingsTest : public ::testing::Test {
   void WriteIni(const std::string& content) {
     std::ofstream(folder_ / "config" / "auralith.ini") << content;
   }
-  std::string Ini() {
-    std::ifstream in(folder_ / "config" / "auralith.ini");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Ini() { return ReadFileText(temp_ / "config/auralith.ini"); }
   // A file (or folder) in the test's folder, made on disk.
   WString MakeFile(const std::string& name) {
     std::ofstream(folder_ / name) << "x";

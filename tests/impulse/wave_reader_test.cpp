@@ -1,8 +1,5 @@
 #include "impulse/wave_reader.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -267,15 +264,13 @@ std::vector<float> SoxDecoding(const TempFolder& dir, const std::string& name, b
   const Bytes bytes = dir.Read("raw");
   std::vector<float> out(bytes.size() / (isFloat ? 8 : 4));
   for (size_t i = 0; i < out.size(); ++i) {
-    int32_t integer;
-    double d;
-    if (!isFloat) {
-      out[i] = float((std::memcpy(&integer, &bytes[i * 4], 4), integer) / 65536.0);
-      continue;
-    }
-    std::memcpy(&d, &bytes[i * 8], 8);
-    d = std::nearbyint(std::fmax(-2147483648.0, std::fmin(2147483647.0, d * 2147483648.0)));
-    out[i] = float(d / 65536.0);
+    int32_t integer = 0;
+    double d = 0.0;
+    std::memcpy(isFloat ? static_cast<void*>(&d) : &integer, &bytes[i * (isFloat ? 8 : 4)],
+                isFloat ? 8 : 4);
+    if (isFloat)
+      d = std::nearbyint(std::fmax(-2147483648.0, std::fmin(2147483647.0, d * 2147483648.0)));
+    out[i] = float((isFloat ? d : integer) / 65536.0);
   }
   return out;
 }

@@ -1,60 +1,34 @@
 #include "platform/acm.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
-void Put(Bytes& b, size_t at, uint32_t v, int n) {
-  for (int i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get(const Bytes& b, size_t at, int n) { return GetLe(b, at, n); }
-
 // A format record of exactly 18 + 2 * extra.size() bytes, so that reading past it trips ASan.
-Bytes MakeFormat(unsigned tag, unsigned channels, uint32_t rate, unsigned blockAlign, unsigned bits,
-                 const std::vector<uint16_t>& extra = {}) {
-  Bytes f(18 + 2 * extra.size());
-  const uint32_t fields[7][3] = {{0, tag, 2},
-                                 {2, channels, 2},
-                                 {4, rate, 4},
-                                 {8, rate * blockAlign, 4},
-                                 {12, blockAlign, 2},
-                                 {14, bits, 2},
-                                 {16, static_cast<uint32_t>(2 * extra.size()), 2}};
-  for (const auto& field : fields) Put(f, field[0], field[1], field[2]);
-  for (size_t i = 0; i < extra.size(); ++i) Put(f, 18 + 2 * i, extra[i], 2);
-  return f;
+Bytes MakeFormat(WORD tag, WORD channels, DWORD rate, WORD blockAlign, WORD bits,
+                 std::initializer_list<DWORD> extra = {}) {
+  return Fmt(tag, channels, rate, blockAlign, bits, Le(extra, 2), true);
 }
 
-Bytes MakeMsAdpcmFormat(unsigned channels, unsigned blockAlign, unsigned samplesPerBlock,
-                        unsigned pairs = 7) {
+Bytes MakeMsAdpcmFormat(WORD channels, WORD blockAlign, DWORD samplesPerBlock, DWORD pairs = 7) {
   const int16_t kStandard[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
                                    {240, 0}, {460, -208}, {392, -232}};
-  std::vector<uint16_t> extra{static_cast<uint16_t>(samplesPerBlock), static_cast<uint16_t>(pairs)};
-  for (unsigned i = 0; i < pairs; ++i) {
-    extra.insert(extra.end(), {uint16_t(kStandard[i % 7][0]), uint16_t(kStandard[i % 7][1])});
-  }
-  return MakeFormat(WAVE_FORMAT_ADPCM, channels, 8000, blockAlign, 4, extra);
+  Bytes extra = Le({samplesPerBlock, pairs}, 2);
+  for (unsigned i = 0; i < pairs; ++i)
+    extra += Le({WORD(kStandard[i % 7][0]), WORD(kStandard[i % 7][1])}, 2);
+  return Fmt(WAVE_FORMAT_ADPCM, channels, 8000, blockAlign, 4, extra, true);
 }
 
-Bytes MakeImaFormat(unsigned channels, unsigned blockAlign) {
-  const unsigned spb = (blockAlign / (4 * channels) - 1) * 8 + 1;
-  return MakeFormat(WAVE_FORMAT_IMA_ADPCM, channels, 8000, blockAlign, 4, {uint16_t(spb)});
+Bytes MakeImaFormat(WORD channels, WORD blockAlign) {
+  return MakeFormat(WAVE_FORMAT_IMA_ADPCM, channels, 8000, blockAlign, 4,
+                    {(blockAlign / (4u * channels) - 1) * 8 + 1});
 }
 
-Bytes Pcm(unsigned channels, uint32_t rate) {
-  return MakeFormat(WAVE_FORMAT_PCM, channels, rate, 2 * channels, 16);
+Bytes Pcm(WORD channels, DWORD rate) {
+  return MakeFormat(WAVE_FORMAT_PCM, channels, rate, static_cast<WORD>(2 * channels), 16);
 }
 
 LPWAVEFORMATEX Wfx(Bytes& record) { return reinterpret_cast<LPWAVEFORMATEX>(record.data()); }
@@ -64,7 +38,7 @@ struct Stream {
   HACMSTREAM has = nullptr;
   MMRESULT opened;
   explicit Stream(Bytes& format) {
-    Bytes pcm = Pcm(format[2], Get(format, 4, 4));
+    Bytes pcm = Pcm(format[2], GetLe(format, 4));
     opened = acmStreamOpen(&has, nullptr, Wfx(format), Wfx(pcm), nullptr, 0, 0,
                            ACM_STREAMOPENF_NONREALTIME);
   }
@@ -104,7 +78,7 @@ Converted Convert(HACMSTREAM has, const uint8_t* src, size_t srcBytes, size_t ds
 
 std::vector<int16_t> ToSamples(const Bytes& pcm) {
   std::vector<int16_t> s(pcm.size() / 2);
-  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(Get(pcm, 2 * i, 2));
+  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(GetLe(pcm, 2 * i, 2));
   return s;
 }
 
@@ -283,12 +257,12 @@ TEST(AcmHostileFormats, AreRefusedBySuggestAndOpen) {
   // cbSize 3 for the two words it must hold; wNumCoef 7 with room for only 6 pairs.
   Bytes& odd = cases[cases.size() - 2].second;
   odd.pop_back();
-  Put(odd, 16, 3, 2);
+  odd[16] = 3;
   Bytes& six = cases.back().second;
   six.resize(six.size() - 4);
-  Put(six, 16, static_cast<uint32_t>(six.size() - 18), 2);
+  six[16] = static_cast<BYTE>(six.size() - 18);
   for (auto& [name, format] : cases) {
-    Bytes pcm = Pcm(std::max<unsigned>(format[2], 1), Get(format, 4, 4));
+    Bytes pcm = Pcm(std::max<unsigned>(format[2], 1), GetLe(format, 4));
     EXPECT_EQ(acmFormatSuggest(nullptr, Wfx(format), Wfx(pcm), 18, 0), ACMERR_NOTPOSSIBLE) << name;
     HACMSTREAM has = nullptr;
     EXPECT_EQ(acmStreamOpen(&has, nullptr, Wfx(format), Wfx(pcm), nullptr, 0, 0, 0),
@@ -346,7 +320,7 @@ TEST(AcmHostileBlocks, RandomBytesThroughEveryFormatNeverCrash) {
       const Converted c = Convert(s.has, data.data(), data.size(), random() % 20000, flags);
       EXPECT_EQ(c.result, MMSYSERR_NOERROR);
       DWORD expectedOut = 0;
-      if (c.srcUsed != 0 && c.srcUsed % Get(format, 12, 2) == 0) {
+      if (c.srcUsed != 0 && c.srcUsed % GetLe(format, 12, 2) == 0) {
         acmStreamSize(s.has, c.srcUsed, &expectedOut, ACM_STREAMSIZEF_SOURCE);
         EXPECT_EQ(c.dstUsed, expectedOut);
       }

@@ -1,9 +1,5 @@
 #include "platform/codepage.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "platform/wide_string.h"
 #include "tests/support/test_support.h"
 

@@ -1,24 +1,16 @@
 // Interface layouts, the task allocator, CUnknown with aggregation and CMediaType.
-#include <gtest/gtest.h>
 
+#include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
-
-#include <cstdio>
-#include <cstring>
-#include <string>
 
 #include "platform/dshow/cunknown.h"
 #include "platform/dshow/interfaces.h"
-#include "platform/dshow/media_guids.h"
-#include "platform/dshow/media_type.h"
 #include "platform/dshow/mem_allocator.h"
 #include "platform/dshow/persist.h"
 #include "platform/dshow/property_pages.h"
 #include "platform/dshow/task_memory.h"
-#include "platform/wave_format.h"
 
 namespace {
-
 
 #if defined(__GNUC__) || defined(__clang__)
 // Itanium C++ ABI: a pointer to a virtual member function holds 1 + the slot's byte offset.
@@ -124,14 +116,7 @@ TEST(CUnknownTest, GetInterfaceRefusesANullTarget) {
   outer.Release();
 }
 
-CMediaType PcmType() {
-  CMediaType type(&MEDIATYPE_Audio);
-  type.SetSubtype(&MEDIASUBTYPE_PCM);
-  type.SetFormatType(&FORMAT_WaveFormatEx);
-  WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
-  EXPECT_TRUE(type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof format));
-  return type;
-}
+CMediaType PcmType() { return AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16)); }
 
 TEST(CMediaTypeTest, CopiesAreDeepAndFreeTheirFormatBlocks) {
   const LONG blocks = NxTaskMemOutstanding();

@@ -1,49 +1,33 @@
 // Filters and pins: a test source, a byte-copying CTransformFilter and a test sink connected and
 // run through the base classes — QueryInterface, reference counts, pin and type enumeration,
 // negotiation, state changes and samples flowing.
-#include <gtest/gtest.h>
 
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
 #include <chrono>
-#include <cstdio>
 #include <future>
-#include <cstring>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_input_pin.h"
-#include "platform/dshow/base_output_pin.h"
-#include "platform/dshow/media_guids.h"
 #include "platform/dshow/media_sample.h"
-#include "platform/dshow/media_type.h"
 #include "platform/dshow/task_memory.h"
 #include "platform/dshow/transform_filter.h"
 #include "platform/dshow/transform_input_pin.h"
 #include "platform/dshow/transform_output_pin.h"
-#include "platform/wave_format.h"
 
 namespace {
-
 
 // {8E1F7A10-5C2B-4D3E-9F40-112233445566} and neighbours: class ids of the test filters.
 constexpr CLSID kSourceClsid = {0x8E1F7A10, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
 constexpr CLSID kCopyClsid = {0x8E1F7A11, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
 constexpr CLSID kSinkClsid = {0x8E1F7A12, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
 
+// 16-bit PCM or 32-bit float at 44100 Hz.
 CMediaType AudioType(const GUID& subtype, WORD channels) {
-  CMediaType type(&MEDIATYPE_Audio);
-  type.SetSubtype(&subtype);
-  type.SetFormatType(&FORMAT_WaveFormatEx);
-  const WORD tag = subtype == MEDIASUBTYPE_PCM ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT;
-  const WORD bits = tag == WAVE_FORMAT_PCM ? 16 : 32;
-  const WORD align = static_cast<WORD>(channels * bits / 8);
-  WAVEFORMATEX format = {tag, channels, 44100, 44100u * align, align, bits, 0};
-  type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof format);
-  return type;
+  const bool pcm = subtype == MEDIASUBTYPE_PCM;
+  return AudioType(
+      Wave(pcm ? WAVE_FORMAT_PCM : WAVE_FORMAT_IEEE_FLOAT, channels, 44100, pcm ? 16 : 32));
 }
 
 class SinkPin : public ListPin<CBaseInputPin> {
@@ -338,23 +322,22 @@ TEST_F(GraphTest, ReceiversTypesAreTriedBeforeOurs) {
 
 TEST_F(GraphTest, StateChangesStartAndStopStreamingOnce) {
   ConnectAll();
-  FILTER_STATE state;
-  EXPECT_HR(S_OK, copy_->GetState(0, &state));
-  EXPECT_EQ(state, State_Stopped);
-  ASSERT_HR(S_OK, SetState(State_Paused));
-  EXPECT_EQ(copy_->starts, 1);
-  EXPECT_HR(VFW_E_NOT_STOPPED, PinOf(copy_, NXW("Out"))->Disconnect());
-  ASSERT_HR(S_OK, SetState(State_Running));
-  EXPECT_HR(S_OK, copy_->GetState(0, &state));
-  EXPECT_EQ(state, State_Running);
-  ASSERT_HR(S_OK, SetState(State_Paused));
-  EXPECT_EQ(copy_->starts, 1);
-  EXPECT_EQ(copy_->stops, 0);
-  ASSERT_HR(S_OK, SetState(State_Stopped));
-  ASSERT_HR(S_OK, SetState(State_Stopped));
-  EXPECT_EQ(copy_->stops, 1);
-  ASSERT_HR(S_OK, SetState(State_Running));  // Run from stopped pauses first
-  EXPECT_EQ(copy_->starts, 2);
+  const struct {
+    FILTER_STATE state;
+    int starts, stops;
+  } steps[] = {{State_Stopped, 0, 0}, {State_Paused, 1, 0},  {State_Running, 1, 0},
+               {State_Paused, 1, 0},  {State_Stopped, 1, 1}, {State_Stopped, 1, 1},
+               {State_Running, 2, 1}};  // via paused
+  for (const auto& step : steps) {
+    ASSERT_HR(S_OK, SetState(step.state));
+    FILTER_STATE state;
+    EXPECT_HR(S_OK, copy_->GetState(0, &state));
+    EXPECT_EQ(step.state, state);
+    EXPECT_EQ(std::make_pair(step.starts, step.stops), std::make_pair(copy_->starts, copy_->stops));
+    if (step.state != State_Stopped) {
+      EXPECT_HR(VFW_E_NOT_STOPPED, PinOf(copy_, NXW("Out"))->Disconnect());
+    }
+  }
 }
 
 TEST_F(GraphTest, SamplesFlowThroughTheTransformWithTimesAndFlags) {
@@ -366,13 +349,9 @@ TEST_F(GraphTest, SamplesFlowThroughTheTransformWithTimesAndFlags) {
   ASSERT_HR(S_OK, PinOf(copy_, NXW("In"))->EndOfStream());
 
   SinkPin& sink = sink_->Pin();
-  ASSERT_EQ(sink.received.size(), 2u);
-  EXPECT_EQ(sink.received[0], (std::vector<BYTE>{1, 2, 3}));
-  EXPECT_EQ(sink.received[1], (std::vector<BYTE>{4, 5, 6, 7}));
-  EXPECT_EQ(sink.starts[0], 5000000);
-  EXPECT_EQ(sink.starts[1], 5001000);
-  EXPECT_TRUE(sink.discontinuities[0]);
-  EXPECT_FALSE(sink.discontinuities[1]);
+  EXPECT_EQ((std::vector<std::vector<BYTE>>{{1, 2, 3}, {4, 5, 6, 7}}), sink.received);
+  EXPECT_EQ((std::vector<REFERENCE_TIME>{5000000, 5001000}), sink.starts);
+  EXPECT_EQ((std::vector<bool>{true, false}), sink.discontinuities);
   EXPECT_EQ(sink.endOfStreams, 1);
 
   // Flushing drops samples quietly and is passed downstream.

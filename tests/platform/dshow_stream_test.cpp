@@ -1,23 +1,14 @@
 // CMemoryStream and CFileStream: the IStream behaviour both share, run over each, then what is
 // particular to each (failure hooks and limits; names, access and missing files).
-#include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
 
 #include <climits>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "platform/dshow/stream.h"
 #include "platform/dshow/task_memory.h"
 
 namespace {
-
-
 
 LARGE_INTEGER Move(LONGLONG value) {
   LARGE_INTEGER move;
@@ -56,15 +47,13 @@ class SharedStreamTest : public ::testing::TestWithParam<bool> {
  protected:
   IStream* Make() {
     if (!GetParam()) return CMemoryStream::Create(kTen.data(), kTen.size());
-    const std::string path = (folder_ / "stream.bin").string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(kTen.data()), 10);
+    temp_.Write("stream.bin", kTen);
     CFileStream* stream = nullptr;
-    EXPECT_HR(S_OK, CFileStream::Open(Wide(path).c_str(), NxFileAccess::ReadWrite,
+    EXPECT_HR(S_OK, CFileStream::Open(temp_.Wide("stream.bin"), NxFileAccess::ReadWrite,
                                       NxFileCreate::OpenExisting, &stream));
     return stream;
   }
   TempFolder temp_;
-  const std::filesystem::path& folder_ = temp_.path();
 };
 
 TEST_P(SharedStreamTest, InterfacesReadsWritesAndSeeks) {
@@ -146,9 +135,8 @@ TEST(MemoryStream, SizeLimit) {
 }
 
 TEST(FileStream, NameAccessAndMissingFiles) {
-  const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                     ("auralith_named_" + std::to_string(std::random_device{}()));
-  const std::basic_string<WCHAR> path = Wide(file.string());
+  TempFolder folder;
+  const WString path = Wide(folder / "named");
   CFileStream* stream = nullptr;
   EXPECT_HR(STG_E_FILENOTFOUND, CFileStream::Open(path.c_str(), NxFileAccess::Read,
                                                   NxFileCreate::OpenExisting, &stream));
@@ -171,7 +159,6 @@ TEST(FileStream, NameAccessAndMissingFiles) {
   EXPECT_HR(STG_E_ACCESSDENIED, stream->SetSize(Size(0)));
   EXPECT_EQ((Bytes{1, 2, 3, 4}), Contents(stream));
   EXPECT_EQ(0u, stream->Release());
-  std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -1,16 +1,6 @@
 #include "platform/file.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "platform/memory_file.h"
 
@@ -89,10 +79,7 @@ class DiskFileTest : public ::testing::Test {
   void WriteBytes(const std::string& name, const std::string& bytes) const {
     std::ofstream(folder_ / name, std::ios::binary) << bytes;
   }
-  std::string ReadBytes(const std::string& name) const {
-    std::ifstream in(folder_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  std::string ReadBytes(const std::string& name) const { return ReadFileText(temp_ / name); }
   TempFolder temp_;
   const fs::path& folder_ = temp_.path();
 };

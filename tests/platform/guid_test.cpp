@@ -1,10 +1,7 @@
-#include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 
 #include "platform/guid.h"
-#include "platform/unknown.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,41 +1,19 @@
 #include "platform/private_profile.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
+#include "tests/support/test_support.h"
 
 namespace {
 
-std::basic_string<WCHAR> Text(const WCHAR* s) { return s; }
-
 class PrivateProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder = std::filesystem::temp_directory_path() /
-             ("auralith-profile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder);
-    // The folder does not exist yet: the first write must create it.
-    setenv("AURALITH_CONFIG_DIR", (folder / "nested").c_str(), 1);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder); }
-
+  // The settings folder does not exist yet: the first write must create it.
+  PrivateProfileTest() { setenv("AURALITH_CONFIG_DIR", (temp_ / "nested").c_str(), 1); }
   void WriteFile(const std::string& content) {
-    std::filesystem::create_directories(folder / "nested");
-    std::ofstream(folder / "nested" / "auralith.ini") << content;
+    std::filesystem::create_directories(temp_ / "nested");
+    std::ofstream(temp_ / "nested/auralith.ini") << content;
   }
-  std::string ReadFile() {
-    std::ifstream in(folder / "nested" / "auralith.ini");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  std::filesystem::path folder;
+  std::string ReadFile() { return ReadFileText(temp_ / "nested/auralith.ini"); }
+  TempFolder temp_;
 };
 
 TEST_F(PrivateProfileTest, ReadsValuesAsThePlatformDoes) {
@@ -50,12 +28,12 @@ TEST_F(PrivateProfileTest, ReadsValuesAsThePlatformDoes) {
 
   WCHAR buffer[16];
   EXPECT_EQ(GetPrivateProfileStringW(NXW("Auralith"), NXW("name"), NXW("x"), buffer, 16, ini), 8u);
-  EXPECT_EQ(Text(buffer), NXW(" quoted "));
+  EXPECT_EQ(WString(buffer), NXW(" quoted "));
   // Truncated to the buffer, always terminated.
   EXPECT_EQ(GetPrivateProfileStringW(NXW("Auralith"), NXW("name"), NXW("x"), buffer, 4, ini), 3u);
-  EXPECT_EQ(Text(buffer), NXW(" qu"));
+  EXPECT_EQ(WString(buffer), NXW(" qu"));
   EXPECT_EQ(GetPrivateProfileStringW(NXW("Auralith"), NXW("none"), nullptr, buffer, 16, ini), 0u);
-  EXPECT_EQ(Text(buffer), NXW(""));
+  EXPECT_EQ(WString(buffer), NXW(""));
 
   // A null key lists the section's keys, a null section the sections.
   WCHAR list[64];
@@ -63,8 +41,8 @@ TEST_F(PrivateProfileTest, ReadsValuesAsThePlatformDoes) {
   EXPECT_EQ(std::basic_string<WCHAR>(list, n + 1),
             std::basic_string<WCHAR>(NXW("MaxImpulseSize\0name\0Bad\0Neg\0"), 29));
   GetPrivateProfileStringW(nullptr, nullptr, nullptr, list, 64, ini);
-  EXPECT_EQ(Text(list), NXW("Auralith"));
-  EXPECT_EQ(Text(list + 9), NXW("other"));
+  EXPECT_EQ(WString(list), NXW("Auralith"));
+  EXPECT_EQ(WString(list + 9), NXW("other"));
 }
 
 TEST_F(PrivateProfileTest, WritesKeepTheRestOfTheFile) {
@@ -77,7 +55,7 @@ TEST_F(PrivateProfileTest, WritesKeepTheRestOfTheFile) {
 
   WCHAR buffer[16];
   GetPrivateProfileStringW(NXW("MRU Folders"), NXW("Dir1"), nullptr, buffer, 16, ini);
-  EXPECT_EQ(Text(buffer), NXW("/é/€"));
+  EXPECT_EQ(WString(buffer), NXW("/é/€"));
 
   // A null value removes the key, a null key the section; comments survive.
   WriteFile("; keep me\n[A]\nx=1\ny=2\n\n[B]\nz=3\n");

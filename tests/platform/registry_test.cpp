@@ -1,50 +1,22 @@
 // The registry store and the filter mapper over it.
 #include "platform/registry.h"
 
-#include <gtest/gtest.h>
-
 #include "tests/support/registry_reader.h"
 #include "tests/support/test_support.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <random>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "platform/dshow/base_filter.h"
 #include "platform/filter_mapper.h"
 
 namespace {
 
-
 class RegistryTest : public ::testing::Test {
  protected:
-  static HKEY Create(HKEY parent, LPCWSTR path, DWORD* disposition = nullptr) {
-    HKEY key = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(parent, path, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, disposition));
-    return key;
-  }
   static void SetText(HKEY key, LPCWSTR name, const WString& text) {
     EXPECT_EQ(ERROR_SUCCESS,
               RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                              static_cast<DWORD>((text.size() + 1) * 2)));
-  }
-  static bool Query(HKEY root, LPCWSTR path, LPCWSTR name, DWORD* type, std::vector<BYTE>* data) {
-    return RegQuery(root, path, name, type, data);
-  }
-  static WString Text(HKEY root, LPCWSTR path, LPCWSTR name) { return RegText(root, path, name); }
-  static bool Exists(HKEY root, LPCWSTR path) { return RegKeyExists(root, path); }
-  std::string FileText() {
-    std::ifstream in(NxRegistryFilePath());
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
   }
 
   TempFolder folder_{"AURALITH_CONFIG_DIR"};
@@ -52,7 +24,7 @@ class RegistryTest : public ::testing::Test {
 
 TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
   DWORD disposition = 0;
-  HKEY key = Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), &disposition);
+  HKEY key = RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), &disposition);
   EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
   SetText(key, nullptr, NXW("/opt/plug in.so"));
   SetText(key, NXW("ThreadingModel"), NXW("Both"));
@@ -62,35 +34,36 @@ TEST_F(RegistryTest, KeysAndValuesPersistAndMatchIgnoringCase) {
   const BYTE odd[] = {0, 1, 0x22, 0x5C, 0xFF};
   EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, NXW("Quote\"And\\Slash\n"), 0, REG_BINARY, odd, 5));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
-  RegCloseKey(Create(HKEY_CLASSES_ROOT, NXW("clsid\\{abc}\\INPROCSERVER32"), &disposition));
+  RegCloseKey(RegMake(HKEY_CLASSES_ROOT, NXW("clsid\\{abc}\\INPROCSERVER32"), &disposition));
   EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
 
   // Everything comes back from the file through fresh handles.
   EXPECT_EQ(WString(NXW("/opt/plug in.so")),
-            Text(HKEY_CLASSES_ROOT, NXW("Clsid\\{Abc}\\InprocServer32"), NXW("")));
+            RegText(HKEY_CLASSES_ROOT, NXW("Clsid\\{Abc}\\InprocServer32"), NXW("")));
   EXPECT_EQ(WString(NXW("Both")),
-            Text(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("threadingmodel")));
+            RegText(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("threadingmodel")));
   DWORD type = 0;
   std::vector<BYTE> data;
-  ASSERT_TRUE(Query(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("Merit"), &type, &data));
+  ASSERT_TRUE(
+      RegQuery(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"), NXW("Merit"), &type, &data));
   EXPECT_EQ(REG_DWORD, type);
   EXPECT_EQ(std::vector<BYTE>({0, 0, 0x20, 0}), data);
-  ASSERT_TRUE(Query(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"),
+  ASSERT_TRUE(RegQuery(HKEY_CLASSES_ROOT, NXW("CLSID\\{ABC}\\InprocServer32"),
                     NXW("quote\"and\\slash\n"), &type, &data));
   EXPECT_EQ(REG_BINARY, type);
   EXPECT_EQ(std::vector<BYTE>(odd, odd + 5), data);
   // The file reads like the platform's export.
-  const std::string file = FileText();
+  const std::string file = ReadFileText(NxRegistryFilePath());
   EXPECT_NE(std::string::npos, file.find("[HKEY_CLASSES_ROOT\\CLSID\\{ABC}\\InprocServer32]\n"
                                          "@=\"/opt/plug in.so\"\n\"ThreadingModel\"=\"Both\"\n"
                                          "\"Merit\"=dword:00200000\n"))
       << file;
-  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, NXW("CLSID")));  // roots are separate trees
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, NXW("CLSID")));  // roots are separate trees
 }
 
 // Only creation and writing serve the product (registration); reading is the tests' own check.
 TEST_F(RegistryTest, BadPathsAndHandlesAreRefused) {
-  HKEY key = Create(HKEY_CURRENT_USER, NXW("Software\\Auralith"));
+  HKEY key = RegMake(HKEY_CURRENT_USER, NXW("Software\\Auralith"));
   HKEY none = reinterpret_cast<HKEY>(1);
   for (LPCWSTR bad : {NXW("\\Lead"), NXW("a\\\\b")}) {
     EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyExW(HKEY_CURRENT_USER, bad, 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -105,19 +78,20 @@ TEST_F(RegistryTest, BadPathsAndHandlesAreRefused) {
 }
 
 TEST_F(RegistryTest, DeletionsFollowThePlatformRules) {
-  HKEY parent = Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}"));
-  RegCloseKey(Create(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));
+  HKEY parent = RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}"));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCloseKey(RegMake(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32"))));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteTreeW(HKEY_CLASSES_ROOT, NXW("CLSID\\{R}")));
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, NXW("clsid\\{p}")));
-  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, NXW("CLSID\\{P}\\InprocServer32")));
   // The handle outlives its key.
   SetText(HKEY_CLASSES_ROOT, nullptr, NXW("x"));
   EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExW(parent, nullptr, 0, REG_SZ, nullptr, 0));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(parent));
   // A null subkey empties the key and keeps it.
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, nullptr));
-  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, NXW("CLSID")));
-  EXPECT_EQ(WString(NXW("<missing>")), Text(HKEY_CLASSES_ROOT, nullptr, nullptr));
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, NXW("CLSID")));
+  EXPECT_EQ(WString(NXW("<missing>")), RegText(HKEY_CLASSES_ROOT, nullptr, nullptr));
 }
 
 TEST_F(RegistryTest, DamagedFileLosesOnlyItsBadLines) {
@@ -126,24 +100,19 @@ TEST_F(RegistryTest, DamagedFileLosesOnlyItsBadLines) {
          "\"Bad\"=dword:12\n\"Esc\"=\"a\\x4\"\n\"Type\"=hex(123456789):00\n[HKEY_NOWHERE\\X]\n@=\"lost\"\n"
          "[HKEY_CLASSES_ROOT\\\\Empty]\n[HKEY_CLASSES_ROOT\\Good]\n\"Bytes\"=hex(3):0A,ff\n"
          "\xff\xfe garbage\n[";
-  EXPECT_EQ(WString(NXW("kept")), Text(HKEY_CLASSES_ROOT, NXW("Good"), nullptr));
+  EXPECT_EQ(WString(NXW("kept")), RegText(HKEY_CLASSES_ROOT, NXW("Good"), nullptr));
   DWORD type = 0;
   std::vector<BYTE> data;
-  ASSERT_TRUE(Query(HKEY_CLASSES_ROOT, NXW("Good"), NXW("Bytes"), &type, &data));
+  ASSERT_TRUE(RegQuery(HKEY_CLASSES_ROOT, NXW("Good"), NXW("Bytes"), &type, &data));
   EXPECT_EQ(std::vector<BYTE>({0x0A, 0xFF}), data);
   for (LPCWSTR lost : {NXW("Cut"), NXW("Hex"), NXW("Bad"), NXW("Esc"), NXW("Type")}) {
-    EXPECT_FALSE(Query(HKEY_CLASSES_ROOT, NXW("Good"), lost, &type, &data)) << static_cast<int>(type);
+    EXPECT_FALSE(RegQuery(HKEY_CLASSES_ROOT, NXW("Good"), lost, &type, &data))
+        << static_cast<int>(type);
   }
-  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, NXW("X")));
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, NXW("X")));
 }
 
 // ---- Filter mapper ------------------------------------------------------------------------
-
-DWORD Word(const std::vector<BYTE>& blob, size_t at) {
-  DWORD v = 0;
-  if (at + 4 <= blob.size()) std::memcpy(&v, &blob[at], 4);
-  return v;
-}
 
 GUID GuidAt(const std::vector<BYTE>& blob, DWORD at) {
   GUID g = {};
@@ -167,24 +136,23 @@ TEST(FilterMapper, FilterDataHoldsPinsTypesAndOneCopyOfEachGuid) {
   filter.dwMerit = 0x200000;
   filter.cPins = 2;
   filter.rgPins = kPins;
-  std::vector<BYTE> blob;
+  Bytes blob;
   ASSERT_TRUE(NxSerializeFilterData(filter, &blob));
-  EXPECT_EQ(2u, Word(blob, 0));
-  EXPECT_EQ(0x200000u, Word(blob, 4));
-  EXPECT_EQ(2u, Word(blob, 8));
+  EXPECT_EQ((std::vector<DWORD>{2, 0x200000, 2}),
+            (std::vector<DWORD>{GetLe(blob, 0), GetLe(blob, 4), GetLe(blob, 8)}));
   // Two pins of 24 bytes, each with one 16-byte type, then two distinct GUIDs.
   ASSERT_EQ(16u + 2 * (24 + 16) + 2 * 16, blob.size());
   const DWORD expectedFlags[] = {0, REG_PINFLAG_B_OUTPUT | REG_PINFLAG_B_ZERO | REG_PINFLAG_B_MANY};
   for (size_t pin = 0; pin < 2; ++pin) {
     const size_t at = 16 + pin * 40;
     EXPECT_EQ(std::string(1, char('0' + pin)) + "pi3", std::string(blob.begin() + at, blob.begin() + at + 4));
-    EXPECT_EQ(expectedFlags[pin], Word(blob, at + 4));
-    EXPECT_EQ(1u, Word(blob, at + 12));  // media types
-    EXPECT_EQ(0u, Word(blob, at + 20));  // no category
+    EXPECT_EQ(expectedFlags[pin], GetLe(blob, at + 4));
+    EXPECT_EQ(1u, GetLe(blob, at + 12));  // media types
+    EXPECT_EQ(0u, GetLe(blob, at + 20));  // no category
     EXPECT_EQ("0ty3", std::string(blob.begin() + at + 24, blob.begin() + at + 28));
-    EXPECT_TRUE(GuidAt(blob, Word(blob, at + 32)) == kMajor);
-    EXPECT_TRUE(GuidAt(blob, Word(blob, at + 36)) == kMinor);
-    EXPECT_EQ(96u, Word(blob, at + 32));  // both pins share the pool entries
+    EXPECT_TRUE(GuidAt(blob, GetLe(blob, at + 32)) == kMajor);
+    EXPECT_TRUE(GuidAt(blob, GetLe(blob, at + 36)) == kMinor);
+    EXPECT_EQ(96u, GetLe(blob, at + 32));  // both pins share the pool entries
   }
   filter.dwVersion = 3;
   EXPECT_FALSE(NxSerializeFilterData(filter, &blob));
@@ -202,7 +170,7 @@ TEST_F(RegistryTest, MapperWritesAndRemovesTheInstanceKey) {
   EXPECT_EQ(Hr(S_FALSE), Hr(AMovieSetupRegisterFilter2(nullptr, mapper, TRUE)));
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));  // nothing there yet
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, TRUE)));
-  EXPECT_EQ(WString(NXW("Test Filter")), Text(HKEY_CLASSES_ROOT, instance, NXW("FriendlyName")));
+  EXPECT_EQ(WString(NXW("Test Filter")), RegText(HKEY_CLASSES_ROOT, instance, NXW("FriendlyName")));
   EXPECT_EQ(Hr(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)),
             Hr(mapper->UnregisterFilter(nullptr, NXW("other"), kFilter)));
   // An entry with a subkey (another tool's): the mapper deletes childless keys only, as the
@@ -214,7 +182,7 @@ TEST_F(RegistryTest, MapperWritesAndRemovesTheInstanceKey) {
   RegCloseKey(extra);
   EXPECT_EQ(Hr(E_ACCESSDENIED), Hr(mapper->UnregisterFilter(nullptr, nullptr, kFilter)));
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));
-  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, instance));
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, instance));
   EXPECT_EQ(0u, mapper->Release());
 }
 

@@ -2,19 +2,10 @@
 // sample format, synthetic rooms and the comparison after best alignment and gain.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "dsp/fft.h"
 #include "tests/support/test_support.h"

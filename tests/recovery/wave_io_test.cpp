@@ -7,8 +7,7 @@ namespace recovery_test {
 namespace {
 
 std::string Bytes(const WString& name) {
-  std::ifstream in(std::string(name.begin(), name.end()), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return ReadFileText(std::string(name.begin(), name.end()));
 }
 
 // Every stored width lands on the 16-bit scale (8-bit samples around 128); a second buffer takes

@@ -1,5 +1,5 @@
-// A source filter whose one pin offers and accepts the types a test lists, and from which the
-// test pushes samples on its own thread (or any other).
+// Audio media types, and a source filter whose one pin offers and accepts the types a test lists,
+// and from which the test pushes samples on its own thread (or any other).
 #pragma once
 
 #include <cstring>
@@ -9,6 +9,24 @@
 #include "platform/dshow/base_output_pin.h"
 #include "platform/dshow/media_guids.h"
 #include "platform/dshow/media_type.h"
+#include "platform/wave_format.h"
+
+inline WAVEFORMATEX Wave(WORD tag, WORD channels, DWORD rate, WORD bits) {
+  const WORD align = static_cast<WORD>(channels * bits / 8);
+  return {tag, channels, rate, rate * align, align, bits, 0};
+}
+
+// An audio type over `format`; `formatBytes` cuts or pads the block (zero bytes after 18).
+inline CMediaType AudioType(const WAVEFORMATEX& format, ULONG formatBytes = 18) {
+  CMediaType type(&MEDIATYPE_Audio);
+  type.SetSubtype(format.wFormatTag == WAVE_FORMAT_PCM ? &MEDIASUBTYPE_PCM
+                                                       : &MEDIASUBTYPE_IEEE_FLOAT);
+  type.SetFormatType(&FORMAT_WaveFormatEx);
+  std::vector<BYTE> block(formatBytes > 18 ? formatBytes : 18, 0);
+  std::memcpy(block.data(), &format, sizeof format);
+  type.SetFormat(block.data(), formatBytes);
+  return type;
+}
 
 // A pin whose offered and accepted types are lists the test fills.
 template <typename Base>

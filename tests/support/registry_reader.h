@@ -1,4 +1,5 @@
-// Reading the registry store back: whether a key exists, a value's bytes and its text.
+// The registry store for tests: a key made, and read back: whether a key exists, a value's bytes
+// and its text.
 #pragma once
 
 #include <string>
@@ -6,6 +7,13 @@
 
 #include "platform/registry.h"
 
+// Creates (or opens) a key for writing; null when that fails.
+inline HKEY RegMake(HKEY root, const WCHAR* path, DWORD* disposition = nullptr) {
+  HKEY key = nullptr;
+  const LONG status =
+      RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, disposition);
+  return status == ERROR_SUCCESS ? key : nullptr;
+}
 inline bool RegKeyExists(HKEY root, const WCHAR* path) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;

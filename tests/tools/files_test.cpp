@@ -11,12 +11,7 @@ bool Contains(const std::string& text, const std::string& part) {
 
 TEST(Files, MakeIrxThenInfoJsonShowsTheSourcesInfoItems) {
   TempFolder folder;
-  Audio source;
-  source.channels = 2;
-  source.isFloat = false;
-  source.bits = 16;
-  source.samples = Noise(2 * 4410, 5, 0.5);
-  WriteAudio(folder / "hall.wav", source,
+  WriteAudio(folder / "hall.wav", Sound(Noise(2 * 4410, 5, 0.5), 2, 16),
              {{"INAM", "Stone hall"}, {"IENG", "A. Tester"}, {"ICMT", "Caf\xE9 \"quoted\""},
               {"DISP", "Hall, 0.1 s"}});
   RunResult run = RunCli(folder, {"make-irx", "hall.wav", "hall.irx"});
@@ -43,8 +38,7 @@ TEST(Files, MakeIrxThenInfoJsonShowsTheSourcesInfoItems) {
 
 TEST(Files, SavedPresetShowsEveryFieldBack) {
   TempFolder folder;
-  Audio input;
-  input.samples = Noise(3000, 1, 0.2);
+  const Audio input = Sound(Noise(3000, 1, 0.2));
   WriteAudio(folder / "in.wav", input);
   WriteAudio(folder / "room.wav", input);
   RunResult run = RunCli(folder, {"process", "in.wav", "out.wav", "--impulse", "room.wav", "--dry",
@@ -57,21 +51,15 @@ TEST(Files, SavedPresetShowsEveryFieldBack) {
   run = RunCli(folder, {"preset", "show", "my.preset", "--json"});
   ASSERT_EQ(0, run.status) << run.err;
   const std::string impulse = "\"impulseFile\": \"" + (folder / "room.wav") + "\"";
-  for (const std::string& expected :
-       {std::string("\"version\": 24243"), std::string("\"size\": 2320"),
-        std::string("\"packagedImpulseSize\": 0"), std::string("\"dryOut\": -125"),
-        std::string("\"wetOut\": 30"), std::string("\"responseWidth\": 80"),
-        std::string("\"applyEnvelope\": 1"), std::string("\"decayLimit\": 250"),
-        std::string("\"responseDelay\": -123"), std::string("\"highShelfFreq\": 6000"),
-        std::string("\"highShelfGain\": 70"), std::string("\"lowShelfFreq\": 120"),
-        std::string("\"lowShelfGain\": -45"), std::string("\"highShelfOn\": 1"),
-        std::string("\"lowShelfOn\": 1"), std::string("\"recoveryMode\": 1505"),
-        std::string("\"removeLowFreq\": 1"), std::string("\"packageImpulse\": 0"),
-        std::string("\"quality\": 2"), impulse, std::string("\"testFile\": \"\""),
-        std::string("\"envelopeCount\": 3"),
-        std::string("\"position\": 250,\n        \"level\": 60"),
-        std::string("\"position\": 1000,\n        \"level\": 5"),
-        std::string("\"monoToStereo\": 1"), std::string("\"pan\": -40")})
+  for (const std::string& expected : std::vector<std::string>{
+           "\"version\": 24243", "\"size\": 2320", "\"packagedImpulseSize\": 0", "\"dryOut\": -125",
+           "\"wetOut\": 30", "\"responseWidth\": 80", "\"applyEnvelope\": 1", "\"decayLimit\": 250",
+           "\"responseDelay\": -123", "\"highShelfFreq\": 6000", "\"highShelfGain\": 70",
+           "\"lowShelfFreq\": 120", "\"lowShelfGain\": -45", "\"highShelfOn\": 1",
+           "\"lowShelfOn\": 1", "\"recoveryMode\": 1505", "\"removeLowFreq\": 1",
+           "\"packageImpulse\": 0", "\"quality\": 2", impulse, "\"testFile\": \"\"",
+           "\"envelopeCount\": 3", "\"position\": 250,\n        \"level\": 60",
+           "\"position\": 1000,\n        \"level\": 5", "\"monoToStereo\": 1", "\"pan\": -40"})
     // Whole values: -123 must not pass for -1230.
     EXPECT_TRUE(Contains(run.out, expected + ",") || Contains(run.out, expected + "\n"))
         << expected << "\n" << run.out;
@@ -79,7 +67,7 @@ TEST(Files, SavedPresetShowsEveryFieldBack) {
   // The preset brings the same settings back: the same output without the options.
   run = RunCli(folder, {"process", "in.wav", "again.wav", "--preset", "my.preset"});
   ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ(ReadText(folder / "out.wav"), ReadText(folder / "again.wav"));
+  EXPECT_EQ(ReadFileText(folder / "out.wav"), ReadFileText(folder / "again.wav"));
 }
 
 TEST(Files, BuiltInPresetsAreWrittenAndListed) {
@@ -108,8 +96,7 @@ TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
   const Audio test = ReadAudio(folder / "test.wav").audio;
   ASSERT_EQ(4096u + 2 * 2000, test.frames());
   const std::pair<size_t, double> room[] = {{0, 1.0}, {37, 0.5}, {150, -0.3}};
-  Audio recorded;
-  recorded.samples.assign(test.samples.size(), 0.0);
+  Audio recorded = Sound(std::vector<double>(test.samples.size()));
   for (size_t i = 0; i < test.samples.size(); ++i)
     for (const auto& tap : room)
       if (i >= tap.first) recorded.samples[i] += tap.second * test.samples[i - tap.first];
@@ -135,13 +122,10 @@ TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
 TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
   REQUIRE_TOOL("sox");
   TempFolder folder;
-  Audio audio;
-  audio.samples = Noise(3000, 7, 0.5);
-  WriteAudio(folder / "in.wav", audio);
-  audio.samples.assign(40, 0.0);
-  audio.samples[0] = 0.5;
-  audio.samples[9] = -0.25;
-  WriteAudio(folder / "room.wav", audio);
+  WriteAudio(folder / "in.wav", Sound(Noise(3000, 7, 0.5)));
+  std::vector<double> room(40);
+  room[0] = 0.5, room[9] = -0.25;
+  WriteAudio(folder / "room.wav", Sound(room));
   const std::vector<std::vector<std::string>> commands = {
       {"process", "in.wav", "pcm16.wav", "--impulse", "room.wav", "--format", "pcm16"},
       {"process", "in.wav", "float32.wav", "--impulse", "room.wav", "--format", "float32"},
@@ -161,12 +145,12 @@ TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
     ASSERT_EQ(0, std::system(("sox --i -s " + Quote(out) + " >" + Quote(log) + " 2>&1").c_str()));
     const ReadBack back = ReadAudio(out);
     ASSERT_TRUE(back.ok) << out;
-    EXPECT_EQ(std::to_string(back.audio.frames()) + "\n", ReadText(log)) << out;
+    EXPECT_EQ(std::to_string(back.audio.frames()) + "\n", ReadFileText(log)) << out;
     const std::string raw = folder / "sox.raw";
     ASSERT_EQ(0, std::system(("sox -V1 " + Quote(out) + " -t raw -e signed -b 32 " + Quote(raw) +
                               " 2>" + Quote(log)).c_str()));
-    EXPECT_EQ("", ReadText(log)) << out;
-    const std::string decoded = ReadText(raw);
+    EXPECT_EQ("", ReadFileText(log)) << out;
+    const std::string decoded = ReadFileText(raw);
     ASSERT_EQ(back.audio.samples.size() * 4, decoded.size()) << out;
     const double tolerance = back.audio.isFloat ? 1.0 : 0.0;  // in units of 2^-31
     for (size_t i = 0; i < back.audio.samples.size(); ++i) {
@@ -183,13 +167,8 @@ TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
 TEST(Files, FullDiskKeepsThePreviousFile) {
   TempFolder folder;
   std::ofstream(folder / "auralith.ini") << "[Auralith]\nSpikeSpacing=2000\nMaxStoredImpulse=20000\n";
-  Audio audio;
-  audio.isFloat = false;
-  audio.bits = 16;
-  audio.samples = Noise(100, 3, 0.5);
-  WriteAudio(folder / "in.wav", audio);
-  audio.samples = Noise(20000, 4, 0.5);
-  WriteAudio(folder / "room.wav", audio);
+  WriteAudio(folder / "in.wav", Sound(Noise(100, 3, 0.5), 1, 16));
+  WriteAudio(folder / "room.wav", Sound(Noise(20000, 4, 0.5), 1, 16));
   ASSERT_EQ(0, RunCli(folder, {"test-tone", "tone.wav", "--order", "12", "--spacing", "2000"}).status);
   ASSERT_EQ(0, RunCli(folder, {"make-irx", "room.wav", "room.irx"}).status);  // as packaged
   const std::vector<std::string> preset = {"process", "in.wav", "out.wav", "--impulse", "room.wav",
@@ -218,7 +197,7 @@ TEST(Files, FullDiskKeepsThePreviousFile) {
     EXPECT_TRUE(OneLine(run.err) && Contains(run.err, c.output + ": ") &&
                 Contains(run.err, "file too large"))
         << run.err;
-    EXPECT_EQ(before, ReadText(folder / c.output)) << c.args[0];
+    EXPECT_EQ(before, ReadFileText(folder / c.output)) << c.args[0];
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
       EXPECT_FALSE(Contains(entry.path().filename().string(), "~part")) << entry.path();
   }
@@ -234,9 +213,7 @@ struct ErrorCase {
 
 TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
   TempFolder folder;
-  Audio audio;
-  audio.samples = Noise(1000, 1, 0.1);
-  WriteAudio(folder / "in.wav", audio);
+  WriteAudio(folder / "in.wav", Sound(Noise(1000, 1, 0.1)));
   WriteAudio(folder / "empty.wav", Audio());
   std::ofstream(folder / "junk.bin") << "not audio at all";
   const ErrorCase cases[] = {
@@ -316,18 +293,16 @@ TEST(CommandLine, DemoWritesItsFilesAndTheyPlay) {
   // The same program writes the same demo.
   const RunResult again = RunCli(folder, {"demo", "again", "--quiet"});
   ASSERT_EQ(0, again.status);
-  EXPECT_EQ(ReadText(folder / "out/wet.wav"), ReadText(folder / "again/wet.wav"));
+  EXPECT_EQ(ReadFileText(folder / "out/wet.wav"), ReadFileText(folder / "again/wet.wav"));
 }
 
 TEST(Files, PlotDrawsTheWaveformEnvelopeAndDecayMarker) {
   TempFolder folder;
-  Audio room;
-  room.samples = Noise(88200, 7, 0.5);  // 2.00 s, mono
-  WriteAudio(folder / "room.wav", room);
+  WriteAudio(folder / "room.wav", Sound(Noise(88200, 7, 0.5)));  // 2.00 s, mono
   RunResult run = RunCli(folder, {"plot", "room.wav", "room.svg", "--envelope",
                                   "0:100,500:50,1000:0", "--decay", "1"});
   ASSERT_EQ(0, run.status) << run.err;
-  const std::string svg = ReadText(folder / "room.svg");
+  const std::string svg = ReadFileText(folder / "room.svg");
   // 900 px wide with 56 px to the left and 16 to the right of the plot: 1.00 s of 2.00 s is
   // the middle, x = 56 + 828 / 2.
   EXPECT_TRUE(Contains(svg, "<line x1=\"470.0\" y1=\"28\"")) << svg.substr(0, 400);
@@ -338,7 +313,7 @@ TEST(Files, PlotDrawsTheWaveformEnvelopeAndDecayMarker) {
   EXPECT_EQ(3u, points);
   run = RunCli(folder, {"plot", "room.wav", "plain.svg"});
   ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_FALSE(Contains(ReadText(folder / "plain.svg"), "decay"));
+  EXPECT_FALSE(Contains(ReadFileText(folder / "plain.svg"), "decay"));
 }
 
 }  // namespace

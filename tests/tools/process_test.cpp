@@ -10,9 +10,7 @@ namespace {
 class Process : public ::testing::Test {
  protected:
   void SetUp() override {
-    Audio impulse;
-    impulse.channels = 2;
-    impulse.samples = Noise(2 * 13230, 7, 0.8);
+    Audio impulse = Sound(Noise(2 * 13230, 7, 0.8), 2);
     for (size_t i = 0; i < impulse.samples.size(); ++i)
       impulse.samples[i] *= std::exp(-static_cast<double>(i / 2) / 2000.0);
     WriteAudio(folder_ / "room.wav", impulse);
@@ -33,18 +31,13 @@ class Process : public ::testing::Test {
   TempFolder folder_;
 };
 
-Audio StereoNoise(size_t frames) {
-  Audio audio;
-  audio.channels = 2;
-  audio.samples = Noise(2 * frames, 3, 0.25);
-  return audio;
+Audio StereoNoise(size_t frames, unsigned bits = 32) {
+  return Sound(Noise(2 * frames, 3, 0.25), 2, bits);
 }
 
 // A single sample of 0.5 at frame 100, then silence, so the output is the prepared impulse.
 Audio Click(unsigned channels, size_t frames) {
-  Audio audio;
-  audio.channels = channels;
-  audio.samples.assign(frames * channels, 0.0);
+  Audio audio = Sound(std::vector<double>(frames * channels), channels);
   for (unsigned c = 0; c < channels; ++c) audio.samples[100 * channels + c] = 0.5;
   return audio;
 }
@@ -71,19 +64,15 @@ TEST_F(Process, AClickThroughAKnownImpulseFileGivesTheNormalisedImpulse) {
   // A 16-bit impulse, and float ones peaking past full scale (legitimate in float files), each as
   // a wave file and made into an impulse file by make-irx.
   const struct {
-    bool isFloat;
     unsigned bits;
     double peak;
     bool viaIrx;
-  } cases[] = {{false, 16, 0.7, true}, {true, 32, 3.0, false}, {true, 32, 3.0, true},
-               {true, 64, 3.0, false}, {true, 64, 3.0, true}};
+  } cases[] = {
+      {16, 0.7, true}, {32, 3.0, false}, {32, 3.0, true}, {64, 3.0, false}, {64, 3.0, true}};
   WriteAudio(folder_ / "click.wav", Click(1, 8000));
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.bits << " bits, peak " << c.peak << ", irx " << c.viaIrx);
-    Audio impulse;
-    impulse.isFloat = c.isFloat;
-    impulse.bits = c.bits;
-    impulse.samples = Noise(3000, 11, c.peak);
+    Audio impulse = Sound(Noise(3000, 11, c.peak), 1, c.bits);
     for (size_t i = 0; i < impulse.samples.size(); ++i)
       impulse.samples[i] *= std::exp(-double(i) / 600.0);
     WriteAudio(folder_ / "known.wav", impulse);
@@ -133,10 +122,7 @@ TEST_F(Process, EveryOutputFormatAndBlockSizeKeepsTheSamples) {
 // --- Formats, clipping, impulses --------------------------------------------------------------
 
 TEST_F(Process, TwentyFourBitInputIsConvertedToFloatAndMoreThanTwoChannelsRefused) {
-  Audio input = StereoNoise(5000);
-  input.isFloat = false;
-  input.bits = 24;
-  WriteAudio(folder_ / "in24.wav", input);
+  WriteAudio(folder_ / "in24.wav", StereoNoise(5000, 24));
   RunResult run = RunCli(folder_, {"process", "in24.wav", "out.wav", "--impulse", "room.wav"});
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_NE(std::string::npos, run.out.find("converted to 32-bit float"));
@@ -144,10 +130,7 @@ TEST_F(Process, TwentyFourBitInputIsConvertedToFloatAndMoreThanTwoChannelsRefuse
   EXPECT_TRUE(out.isFloat);
   EXPECT_EQ(32u, out.bits);
 
-  Audio six;
-  six.channels = 6;
-  six.samples = Noise(6 * 1000, 1, 0.1);
-  WriteAudio(folder_ / "six.wav", six);
+  WriteAudio(folder_ / "six.wav", Sound(Noise(6 * 1000, 1, 0.1), 6));
   run = RunCli(folder_, {"process", "six.wav", "out6.wav", "--impulse", "room.wav"});
   EXPECT_EQ(1, run.status);
   EXPECT_TRUE(OneLine(run.err)) << run.err;
@@ -156,9 +139,7 @@ TEST_F(Process, TwentyFourBitInputIsConvertedToFloatAndMoreThanTwoChannelsRefuse
 }
 
 TEST_F(Process, SaturatedSixteenBitOutputIsCounted) {
-  Audio input = StereoNoise(5000);
-  input.isFloat = false;
-  input.bits = 16;
+  Audio input = StereoNoise(5000, 16);
   for (double& x : input.samples) x *= 3.5;  // near full scale
   WriteAudio(folder_ / "loud.wav", input);
   RunResult run = RunCli(folder_, {"process", "loud.wav", "out.wav", "--impulse", "room.wav", "--wet",
@@ -199,11 +180,7 @@ TEST_F(Process, AMissingImpulseIsAnErrorUnlessAllowed) {
 
 // A constant impulse: a click through it renders a plateau exactly as long as the part kept.
 Audio Plateau(unsigned channels, unsigned rate, size_t frames) {
-  Audio audio;
-  audio.channels = channels;
-  audio.rate = rate;
-  audio.samples.assign(frames * channels, 0.5);
-  return audio;
+  return Sound(std::vector<double>(frames * channels, 0.5), channels, 32, rate);
 }
 
 TEST_F(Process, NotesSayWhenTheImpulseIsCutOrAChannelUnusedAndNeverWhenQuiet) {

@@ -1,26 +1,17 @@
 // Running the auralith binary from tests, and the wave files the tests feed it and read back.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.h"
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "impulse/wave_reader.h"
 #include "platform/utf8.h"
 
 namespace tools_test {
-
 
 struct RunResult {
   int status;
@@ -32,13 +23,6 @@ inline std::string Quote(const std::string& text) {
   std::string quoted = "'";
   for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
-}
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Runs auralith with `args` in `folder` (its module and settings folder too), standard input
@@ -59,7 +43,7 @@ inline RunResult RunCli(const TempFolder& folder, const std::vector<std::string>
   const std::string err = folder / ".stderr";
   command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(command.c_str());
-  RunResult result{raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadText(out), ReadText(err)};
+  RunResult result{raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadFileText(out), ReadFileText(err)};
   return result;
 }
 
@@ -77,6 +61,11 @@ struct Audio {
   std::vector<double> samples;  // interleaved, ±1.0
   size_t frames() const { return channels ? samples.size() / channels : 0; }
 };
+// `samples` of `channels`: 16 or 24 bits are PCM, 32 or 64 float.
+inline Audio Sound(std::vector<double> samples, unsigned channels = 1, unsigned bits = 32,
+                   unsigned rate = 44100) {
+  return {channels, rate, bits, bits >= 32, std::move(samples)};
+}
 
 inline void Put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -88,20 +77,15 @@ inline void WriteAudio(const std::string& path, const Audio& audio,
   const unsigned width = audio.bits / 8;
   std::vector<uint8_t> data;
   for (const double x : audio.samples) {
-    if (audio.isFloat && width == 4) {
-      const float f = static_cast<float>(x);
-      uint32_t bits;
-      std::memcpy(&bits, &f, 4);
-      Put(data, bits, 4);
-    } else if (audio.isFloat) {
-      uint64_t bits;
-      std::memcpy(&bits, &x, 8);
-      Put(data, bits, 8);
-    } else {
-      const double full = std::ldexp(1.0, static_cast<int>(audio.bits) - 1);
-      const double v = std::fmax(-full, std::fmin(full - 1, std::round(x * full)));
-      Put(data, static_cast<uint64_t>(static_cast<int64_t>(v)), static_cast<int>(width));
-    }
+    const float f = static_cast<float>(x);
+    const double full = std::ldexp(1.0, static_cast<int>(audio.bits) - 1);
+    uint64_t bits = 0;
+    if (audio.isFloat)
+      std::memcpy(&bits, width == 4 ? static_cast<const void*>(&f) : &x, width);
+    else
+      bits = static_cast<uint64_t>(
+          static_cast<int64_t>(std::fmax(-full, std::fmin(full - 1, std::round(x * full)))));
+    Put(data, bits, static_cast<int>(width));
   }
   Bytes items;
   for (const auto& item : info) items += Chunk(item.first.c_str(), Z(item.second));
@@ -133,20 +117,13 @@ inline ReadBack ReadAudio(const std::string& path) {
   WaveReader_Close(&reader);
   const size_t width = back.audio.bits / 8;
   for (size_t i = 0; i + width <= back.raw.size(); i += width) {
-    const uint8_t* p = &back.raw[i];
-    if (back.audio.isFloat && width == 4) {
-      float f;
-      std::memcpy(&f, p, 4);
-      back.audio.samples.push_back(f);
-    } else if (back.audio.isFloat) {
-      double d;
-      std::memcpy(&d, p, 8);
-      back.audio.samples.push_back(d);
-    } else {
-      int16_t v;
-      std::memcpy(&v, p, 2);
-      back.audio.samples.push_back(v / 32768.0);
-    }
+    float f = 0;
+    double d = 0;
+    int16_t v = 0;
+    const bool pcm = !back.audio.isFloat;
+    std::memcpy(pcm ? static_cast<void*>(&v) : width == 4 ? static_cast<void*>(&f) : &d,
+                &back.raw[i], pcm ? 2 : width);
+    back.audio.samples.push_back(pcm ? v / 32768.0 : width == 4 ? f : d);
   }
   back.ok = true;
   return back;

@@ -1,14 +1,9 @@
 // The four pages driven through a fake page window as a user drives them, on the real filter
 // made by the module's class factory.
-#include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <random>
-#include <string>
 
 #include "frame/guids.h"
 #include "module/module.h"

@@ -29,15 +29,7 @@ for f in "$linux_exe" "$windows_exe"; do
   [ -f "$f" ] || { echo "compare-windows.sh: $f is not built" >&2; exit 1; }
 done
 
-work=$(mktemp -d /tmp/auralith-compare.XXXXXX)
-prefix="$work/wine-prefix"
-cleanup() {
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-  if [ "$keep" -eq 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+wine_work compare
 # Wine converts arguments and file names with the locale's character set; the non-ASCII case
 # below is spelled in UTF-8.
 export LC_ALL=C.UTF-8

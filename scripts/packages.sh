@@ -1,4 +1,6 @@
-# Sourced by the build scripts. need_packages NAME PACKAGE...: installs the Debian packages that
+# Sourced by the build and test scripts.
+#
+# need_packages NAME PACKAGE...: installs the Debian packages that
 # are missing when run as root with apt-get; otherwise names them and fails (returns 1).
 need_packages() {
   local tool="$1"
@@ -16,4 +18,18 @@ need_packages() {
     echo "$tool: missing packages: ${missing[*]} (install them, or run as root on Debian)" >&2
     return 1
   fi
+}
+
+# wine_work NAME: a fresh work folder /tmp/auralith-NAME.XXXXXX in $work with a Wine prefix of its
+# own in $prefix (64-bit, quiet, no Mono or Gecko prompts), both removed at exit unless $keep is 1.
+wine_work() {
+  work=$(mktemp -d "/tmp/auralith-$1.XXXXXX")
+  prefix="$work/wine-prefix"
+  trap wine_work_cleanup EXIT
+  export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
+  export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+}
+wine_work_cleanup() {
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  if [ "${keep:-0}" -eq 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
 }

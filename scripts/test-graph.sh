@@ -43,15 +43,7 @@ for f in "$linux_exe" "$host" "$windows_build/module/auralith_x64.dll"; do
   [ -f "$f" ] || { echo "test-graph.sh: $f is not built" >&2; exit 1; }
 done
 
-work=$(mktemp -d /tmp/auralith-graph.XXXXXX)
-prefix="$work/wine-prefix"
-cleanup() {
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-  if [ "$keep" -eq 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+wine_work graph
 export AURALITH_CONFIG_DIR="$work/config"
 mkdir -p "$work/config" "$work/module"
 cd "$work"

@@ -81,18 +81,46 @@ DD ReduceHalfPi(double x, long long* quadrant) {
   return r;
 }
 
-// Taylor series of sin (odd = true) or cos about 0 for |r| <= pi/4 + a little.
+// Taylor coefficients (-1)^k / n! with n = 2k (cosine) or 2k + 1 (sine), k < kSeriesTerms, as
+// double-doubles. 15 terms reach r^29 / 29! < 2^-110 for |r| <= pi/4 + a little.
+constexpr int kSeriesTerms = 15;
+struct SeriesCoefficients {
+  DD sine[kSeriesTerms];
+  DD cosine[kSeriesTerms];
+};
+
+const SeriesCoefficients& Coefficients() {
+  static const SeriesCoefficients table = [] {
+    SeriesCoefficients c{};
+    DD factorial = {1.0, 0.0};  // 1 / n!, built by exact-as-possible divisions
+    for (int n = 0; n < 2 * kSeriesTerms; ++n) {
+      if (n > 0) factorial = DivD(factorial, double(n));
+      const DD term = (n / 2) % 2 == 0 ? factorial : DD{-factorial.hi, -factorial.lo};
+      if (n % 2 == 0) {
+        c.cosine[n / 2] = term;
+      } else {
+        c.sine[n / 2] = term;
+      }
+    }
+    return c;
+  }();
+  return table;
+}
+
+// Terms from this index on are below 2^-50 of the leading one for |r| <= pi/4 + a little, so
+// evaluating them in plain double keeps the whole sum within about 2^-102 of exact.
+constexpr int kFirstDoubleTerm = 8;
+
+// sin (odd = true) or cos of r for |r| <= pi/4 + a little: Horner's rule in r^2, the small high
+// terms in double and the rest in double-double.
 DD SeriesSinCos(DD r, bool odd) {
+  const DD* c = odd ? Coefficients().sine : Coefficients().cosine;
   const DD r2 = Mul(r, r);
-  DD term = odd ? r : DD{1.0, 0.0};
-  DD sum = term;
-  for (int n = odd ? 2 : 1; n < 40; n += 1) {
-    const double k = odd ? double(2 * n - 2) * double(2 * n - 1) : double(2 * n - 1) * double(2 * n);
-    term = DivD(Mul(term, r2), -k);
-    sum = Add(sum, term);
-    if (std::fabs(term.hi) < 1e-36 * std::fabs(sum.hi)) break;
-  }
-  return sum;
+  double tail = c[kSeriesTerms - 1].hi;
+  for (int k = kSeriesTerms - 2; k >= kFirstDoubleTerm; --k) tail = c[k].hi + r2.hi * tail;
+  DD sum = Add(c[kFirstDoubleTerm - 1], MulD(r2, tail));
+  for (int k = kFirstDoubleTerm - 2; k >= 0; --k) sum = Add(c[k], Mul(r2, sum));
+  return odd ? Mul(r, sum) : sum;
 }
 
 double SinCos(double x, bool cosine) {

@@ -73,6 +73,7 @@ constexpr DD kLn10 = {2.302585092994045901e+00, -2.1707562233822494e-16};
 DD ReduceHalfPi(double x, long long* quadrant) {
   const double k = std::nearbyint(x / kHalfPi1);
   *quadrant = static_cast<long long>(k);
+  if (k == 0.0) return {x, 0.0};  // what the subtractions below give for k = 0, without them
   // k has at most 21 bits here, so k * part is exact to double-double precision.
   DD r = TwoSum(x, 0.0);
   r = Add(r, {-TwoProd(k, kHalfPi1).hi, -TwoProd(k, kHalfPi1).lo});
@@ -113,9 +114,8 @@ constexpr int kFirstDoubleTerm = 8;
 
 // sin (odd = true) or cos of r for |r| <= pi/4 + a little: Horner's rule in r^2, the small high
 // terms in double and the rest in double-double.
-DD SeriesSinCos(DD r, bool odd) {
+DD SeriesSinCos(DD r, DD r2, bool odd) {
   const DD* c = odd ? Coefficients().sine : Coefficients().cosine;
-  const DD r2 = Mul(r, r);
   double tail = c[kSeriesTerms - 1].hi;
   for (int k = kSeriesTerms - 2; k >= kFirstDoubleTerm; --k) tail = c[k].hi + r2.hi * tail;
   DD sum = Add(c[kFirstDoubleTerm - 1], MulD(r2, tail));
@@ -123,15 +123,25 @@ DD SeriesSinCos(DD r, bool odd) {
   return odd ? Mul(r, sum) : sum;
 }
 
-double SinCos(double x, bool cosine) {
-  if (x == 0.0) return cosine ? 1.0 : x;
-  long long quadrant = 0;
-  const DD r = ReduceHalfPi(x, &quadrant);
-  const long long q = ((quadrant % 4) + 4 + (cosine ? 1 : 0)) % 4;
-  // sin(r + q pi/2): q 0 sin r, 1 cos r, 2 -sin r, 3 -cos r.
-  DD v = SeriesSinCos(r, q % 2 == 0);
+// sin(r + q pi/2) for q in 0..3: sin r, cos r, -sin r, -cos r.
+double OnQuadrant(DD r, DD r2, long long q) {
+  DD v = SeriesSinCos(r, r2, q % 2 == 0);
   if (q >= 2) v = {-v.hi, -v.lo};
   return Round(v);
+}
+
+void SinCos(double x, double* sine, double* cosine) {
+  if (x == 0.0) {
+    if (sine) *sine = x;
+    if (cosine) *cosine = 1.0;
+    return;
+  }
+  long long quadrant = 0;
+  const DD r = ReduceHalfPi(x, &quadrant);
+  const DD r2 = Mul(r, r);
+  const long long q = ((quadrant % 4) + 4) % 4;
+  if (sine) *sine = OnQuadrant(r, r2, q);
+  if (cosine) *cosine = OnQuadrant(r, r2, (q + 1) % 4);
 }
 
 // e^x for a double-double x.
@@ -156,9 +166,19 @@ double ExpDD(DD x) {
 
 }  // namespace
 
-double NxSin(double x) { return SinCos(x, false); }
+double NxSin(double x) {
+  double s;
+  SinCos(x, &s, nullptr);
+  return s;
+}
 
-double NxCos(double x) { return SinCos(x, true); }
+double NxCos(double x) {
+  double c;
+  SinCos(x, nullptr, &c);
+  return c;
+}
+
+void NxSinCos(double x, double* sine, double* cosine) { SinCos(x, sine, cosine); }
 
 double NxExp(double x) { return ExpDD({x, 0.0}); }
 

@@ -27,12 +27,10 @@ void unitRoot(uint64_t j, uint64_t d, double& re, double& im) {
   double s;
   if (2 * rest <= d) {
     const double a = halfPi * static_cast<double>(rest) / static_cast<double>(d);
-    c = NxCos(a);
-    s = NxSin(a);
+    NxSinCos(a, &s, &c);
   } else {
     const double a = halfPi * static_cast<double>(d - rest) / static_cast<double>(d);
-    c = NxSin(a);
-    s = NxCos(a);
+    NxSinCos(a, &c, &s);
   }
   switch (quadrant) {
     case 0: re = c; im = s; break;

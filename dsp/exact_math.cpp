@@ -73,6 +73,7 @@ constexpr DD kLn10 = {2.302585092994045901e+00, -2.1707562233822494e-16};
 DD ReduceHalfPi(double x, long long* quadrant) {
   const double k = std::nearbyint(x / kHalfPi1);
   *quadrant = static_cast<long long>(k);
+  if (k == 0.0) return {x, 0.0};  // what the subtractions below give for k = 0, without them
   // k has at most 21 bits here, so k * part is exact to double-double precision.
   DD r = TwoSum(x, 0.0);
   r = Add(r, {-TwoProd(k, kHalfPi1).hi, -TwoProd(k, kHalfPi1).lo});
@@ -81,29 +82,66 @@ DD ReduceHalfPi(double x, long long* quadrant) {
   return r;
 }
 
-// Taylor series of sin (odd = true) or cos about 0 for |r| <= pi/4 + a little.
-DD SeriesSinCos(DD r, bool odd) {
-  const DD r2 = Mul(r, r);
-  DD term = odd ? r : DD{1.0, 0.0};
-  DD sum = term;
-  for (int n = odd ? 2 : 1; n < 40; n += 1) {
-    const double k = odd ? double(2 * n - 2) * double(2 * n - 1) : double(2 * n - 1) * double(2 * n);
-    term = DivD(Mul(term, r2), -k);
-    sum = Add(sum, term);
-    if (std::fabs(term.hi) < 1e-36 * std::fabs(sum.hi)) break;
-  }
-  return sum;
+// Taylor coefficients (-1)^k / n! with n = 2k (cosine) or 2k + 1 (sine), k < kSeriesTerms, as
+// double-doubles. 15 terms reach r^29 / 29! < 2^-110 for |r| <= pi/4 + a little.
+constexpr int kSeriesTerms = 15;
+struct SeriesCoefficients {
+  DD sine[kSeriesTerms];
+  DD cosine[kSeriesTerms];
+};
+
+const SeriesCoefficients& Coefficients() {
+  static const SeriesCoefficients table = [] {
+    SeriesCoefficients c{};
+    DD factorial = {1.0, 0.0};  // 1 / n!, built by exact-as-possible divisions
+    for (int n = 0; n < 2 * kSeriesTerms; ++n) {
+      if (n > 0) factorial = DivD(factorial, double(n));
+      const DD term = (n / 2) % 2 == 0 ? factorial : DD{-factorial.hi, -factorial.lo};
+      if (n % 2 == 0) {
+        c.cosine[n / 2] = term;
+      } else {
+        c.sine[n / 2] = term;
+      }
+    }
+    return c;
+  }();
+  return table;
 }
 
-double SinCos(double x, bool cosine) {
-  if (x == 0.0) return cosine ? 1.0 : x;
-  long long quadrant = 0;
-  const DD r = ReduceHalfPi(x, &quadrant);
-  const long long q = ((quadrant % 4) + 4 + (cosine ? 1 : 0)) % 4;
-  // sin(r + q pi/2): q 0 sin r, 1 cos r, 2 -sin r, 3 -cos r.
-  DD v = SeriesSinCos(r, q % 2 == 0);
+// Terms from this index on are below 2^-50 of the leading one for |r| <= pi/4 + a little, so
+// evaluating them in plain double keeps the whole sum within about 2^-102 of exact.
+constexpr int kFirstDoubleTerm = 8;
+
+// sin (odd = true) or cos of r for |r| <= pi/4 + a little: Horner's rule in r^2, the small high
+// terms in double and the rest in double-double.
+DD SeriesSinCos(DD r, DD r2, bool odd) {
+  const DD* c = odd ? Coefficients().sine : Coefficients().cosine;
+  double tail = c[kSeriesTerms - 1].hi;
+  for (int k = kSeriesTerms - 2; k >= kFirstDoubleTerm; --k) tail = c[k].hi + r2.hi * tail;
+  DD sum = Add(c[kFirstDoubleTerm - 1], MulD(r2, tail));
+  for (int k = kFirstDoubleTerm - 2; k >= 0; --k) sum = Add(c[k], Mul(r2, sum));
+  return odd ? Mul(r, sum) : sum;
+}
+
+// sin(r + q pi/2) for q in 0..3: sin r, cos r, -sin r, -cos r.
+double OnQuadrant(DD r, DD r2, long long q) {
+  DD v = SeriesSinCos(r, r2, q % 2 == 0);
   if (q >= 2) v = {-v.hi, -v.lo};
   return Round(v);
+}
+
+void SinCos(double x, double* sine, double* cosine) {
+  if (x == 0.0) {
+    if (sine) *sine = x;
+    if (cosine) *cosine = 1.0;
+    return;
+  }
+  long long quadrant = 0;
+  const DD r = ReduceHalfPi(x, &quadrant);
+  const DD r2 = Mul(r, r);
+  const long long q = ((quadrant % 4) + 4) % 4;
+  if (sine) *sine = OnQuadrant(r, r2, q);
+  if (cosine) *cosine = OnQuadrant(r, r2, (q + 1) % 4);
 }
 
 // e^x for a double-double x.
@@ -128,9 +166,19 @@ double ExpDD(DD x) {
 
 }  // namespace
 
-double NxSin(double x) { return SinCos(x, false); }
+double NxSin(double x) {
+  double s;
+  SinCos(x, &s, nullptr);
+  return s;
+}
 
-double NxCos(double x) { return SinCos(x, true); }
+double NxCos(double x) {
+  double c;
+  SinCos(x, nullptr, &c);
+  return c;
+}
+
+void NxSinCos(double x, double* sine, double* cosine) { SinCos(x, sine, cosine); }
 
 double NxExp(double x) { return ExpDD({x, 0.0}); }
 

@@ -15,6 +15,8 @@
 
 double NxSin(double x);
 double NxCos(double x);
+// Both at once, the same values as NxSin and NxCos, for less than the cost of two calls.
+void NxSinCos(double x, double* sine, double* cosine);
 double NxExp(double x);
 // 10^y.
 double NxPow10(double y);

@@ -31,6 +31,44 @@ bool ready(const FFTSETUP* setup, const void* buffer, uint32_t n) {
   return setup && setup->plan && buffer && n == setup->size && isValidSize(n);
 }
 
+// A float-only record refuses the double transforms.
+bool readyDouble(const FFTSETUP* setup, const double* buffer, uint32_t n) {
+  return ready(setup, buffer, n) && setup->plan->twiddleD;
+}
+
+FFTSETUP* prepare(FFTSETUP* setup, void* userData, uint32_t n, NxSigProgressCallback callback,
+                  bool withDouble) {
+  if (!isValidSize(n)) return nullptr;
+  FftPlan* plan = nullptr;
+  if (!setup || !setup->plan || setup->plan->n != n || (withDouble && !setup->plan->twiddleD)) {
+    plan = fftCreatePlan(n, withDouble);
+    if (!plan) return nullptr;
+  }
+  if (!setup) {
+    setup = new (std::nothrow) FFTSETUP{};
+    if (!setup) {
+      fftDestroyPlan(plan);
+      return nullptr;
+    }
+  }
+  if (plan) {
+    fftDestroyPlan(setup->plan);
+    setup->plan = plan;
+  }
+  setup->userData = userData;
+  setup->size = n;
+  setup->stepsDone = 0;
+  setup->stepsTotal = log2Of(n) + 1;
+  setup->progressCallback = callback;
+  setup->progressInterval = kProgressIntervalMs;
+  setup->nextProgressTick = tickCount() + kProgressIntervalMs;
+  setup->hasWorkBuffer = 0;
+  setup->workBuffer = nullptr;
+  setup->workBufferSize = 0;
+  setup->librarySpec = nullptr;
+  return setup;
+}
+
 template <typename T>
 T* scratchOf(const FFTSETUP* setup) {
   return static_cast<T*>(setup->plan->scratch);
@@ -81,35 +119,13 @@ FFTSETUP* NxSig_PrepareFFT(void* userData, uint32_t n, NxSigProgressCallback cal
 FFTSETUP* NxSig_ReprepareFFT(FFTSETUP* setup, void* userData, uint32_t n,
                              NxSigProgressCallback callback, int useLibrary) {
   (void)useLibrary;
-  if (!isValidSize(n)) return nullptr;
-  FftPlan* plan = nullptr;
-  if (!setup || !setup->plan || setup->plan->n != n) {
-    plan = fftCreatePlan(n);
-    if (!plan) return nullptr;
-  }
-  if (!setup) {
-    setup = new (std::nothrow) FFTSETUP{};
-    if (!setup) {
-      fftDestroyPlan(plan);
-      return nullptr;
-    }
-  }
-  if (plan) {
-    fftDestroyPlan(setup->plan);
-    setup->plan = plan;
-  }
-  setup->userData = userData;
-  setup->size = n;
-  setup->stepsDone = 0;
-  setup->stepsTotal = log2Of(n) + 1;
-  setup->progressCallback = callback;
-  setup->progressInterval = kProgressIntervalMs;
-  setup->nextProgressTick = tickCount() + kProgressIntervalMs;
-  setup->hasWorkBuffer = 0;
-  setup->workBuffer = nullptr;
-  setup->workBufferSize = 0;
-  setup->librarySpec = nullptr;
-  return setup;
+  return prepare(setup, userData, n, callback, true);
+}
+
+FFTSETUP* NxSig_PrepareFFT_Float(void* userData, uint32_t n, NxSigProgressCallback callback,
+                                 int useLibrary) {
+  (void)useLibrary;
+  return prepare(nullptr, userData, n, callback, false);
 }
 
 int NxSig_UnprepareFFT(FFTSETUP* setup) {
@@ -120,13 +136,13 @@ int NxSig_UnprepareFFT(FFTSETUP* setup) {
 }
 
 int NxSig_FFT(FFTSETUP* setup, double* buffer, uint32_t n, double scale) {
-  if (!ready(setup, buffer, n)) return 0;
+  if (!readyDouble(setup, buffer, n)) return 0;
   fftRealForward(*setup->plan, buffer, scratchOf<double>(setup), scale / static_cast<double>(n));
   return 1;
 }
 
 int NxSig_InverseFFT(FFTSETUP* setup, double* buffer, uint32_t n, double scale) {
-  if (!ready(setup, buffer, n)) return 0;
+  if (!readyDouble(setup, buffer, n)) return 0;
   fftRealInverse(*setup->plan, buffer, scratchOf<double>(setup), scale);
   return 1;
 }

@@ -22,8 +22,9 @@
 // - Alignment: none required; buffers need only the natural alignment of float or double.
 // - Aliasing: every transform is in place on its one buffer; the record's private scratch is the
 //   only other memory touched, so one record serves one thread at a time.
-// - Memory: all tables and scratch are allocated when the record is prepared; transforms and the
-//   drivers allocate nothing. Allocation failure gives a null record.
+// - Memory: all tables and scratch are allocated when the record is prepared (a float-only record
+//   holds no double tables); transforms and the drivers allocate nothing. Allocation failure
+//   gives a null record.
 // - Progress (NxSig_FFTProcess): each step counts in stepsDone; once the steady clock has reached
 //   nextProgressTick (milliseconds), the progress callback runs and the tick moves on by
 //   progressInterval. A progress or process callback returning 0 aborts the driver, which then
@@ -68,6 +69,11 @@ FFTSETUP* NxSig_PrepareFFT(void* userData, uint32_t n, NxSigProgressCallback cal
 // exactly as it was and still belongs to the caller.
 FFTSETUP* NxSig_ReprepareFFT(FFTSETUP* setup, void* userData, uint32_t n,
                              NxSigProgressCallback callback, int useLibrary);
+// A record for the float transforms only: it holds the same float tables as a full record but no
+// double ones (half the table memory), and the double transforms refuse it (return 0).
+// NxSig_ReprepareFFT on it makes it a full record.
+FFTSETUP* NxSig_PrepareFFT_Float(void* userData, uint32_t n, NxSigProgressCallback callback,
+                                 int useLibrary);
 // Frees the record and everything it owns: 1, or 0 for null.
 int NxSig_UnprepareFFT(FFTSETUP* setup);
 

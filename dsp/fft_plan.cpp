@@ -27,12 +27,10 @@ void unitRoot(uint64_t j, uint64_t d, double& re, double& im) {
   double s;
   if (2 * rest <= d) {
     const double a = halfPi * static_cast<double>(rest) / static_cast<double>(d);
-    c = NxCos(a);
-    s = NxSin(a);
+    NxSinCos(a, &s, &c);
   } else {
     const double a = halfPi * static_cast<double>(d - rest) / static_cast<double>(d);
-    c = NxSin(a);
-    s = NxCos(a);
+    NxSinCos(a, &c, &s);
   }
   switch (quadrant) {
     case 0: re = c; im = s; break;
@@ -73,18 +71,28 @@ void fillQuadrant(double* table, uint64_t d) {
   }
 }
 
-// Factor (k, p) of a stage of length n is unitRoot(k p M/n, M) (unitRoot reduces j/d and
-// (j r)/(d r) alike for a power of two r), so every stage comes from the first stage's k = 1 run,
-// which holds the first quadrant of length M.
-void fillStageTwiddles(double* table, size_t half) {
-  if (half < 4) return;
-  const size_t first = half / 4;
-  const double* const quadrant = table;
+// The roots of the first stage's first quadrant, e^(+2 pi i j / M) for j < max(M/4, 1): every
+// table entry is one of these with its parts swapped or negated.
+size_t quadrantLength(size_t half) { return half >= 4 ? half / 4 : 1; }
+
+void fillFirstQuadrant(double* quadrant, size_t half) {
   if (half >= 8) {
-    fillQuadrant(table, half);
-  } else {
-    for (size_t p = 0; p < first; ++p) unitRoot(p, half, table[2 * p], table[2 * p + 1]);
+    fillQuadrant(quadrant, half);
+  } else {  // M <= 4: the quadrant is the root 1 alone
+    quadrant[0] = 1.0;
+    quadrant[1] = 0.0;
   }
+}
+
+// Factor (k, p) of a stage of length n is unitRoot(k p M/n, M) (unitRoot reduces j/d and
+// (j r)/(d r) alike for a power of two r), so every stage comes from the first quadrant of length
+// M, which is also the first stage's k = 1 run. Writing T = float rounds each double once, the
+// same as rounding the double table. `table` may begin with `quadrant` itself.
+template <typename T>
+void fillStageTwiddles(T* table, size_t half, const double* quadrant) {
+  const size_t first = quadrantLength(half);
+  for (size_t i = 0; i < 2 * first; ++i) table[i] = static_cast<T>(quadrant[i]);
+  if (half < 4) return;
   table += 2 * first;
   for (size_t n = half; n >= 4; n /= 4) {
     const size_t m = n / 4;
@@ -93,7 +101,11 @@ void fillStageTwiddles(double* table, size_t half) {
       if (n == half && k == 1) continue;  // the quadrant itself
       for (size_t p = 0; p < m; ++p) {
         const uint64_t j = k * p * step;
-        rotateByQuadrant(j, half, quadrant + 2 * (j % first), table[0], table[1]);
+        double re;
+        double im;
+        rotateByQuadrant(j, half, quadrant + 2 * (j % first), re, im);
+        table[0] = static_cast<T>(re);
+        table[1] = static_cast<T>(im);
         table += 2;
       }
     }
@@ -101,26 +113,31 @@ void fillStageTwiddles(double* table, size_t half) {
 }
 
 // t_j = e^(+2 pi i j / N) for j < count (count <= N/4, so all in the first quadrant): an even j is
-// t_(j/2) of length M = N/2, already in the first stage's quadrant; an odd j past N/8 is the
-// mirror of N/4 - j (also odd, so computed first).
-void fillSplitRoots(double* table, size_t count, const double* stageTwiddles, size_t half) {
+// t_(j/2) of length M = N/2, already in the first quadrant; an odd j past N/8 is the mirror of
+// N/4 - j (also odd, so computed first).
+template <typename T>
+void fillSplitRoots(T* table, size_t count, const double* quadrant, size_t half) {
   const uint64_t n = 2 * uint64_t{half};
   for (size_t j = 0; j < count; ++j) {
     if (j % 2 == 0 && half >= 4 && j / 2 < half / 4) {
-      table[2 * j] = stageTwiddles[j];
-      table[2 * j + 1] = stageTwiddles[j + 1];
+      table[2 * j] = static_cast<T>(quadrant[j]);
+      table[2 * j + 1] = static_cast<T>(quadrant[j + 1]);
     } else if (n % 8 == 0 && 8 * j > n && n / 4 - j < j) {
       table[2 * j] = table[2 * (n / 4 - j) + 1];
       table[2 * j + 1] = table[2 * (n / 4 - j)];
     } else {
-      unitRoot(j, n, table[2 * j], table[2 * j + 1]);
+      double re;
+      double im;
+      unitRoot(j, n, re, im);
+      table[2 * j] = static_cast<T>(re);
+      table[2 * j + 1] = static_cast<T>(im);
     }
   }
 }
 
 }  // namespace
 
-FftPlan* fftCreatePlan(uint32_t n) {
+FftPlan* fftCreatePlan(uint32_t n, bool withDouble) {
   if (n < 2 || (n & (n - 1)) != 0) return nullptr;
   FftPlan* plan = new (std::nothrow) FftPlan;
   if (!plan) return nullptr;
@@ -130,22 +147,32 @@ FftPlan* fftCreatePlan(uint32_t n) {
   const size_t m = plan->half;
   const size_t twiddles = stageTwiddleCount(m);
   const size_t splits = m >= 2 ? m / 2 : 1;
-  plan->twiddleD = static_cast<double*>(allocTable(twiddles * 2 * sizeof(double)));
+  if (withDouble) {
+    plan->twiddleD = static_cast<double*>(allocTable(twiddles * 2 * sizeof(double)));
+    plan->splitD = static_cast<double*>(allocTable(splits * 2 * sizeof(double)));
+  }
   plan->twiddleF = static_cast<float*>(allocTable(twiddles * 2 * sizeof(float)));
-  plan->splitD = static_cast<double*>(allocTable(splits * 2 * sizeof(double)));
   plan->splitF = static_cast<float*>(allocTable(splits * 2 * sizeof(float)));
+  // The interleaved stereo float transforms use 2N floats of scratch, as many bytes as N doubles.
   plan->scratch = allocTable(size_t{n} * sizeof(double));
-  if (!plan->twiddleD || !plan->twiddleF || !plan->splitD || !plan->splitF || !plan->scratch) {
+  // A float-only plan computes the quadrant into a buffer of its own, a sixteenth of what the
+  // double tables would hold, and lets it go once the float tables are written.
+  double* quadrant = withDouble ? plan->twiddleD
+                                : static_cast<double*>(allocTable(quadrantLength(m) * 2 * sizeof(double)));
+  if ((withDouble && (!plan->twiddleD || !plan->splitD)) || !plan->twiddleF || !plan->splitF ||
+      !plan->scratch || !quadrant) {
+    if (!withDouble) freeTable(quadrant);
     fftDestroyPlan(plan);
     return nullptr;
   }
-  plan->twiddleD[0] = 1.0;
-  plan->twiddleD[1] = 0.0;
-  fillStageTwiddles(plan->twiddleD, m);
-  fillSplitRoots(plan->splitD, splits, plan->twiddleD, m);
-  for (size_t i = 0; i < 2 * twiddles; ++i)
-    plan->twiddleF[i] = static_cast<float>(plan->twiddleD[i]);
-  for (size_t i = 0; i < 2 * splits; ++i) plan->splitF[i] = static_cast<float>(plan->splitD[i]);
+  fillFirstQuadrant(quadrant, m);
+  if (withDouble) {
+    fillStageTwiddles(plan->twiddleD, m, quadrant);
+    fillSplitRoots(plan->splitD, splits, quadrant, m);
+  }
+  fillStageTwiddles(plan->twiddleF, m, quadrant);
+  fillSplitRoots(plan->splitF, splits, quadrant, m);
+  if (!withDouble) freeTable(quadrant);
   return plan;
 }
 

@@ -25,6 +25,7 @@ struct FftPlan {
   // Twiddles of the radix-4 stages, stage after stage: for sub-transform length n (n = M, M/4,
   // ... down to 4) with m = n/4, three runs of m values e^(+2 pi i k p / n), k = 1, 2, 3,
   // p < m, as (re, im) pairs, so that each stage reads its factors front to back.
+  // The double tables are null in a float-only plan.
   double* twiddleD = nullptr;
   float* twiddleF = nullptr;
   // t_k = e^(+2 pi i k / N) for k < M/2 (at least one entry), the split-step factors.
@@ -35,8 +36,9 @@ struct FftPlan {
   FftKernels kernels = FftKernels::Scalar;
 };
 
-// Null on allocation failure; n must be a power of two >= 2.
-FftPlan* fftCreatePlan(uint32_t n);
+// Null on allocation failure; n must be a power of two >= 2. Without withDouble the plan holds
+// only the float tables (the same values as a full plan's) and serves only float transforms.
+FftPlan* fftCreatePlan(uint32_t n, bool withDouble);
 void fftDestroyPlan(FftPlan* plan);
 
 // scale already holds the 1/N (real) or 1/M (complex) factor of the forward transform.

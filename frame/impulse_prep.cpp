@@ -245,7 +245,10 @@ LONG BuildSpectra(ConvolverState& s, const PlugInParams& params, const WCHAR* fi
   if (b1 != nullptr) norm = std::max(norm, ImpulseNorm(b1, processed));
   s.normGain = norm > 0.0 ? s.fftSize / norm : s.fftSize;
   s.wetScale = LevelGain(params.wetOut) * s.normGain;
-  s.fft = NxSig_PrepareFFT(nullptr, static_cast<uint32_t>(s.fftSize), nullptr, 0);
+  // A float stream never runs a double transform, so its record skips the double tables.
+  const uint32_t fftSize = static_cast<uint32_t>(s.fftSize);
+  s.fft = s.doublePrecision ? NxSig_PrepareFFT(nullptr, fftSize, nullptr, 0)
+                            : NxSig_PrepareFFT_Float(nullptr, fftSize, nullptr, 0);
   if (s.fft == nullptr) return kConvolverOutOfMemory;
   for (float* b : {b0, b1}) {
     if (b == nullptr) continue;

@@ -237,6 +237,33 @@ TEST(FftSetup, ReprepareResizesInPlaceAndARefusedSizeKeepsTheRecord) {
   EXPECT_TRUE(Forward(raw, d));
 }
 
+// A float-only record must give the full record's float results bit for bit (its tables are the
+// same values, computed without the double tables) and refuse the double transforms until
+// reprepared.
+TEST(FftSetup, AFloatOnlyRecordMatchesAFullOneAndRefusesDouble) {
+  for (uint32_t n : {2u, 4u, 8u, 16u, 1024u, 1u << 16}) {
+    SetupPtr full = Prepare(n);
+    SetupPtr lean(NxSig_PrepareFFT_Float(nullptr, n, nullptr, 0));
+    ASSERT_TRUE(lean);
+    const std::vector<float> x = Noise(2 * n, n);
+    std::vector<float> a = x;
+    std::vector<float> b = x;
+    for (FFTSETUP* s : {full.get(), lean.get()}) {
+      std::vector<float>& v = s == full.get() ? a : b;
+      ASSERT_TRUE(NxSig_FFT_Interleaved_Float(s, v.data(), n, 2, 1.0f));
+      ASSERT_TRUE(NxSig_InverseFFT_Float(s, v.data(), n, 1.0f));
+      ASSERT_TRUE(NxSig_FFT_Complex_Float(s, v.data() + n, n / 2, 1.0f));
+    }
+    EXPECT_EQ(a, b) << n;
+    std::vector<double> d(n, 0.5);
+    EXPECT_EQ(Forward(lean.get(), d), 0);
+    EXPECT_EQ(Inverse(lean.get(), d), 0);
+    EXPECT_EQ(d, std::vector<double>(n, 0.5));
+    ASSERT_EQ(NxSig_ReprepareFFT(lean.get(), nullptr, n, nullptr, 0), lean.get());
+    EXPECT_EQ(Forward(lean.get(), d), 1) << n;
+  }
+}
+
 // Multiplies the packed spectrum by the one in the context.
 template <typename T>
 int MultiplyBy(FFTSETUP*, T* a, uint32_t n, void* context) {

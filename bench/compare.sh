@@ -180,7 +180,9 @@ awk -v a="$q5" -v b="$q3" -v f="$ref_wall" 'BEGIN {
 # PrepareImpulse sizes them: N = (power of two >= 2L - 1) / (rateDivisor x blockDivisor);
 # impulseSpectrum 2 x max(N, L), block 2 x N, overlap 2 x N/2, pcm scratch 2 x 2048 floats; and
 # the FFT setup's float tables (stage twiddles ~M, split factors M/2 complex values, M = N/2) and
-# its scratch (N doubles' worth). A float stream's setup holds no double tables.
+# the N floats of its scratch that the engine's transforms use (the scratch holds N doubles' worth,
+# for the stereo transforms, which the engine does not run). A float stream's setup holds no
+# double tables.
 # The render's memory is its peak RSS less the RSS of the same program doing nothing.
 echo
 base_kb=$(/usr/bin/time -f '%M' "$auralith" --help 2>&1 >/dev/null | tail -1)
@@ -194,7 +196,7 @@ for q in 5 3; do
     tw = 0; for (s = m; s >= 4; s /= 4) tw += 3 * (s / 4); if (tw == 0) tw = 1
     cap = n; if (L > cap) cap = L
     samples = 2 * cap + 2 * n + 2 * (n / 2) + 2 * 2048
-    fft = 2 * tw + 2 * (m / 2) + 2 * n       # floats: twiddles, split factors, scratch
+    fft = 2 * tw + 2 * (m / 2) + n           # floats: twiddles, split factors, scratch
     need = 4 * (samples + fft)
     own = (rss - base) * 1024
     printf "%-10s %7d %11.1f %12.1f %11.1f %8.2f  %s\n", "quality " q, n, need / 1048576,

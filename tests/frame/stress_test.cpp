@@ -134,7 +134,8 @@ TEST_F(StressTest, ChangesRacingTheStreamNeverTearOrLoseARebuild) {
     while (!done.load()) {
       for (int16_t& v : frames) v = static_cast<int16_t>((seed = seed * 1103515245 + 12345) >> 16);
       const int round = checkpoint.load();
-      if (FAILED(chain_.source->Push(frames.data(), static_cast<LONG>(frames.size() * 2), false))) break;
+      const LONG bytes = static_cast<LONG>(frames.size() * 2);
+      if (FAILED(chain_.source->Push(frames.data(), bytes, false))) break;
       ++pushes;
       if (!LevelsFromOneRecord()) ++torn;
       if (round > checked.load()) {

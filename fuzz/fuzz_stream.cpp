@@ -3,13 +3,11 @@
 // frames or not), discontinuities and times, parameter changes (single setters, whole records,
 // built-in presets, envelopes), ends of stream, and stops and restarts.
 #include <algorithm>
+#include <iterator>
 
-#include "frame/nx_plugin.h"
-#include "host/wave_sink_filter.h"
 #include "fuzz/fuzz_util.h"
-#include "platform/dshow/filter_graph.h"
 #include "tests/support/memory_impulse.h"
-#include "tests/support/push_source.h"
+#include "tests/support/plug_in.h"
 
 namespace {
 
@@ -25,28 +23,15 @@ CMediaType StreamType(FuzzBytes* in) {
 }
 
 void ChangeOneParameter(CNxPlugIn* filter, FuzzBytes* in) {
-  typedef HRESULT (STDMETHODCALLTYPE CAudioTransform::*Setter)(LONG);
-  static const Setter kSetters[] = {
-      &CAudioTransform::SetDryOut,         &CAudioTransform::SetWetOut,
-      &CAudioTransform::SetResponseDelay,  &CAudioTransform::SetResponseWidth,
-      &CAudioTransform::SetPan,            &CAudioTransform::SetApplyEnvelope,
-      &CAudioTransform::SetMonoToStereo,   &CAudioTransform::SetEnvelopeCount,
-      &CAudioTransform::SetDecayLimit,     &CAudioTransform::SetQuality,
-      &CAudioTransform::SetLowShelfOn,     &CAudioTransform::SetHighShelfOn,
-      &CAudioTransform::SetLowShelfFreq,   &CAudioTransform::SetHighShelfFreq,
-      &CAudioTransform::SetLowShelfGain,   &CAudioTransform::SetHighShelfGain,
-      &CAudioTransform::SetRemoveLowFreq,  &CAudioTransform::SetRecoveryMode,
-      &CAudioTransform::SetPackageImpulse,
-  };
   const uint8_t which = in->Byte();
   const LONG value = static_cast<LONG>(in->Dword());
-  const size_t count = sizeof kSetters / sizeof kSetters[0];
+  const size_t count = std::size(kParamFields);
   if (which % (count + 1) == count) {
     filter->SetImpulseFile(value % 2 == 0 ? NXW("a.irx") : NXW("b.wav"));
     return;
   }
   CAudioTransform* params = filter;
-  FUZZ_CHECK((params->*kSetters[which % (count + 1)])(value) == S_OK);
+  FUZZ_CHECK((params->*kParamFields[which % (count + 1)].set)(value) == S_OK);
 }
 
 // A whole record from the input, as a preset stream could carry it.
@@ -82,24 +67,14 @@ void Run(FuzzBytes* in) {
   }
   MemoryImpulse impulse(samples, kRates[impulseChoice % 8], impulseChoice / 8 % 2 + 1);
 
-  HRESULT hr = E_FAIL;
-  CNxPlugIn* filter = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, &hr));
+  PushGraph chain;
+  CNxPlugIn* filter = chain.filter;
   FUZZ_CHECK(filter != nullptr);
-  static_cast<IBaseFilter*>(filter)->AddRef();
   filter->Engine().SetImpulseSource(&impulse);
   filter->Engine().SetMaxImpulseFrames(131071);
   filter->SetQuality(in->Byte() % 5 + 1);
-  CFilterGraph* graph = nullptr;
-  FUZZ_CHECK(CFilterGraph::Create(&graph) == S_OK);
-  PushSource* source = new PushSource(type, bufferBytes);
-  CWaveSinkFilter* sink = new CWaveSinkFilter;
-  sink->AddRef();
-  FUZZ_CHECK(graph->AddFilter(source, NXW("source")) == S_OK);
-  FUZZ_CHECK(graph->AddFilter(filter, NXW("reverb")) == S_OK);
-  FUZZ_CHECK(graph->AddFilter(sink, NXW("sink")) == S_OK);
-  FUZZ_CHECK(graph->ConnectDirect(&source->Pin(), filter->GetPin(0), nullptr) == S_OK);
-  FUZZ_CHECK(graph->ConnectDirect(filter->GetPin(1), sink->GetPin(0), nullptr) == S_OK);
-  graph->Pause();
+  FUZZ_CHECK(chain.Connect(type, bufferBytes) == S_OK);
+  chain.graph->Pause();
 
   for (int op = 0; op < kMostOperations && !in->Empty(); ++op) {
     switch (in->Byte() % 8) {
@@ -111,25 +86,23 @@ void Run(FuzzBytes* in) {
         std::vector<BYTE> audio(static_cast<size_t>(length));
         // Audio from the input where it lasts, then a repeating ramp.
         for (size_t i = 0; i < audio.size(); ++i) audio[i] = in->Empty() ? BYTE(i * 37) : in->Byte();
-        source->Push(audio.data(), length, (flags & 1) != 0, start, start + 1000);
+        chain.source->Push(audio.data(), length, (flags & 1) != 0, start, start + 1000);
         break;
       }
       case 2: ChangeOneParameter(filter, in); break;
       case 3: ReplaceRecord(filter, in); break;
       case 4: filter->ApplyPreset(static_cast<LONG>(in->Byte() % 6) - 1); break;
       case 5: SetEnvelope(filter, in); break;
-      case 6: source->EndOfStream(); break;
+      case 6: chain.source->EndOfStream(); break;
       case 7:
-        graph->Stop();
-        graph->Pause();
+        chain.graph->Stop();
+        chain.graph->Pause();
         break;
     }
   }
-  graph->Stop();
-  for (const WaveSinkSample& sample : sink->Samples()) FUZZ_CHECK(sample.bytes >= 0);
-  FUZZ_CHECK(graph->Release() == 0);
-  sink->Release();
-  static_cast<IBaseFilter*>(filter)->Release();
+  chain.graph->Stop();
+  for (const WaveSinkSample& sample : chain.sink.Samples()) FUZZ_CHECK(sample.bytes >= 0);
+  FUZZ_CHECK(chain.Close() == 0);
 }
 
 }  // namespace

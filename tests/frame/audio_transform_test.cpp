@@ -40,37 +40,6 @@ class AudioTransformTest : public ::testing::Test {
   CAudioTransform transform;
 };
 
-struct FieldCase {
-  const char* name;
-  HRESULT (CAudioTransform::*set)(LONG);
-  HRESULT (CAudioTransform::*get)(LONG*);
-  LONG minimum;
-  LONG maximum;
-  bool stale;
-};
-
-const FieldCase kFields[] = {
-    {"dryOut", &CAudioTransform::SetDryOut, &CAudioTransform::GetDryOut, -800, 200, false},
-    {"wetOut", &CAudioTransform::SetWetOut, &CAudioTransform::GetWetOut, -800, 200, false},
-    {"responseDelay", &CAudioTransform::SetResponseDelay, &CAudioTransform::GetResponseDelay, -5000, 5000, false},
-    {"responseWidth", &CAudioTransform::SetResponseWidth, &CAudioTransform::GetResponseWidth, 0, 100, false},
-    {"pan", &CAudioTransform::SetPan, &CAudioTransform::GetPan, -100, 100, false},
-    {"applyEnvelope", &CAudioTransform::SetApplyEnvelope, &CAudioTransform::GetApplyEnvelope, 0, 1, true},
-    {"monoToStereo", &CAudioTransform::SetMonoToStereo, &CAudioTransform::GetMonoToStereo, 0, 1, false},
-    {"envelopeCount", &CAudioTransform::SetEnvelopeCount, &CAudioTransform::GetEnvelopeCount, 2, 16, true},
-    {"decayLimit", &CAudioTransform::SetDecayLimit, &CAudioTransform::GetDecayLimit, 1, 1200, true},
-    {"quality", &CAudioTransform::SetQuality, &CAudioTransform::GetQuality, 1, 5, true},
-    {"packageImpulse", &CAudioTransform::SetPackageImpulse, &CAudioTransform::GetPackageImpulse, 0, 1, false},
-    {"lowShelfOn", &CAudioTransform::SetLowShelfOn, &CAudioTransform::GetLowShelfOn, 0, 1, false},
-    {"highShelfOn", &CAudioTransform::SetHighShelfOn, &CAudioTransform::GetHighShelfOn, 0, 1, false},
-    {"lowShelfFreq", &CAudioTransform::SetLowShelfFreq, &CAudioTransform::GetLowShelfFreq, 20, 15000, false},
-    {"highShelfFreq", &CAudioTransform::SetHighShelfFreq, &CAudioTransform::GetHighShelfFreq, 20, 20000, false},
-    {"lowShelfGain", &CAudioTransform::SetLowShelfGain, &CAudioTransform::GetLowShelfGain, -150, 150, false},
-    {"highShelfGain", &CAudioTransform::SetHighShelfGain, &CAudioTransform::GetHighShelfGain, -150, 150, false},
-    {"recoveryMode", &CAudioTransform::SetRecoveryMode, &CAudioTransform::GetRecoveryMode, 1503, 1505, true},
-    {"removeLowFreq", &CAudioTransform::SetRemoveLowFreq, &CAudioTransform::GetRemoveLowFreq, 0, 1, false},
-};
-
 // The offsets are fixed by the record's static_asserts; these are the default values.
 TEST_F(AudioTransformTest, DefaultRecordHasTheDocumentedValues) {
   const PlugInParams p = DefaultPlugInParams();
@@ -91,7 +60,7 @@ TEST_F(AudioTransformTest, DefaultRecordHasTheDocumentedValues) {
 }
 
 TEST_F(AudioTransformTest, SettersClampAndRaiseTheRightFlags) {
-  for (const FieldCase& f : kFields) {
+  for (const ParamField& f : kParamFields) {
     SCOPED_TRACE(f.name);
     LONG v = 0;
     (transform.*f.set)(f.minimum - 1000);

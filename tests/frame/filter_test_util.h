@@ -1,19 +1,18 @@
 // Shared pieces of the filter and graph tests (with the support headers: HRESULTs printed in
-// hex, audio media types, a push source, an in-memory impulse): a refusing allocator, a counting
-// owner, wave files on disk and a whole graph run from file to file.
+// hex, audio media types, the filter in a push graph, an in-memory impulse): a refusing
+// allocator, a counting owner, noise, wave files on disk and a whole graph run from file to file.
 #pragma once
 
 #include "tests/support/memory_impulse.h"
-#include "tests/support/push_source.h"
+#include "tests/support/plug_in.h"
 #include "tests/support/test_support.h"
 
 #include <atomic>
+#include <cmath>
 
 #include "frame/guids.h"
 #include "frame/nx_plugin_prop.h"
-#include "host/wave_sink_filter.h"
 #include "host/wave_source_filter.h"
-#include "platform/dshow/filter_graph.h"
 #include "platform/dshow/mem_allocator.h"
 
 // An allocator that hands out buffers until the test sets `refuse`, then fails with it.
@@ -56,11 +55,25 @@ inline void WriteWaveFile(const std::string& path, WORD tag, WORD channels, DWOR
       .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
 }
 
+// `count` samples of 16-bit noise at `scale`, falling by e every `fade` samples when set.
+inline std::vector<int16_t> Noise16(size_t count, unsigned seed, float scale, float fade = 0) {
+  const std::vector<float> noise = RandomSignal(count, seed, scale);
+  std::vector<int16_t> out(count);
+  for (size_t i = 0; i < count; ++i)
+    out[i] = static_cast<int16_t>(noise[i] * (fade > 0 ? std::exp(-float(i) / fade) : 1.0f));
+  return out;
+}
+
 template <typename T>
 std::vector<BYTE> AsBytes(const std::vector<T>& values) {
   std::vector<BYTE> out(values.size() * sizeof(T));
   std::memcpy(out.data(), values.data(), out.size());
   return out;
+}
+
+// A 16-bit mono impulse file at 44100 Hz: 700 frames of decaying noise.
+inline void WriteImpulseFile(const std::string& path) {
+  WriteWaveFile(path, WAVE_FORMAT_PCM, 1, 44100, 16, AsBytes(Noise16(700, 3, 20000.0f, 150.0f)));
 }
 
 // wave source reading `input` -> `reverb` -> wave sink writing `output`, in a graph run to the

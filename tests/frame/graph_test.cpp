@@ -1,15 +1,9 @@
 // Samples through CNxPlugIn: time stamps and flags, blocks and tails, mono-to-stereo, format
 // changes while streaming; and whole graphs of wave source, filter and wave sink against the
 // engine called directly on the same input.
-#include <cmath>
-
 #include "filter_test_util.h"
 #include "frame/impulse_file_source.h"
-#include "frame/nx_plugin.h"
-#include "host/wave_sink_filter.h"
-#include "host/wave_source_filter.h"
 #include "impulse/wave_reader.h"
-#include "platform/dshow/filter_graph.h"
 
 namespace {
 
@@ -25,18 +19,10 @@ class StreamChain : public ::testing::Test {
              bool monoToStereo = false) {
     impulse_ = std::make_unique<MemoryImpulse>(RandomSignal(impulseFrames, 7, 3000.0f),
                                                input.nSamplesPerSec);
-    plugin_ = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
-    static_cast<IBaseFilter*>(plugin_)->AddRef();
     plugin_->Engine().SetImpulseSource(impulse_.get());
     plugin_->SetQuality(5);
     plugin_->SetMonoToStereo(monoToStereo ? 1 : 0);
-    ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
-    source_ = new PushSource(AudioType(input), bufferBytes);
-    ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
-    ASSERT_HR(S_OK, graph_->AddFilter(plugin_, NXW("reverb")));
-    ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
-    sink_.AddRef();
-    ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
+    ASSERT_HR(S_OK, chain_.Connect(AudioType(input), bufferBytes, false));
     if (downstreamAllocator_ != nullptr) {
       IMemInputPin* sinkPin = nullptr;
       ASSERT_HR(S_OK, sink_.GetPin(0)->QueryInterface(IID_IMemInputPin,
@@ -44,35 +30,24 @@ class StreamChain : public ::testing::Test {
       sinkPin->NotifyAllocator(downstreamAllocator_, FALSE);
       sinkPin->Release();
     }
-    ASSERT_HR(S_OK, graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), nullptr));
+    ASSERT_HR(S_OK, chain_.ConnectOutput());
+    source_ = chain_.source;
     inAlign_ = input.nBlockAlign;
+    ASSERT_HR(S_OK, chain_.graph->Pause());
   }
-  void TearDown() override {
-    if (graph_ != nullptr) {
-      graph_->Stop();
-      EXPECT_EQ(0u, graph_->Release());
-    }
-    if (plugin_ != nullptr) {
-      EXPECT_EQ(0u, static_cast<IBaseFilter*>(plugin_)->Release());
-    }
-  }
+  void TearDown() override { EXPECT_EQ(0u, chain_.Close()); }
+  // Frames of 16-bit noise (whatever the format: only their number matters here).
   HRESULT PushFrames(LONG frames, bool discontinuity, REFERENCE_TIME start = -1) {
-    std::vector<BYTE> bytes(static_cast<size_t>(frames) * inAlign_);
-    const std::vector<float> noise = RandomSignal(bytes.size() / 2, seed_++, 8000.0f);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      const int16_t v = static_cast<int16_t>(noise[i / 2]);
-      std::memcpy(&bytes[i], &v, 2);
-    }
-    return source_->Push(bytes.data(), static_cast<LONG>(bytes.size()), discontinuity, start,
-                         start + 1);
+    const size_t samples = size_t(frames) * inAlign_ / 2;
+    return source_->Push(AsBytes(Noise16(samples, seed_++, 8000.0f)), start, discontinuity);
   }
   static LONG Frames(const WaveSinkSample& s, WORD align) { return s.bytes / align; }
 
   std::unique_ptr<MemoryImpulse> impulse_;
-  CNxPlugIn* plugin_ = nullptr;
-  CFilterGraph* graph_ = nullptr;
+  PushGraph chain_;
+  CNxPlugIn* plugin_ = chain_.filter;
+  CWaveSinkFilter& sink_ = chain_.sink;
   PushSource* source_ = nullptr;
-  CWaveSinkFilter sink_;
   RefusingAllocator* downstreamAllocator_ = nullptr;  // offered to the filter when set
   WORD inAlign_ = 0;
   unsigned seed_ = 1;
@@ -80,7 +55,6 @@ class StreamChain : public ::testing::Test {
 
 TEST_F(StreamChain, TimesRunOnFromTheDiscontinuity) {
   Build(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096, 5);  // blocks of 8 frames
-  ASSERT_HR(S_OK, graph_->Pause());
   ASSERT_HR(S_OK, PushFrames(1000, true, 5000000));
   ASSERT_HR(S_OK, PushFrames(1000, false));
   const std::vector<WaveSinkSample> got = sink_.Samples();
@@ -103,7 +77,6 @@ TEST_F(StreamChain, TimesRunOnFromTheDiscontinuity) {
 TEST_F(StreamChain, MonoToStereoFillsTwoBuffersAnd4410FramesLastOneMillion) {
   // Output buffers are as large as the input's: 8820 mono frames in, 4410 stereo frames out.
   Build(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 17640, 5, true);
-  ASSERT_HR(S_OK, graph_->Pause());
   ASSERT_HR(S_OK, PushFrames(8820, true, 0));
   const std::vector<WaveSinkSample> got = sink_.Samples();
   ASSERT_EQ(2u, got.size());
@@ -118,8 +91,6 @@ TEST_F(StreamChain, MonoToStereoFillsTwoBuffersAnd4410FramesLastOneMillion) {
 
 TEST_F(StreamChain, InputThatOnlyFillsABlockProducesNothingYet) {
   Build(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 8192, 1000);  // blocks of 1024 frames
-  inAlign_ = 8;
-  ASSERT_HR(S_OK, graph_->Pause());
   ASSERT_HR(S_OK, PushFrames(600, true, 0));
   EXPECT_TRUE(sink_.Samples().empty());
   ASSERT_HR(S_OK, PushFrames(600, false));
@@ -132,8 +103,6 @@ TEST_F(StreamChain, InputThatOnlyFillsABlockProducesNothingYet) {
 
 TEST_F(StreamChain, EndOfStreamFlushesTheTailOnceWithoutTimes) {
   Build(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 8192, 300);  // blocks of 512, tail 300
-  inAlign_ = 8;
-  ASSERT_HR(S_OK, graph_->Pause());
   ASSERT_HR(S_OK, PushFrames(1000, true, 0));
   ASSERT_HR(S_OK, PushFrames(1000, false));
   const size_t timed = sink_.Samples().size();
@@ -160,8 +129,6 @@ TEST_F(StreamChain, NoBufferForTheTailStillEndsTheStreamOnceAndAbortsTheGraph) {
   allocator->AddRef();
   downstreamAllocator_ = allocator;
   Build(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32), 8192, 300);
-  inAlign_ = 8;
-  ASSERT_HR(S_OK, graph_->Pause());
   ASSERT_HR(S_OK, PushFrames(1000, true, 0));
   // Input used up, no buffer is asked for that is not delivered.
   ASSERT_FALSE(sink_.Samples().empty());
@@ -170,14 +137,13 @@ TEST_F(StreamChain, NoBufferForTheTailStillEndsTheStreamOnceAndAbortsTheGraph) {
   EXPECT_HR(E_OUTOFMEMORY, source_->EndOfStream());
   EXPECT_EQ(1, sink_.EndOfStreamCount());
   LONG event = 0;
-  EXPECT_HR(E_OUTOFMEMORY, graph_->WaitForCompletion(0, &event));
+  EXPECT_HR(E_OUTOFMEMORY, chain_.graph->WaitForCompletion(0, &event));
   EXPECT_EQ(EC_ERRORABORT, event);
   allocator->Release();
 }
 
 TEST_F(StreamChain, EndOfStreamWithAnEmptyEngineDeliversNoData) {
   Build(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096, 5);
-  ASSERT_HR(S_OK, graph_->Pause());
   ASSERT_HR(S_OK, source_->EndOfStream());
   EXPECT_EQ(1, sink_.EndOfStreamCount());
   EXPECT_TRUE(sink_.Samples().empty());
@@ -185,7 +151,6 @@ TEST_F(StreamChain, EndOfStreamWithAnEmptyEngineDeliversNoData) {
 
 TEST_F(StreamChain, PartFrameAtTheEndOfASampleIsDropped) {
   Build(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 4096, 5);
-  ASSERT_HR(S_OK, graph_->Pause());
   std::vector<BYTE> bytes(4 * 4 + 1, 1);
   ASSERT_HR(S_OK, source_->Push(bytes.data(), 17, true, 0, 1));
   ASSERT_HR(S_OK, PushFrames(4, false));
@@ -196,8 +161,7 @@ TEST_F(StreamChain, PartFrameAtTheEndOfASampleIsDropped) {
 
 TEST_F(StreamChain, MonoToStereoSwitchedBeforeDataChangesTheStreamFormat) {
   Build(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 4096, 5);
-  plugin_->SetMonoToStereo(1);  // connected mono to mono
-  ASSERT_HR(S_OK, graph_->Pause());
+  plugin_->SetMonoToStereo(1);  // connected mono to mono, streaming, no data yet
   ASSERT_HR(S_OK, PushFrames(1000, true, 0));
   ASSERT_HR(S_OK, PushFrames(1000, false));
   const std::vector<WaveSinkSample> got = sink_.Samples();
@@ -210,7 +174,7 @@ TEST_F(StreamChain, MonoToStereoSwitchedBeforeDataChangesTheStreamFormat) {
   }
   EXPECT_EQ(2000 * 4, bytes);  // stereo data under the stereo type
   EXPECT_EQ(2, sink_.Format().nChannels);
-  ASSERT_HR(S_OK, graph_->Stop());
+  ASSERT_HR(S_OK, chain_.graph->Stop());
   WAVEFORMATEX f;
   ASSERT_TRUE(ReadAudioFormat(plugin_->GetPin(1)->CurrentMediaType(), &f));
   EXPECT_EQ(2, f.nChannels);
@@ -218,7 +182,6 @@ TEST_F(StreamChain, MonoToStereoSwitchedBeforeDataChangesTheStreamFormat) {
 
 TEST_F(StreamChain, MonoToStereoRefusedDownstreamKeepsTheFormat) {
   Build(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 4096, 5);
-  ASSERT_HR(S_OK, graph_->Pause());
   ASSERT_HR(S_OK, PushFrames(1000, true, 0));
   plugin_->SetMonoToStereo(1);  // the sink has written mono data and takes no other format
   ASSERT_HR(S_OK, PushFrames(1000, false));
@@ -266,15 +229,7 @@ std::vector<T> EngineOutput(const PlugInParams& params, const WAVEFORMATEX& in,
 // wave source -> CNxPlugIn (real impulse file) -> wave sink, on disk.
 class FileGraph : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::vector<BYTE> impulse(700 * 2);
-    const std::vector<float> noise = RandomSignal(700, 3, 20000.0f);
-    for (size_t i = 0; i < 700; ++i) {
-      const int16_t v = static_cast<int16_t>(noise[i] * std::exp(-float(i) / 150.0f));
-      std::memcpy(&impulse[i * 2], &v, 2);
-    }
-    WriteWaveFile(folder_ / "impulse.wav", WAVE_FORMAT_PCM, 1, 44100, 16, impulse);
-  }
+  void SetUp() override { WriteImpulseFile(folder_ / "impulse.wav"); }
   // Runs the file through the graph; returns the graph's result.
   HRESULT Run(const std::string& input, const WaveSourceOptions& options, bool monoToStereo) {
     auto* plugin = static_cast<CNxPlugIn*>(CNxPlugIn::CreateInstance(nullptr, nullptr));
@@ -297,38 +252,30 @@ class FileGraph : public ::testing::Test {
     WaveReader_Close(&reader);
     return samples;
   }
+  // `input` in `in` through the graph, in samples of `framesPerSample`, gives in `out` what the
+  // engine alone gives, tail included.
+  template <typename T>
+  void ExpectEngineOutput(const std::vector<T>& input, const WAVEFORMATEX& in,
+                          const WAVEFORMATEX& out, DWORD framesPerSample) {
+    WriteWaveFile(folder_ / "in.wav", in.wFormatTag, in.nChannels, in.nSamplesPerSec,
+                  in.wBitsPerSample, AsBytes(input));
+    WaveSourceOptions options;
+    options.framesPerSample = framesPerSample;
+    ASSERT_HR(S_OK, Run(folder_ / "in.wav", options, in.nChannels != out.nChannels));
+    const std::vector<T> expected = EngineOutput(params_, in, out, input);
+    const std::vector<T> got = Output<T>(out);
+    EXPECT_GT(got.size(), input.size() / in.nChannels * out.nChannels);  // the tail came through
+    EXPECT_TRUE(expected == got);
+  }
   TempFolder folder_;
   PlugInParams params_ = {};
 };
 
-TEST_F(FileGraph, FloatStereoGivesWhatTheEngineGives) {
-  const std::vector<float> input = RandomSignal(2 * 5000, 11, 0.5f);
-  WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, AsBytes(input));
-  WaveSourceOptions options;
-  options.framesPerSample = 1000;
-  ASSERT_HR(S_OK, Run(folder_ / "in.wav", options, false));
-  const WAVEFORMATEX format = Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32);
-  const std::vector<float> expected = EngineOutput(params_, format, format, input);
-  const std::vector<float> got = Output<float>(format);
-  ASSERT_EQ(expected.size(), got.size());
-  EXPECT_GT(got.size(), input.size());  // the tail came through
-  EXPECT_EQ(0, std::memcmp(expected.data(), got.data(), got.size() * sizeof(float)));
-}
-
-TEST_F(FileGraph, SixteenBitMonoToStereoGivesWhatTheEngineGives) {
-  std::vector<int16_t> input(3001);
-  const std::vector<float> noise = RandomSignal(input.size(), 5, 12000.0f);
-  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<int16_t>(noise[i]);
-  WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_PCM, 1, 44100, 16, AsBytes(input));
-  WaveSourceOptions options;
-  options.framesPerSample = 512;
-  ASSERT_HR(S_OK, Run(folder_ / "in.wav", options, true));
-  const std::vector<int16_t> expected =
-      EngineOutput(params_, Wave(WAVE_FORMAT_PCM, 1, 44100, 16),
-                   Wave(WAVE_FORMAT_PCM, 2, 44100, 16), input);
-  const std::vector<int16_t> got = Output<int16_t>(Wave(WAVE_FORMAT_PCM, 2, 44100, 16));
-  ASSERT_EQ(expected.size(), got.size());
-  EXPECT_EQ(expected, got);
+TEST_F(FileGraph, FloatStereoAndSixteenBitMonoToStereoGiveWhatTheEngineGives) {
+  const WAVEFORMATEX floats = Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32);
+  ExpectEngineOutput(RandomSignal(2 * 5000, 11, 0.5f), floats, floats, 1000);
+  ExpectEngineOutput(Noise16(3001, 5, 12000.0f), Wave(WAVE_FORMAT_PCM, 1, 44100, 16),
+                     Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 512);
 }
 
 TEST_F(FileGraph, FormatsTheFilterRefusesPlayOnlyConverted) {

@@ -17,8 +17,8 @@ namespace {
 const CLSID kUnknownClass = {0x12345678, 0x1, 0x2, {3, 4, 5, 6, 7, 8, 9, 10}};
 const CLSID* const kClasses[] = {&CLSID_NxPlugIn, &CLSID_NxGeneralPage, &CLSID_NxEnvelopePage,
                                  &CLSID_NxRecoverPage, &CLSID_NxSummaryPage};
-const LPCWSTR kFilterInstance = NXW(
-    "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}");
+const WString kInstances = NXW("CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\");
+const WString kFilterInstance = kInstances + NXW("{6D41C280-3F7B-11D0-B5E2-00AA004E7C19}");
 
 WString ClassKey(REFCLSID clsid, LPCWSTR below = nullptr) {
   WCHAR text[39];
@@ -192,23 +192,15 @@ TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
   // one type.
   std::vector<BYTE> data;
   DWORD type = 0;
-  RegQuery(HKEY_CLASSES_ROOT, kFilterInstance, NXW("FilterData"), &type, &data);
+  RegQuery(HKEY_CLASSES_ROOT, kFilterInstance.c_str(), NXW("FilterData"), &type, &data);
   EXPECT_EQ(16u + 2 * 40 + 2 * 16, data.size());
   // Pages carry no setup record: only the filter has an instance key.
-  HKEY instances = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT,
-                                         NXW("CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance"),
-                                         0, KEY_READ, &instances));
-  WCHAR name[64];
-  DWORD units = 64;
-  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExW(instances, 0, name, &units, nullptr, nullptr, nullptr, nullptr));
-  units = 64;
-  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(instances, 1, name, &units, nullptr, nullptr, nullptr, nullptr));
-  RegCloseKey(instances);
+  for (const CLSID* clsid : kClasses)
+    EXPECT_EQ(*clsid == CLSID_NxPlugIn, KeyExists(kInstances + ClassKey(*clsid).substr(6)));
 }
 
 TEST_F(ModuleTest, RegistrationReplacesAnEarlierFilterEntry) {
-  const WString oldPin = WString(kFilterInstance) + NXW("\\OldPin");
+  const WString oldPin = kFilterInstance + NXW("\\OldPin");
   ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(RegMake(HKEY_CLASSES_ROOT, oldPin.c_str())));
   ASSERT_HR(S_OK, DllRegisterServer());
   EXPECT_FALSE(KeyExists(oldPin));
@@ -293,12 +285,8 @@ std::string RunGraph(IClassFactory* factory, const TempFolder& folder, const std
 
 TEST_F(ModuleTest, PluginLibraryStreamsAudioThroughItsOwnFilter) {
   unsetenv("AURALITH_MODULE_DIR");
-  Bytes impulse, input;  // 16-bit mono: a decaying noise, and 4000 frames of noise
-  const std::vector<float> noise = RandomSignal(600, 9, 20000.0f);
-  for (size_t i = 0; i < 600; ++i)
-    impulse += Le({DWORD(int16_t(noise[i] * std::exp(-float(i) / 100.0f)))}, 2);
-  for (float x : RandomSignal(4000, 4, 10000.0f)) input += Le({DWORD(int16_t(x))}, 2);
-  WriteWaveFile(folder_ / "impulse.wav", WAVE_FORMAT_PCM, 1, 44100, 16, impulse);
+  const Bytes input = AsBytes(Noise16(4000, 4, 10000.0f));
+  WriteImpulseFile(folder_ / "impulse.wav");
   WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_PCM, 1, 44100, 16, input);
 
   HMODULE library = LoadLibraryW(Wide(AURALITH_PLUGIN_PATH).c_str());

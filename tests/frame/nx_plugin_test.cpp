@@ -2,7 +2,6 @@
 // and offered, format storage and notifications, buffer sizing, and the packaged impulse file.
 
 #include "filter_test_util.h"
-#include "tests/support/plug_in.h"
 #include "platform/dshow/property_pages.h"
 #include "platform/dshow/task_memory.h"
 #include "platform/dshow/transform_input_pin.h"
@@ -158,30 +157,16 @@ TEST_F(PlugInTest, CheckTransformFollowsTheChannelRule) {
   EXPECT_HR(E_INVALIDARG, plugin_->CheckTransform(&otherTag, &otherBits));
 }
 
-// A push source connected to the filter's input, in a graph with a recording sink.
-class ConnectedTest : public PlugInTest {
+// A push source connected to a filter's input, in a graph with a recording sink.
+class ConnectedTest : public ::testing::Test {
  protected:
   void Connect(const WAVEFORMATEX& format, LONG bufferBytes, ULONG formatBytes = 18) {
-    ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
-    source_ = new PushSource(AudioType(format, formatBytes), bufferBytes);
-    ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
-    ASSERT_HR(S_OK, graph_->AddFilter(filter_, NXW("reverb")));
-    ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
-    sink_.AddRef();  // the test owns it
-    ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
+    ASSERT_HR(S_OK, chain_.Connect(AudioType(format, formatBytes), bufferBytes, false));
   }
-  HRESULT ConnectOutput() {
-    return graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), nullptr);
-  }
-  void TearDown() override {
-    if (graph_ != nullptr) {
-      EXPECT_EQ(0u, graph_->Release());
-    }
-    PlugInTest::TearDown();
-  }
-  CFilterGraph* graph_ = nullptr;
-  PushSource* source_ = nullptr;
-  CWaveSinkFilter sink_;
+  void TearDown() override { EXPECT_EQ(0u, chain_.Close()); }
+  PushGraph chain_;
+  CNxPlugIn* plugin_ = chain_.filter;
+  CWaveSinkFilter& sink_ = chain_.sink;
 };
 
 TEST_F(ConnectedTest, OffersTheInputTypeWithTheChannelsTheSettingAsksFor) {
@@ -215,7 +200,7 @@ TEST_F(ConnectedTest, StoresBothFormatsAndTellsTheWindows) {
   odd.nBlockAlign = 7;  // recomputed from bits and channels when stored
   odd.nAvgBytesPerSec = 1;
   Connect(odd, 4096);
-  ASSERT_HR(S_OK, ConnectOutput());
+  ASSERT_HR(S_OK, chain_.ConnectOutput());
   for (const auto& [which, fields] :
        {std::make_pair(kInputFormat, std::vector<DWORD>{1, 2, 88200, 0}),
         std::make_pair(kOutputFormat, std::vector<DWORD>{2, 4, 176400, 0})}) {
@@ -238,15 +223,15 @@ TEST_F(ConnectedTest, OutputBuffersUnder512BytesFailTheConnection) {
   Connect(Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 256);
   AM_MEDIA_TYPE full;
   ASSERT_HR(S_OK, plugin_->GetPin(0)->ConnectionMediaType(&full));
-  EXPECT_HR(E_FAIL, graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), &full));
+  EXPECT_HR(E_FAIL, chain_.graph->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), &full));
   FreeMediaType(full);
   EXPECT_FALSE(plugin_->GetPin(1)->IsConnected());
   // 512 bytes is enough.
-  ASSERT_HR(S_OK, graph_->RemoveFilter(source_));
-  source_ = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16)), 512);
-  ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source 2")));
-  ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
-  ASSERT_HR(S_OK, ConnectOutput());
+  ASSERT_HR(S_OK, chain_.graph->RemoveFilter(chain_.source));
+  chain_.source = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16)), 512);
+  ASSERT_HR(S_OK, chain_.graph->AddFilter(chain_.source, NXW("source 2")));
+  ASSERT_HR(S_OK, chain_.graph->ConnectDirect(&chain_.source->Pin(), plugin_->GetPin(0), nullptr));
+  ASSERT_HR(S_OK, chain_.ConnectOutput());
   ALLOCATOR_PROPERTIES granted;
   static_cast<CTransformOutputPin*>(plugin_->GetPin(1))->Allocator()->GetProperties(&granted);
   EXPECT_EQ(512, granted.cbBuffer);
@@ -254,17 +239,17 @@ TEST_F(ConnectedTest, OutputBuffersUnder512BytesFailTheConnection) {
 
 TEST_F(ConnectedTest, NewInputTypeReconnectsTheOutput) {
   Connect(Wave(WAVE_FORMAT_PCM, 1, 44100, 16), 4096);
-  ASSERT_HR(S_OK, ConnectOutput());
+  ASSERT_HR(S_OK, chain_.ConnectOutput());
   WAVEFORMATEX f;
   ASSERT_TRUE(ReadAudioFormat(sink_.GetPin(0)->CurrentMediaType(), &f));
   EXPECT_EQ(1, f.nChannels);
   // Mono-to-stereo switched on while connected: the next input connection finds the output's
   // mono type wrong and has the graph reconnect it.
   plugin_->SetMonoToStereo(1);
-  ASSERT_HR(S_OK, graph_->Disconnect(&source_->Pin()));
-  ASSERT_HR(S_OK, graph_->Disconnect(plugin_->GetPin(0)));
-  ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
-  EXPECT_HR(S_OK, graph_->LastReconnectResult());
+  ASSERT_HR(S_OK, chain_.graph->Disconnect(&chain_.source->Pin()));
+  ASSERT_HR(S_OK, chain_.graph->Disconnect(plugin_->GetPin(0)));
+  ASSERT_HR(S_OK, chain_.graph->ConnectDirect(&chain_.source->Pin(), plugin_->GetPin(0), nullptr));
+  EXPECT_HR(S_OK, chain_.graph->LastReconnectResult());
   ASSERT_TRUE(plugin_->GetPin(1)->IsConnected());
   ASSERT_TRUE(ReadAudioFormat(sink_.GetPin(0)->CurrentMediaType(), &f));
   EXPECT_EQ(2, f.nChannels);

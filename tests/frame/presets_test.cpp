@@ -4,7 +4,6 @@
 #include <functional>
 
 #include "filter_test_util.h"
-#include "tests/support/plug_in.h"
 #include "frame/builtin_presets.h"
 #include "impulse/impulse_loader.h"
 #include "platform/file_replacement.h"
@@ -134,13 +133,10 @@ class PresetTest : public ::testing::Test {
   HWND window_ = nullptr;
 };
 
-TEST_F(PresetTest, NullArgumentsAreRefused) {
+TEST_F(PresetTest, DirtyRulesAndNullArguments) {
   EXPECT_HR(E_POINTER, persist_->Load(nullptr));
   EXPECT_HR(E_POINTER, persist_->Save(nullptr, TRUE));
   EXPECT_HR(E_POINTER, persist_->GetSizeMax(nullptr));
-}
-
-TEST_F(PresetTest, DirtyRules) {
   EXPECT_HR(S_OK, persist_->IsDirty());  // the defaults were set at construction
   const Bytes saved = SaveBytes();
   const std::pair<std::function<void()>, HRESULT> steps[] = {
@@ -290,10 +286,7 @@ TEST_F(PresetTest, WritersOnAFullDiskLeaveThePreviousFile) {
   ExpectFullDiskKeepsThePreviousFile(folder_ / "hall.irx", [&](const std::string& path) {
     return SaveImpulseFile(Wide(path).c_str(), Wide(wave).c_str()) == 0;
   });
-}
-
-// Our own settings-file writer; on Windows the system's private-profile calls write it.
-TEST_F(PresetTest, SettingsFileOnAFullDiskKeepsThePreviousFile) {
+  // Our own settings-file writer; on Windows the system's private-profile calls write it.
   ExpectFullDiskKeepsThePreviousFile(folder_ / "auralith.ini", [](const std::string& path) {
     return WritePrivateProfileStringW(NXW("Auralith"), NXW("Key"), NXW("value"),
                                       Wide(path).c_str()) != FALSE;

@@ -22,6 +22,15 @@ void* Allocate(std::size_t size) {
   if (g_countAllocations.load()) ++g_allocations;
   return std::malloc(size == 0 ? 1 : size);
 }
+
+template <typename Work>
+int AllocationsDuring(Work work) {
+  g_allocations = 0;
+  g_countAllocations = true;
+  work();
+  g_countAllocations = false;
+  return g_allocations.load();
+}
 }  // namespace
 
 void* operator new(std::size_t size) {
@@ -203,29 +212,24 @@ TEST_F(StreamTest, StreamingAllocatesNothingAfterPreparation) {
   std::vector<int16_t> input16(2000, 100);
   ASSERT_EQ(engine.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
   std::vector<float> buffer(64);
-  g_allocations = 0;
-  g_countAllocations = true;
-  size_t pos = 0;
-  for (LONG mode = kStreamStart; pos < input.size(); mode = kStreamContinue) {
-    DWORD in = static_cast<DWORD>(std::min<size_t>(37, input.size() - pos));
-    DWORD produced = 64;
-    transform.SetResponseWidth(pos % 100 > 50 ? 80 : 50);  // read live; a quick update at most
-    engine.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced);
-    pos += in;
-  }
-  const int floatAllocations = g_allocations;
-  g_countAllocations = false;
-  EXPECT_EQ(floatAllocations, 0);
+  EXPECT_EQ(0, AllocationsDuring([&] {
+    size_t pos = 0;
+    for (LONG mode = kStreamStart; pos < input.size(); mode = kStreamContinue) {
+      DWORD in = static_cast<DWORD>(std::min<size_t>(37, input.size() - pos));
+      DWORD produced = 64;
+      transform.SetResponseWidth(pos % 100 > 50 ? 80 : 50);  // read live; a quick update at most
+      engine.ConvolveStream(mode, input.data() + pos, &in, buffer.data(), &produced);
+      pos += in;
+    }
+  }));
 
   ASSERT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);
   std::vector<int16_t> buffer16(3000);
-  g_allocations = 0;
-  g_countAllocations = true;
   DWORD in = 2000;
   DWORD produced = 3000;
-  engine.ConvolveStream(kStreamEnd, input16.data(), &in, buffer16.data(), &produced);
-  g_countAllocations = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(0, AllocationsDuring([&] {
+    engine.ConvolveStream(kStreamEnd, input16.data(), &in, buffer16.data(), &produced);
+  }));
   EXPECT_EQ(in, 2000u);
 }
 

@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "filter_test_util.h"
-#include "tests/support/plug_in.h"
 #include "frame/builtin_presets.h"
 
 namespace {
@@ -44,28 +43,12 @@ class StressTest : public ::testing::Test {
  protected:
   void SetUp() override {
     impulse_ = std::make_unique<MemoryImpulse>(RandomSignal(2000, 3, 3000.0f), 44100);
-    plugin_ = NewPlugIn();
     plugin_->Engine().SetImpulseSource(impulse_.get());
     plugin_->Engine().SetMaxImpulseFrames(131071);
-    ASSERT_HR(S_OK, CFilterGraph::Create(&graph_));
-    source_ = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16)));
-    ASSERT_HR(S_OK, graph_->AddFilter(source_, NXW("source")));
-    ASSERT_HR(S_OK, graph_->AddFilter(plugin_, NXW("reverb")));
-    sink_.AddRef();
-    ASSERT_HR(S_OK, graph_->AddFilter(&sink_, NXW("sink")));
-    ASSERT_HR(S_OK, graph_->ConnectDirect(&source_->Pin(), plugin_->GetPin(0), nullptr));
-    ASSERT_HR(S_OK, graph_->ConnectDirect(plugin_->GetPin(1), sink_.GetPin(0), nullptr));
+    ASSERT_HR(S_OK, chain_.Connect(AudioType(Wave(WAVE_FORMAT_PCM, 2, 44100, 16))));
     for (int n = 0; n < kLevels; ++n) presets_.push_back(PresetBytes(n, n % 5 + 1));
   }
-  void TearDown() override {
-    if (graph_ != nullptr) {
-      graph_->Stop();
-      EXPECT_EQ(0u, graph_->Release());
-    }
-    if (plugin_ != nullptr) {
-      EXPECT_EQ(0u, static_cast<IBaseFilter*>(plugin_)->Release());
-    }
-  }
+  void TearDown() override { EXPECT_EQ(0u, chain_.Close()); }
 
   // True when the prepared levels are those of one record: a derived one or a built-in preset.
   bool LevelsFromOneRecord() const {
@@ -129,15 +112,13 @@ class StressTest : public ::testing::Test {
   }
 
   std::unique_ptr<MemoryImpulse> impulse_;
-  CNxPlugIn* plugin_ = nullptr;
-  CFilterGraph* graph_ = nullptr;
-  PushSource* source_ = nullptr;
-  CWaveSinkFilter sink_;
+  PushGraph chain_;
+  CNxPlugIn* plugin_ = chain_.filter;
   std::vector<std::vector<BYTE>> presets_;
 };
 
 TEST_F(StressTest, ChangesRacingTheStreamNeverTearOrLoseARebuild) {
-  ASSERT_HR(S_OK, graph_->Pause());
+  ASSERT_HR(S_OK, chain_.graph->Pause());
   std::atomic<bool> done{false};
   std::atomic<int> checkpoint{0};  // round whose last change the streamer must see
   std::atomic<int> checked{0};
@@ -153,7 +134,8 @@ TEST_F(StressTest, ChangesRacingTheStreamNeverTearOrLoseARebuild) {
     while (!done.load()) {
       for (int16_t& v : frames) v = static_cast<int16_t>((seed = seed * 1103515245 + 12345) >> 16);
       const int round = checkpoint.load();
-      if (FAILED(source_->Push(frames.data(), static_cast<LONG>(frames.size() * 2), false))) break;
+      const LONG bytes = static_cast<LONG>(frames.size() * 2);
+      if (FAILED(chain_.source->Push(frames.data(), bytes, false))) break;
       ++pushes;
       if (!LevelsFromOneRecord()) ++torn;
       if (round > checked.load()) {

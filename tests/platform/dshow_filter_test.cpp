@@ -6,6 +6,7 @@
 #include "tests/support/test_support.h"
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -17,11 +18,6 @@
 #include "platform/dshow/transform_output_pin.h"
 
 namespace {
-
-// {8E1F7A10-5C2B-4D3E-9F40-112233445566} and neighbours: class ids of the test filters.
-constexpr CLSID kSourceClsid = {0x8E1F7A10, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
-constexpr CLSID kCopyClsid = {0x8E1F7A11, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
-constexpr CLSID kSinkClsid = {0x8E1F7A12, 0x5C2B, 0x4D3E, {0x9F, 0x40, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
 
 // 16-bit PCM or 32-bit float at 44100 Hz.
 CMediaType AudioType(const GUID& subtype, WORD channels) {
@@ -57,7 +53,7 @@ class SinkPin : public ListPin<CBaseInputPin> {
 
 class TestSink : public CBaseFilter {
  public:
-  TestSink() : CBaseFilter("test sink", nullptr, &lock_, kSinkClsid),
+  TestSink() : CBaseFilter("test sink", nullptr, &lock_, GUID_NULL),
                pin_(this, &lock_, NXW("In")) {}
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
@@ -71,7 +67,7 @@ class TestSink : public CBaseFilter {
 // Accepts audio only and passes bytes through unchanged; counts streaming starts and stops.
 class CopyTransform : public CTransformFilter {
  public:
-  CopyTransform() : CTransformFilter("copy transform", nullptr, kCopyClsid) {}
+  CopyTransform() : CTransformFilter("copy transform", nullptr, GUID_NULL) {}
   HRESULT Transform(IMediaSample* in, IMediaSample* out) override {
     BYTE* from = nullptr;
     BYTE* to = nullptr;
@@ -125,7 +121,7 @@ class GraphTest : public ::testing::Test {
  protected:
   void SetUp() override {
     alive_ = CUnknown::ObjectsActive();
-    source_ = new PushSource(AudioType(MEDIASUBTYPE_PCM, 2), 64, kSourceClsid);
+    source_ = new PushSource(AudioType(MEDIASUBTYPE_PCM, 2), 64);
     copy_ = new CopyTransform;
     sink_ = new TestSink;
     for (IBaseFilter* filter : Filters()) filter->AddRef();
@@ -133,15 +129,9 @@ class GraphTest : public ::testing::Test {
   }
   void TearDown() override {
     for (IBaseFilter* filter : Filters()) filter->Stop();
-    for (IBaseFilter* filter : Filters()) {
-      IEnumPins* pins = nullptr;
-      filter->EnumPins(&pins);
-      IPin* pin = nullptr;
-      while (pins->Next(1, &pin, nullptr) == S_OK) {
-        pin->Disconnect();
-        pin->Release();
-      }
-      pins->Release();
+    for (IPin* pin : {PinOf(source_, NXW("Out")), PinOf(copy_, NXW("In")),
+                      PinOf(copy_, NXW("Out")), PinOf(sink_, NXW("In"))}) {
+      pin->Disconnect();
     }
     for (IBaseFilter* filter : Filters()) EXPECT_EQ(filter->Release(), 0u);
     EXPECT_EQ(CUnknown::ObjectsActive(), alive_);
@@ -183,75 +173,67 @@ TEST_F(GraphTest, PinsCountOnTheirFilterAndAnswerPinInterfaces) {
                    {&IID_IMemInputPin, &IID_IBaseFilter});
 }
 
-TEST_F(GraphTest, PinEnumeratorFollowsTheNextSkipResetCloneRules) {
+// The rules pin and media type enumerators share, over `e` at its start with n >= 2 items:
+// `take` checks and releases the item fetched at a position; `change` changes the owner's items,
+// which refuses the enumerator until a Reset, after which it holds `nAfter` items.
+template <typename Enum, typename Item>
+void CheckEnumerator(Enum* e, ULONG n, const std::function<void(ULONG, Item*)>& take,
+                     const std::function<void()>& change, ULONG nAfter) {
+  std::vector<Item*> got(n + 1);
+  ULONG fetched = 99;
+  EXPECT_HR(E_INVALIDARG, e->Next(2, got.data(), nullptr));
+  EXPECT_HR(S_FALSE, e->Next(n + 1, got.data(), &fetched));
+  ASSERT_EQ(fetched, n);
+  for (ULONG i = 0; i < n; ++i) take(i, got[i]);
+  EXPECT_HR(S_FALSE, e->Next(1, got.data(), &fetched));
+  EXPECT_EQ(fetched, 0u);
+
+  EXPECT_HR(S_OK, e->Reset());
+  EXPECT_HR(S_OK, e->Skip(1));
+  Enum* clone = nullptr;
+  ASSERT_HR(S_OK, e->Clone(&clone));
+  EXPECT_HR(S_FALSE, e->Skip(n));  // one short of n left; the clone keeps its own place
+  EXPECT_HR(S_OK, clone->Next(1, got.data(), nullptr));
+  take(1, got[0]);
+  EXPECT_EQ(clone->Release(), 0u);
+
+  change();
+  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, e->Next(1, got.data(), &fetched));
+  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, e->Skip(1));
+  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, e->Clone(&clone));
+  EXPECT_HR(S_OK, e->Reset());
+  EXPECT_HR(S_OK, e->Skip(nAfter));  // exactly to the end
+  EXPECT_HR(S_FALSE, e->Skip(1));
+  EXPECT_EQ(e->Release(), 0u);
+}
+
+TEST_F(GraphTest, PinAndMediaTypeEnumeratorsFollowTheNextSkipResetCloneRules) {
   IEnumPins* pins = nullptr;
   ASSERT_HR(S_OK, copy_->EnumPins(&pins));
   EXPECT_EQ(copy_->AddRef(), 3u);  // ours, the enumerator's, this one
   copy_->Release();
-  IPin* got[3] = {};
-  ULONG fetched = 99;
-  EXPECT_HR(E_INVALIDARG, pins->Next(2, got, nullptr));
-  EXPECT_HR(S_FALSE, pins->Next(3, got, &fetched));
-  EXPECT_EQ(fetched, 2u);
-  EXPECT_EQ(got[0], PinOf(copy_, NXW("In")));
-  got[0]->Release();
-  got[1]->Release();
-  EXPECT_HR(S_FALSE, pins->Next(1, got, &fetched));
-  EXPECT_EQ(fetched, 0u);
+  const IPin* order[] = {PinOf(copy_, NXW("In")), PinOf(copy_, NXW("Out"))};
+  const auto take = [&](ULONG i, IPin* pin) {
+    EXPECT_EQ(pin, order[i]);
+    pin->Release();
+  };
+  CheckEnumerator<IEnumPins, IPin>(pins, 2, take, [&] { copy_->IncrementPinVersion(); }, 2);
 
-  EXPECT_HR(S_OK, pins->Reset());
-  EXPECT_HR(S_OK, pins->Skip(1));
-  IEnumPins* clone = nullptr;
-  ASSERT_HR(S_OK, pins->Clone(&clone));
-  EXPECT_HR(S_OK, clone->Next(1, got, nullptr));
-  EXPECT_EQ(got[0], PinOf(copy_, NXW("Out")));
-  got[0]->Release();
-  EXPECT_HR(S_FALSE, clone->Skip(5));
-  EXPECT_HR(S_FALSE, clone->Next(1, got, &fetched));
-
-  copy_->IncrementPinVersion();
-  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, pins->Next(1, got, &fetched));
-  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, pins->Skip(1));
-  IEnumPins* stale = nullptr;
-  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, pins->Clone(&stale));
-  EXPECT_HR(S_OK, pins->Reset());
-  EXPECT_HR(S_OK, pins->Skip(2));
-  clone->Release();
-  EXPECT_EQ(pins->Release(), 0u);
-}
-
-TEST_F(GraphTest, MediaTypeEnumeratorCopiesTypesAndNoticesChanges) {
+  // Types come as copies, with their own format blocks.
   PushPin& pin = source_->Pin();
   pin.offers = {AudioType(MEDIASUBTYPE_PCM, 1), AudioType(MEDIASUBTYPE_PCM, 2),
                 AudioType(MEDIASUBTYPE_IEEE_FLOAT, 2)};
   IEnumMediaTypes* types = nullptr;
   ASSERT_HR(S_OK, pin.EnumMediaTypes(&types));
-  AM_MEDIA_TYPE* got[5] = {};
-  ULONG fetched = 0;
-  EXPECT_HR(S_FALSE, types->Next(5, got, &fetched));
-  ASSERT_EQ(fetched, 3u);
-  EXPECT_TRUE(got[2]->subtype == MEDIASUBTYPE_IEEE_FLOAT);
-  EXPECT_NE(got[0]->pbFormat, pin.offers[0].Format());
-  for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(got[i]);
-
-  types->Reset();
-  EXPECT_HR(S_OK, types->Skip(2));
-  IEnumMediaTypes* clone = nullptr;
-  ASSERT_HR(S_OK, types->Clone(&clone));
-  EXPECT_HR(S_FALSE, types->Skip(2));
-  EXPECT_HR(S_OK, clone->Next(1, got, nullptr));
-  EXPECT_TRUE(got[0]->subtype == MEDIASUBTYPE_IEEE_FLOAT);
-  DeleteMediaType(got[0]);
-  clone->Release();
-
-  pin.offers.pop_back();
-  pin.IncrementTypeVersion();
-  EXPECT_HR(VFW_E_ENUM_OUT_OF_SYNC, types->Next(1, got, &fetched));
-  EXPECT_HR(S_OK, types->Reset());
-  EXPECT_HR(S_FALSE, types->Next(5, got, &fetched));
-  EXPECT_EQ(fetched, 2u);
-  for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(got[i]);
-  types->Release();
+  const auto takeType = [&](ULONG i, AM_MEDIA_TYPE* type) {
+    EXPECT_TRUE(CMediaType(*type) == pin.offers[i]) << i;
+    EXPECT_NE(type->pbFormat, pin.offers[i].Format());
+    DeleteMediaType(type);
+  };
+  CheckEnumerator<IEnumMediaTypes, AM_MEDIA_TYPE>(types, 3, takeType, [&] {
+    pin.offers.pop_back();
+    pin.IncrementTypeVersion();
+  }, 2);
 }
 
 TEST_F(GraphTest, ConnectionNegotiatesAndRefusesTypes) {

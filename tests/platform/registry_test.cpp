@@ -8,6 +8,7 @@
 
 #include "platform/dshow/base_filter.h"
 #include "platform/filter_mapper.h"
+#include "platform/guid.h"
 
 namespace {
 
@@ -171,6 +172,11 @@ TEST_F(RegistryTest, MapperWritesAndRemovesTheInstanceKey) {
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, FALSE)));  // nothing there yet
   EXPECT_EQ(Hr(S_OK), Hr(AMovieSetupRegisterFilter2(&setup, mapper, TRUE)));
   EXPECT_EQ(WString(NXW("Test Filter")), RegText(HKEY_CLASSES_ROOT, instance, NXW("FriendlyName")));
+  // The key's name is the class id's text form (as is the module's CLSID value), which needs
+  // all 39 units.
+  WCHAR text[39];
+  EXPECT_EQ(0, StringFromGUID2(kFilter, text, 38));
+  EXPECT_EQ(0, StringFromGUID2(kFilter, nullptr, 39));
   EXPECT_EQ(Hr(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)),
             Hr(mapper->UnregisterFilter(nullptr, NXW("other"), kFilter)));
   // An entry with a subkey (another tool's): the mapper deletes childless keys only, as the

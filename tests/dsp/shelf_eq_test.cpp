@@ -87,21 +87,6 @@ TEST(ShelfEqDesign, ResonatorFollowsItsDefinitionClampsTheCornerAndResetsOnReque
   EXPECT_EQ(s.y1 + s.y2, 0.0);
 }
 
-TEST(ShelfEqDesign, CompensationAtTablePointsBetweenThemAndBeyond) {
-  const double levels[16] = {0, -1, -2, -3, -4, -5, -5, -6, -7, -8, -9, -10, -11, -12, -12, -13};
-  auto point = [](double k) { return k * 1000.0 / 44100.0; };
-  for (int k = 1; k < 16; ++k) {
-    EXPECT_NEAR(NxSig_HiShelfCompensation(point(k)), Db(levels[k], 20), 1e-12) << k;
-    const double midDb = 0.5 * (levels[k - 1] + levels[k]);
-    EXPECT_NEAR(NxSig_HiShelfCompensation(point(k - 0.5)), Db(midDb, 20), 1e-12) << k;
-  }
-  EXPECT_NEAR(NxSig_HiShelfCompensation(point(7.25)), Db(-6.25, 20), 1e-12);
-  // Below the lowest corner the clamp to 0.0003 applies; above point 15 the last level holds.
-  EXPECT_NEAR(NxSig_HiShelfCompensation(0.0), Db(-0.0003 / point(1), 20), 1e-12);
-  EXPECT_NEAR(NxSig_HiShelfCompensation(0.4), Db(-13, 20), 1e-12);
-  EXPECT_NEAR(NxSig_HiShelfCompensation(2.0), Db(-13, 20), 1e-12);
-}
-
 // Where each design puts its resonator, and the compensation the high shelf applies before it.
 TEST(ShelfEqDesign, ResonatorCornersOfEachDesign) {
   struct Case {

@@ -215,6 +215,7 @@ TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
   TempFolder folder;
   WriteAudio(folder / "in.wav", Sound(Noise(1000, 1, 0.1)));
   WriteAudio(folder / "empty.wav", Audio());
+  WriteAudio(folder / "six.wav", Sound(Noise(6 * 100, 1, 0.1), 6));
   std::ofstream(folder / "junk.bin") << "not audio at all";
   const ErrorCase cases[] = {
       {{}, 2, "missing a command"},
@@ -230,6 +231,9 @@ TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--mono-to-stereo=1"}, 2, "takes no value"},
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--shout"}, 2, "unknown option '--shout'"},
       {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--", "--wet"}, 2, "unexpected argument '--wet'"},
+      {{"process", "in.wav", "o.wav"}, 2, "no impulse: give --impulse FILE"},
+      {{"process", "in.wav", "o.wav", "--impulse", "gone.irx"}, 1, "gone.irx: impulse not found"},
+      {{"process", "six.wav", "o.wav", "--impulse", "in.wav"}, 1, "six.wav: 6 channels"},
       {{"process", "empty.wav", "o.wav", "--impulse", "in.wav"}, 1, "empty.wav: holds no audio"},
       {{"process", "gone.wav", "o.wav", "--impulse", "in.wav"}, 1, "gone.wav: no such file"},
       {{"process", "junk.bin", "o.wav", "--impulse", "in.wav"}, 1, "junk.bin: cannot be opened as a wave file"},

@@ -15,13 +15,6 @@ constexpr DWORD kLoadFrames = 2048;
 // Wave sources larger than this are not written out again (time per input).
 constexpr DWORD kMostWrittenBytes = 1 << 20;
 
-bool Terminated(const WCHAR* text, DWORD capacity) {
-  for (DWORD i = 0; i < capacity; ++i) {
-    if (text[i] == 0) return true;
-  }
-  return false;
-}
-
 bool SameSamples(const std::vector<float>& a, const std::vector<float>& b, int frames) {
   for (int i = 0; i < frames; ++i) {
     const bool bothNan = std::isnan(a[i]) && std::isnan(b[i]);

@@ -2,6 +2,7 @@
 // from the input's bytes, and invariant checks that abort so the fuzzer records the input.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +26,11 @@ inline NxMemoryFile* FuzzFile(const uint8_t* data, size_t size,
   NxMemoryFile* file = NxCreateMemoryFile(size == 0 ? nullptr : data, size, access);
   FUZZ_CHECK(file != nullptr);
   return file;
+}
+
+// True when the `capacity` units of `text` hold its terminating zero.
+inline bool Terminated(const WCHAR* text, size_t capacity) {
+  return std::find(text, text + capacity, WCHAR{0}) != text + capacity;
 }
 
 // Draws little-endian integers from the front of the input; zero once it is used up.

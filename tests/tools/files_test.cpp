@@ -2,6 +2,8 @@
 // help, version and errors.
 #include "tests/tools/tools_test_util.h"
 
+#include <map>
+
 namespace tools_test {
 namespace {
 
@@ -93,7 +95,7 @@ TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
       << "[Auralith]\nSpikeSpacing=2000\nImpulsePreSamples=100\nMaxStoredImpulse=1000\nOutBits=32\n";
   RunResult run = RunCli(folder, {"test-tone", "test.wav", "--order", "12", "--spacing", "2000"});
   ASSERT_EQ(0, run.status) << run.err;
-  const Audio test = ReadAudio(folder / "test.wav").audio;
+  const Audio test = ReadAudio(folder / "test.wav");
   ASSERT_EQ(4096u + 2 * 2000, test.frames());
   const std::pair<size_t, double> room[] = {{0, 1.0}, {37, 0.5}, {150, -0.3}};
   Audio recorded = Sound(std::vector<double>(test.samples.size()));
@@ -106,7 +108,7 @@ TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
                         "room.wav", "--mode", "none", "--keep-low-frequencies"});
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_TRUE(Contains(run.out, "successfully")) << run.out;
-  const Audio impulse = ReadAudio(folder / "room.wav").audio;
+  const Audio impulse = ReadAudio(folder / "room.wav");
   ASSERT_GE(impulse.frames(), 100u + 151);
   const std::vector<double> h = Channel(impulse, 0);
   for (const auto& tap : room) EXPECT_NEAR(tap.second, h[100 + tap.first], 0.03) << tap.first;
@@ -118,7 +120,8 @@ TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
 
 // Every wave format the program writes, as sox sees it: no header warning, the frame count
 // and the samples that Auralith reads back (sox holds samples as 32-bit integers, so float
-// samples compare to 2^-31 of full scale; 16-bit ones exactly).
+// samples compare to 2^-31 of full scale; 16-bit ones exactly). The renderings in every format
+// and in odd blocks hold the same samples, to the rounding of 16 bits.
 TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
   REQUIRE_TOOL("sox");
   TempFolder folder;
@@ -126,40 +129,53 @@ TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
   std::vector<double> room(40);
   room[0] = 0.5, room[9] = -0.25;
   WriteAudio(folder / "room.wav", Sound(room));
+  const auto process = [](const char* out, const char* option, const char* value) {
+    return std::vector<std::string>{"process", "in.wav", out, "--impulse", "room.wav", "--dry",
+                                    "off", option, value};
+  };
   const std::vector<std::vector<std::string>> commands = {
-      {"process", "in.wav", "pcm16.wav", "--impulse", "room.wav", "--format", "pcm16"},
-      {"process", "in.wav", "float32.wav", "--impulse", "room.wav", "--format", "float32"},
-      {"process", "in.wav", "float64.wav", "--impulse", "room.wav", "--format", "float64"},
+      process("pcm16.wav", "--format", "pcm16"),
+      process("float32.wav", "--format", "float32"),
+      process("float64.wav", "--format", "float64"),
+      process("blocks.wav", "--block-frames", "37"),
       {"test-tone", "tone16.wav", "--order", "12", "--spacing", "2000"},
       {"recover", "--test", "tone16.wav", "--recorded", "tone16.wav", "--output", "ir32.wav",
        "--mode", "none"},
   };
   std::ofstream(folder / "auralith.ini")
       << "[Auralith]\nSpikeSpacing=2000\nMaxStoredImpulse=1000\nOutBits=32\n";
+  std::map<std::string, Audio> rendered;
   for (const std::vector<std::string>& args : commands) {
     const RunResult run = RunCli(folder, args);
     ASSERT_EQ(0, run.status) << args[0] << ": " << run.err;
-    const std::string out =
-        folder / (args[0] == "recover" ? args[6] : args[0] == "process" ? args[2] : args[1]);
+    const std::string name =
+        args[0] == "recover" ? args[6] : args[0] == "process" ? args[2] : args[1];
+    const std::string out = folder / name;
     const std::string log = folder / "sox.log";
     ASSERT_EQ(0, std::system(("sox --i -s " + Quote(out) + " >" + Quote(log) + " 2>&1").c_str()));
-    const ReadBack back = ReadAudio(out);
-    ASSERT_TRUE(back.ok) << out;
-    EXPECT_EQ(std::to_string(back.audio.frames()) + "\n", ReadFileText(log)) << out;
+    const Audio back = rendered[name] = ReadAudio(out);
+    ASSERT_NE(0u, back.channels) << out;
+    EXPECT_EQ(std::to_string(back.frames()) + "\n", ReadFileText(log)) << out;
     const std::string raw = folder / "sox.raw";
     ASSERT_EQ(0, std::system(("sox -V1 " + Quote(out) + " -t raw -e signed -b 32 " + Quote(raw) +
                               " 2>" + Quote(log)).c_str()));
     EXPECT_EQ("", ReadFileText(log)) << out;
     const std::string decoded = ReadFileText(raw);
-    ASSERT_EQ(back.audio.samples.size() * 4, decoded.size()) << out;
-    const double tolerance = back.audio.isFloat ? 1.0 : 0.0;  // in units of 2^-31
-    for (size_t i = 0; i < back.audio.samples.size(); ++i) {
+    ASSERT_EQ(back.samples.size() * 4, decoded.size()) << out;
+    const double tolerance = back.isFloat ? 1.0 : 0.0;  // in units of 2^-31
+    for (size_t i = 0; i < back.samples.size(); ++i) {
       int32_t v;
       std::memcpy(&v, decoded.data() + 4 * i, 4);
-      ASSERT_NEAR(back.audio.samples[i] * 2147483648.0, double(v), tolerance)
-          << out << " sample " << i;
+      ASSERT_NEAR(back.samples[i] * 2147483648.0, double(v), tolerance) << out << " sample " << i;
     }
   }
+  const std::vector<double>& floats = rendered["float32.wav"].samples;
+  const Audio& pcm = rendered["pcm16.wav"];
+  EXPECT_TRUE(rendered["float64.wav"].bits == 64 && pcm.bits == 16 && !pcm.isFloat);
+  EXPECT_EQ(floats, rendered["float64.wav"].samples);
+  EXPECT_EQ(floats, rendered["blocks.wav"].samples);
+  ASSERT_EQ(floats.size(), pcm.samples.size());
+  for (size_t i = 0; i < floats.size(); ++i) ASSERT_NEAR(floats[i], pcm.samples[i], 0.6 / 32768);
 }
 
 // On a disk that fills up (a file size limit here), each command fails with the file and the
@@ -211,6 +227,14 @@ struct ErrorCase {
   const char* message;
 };
 
+// Processes `input` with in.wav as the impulse, with `more` options.
+std::vector<std::string> Process(std::initializer_list<std::string> more,
+                                 const std::string& input = "in.wav") {
+  std::vector<std::string> args = {"process", input, "o.wav", "--impulse", "in.wav"};
+  args.insert(args.end(), more);
+  return args;
+}
+
 TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
   TempFolder folder;
   WriteAudio(folder / "in.wav", Sound(Noise(1000, 1, 0.1)));
@@ -221,23 +245,24 @@ TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
       {{}, 2, "missing a command"},
       {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
       {{"process", "in.wav"}, 2, "missing INPUT and OUTPUT"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--wet"}, 2, "'--wet' needs a value"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--wet", "loud"}, 2, "'--wet' needs a number"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--width", "101"}, 2, "'--width' must lie in 0..100"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--quality", "0"}, 2, "'--quality' must lie in 1..5"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--envelope", "0:100"}, 2, "2 to 16 points"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--low-shelf", "100"}, 2, "needs HZ:DB"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--format", "mp3"}, 2, "'--format' is pcm16"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--mono-to-stereo=1"}, 2, "takes no value"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--shout"}, 2, "unknown option '--shout'"},
-      {{"process", "in.wav", "o.wav", "--impulse", "in.wav", "--", "--wet"}, 2, "unexpected argument '--wet'"},
+      {Process({"--wet"}), 2, "'--wet' needs a value"},
+      {Process({"--wet", "loud"}), 2, "'--wet' needs a number"},
+      {Process({"--width", "101"}), 2, "'--width' must lie in 0..100"},
+      {Process({"--quality", "0"}), 2, "'--quality' must lie in 1..5"},
+      {Process({"--envelope", "0:100"}), 2, "2 to 16 points"},
+      {Process({"--low-shelf", "100"}), 2, "needs HZ:DB"},
+      {Process({"--format", "mp3"}), 2, "'--format' is pcm16"},
+      {Process({"--mono-to-stereo=1"}), 2, "takes no value"},
+      {Process({"--shout"}), 2, "unknown option '--shout'"},
+      {Process({"--", "--wet"}), 2, "unexpected argument '--wet'"},
       {{"process", "in.wav", "o.wav"}, 2, "no impulse: give --impulse FILE"},
       {{"process", "in.wav", "o.wav", "--impulse", "gone.irx"}, 1, "gone.irx: impulse not found"},
-      {{"process", "six.wav", "o.wav", "--impulse", "in.wav"}, 1, "six.wav: 6 channels"},
-      {{"process", "empty.wav", "o.wav", "--impulse", "in.wav"}, 1, "empty.wav: holds no audio"},
-      {{"process", "gone.wav", "o.wav", "--impulse", "in.wav"}, 1, "gone.wav: no such file"},
-      {{"process", "junk.bin", "o.wav", "--impulse", "in.wav"}, 1, "junk.bin: cannot be opened as a wave file"},
-      {{"process", "in.wav", "o.wav", "--preset", "junk.bin"}, 1, "junk.bin: not an Auralith preset"},
+      {Process({}, "six.wav"), 1, "six.wav: 6 channels"},
+      {Process({}, "empty.wav"), 1, "empty.wav: holds no audio"},
+      {Process({}, "gone.wav"), 1, "gone.wav: no such file"},
+      {Process({}, "junk.bin"), 1, "junk.bin: cannot be opened as a wave file"},
+      {{"process", "in.wav", "o.wav", "--preset", "junk.bin"}, 1,
+       "junk.bin: not an Auralith preset"},
       {{"process", "in.wav", "no/such/o.wav", "--impulse", "in.wav"}, 1, "does not exist"},
       {{"make-irx", "gone.wav", "x.irx"}, 1, "gone.wav: no such file"},
       {{"make-irx", "junk.bin", "x.irx"}, 1, "junk.bin: not a wave or impulse file"},
@@ -249,8 +274,8 @@ TEST(CommandLine, BadArgumentsAndMissingFilesGiveTheirStatusAndOneLine) {
       {{"recover", "--test", "t.wav", "--recorded", "r.wav"}, 2, "missing --output FILE"},
       {{"recover", "--test", "gone.wav", "--recorded", "in.wav", "--output", "x.wav"}, 1,
        "gone.wav: The specified test file could not be found."},
-      {{"recover", "--test", "t.wav", "--recorded", "r.wav", "--output", "x.wav", "--mode", "odd"}, 2,
-       "'--mode' is none, auto or ends"},
+      {{"recover", "--test", "t.wav", "--recorded", "r.wav", "--output", "x.wav", "--mode", "odd"},
+       2, "'--mode' is none, auto or ends"},
       {{"test-tone", "t.wav", "--order", "30"}, 2, "'--order' must lie in 10..23"},
   };
   for (const ErrorCase& c : cases) {
@@ -288,8 +313,8 @@ TEST(CommandLine, DemoWritesItsFilesAndTheyPlay) {
   ASSERT_EQ(0, run.status) << run.err;
   for (const char* name : {"dry.wav", "hall.wav", "hall.irx", "wet.wav", "hall.preset"})
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "out" / name)) << name;
-  const Audio dry = ReadAudio(folder / "out/dry.wav").audio;
-  const Audio wet = ReadAudio(folder / "out/wet.wav").audio;
+  const Audio dry = ReadAudio(folder / "out/dry.wav");
+  const Audio wet = ReadAudio(folder / "out/wet.wav");
   EXPECT_EQ(1u, dry.channels);
   EXPECT_EQ(2u, wet.channels);
   EXPECT_GT(wet.frames(), dry.frames() + 44100);  // the hall's tail

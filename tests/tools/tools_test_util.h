@@ -92,41 +92,31 @@ inline void WriteAudio(const std::string& path, const Audio& audio,
   const Bytes file = WaveFile(audio.isFloat ? 3 : 1, static_cast<WORD>(audio.channels), audio.rate,
                               static_cast<WORD>(audio.bits), data, {},
                               info.empty() ? Bytes() : List("INFO", items));
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+  WriteFileBytes(path, file);
 }
 
-// Reads a 16-bit PCM or float file through the system's reader, keeping the raw bytes too.
-struct ReadBack {
-  bool ok = false;
-  Audio audio;
-  std::vector<uint8_t> raw;  // the delivered sample bytes
-};
-
-inline ReadBack ReadAudio(const std::string& path) {
-  ReadBack back;
+// Reads a 16-bit PCM or float file through the system's reader; no channels when it fails.
+inline Audio ReadAudio(const std::string& path) {
   std::basic_string<WCHAR> wide;
   NxUtf8ToUtf16(path, &wide);
   WaveReader reader;
-  if (WaveReader_Open(wide.c_str(), &reader, false) != 0) return back;
-  back.audio.channels = reader.channels;
-  back.audio.rate = reader.sampleRate;
-  back.audio.bits = reader.bytesPerSample * 8;
-  back.audio.isFloat = reader.sampleKind == WaveSampleKind::Float;
-  back.raw.resize(size_t{reader.frames} * reader.channels * reader.bytesPerSample);
-  WaveReader_Read(&reader, back.raw.data(), reader.frames, 0, true);
+  if (WaveReader_Open(wide.c_str(), &reader, false) != 0) return Audio{0, 0, 0, false, {}};
+  Audio audio{reader.channels, reader.sampleRate, reader.bytesPerSample * 8,
+              reader.sampleKind == WaveSampleKind::Float, {}};
+  std::vector<uint8_t> raw(size_t{reader.frames} * reader.channels * reader.bytesPerSample);
+  WaveReader_Read(&reader, raw.data(), reader.frames, 0, true);
   WaveReader_Close(&reader);
-  const size_t width = back.audio.bits / 8;
-  for (size_t i = 0; i + width <= back.raw.size(); i += width) {
+  const size_t width = audio.bits / 8;
+  for (size_t i = 0; i + width <= raw.size(); i += width) {
     float f = 0;
     double d = 0;
     int16_t v = 0;
-    const bool pcm = !back.audio.isFloat;
-    std::memcpy(pcm ? static_cast<void*>(&v) : width == 4 ? static_cast<void*>(&f) : &d,
-                &back.raw[i], pcm ? 2 : width);
-    back.audio.samples.push_back(pcm ? v / 32768.0 : width == 4 ? f : d);
+    const bool pcm = !audio.isFloat;
+    std::memcpy(pcm ? static_cast<void*>(&v) : width == 4 ? static_cast<void*>(&f) : &d, &raw[i],
+                pcm ? 2 : width);
+    audio.samples.push_back(pcm ? v / 32768.0 : width == 4 ? f : d);
   }
-  back.ok = true;
-  return back;
+  return audio;
 }
 
 // Seeded noise on ±scale.
@@ -140,7 +130,8 @@ inline std::vector<double> Noise(size_t count, unsigned seed, double scale) {
 // One channel of interleaved samples.
 inline std::vector<double> Channel(const Audio& audio, unsigned channel) {
   std::vector<double> out;
-  for (size_t i = channel; i < audio.samples.size(); i += audio.channels) out.push_back(audio.samples[i]);
+  for (size_t i = channel; i < audio.samples.size(); i += audio.channels)
+    out.push_back(audio.samples[i]);
   return out;
 }
 

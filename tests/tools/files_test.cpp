@@ -38,7 +38,7 @@ TEST(Files, MakeIrxThenInfoJsonShowsTheSourcesInfoItems) {
   EXPECT_TRUE(Contains(run.out, "INAM              Stone hall")) << run.out;
 }
 
-TEST(Files, SavedPresetShowsEveryFieldBack) {
+TEST(Files, SavedAndBuiltInPresetsShowEveryFieldBack) {
   TempFolder folder;
   const Audio input = Sound(Noise(3000, 1, 0.2));
   WriteAudio(folder / "in.wav", input);
@@ -70,11 +70,9 @@ TEST(Files, SavedPresetShowsEveryFieldBack) {
   run = RunCli(folder, {"process", "in.wav", "again.wav", "--preset", "my.preset"});
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_EQ(ReadFileText(folder / "out.wav"), ReadFileText(folder / "again.wav"));
-}
 
-TEST(Files, BuiltInPresetsAreWrittenAndListed) {
-  TempFolder folder;
-  RunResult run = RunCli(folder, {"preset", "list"});
+  // The built-in presets, listed and written.
+  run = RunCli(folder, {"preset", "list"});
   ASSERT_EQ(0, run.status);
   EXPECT_TRUE(Contains(run.out, "0  (Default)")) << run.out;
   run = RunCli(folder, {"preset", "builtin", "2", "mono.preset"});
@@ -318,7 +316,8 @@ TEST(CommandLine, DemoWritesItsFilesAndTheyPlay) {
   EXPECT_EQ(1u, dry.channels);
   EXPECT_EQ(2u, wet.channels);
   EXPECT_GT(wet.frames(), dry.frames() + 44100);  // the hall's tail
-  EXPECT_GT(Energy(Channel(wet, 1)), 0.0);
+  const std::vector<double> right = Channel(wet, 1);
+  EXPECT_TRUE(std::any_of(right.begin(), right.end(), [](double x) { return x != 0.0; }));
   // The same program writes the same demo.
   const RunResult again = RunCli(folder, {"demo", "again", "--quiet"});
   ASSERT_EQ(0, again.status);

@@ -67,10 +67,6 @@ inline Audio Sound(std::vector<double> samples, unsigned channels = 1, unsigned 
   return {channels, rate, bits, bits >= 32, std::move(samples)};
 }
 
-inline void Put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 // Writes `audio` as a canonical wave file; INFO items (id, text) follow the data.
 inline void WriteAudio(const std::string& path, const Audio& audio,
                        const std::vector<std::pair<std::string, std::string>>& info = {}) {
@@ -85,7 +81,7 @@ inline void WriteAudio(const std::string& path, const Audio& audio,
     else
       bits = static_cast<uint64_t>(
           static_cast<int64_t>(std::fmax(-full, std::fmin(full - 1, std::round(x * full)))));
-    Put(data, bits, static_cast<int>(width));
+    for (unsigned i = 0; i < width; ++i) data.push_back(static_cast<uint8_t>(bits >> (8 * i)));
   }
   Bytes items;
   for (const auto& item : info) items += Chunk(item.first.c_str(), Z(item.second));
@@ -133,12 +129,6 @@ inline std::vector<double> Channel(const Audio& audio, unsigned channel) {
   for (size_t i = channel; i < audio.samples.size(); i += audio.channels)
     out.push_back(audio.samples[i]);
   return out;
-}
-
-inline double Energy(const std::vector<double>& x, size_t from = 0, size_t to = SIZE_MAX) {
-  double sum = 0.0;
-  for (size_t i = from; i < x.size() && i < to; ++i) sum += x[i] * x[i];
-  return sum;
 }
 
 }  // namespace tools_test

@@ -47,7 +47,7 @@ void RoundTrip(const uint8_t* data, size_t size) {
   if (waveFrames > 0 && exact) {
     FUZZ_CHECK(impulseFrames == waveFrames);
     const auto same = [](float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); };
-    FUZZ_CHECK(std::equal(fromWave.begin(), fromWave.begin() + waveFrames, fromImpulse.begin(), same));
+    FUZZ_CHECK(std::equal(fromWave.data(), fromWave.data() + waveFrames, fromImpulse.data(), same));
   }
 }
 

@@ -40,7 +40,8 @@ std::complex<double> Response(const ShelfEqState& st, double omega) {
   // The low section's resonator is scaled by b (unity at DC); the high section's only by G.
   auto lowpass = [&](const TwoPoleSection& s) { return 1.0 / (1.0 - s.a1 * z1 + s.a2 * z1 * z1); };
   std::complex<double> h = 1.0;
-  if (st.lowType == kShelfBoost) h *= st.low.directGain + st.low.filteredGain * st.low.b * lowpass(st.low);
+  if (st.lowType == kShelfBoost)
+    h *= st.low.directGain + st.low.filteredGain * st.low.b * lowpass(st.low);
   if (st.lowType == kShelfCut)
     h *= st.low.directGain + st.low.filteredGain * (1.0 - st.low.b * lowpass(st.low));
   if (st.highType != kShelfOff) {

@@ -90,7 +90,8 @@ TEST(Files, SavedAndBuiltInPresetsShowEveryFieldBack) {
 TEST(Files, RecoverOnASyntheticRoomWritesTheRoomsImpulse) {
   TempFolder folder;
   std::ofstream(folder / "auralith.ini")
-      << "[Auralith]\nSpikeSpacing=2000\nImpulsePreSamples=100\nMaxStoredImpulse=1000\nOutBits=32\n";
+      << "[Auralith]\nSpikeSpacing=2000\nImpulsePreSamples=100\nMaxStoredImpulse=1000\n"
+      << "OutBits=32\n";
   RunResult run = RunCli(folder, {"test-tone", "test.wav", "--order", "12", "--spacing", "2000"});
   ASSERT_EQ(0, run.status) << run.err;
   const Audio test = ReadAudio(folder / "test.wav");
@@ -180,10 +181,13 @@ TEST(Files, EveryWrittenWaveFormatPassesSoxUnchanged) {
 // reason, and the file it would have replaced keeps its bytes; no temporary is left behind.
 TEST(Files, FullDiskKeepsThePreviousFile) {
   TempFolder folder;
-  std::ofstream(folder / "auralith.ini") << "[Auralith]\nSpikeSpacing=2000\nMaxStoredImpulse=20000\n";
+  std::ofstream(folder / "auralith.ini")
+      << "[Auralith]\nSpikeSpacing=2000\nMaxStoredImpulse=20000\n";
   WriteAudio(folder / "in.wav", Sound(Noise(100, 3, 0.5), 1, 16));
   WriteAudio(folder / "room.wav", Sound(Noise(20000, 4, 0.5), 1, 16));
-  ASSERT_EQ(0, RunCli(folder, {"test-tone", "tone.wav", "--order", "12", "--spacing", "2000"}).status);
+  const RunResult tone =
+      RunCli(folder, {"test-tone", "tone.wav", "--order", "12", "--spacing", "2000"});
+  ASSERT_EQ(0, tone.status);
   ASSERT_EQ(0, RunCli(folder, {"make-irx", "room.wav", "room.irx"}).status);  // as packaged
   const std::vector<std::string> preset = {"process", "in.wav", "out.wav", "--impulse", "room.wav",
                                            "--save-preset", "p.preset", "--package-impulse"};
@@ -293,7 +297,8 @@ TEST(CommandLine, HelpForTheToolAndEveryCommandAndTheVersion) {
   TempFolder folder;
   RunResult run = RunCli(folder, {"--help"});
   EXPECT_EQ(0, run.status);
-  for (const char* command : {"process", "make-irx", "info", "preset", "test-tone", "recover", "demo"}) {
+  for (const char* command :
+       {"process", "make-irx", "info", "preset", "test-tone", "recover", "demo"}) {
     EXPECT_TRUE(Contains(run.out, std::string("  ") + command)) << command;
     const RunResult help = RunCli(folder, {command, "--help"});
     EXPECT_EQ(0, help.status) << command;
@@ -335,8 +340,9 @@ TEST(Files, PlotDrawsTheWaveformEnvelopeAndDecayMarker) {
   // the middle, x = 56 + 828 / 2.
   EXPECT_TRUE(Contains(svg, "<line x1=\"470.0\" y1=\"28\"")) << svg.substr(0, 400);
   EXPECT_TRUE(Contains(svg, "decay 1.00 s"));
+  const std::string marker = "width=\"6\"";
   size_t points = 0;
-  for (size_t at = svg.find("width=\"6\""); at != std::string::npos; at = svg.find("width=\"6\"", at + 1))
+  for (size_t at = svg.find(marker); at != std::string::npos; at = svg.find(marker, at + 1))
     ++points;
   EXPECT_EQ(3u, points);
   run = RunCli(folder, {"plot", "room.wav", "plain.svg"});

@@ -89,8 +89,7 @@ Audio Plateau(unsigned channels, unsigned rate, size_t frames) {
 }
 
 TEST_F(Process, NotesSayWhenTheImpulseIsCutOrAChannelUnusedAndNeverWhenQuiet) {
-  Audio mono = Plateau(1, 44100, 13230);
-  WriteAudio(folder_ / "mono.wav", mono);
+  WriteAudio(folder_ / "mono.wav", Plateau(1, 44100, 13230));
   WriteAudio(folder_ / "tiny.wav", Plateau(2, 44100, 16));
   WriteAudio(folder_ / "long.wav", Plateau(1, 8000, 140000));
   struct Case {
@@ -122,10 +121,8 @@ TEST_F(Process, NotesSayWhenTheImpulseIsCutOrAChannelUnusedAndNeverWhenQuiet) {
   };
   std::ofstream(folder_ / "auralith.ini") << "[Auralith]\nMaxImpulseSize=131071\n";
   for (const Case& c : cases) {
-    Audio input = StereoNoise(2000);
-    input.rate = c.inputRate;
-    if (c.inputChannels == 1) input.samples.resize(2000);
-    input.channels = c.inputChannels;
+    const Audio input = Sound(Noise(2000 * c.inputChannels, 3, 0.25), c.inputChannels, 32,
+                              c.inputRate);
     const std::string line = std::string(c.impulse) + " " + std::to_string(c.inputChannels) +
                              " ch " + (c.options.empty() ? "" : c.options[1]);
     RunResult run = Run(input, c.options, c.impulse);

@@ -43,8 +43,7 @@ inline RunResult RunCli(const TempFolder& folder, const std::vector<std::string>
   const std::string err = folder / ".stderr";
   command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(command.c_str());
-  RunResult result{raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadFileText(out), ReadFileText(err)};
-  return result;
+  return {raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadFileText(out), ReadFileText(err)};
 }
 
 inline bool OneLine(const std::string& text) {

@@ -15,21 +15,6 @@ constexpr DWORD kLoadFrames = 2048;
 // Wave sources larger than this are not written out again (time per input).
 constexpr DWORD kMostWrittenBytes = 1 << 20;
 
-bool Terminated(const WCHAR* text, DWORD capacity) {
-  for (DWORD i = 0; i < capacity; ++i) {
-    if (text[i] == 0) return true;
-  }
-  return false;
-}
-
-bool SameSamples(const std::vector<float>& a, const std::vector<float>& b, int frames) {
-  for (int i = 0; i < frames; ++i) {
-    const bool bothNan = std::isnan(a[i]) && std::isnan(b[i]);
-    if (!bothNan && a[i] != b[i]) return false;
-  }
-  return true;
-}
-
 // Writes the wave file as an embedded impulse file and loads both.
 void RoundTrip(const uint8_t* data, size_t size) {
   WaveReader reader = {};
@@ -61,7 +46,8 @@ void RoundTrip(const uint8_t* data, size_t size) {
                                             kLoadFrames, 0);
   if (waveFrames > 0 && exact) {
     FUZZ_CHECK(impulseFrames == waveFrames);
-    FUZZ_CHECK(SameSamples(fromWave, fromImpulse, waveFrames));
+    const auto same = [](float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    FUZZ_CHECK(std::equal(fromWave.data(), fromWave.data() + waveFrames, fromImpulse.data(), same));
   }
 }
 

@@ -7,24 +7,13 @@
 #include "fuzz/fuzz_util.h"
 #include "tests/support/plug_in.h"
 
-namespace {
-
-CNxPlugIn* NewFilter() {
-  CNxPlugIn* filter = NewPlugIn();
-  FUZZ_CHECK(filter != nullptr);
-  return filter;
-}
-
-void Release(CNxPlugIn* filter) { static_cast<IBaseFilter*>(filter)->Release(); }
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A packaged impulse is received into the module folder.
   FuzzTempFolder("AURALITH_MODULE_DIR");
-  CNxPlugIn* filter = NewFilter();
+  CNxPlugIn* filter = NewPlugIn();
+  CNxPlugIn* again = NewPlugIn();
   CMemoryStream* stream = CMemoryStream::Create(data, size);
-  FUZZ_CHECK(stream != nullptr);
+  FUZZ_CHECK(filter != nullptr && again != nullptr && stream != nullptr);
   filter->Load(stream);
   stream->Release();
   if (size > 0) filter->ApplyPreset(data[0] % 8 == 0 ? data[size - 1] % 5 : -1);
@@ -34,19 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PlugInParams saved;
   FUZZ_CHECK(filter->GetParams(&saved) == S_OK);
   CMemoryStream* copy = CMemoryStream::Create();
-  FUZZ_CHECK(copy != nullptr);
-  FUZZ_CHECK(filter->Save(copy, TRUE) == S_OK);
+  FUZZ_CHECK(copy != nullptr && filter->Save(copy, TRUE) == S_OK);
   ULARGE_INTEGER sizeMax = {};
   FUZZ_CHECK(filter->GetSizeMax(&sizeMax) == S_OK && sizeMax.QuadPart == copy->Bytes().size());
   LARGE_INTEGER start = {};
   copy->Seek(start, STREAM_SEEK_SET, nullptr);
-  CNxPlugIn* again = NewFilter();
   FUZZ_CHECK(again->Load(copy) == S_OK);
   PlugInParams loaded;
   again->GetParams(&loaded);
   FUZZ_CHECK(std::memcmp(&saved, &loaded, sizeof saved) == 0);
   copy->Release();
-  Release(again);
-  Release(filter);
+  static_cast<IBaseFilter*>(again)->Release();
+  static_cast<IBaseFilter*>(filter)->Release();
   return 0;
 }

@@ -31,9 +31,7 @@ void WalkList(NxFileHandle file, DWORD remaining) {
       WCHAR text[64];
       DWORD moved = size;
       if (riff_ReadANSIString(file, text, 64, &moved) != NX_OK) return;
-      bool terminated = false;
-      for (WCHAR unit : text) terminated = terminated || unit == 0;
-      FUZZ_CHECK(terminated);
+      FUZZ_CHECK(Terminated(text, 64));
     }
   }
 }

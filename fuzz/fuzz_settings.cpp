@@ -27,8 +27,8 @@ std::vector<std::basic_string<WCHAR>> Names(const WCHAR* list, DWORD units) {
 
 void ReadEverything() {
   std::vector<WCHAR> sections(kListUnits);
-  const DWORD units =
-      GetPrivateProfileStringW(nullptr, nullptr, nullptr, sections.data(), kListUnits, kNxSettingsFile);
+  const DWORD units = GetPrivateProfileStringW(nullptr, nullptr, nullptr, sections.data(),
+                                               kListUnits, kNxSettingsFile);
   FUZZ_CHECK(units <= kListUnits - 2 && sections[units] == 0);
   for (const auto& section : Names(sections.data(), units)) {
     std::vector<WCHAR> keys(kListUnits);

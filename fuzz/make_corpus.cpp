@@ -12,16 +12,15 @@
 #include "impulse/irx_file.h"
 #include "impulse/summary.h"
 #include "tests/support/plug_in.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 std::filesystem::path g_root;
 
 void Save(const std::string& target, const std::string& name, const Bytes& bytes) {
-  const std::filesystem::path folder = g_root / target;
-  std::filesystem::create_directories(folder);
-  std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::filesystem::create_directories(g_root / target);
+  WriteFileBytes(g_root / target / name, bytes);
 }
 
 // A WAVEFORMATEX of 18 bytes plus `extra` (cbSize = extra's size).
@@ -158,9 +157,7 @@ void Presets(const Bytes& smallImpulse) {
   const std::filesystem::path folder = g_root / ".module";
   std::filesystem::create_directories(folder);
   setenv("AURALITH_MODULE_DIR", (folder.string() + "/").c_str(), 1);
-  std::ofstream(folder / "~IRX.TMP", std::ios::binary)
-      .write(reinterpret_cast<const char*>(smallImpulse.data()),
-             static_cast<std::streamsize>(smallImpulse.size()));
+  WriteFileBytes(folder / "~IRX.TMP", smallImpulse);
   filter->SetImpulseFile(NXW("~IRX.TMP"));
   filter->SetPackageImpulse(1);
   Save("preset", "packaged.preset", SavedPreset(filter));

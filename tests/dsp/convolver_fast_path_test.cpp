@@ -37,9 +37,9 @@ TEST(ConvolverFastPath, SpectrumProductIsTheScalarFormulaBitForBit) {
 }
 
 template <typename T>
-std::vector<T> Render(LONG quality, uint32_t in, uint32_t out, uint32_t impulseChannels,
-                      LONG dry, LONG delay, const std::vector<T>& input, uint32_t maxCall) {
-  MemoryImpulse source(Noise(300, 7), 10000, impulseChannels);
+std::vector<T> Render(LONG quality, Layout l, LONG dry, LONG delay, const std::vector<T>& input,
+                      uint32_t maxCall) {
+  MemoryImpulse source(Noise(300, 7), 10000, l.impulse);
   source.channel[1] = Noise(300, 8);
   PlugInParams p = BaseParams(quality);
   p.wetOut = -30;
@@ -47,7 +47,7 @@ std::vector<T> Render(LONG quality, uint32_t in, uint32_t out, uint32_t impulseC
   p.responseDelay = delay;
   p.pan = 20;
   ConvolverState s;
-  const StreamShape shapes[2] = {{in, 10000, sizeof(T) * 8}, {out, 10000, sizeof(T) * 8}};
+  const StreamShape shapes[2] = {{l.in, 10000, sizeof(T) * 8}, {l.out, 10000, sizeof(T) * 8}};
   EXPECT_EQ(PrepareImpulse(s, p, true, shapes[0], shapes[1], NXW("memory"), source, nullptr),
             kConvolverOk);
   // A fixed seed: the call sizes matter only as "large" or "one frame".
@@ -55,9 +55,6 @@ std::vector<T> Render(LONG quality, uint32_t in, uint32_t out, uint32_t impulseC
 }
 
 TEST(ConvolverFastPath, WholeBufferCallsMatchFrameByFrameCalls) {
-  struct Layout {
-    uint32_t in, out, impulse;
-  };
   const Layout layouts[] = {{1, 1, 1}, {1, 2, 2}, {2, 2, 2}, {2, 2, 1}, {2, 1, 1}};
   for (LONG quality = 1; quality <= 5; ++quality) {
     for (const Layout& l : layouts) {
@@ -66,11 +63,11 @@ TEST(ConvolverFastPath, WholeBufferCallsMatchFrameByFrameCalls) {
           SCOPED_TRACE(testing::Message() << "quality " << quality << ", " << l.in << " -> "
                                           << l.out << ", dry " << dry << ", delay " << delay);
           const std::vector<float> input = Noise(size_t{1501} * l.in, quality);
-          EXPECT_EQ(Render(quality, l.in, l.out, l.impulse, dry, delay, input, 1),
-                    Render(quality, l.in, l.out, l.impulse, dry, delay, input, 5000));
+          EXPECT_EQ(Render(quality, l, dry, delay, input, 1),
+                    Render(quality, l, dry, delay, input, 5000));
           const std::vector<double> wide = As<double>(input);
-          EXPECT_EQ(Render(quality, l.in, l.out, l.impulse, dry, delay, wide, 1),
-                    Render(quality, l.in, l.out, l.impulse, dry, delay, wide, 5000));
+          EXPECT_EQ(Render(quality, l, dry, delay, wide, 1),
+                    Render(quality, l, dry, delay, wide, 5000));
         }
       }
     }

@@ -12,12 +12,6 @@ using namespace enginetest;
 
 constexpr uint32_t kRate = 10000;
 
-struct Layout {
-  uint32_t in;
-  uint32_t out;
-  uint32_t impulse;
-};
-
 // Linear gain of a level in tenths of a dB; -80 dB and below is silence.
 double Gain(LONG tenths) { return tenths <= -800 ? 0.0 : std::pow(10.0, tenths / 200.0); }
 

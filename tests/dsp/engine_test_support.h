@@ -41,6 +41,11 @@ class StatusLog : public ConvolverStatusSink {
   void SetStatus(LONG status) override { codes.push_back(status); }
 };
 
+// Channels of the input, the output and the impulse.
+struct Layout {
+  uint32_t in, out, impulse;
+};
+
 // The default record (whose recovery fields the engine never reads) at `quality`.
 inline PlugInParams BaseParams(LONG quality) {
   PlugInParams p = DefaultPlugInParams();

@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
+
+#include "tests/support/temp_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -21,10 +18,7 @@ TEST(FuzzCorpus, EveryFileReplaysCleanly) {
   ASSERT_FALSE(files.empty()) << "no corpus in " << AURALITH_FUZZ_CORPUS;
   for (const auto& path : files) {
     SCOPED_TRACE(path.string());
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-    EXPECT_EQ(0, LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                        bytes.size()));
+    const Bytes bytes = ReadFileBytes(path.string());
+    EXPECT_EQ(0, LLVMFuzzerTestOneInput(bytes.data(), bytes.size()));
   }
 }

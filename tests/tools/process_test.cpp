@@ -1,5 +1,5 @@
-// auralith process, end to end: dry pass-through, a known impulse, the output formats, clipping
-// and a missing impulse.
+// auralith process, end to end: dry pass-through, clipping, a missing impulse, and the notes and
+// info lengths on how much of the impulse is kept. The output formats are in files_test.
 
 #include "tests/tools/tools_test_util.h"
 
@@ -16,16 +16,12 @@ class Process : public ::testing::Test {
     WriteAudio(folder_ / "room.wav", impulse);
   }
 
-  // Renders `input` with the room and `options`; fails the test unless it succeeded.
-  Audio Render(const Audio& input, const std::vector<std::string>& options) {
+  // Writes `input` as in.wav and processes it into out.wav through `impulse` with `options`.
+  RunResult Run(const Audio& input, std::vector<std::string> options,
+                const std::string& impulse = "room.wav") {
     WriteAudio(folder_ / "in.wav", input);
-    std::vector<std::string> args = {"process", "in.wav", "out.wav", "--impulse", "room.wav"};
-    args.insert(args.end(), options.begin(), options.end());
-    const RunResult run = RunCli(folder_, args);
-    EXPECT_EQ(0, run.status) << run.err;
-    const ReadBack back = ReadAudio(folder_ / "out.wav");
-    EXPECT_TRUE(back.ok);
-    return back.audio;
+    options.insert(options.begin(), {"process", "in.wav", "out.wav", "--impulse", impulse});
+    return RunCli(folder_, options);
   }
 
   TempFolder folder_;
@@ -42,138 +38,47 @@ Audio Click(unsigned channels, size_t frames) {
   return audio;
 }
 
-TEST_F(Process, WetOffDryZeroReturnsAFloatInputBitForBit) {
-  Audio input = StereoNoise(20000);  // 16-bit input is rendered by the clipping case below
-  for (double& x : input.samples) x = static_cast<float>(x == 0.0 ? 0.125 : x);
-  WriteAudio(folder_ / "in.wav", input);
-  const RunResult run = RunCli(folder_, {"process", "in.wav", "out.wav", "--impulse", "room.wav",
-                                         "--wet", "off", "--dry", "0", "--quiet"});
-  ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ("", run.out);
-  const ReadBack in = ReadAudio(folder_ / "in.wav");
-  const ReadBack out = ReadAudio(folder_ / "out.wav");
-  ASSERT_TRUE(out.ok);
-  EXPECT_EQ(32u, out.audio.bits);
-  ASSERT_GE(out.raw.size(), in.raw.size());
-  EXPECT_EQ(0, std::memcmp(in.raw.data(), out.raw.data(), in.raw.size()));
-  for (size_t i = in.audio.samples.size(); i < out.audio.samples.size(); ++i)
-    ASSERT_EQ(0.0, out.audio.samples[i]) << "tail sample " << i;
-}
-
-TEST_F(Process, AClickThroughAKnownImpulseFileGivesTheNormalisedImpulse) {
-  // A 16-bit impulse, and float ones peaking past full scale (legitimate in float files), each as
-  // a wave file and made into an impulse file by make-irx.
+// The dry signal alone at 0 dB gives the input back bit for bit in float: with the wet signal
+// off, from 24-bit input, and without an impulse where that is allowed (else it is an error: the
+// command line's table). 16-bit input is rendered by the clipping case below.
+TEST_F(Process, DryAloneReturnsTheInputBitForBit) {
   const struct {
     unsigned bits;
-    double peak;
-    bool viaIrx;
+    const char* impulse;
+    std::vector<std::string> options;
+    const char* says;  // on standard output
   } cases[] = {
-      {16, 0.7, true}, {32, 3.0, false}, {32, 3.0, true}, {64, 3.0, false}, {64, 3.0, true}};
-  WriteAudio(folder_ / "click.wav", Click(1, 8000));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.bits << " bits, peak " << c.peak << ", irx " << c.viaIrx);
-    Audio impulse = Sound(Noise(3000, 11, c.peak), 1, c.bits);
-    for (size_t i = 0; i < impulse.samples.size(); ++i)
-      impulse.samples[i] *= std::exp(-double(i) / 600.0);
-    WriteAudio(folder_ / "known.wav", impulse);
-    ASSERT_EQ(0, RunCli(folder_, {"make-irx", "known.wav", "known.irx"}).status);
-    const std::vector<double> h = ReadAudio(folder_ / "known.wav").audio.samples;
-    const double norm = std::sqrt(Energy(h));
-
-    const RunResult run = RunCli(folder_, {"process", "click.wav", "out.wav", "--impulse",
-                                           c.viaIrx ? "known.irx" : "known.wav", "--quality", "5"});
-    ASSERT_EQ(0, run.status) << run.err;
-    const Audio out = ReadAudio(folder_ / "out.wav").audio;
-    ASSERT_EQ(1u, out.channels);
-    ASSERT_GE(out.samples.size(), 100 + h.size());
-    double error = 0.0;
-    for (size_t i = 0; i < out.samples.size(); ++i) {
-      const double expected = i >= 100 && i - 100 < h.size() ? 0.5 * h[i - 100] / norm : 0.0;
-      error += (out.samples[i] - expected) * (out.samples[i] - expected);
-    }
-    EXPECT_LT(10 * std::log10(error / 0.25), -100.0);
-  }
-}
-
-// --- Output formats ---------------------------------------------------------------------------
-// What each option sets is checked through the saved preset (files_test) and what the settings do
-// to the sound by the engine's suites; here one rendering per output format and an odd block size.
-
-TEST_F(Process, EveryOutputFormatAndBlockSizeKeepsTheSamples) {
-  const Audio input = StereoNoise(20000);
-  const std::vector<std::string> base = {"--dry", "off", "--wet", "0"};
-  auto with = [&](std::vector<std::string> options) {
-    options.insert(options.begin(), base.begin(), base.end());
-    return Render(input, options);
+      {32, "room.wav", {"--wet", "off", "--dry", "0", "--quiet"}, ""},
+      {24, "room.wav", {"--wet", "off", "--dry", "0"}, "converted to 32-bit float"},
+      {32, "gone.irx", {"--allow-missing-impulse", "--dry", "0"}, "rendered dry"},
   };
-  const Audio floats = Render(input, base);
-  ASSERT_FALSE(floats.samples.empty());
-  const Audio doubles = with({"--format", "float64"});
-  EXPECT_EQ(64u, doubles.bits);
-  EXPECT_EQ(floats.samples, doubles.samples);
-  const Audio pcm = with({"--format", "pcm16"});
-  EXPECT_TRUE(pcm.bits == 16 && !pcm.isFloat);
-  ASSERT_EQ(floats.samples.size(), pcm.samples.size());
-  for (size_t i = 0; i < floats.samples.size(); ++i)
-    ASSERT_NEAR(floats.samples[i], pcm.samples[i], 0.6 / 32768);
-  EXPECT_EQ(floats.samples, with({"--block-frames", "37"}).samples);
-}
-
-// --- Formats, clipping, impulses --------------------------------------------------------------
-
-TEST_F(Process, TwentyFourBitInputIsConvertedToFloatAndMoreThanTwoChannelsRefused) {
-  WriteAudio(folder_ / "in24.wav", StereoNoise(5000, 24));
-  RunResult run = RunCli(folder_, {"process", "in24.wav", "out.wav", "--impulse", "room.wav"});
-  ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_NE(std::string::npos, run.out.find("converted to 32-bit float"));
-  const Audio out = ReadAudio(folder_ / "out.wav").audio;
-  EXPECT_TRUE(out.isFloat);
-  EXPECT_EQ(32u, out.bits);
-
-  WriteAudio(folder_ / "six.wav", Sound(Noise(6 * 1000, 1, 0.1), 6));
-  run = RunCli(folder_, {"process", "six.wav", "out6.wav", "--impulse", "room.wav"});
-  EXPECT_EQ(1, run.status);
-  EXPECT_TRUE(OneLine(run.err)) << run.err;
-  EXPECT_NE(std::string::npos, run.err.find("six.wav: 6 channels")) << run.err;
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "out6.wav"));
+  for (const auto& c : cases) {
+    Audio input = StereoNoise(20000, c.bits);
+    // Values that 24 bits and floats hold exactly, and no zero (whose sign could differ).
+    for (double& x : input.samples) x = std::round((x == 0.0 ? 0.125 : x) * 0x1p23) / 0x1p23;
+    const RunResult run = Run(input, c.options, c.impulse);
+    ASSERT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(run.out.find(c.says) != std::string::npos && (*c.says != 0 || run.out.empty()))
+        << run.out;
+    const Audio out = ReadAudio(folder_ / "out.wav");
+    EXPECT_TRUE(out.isFloat && out.bits == 32) << c.bits;
+    ASSERT_GE(out.samples.size(), input.samples.size());
+    input.samples.resize(out.samples.size());
+    EXPECT_EQ(input.samples, out.samples) << c.impulse << " " << c.bits;
+  }
 }
 
 TEST_F(Process, SaturatedSixteenBitOutputIsCounted) {
   Audio input = StereoNoise(5000, 16);
   for (double& x : input.samples) x *= 3.5;  // near full scale
-  WriteAudio(folder_ / "loud.wav", input);
-  RunResult run = RunCli(folder_, {"process", "loud.wav", "out.wav", "--impulse", "room.wav", "--wet",
-                                "12", "--dry", "6", "--quiet"});
+  RunResult run = Run(input, {"--wet", "12", "--dry", "6", "--quiet"});
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_TRUE(OneLine(run.err)) << run.err;
   EXPECT_NE(std::string::npos, run.err.find("samples clipped")) << run.err;
 
-  run = RunCli(folder_, {"process", "loud.wav", "quiet.wav", "--impulse", "room.wav", "--wet", "-40",
-                         "--quality", "5"});
+  run = Run(input, {"--wet", "-40", "--quality", "5"});
   ASSERT_EQ(0, run.status);
   EXPECT_EQ("", run.err);
-}
-
-TEST_F(Process, AMissingImpulseIsAnErrorUnlessAllowed) {
-  const Audio input = StereoNoise(3000);
-  WriteAudio(folder_ / "in.wav", input);
-  RunResult run = RunCli(folder_, {"process", "in.wav", "out.wav", "--impulse", "gone.irx"});
-  EXPECT_EQ(1, run.status);
-  EXPECT_TRUE(OneLine(run.err));
-  EXPECT_NE(std::string::npos, run.err.find("gone.irx: impulse not found")) << run.err;
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "out.wav"));
-
-  run = RunCli(folder_, {"process", "in.wav", "out.wav"});
-  EXPECT_EQ(2, run.status);
-  EXPECT_NE(std::string::npos, run.err.find("no impulse")) << run.err;
-
-  run = RunCli(folder_, {"process", "in.wav", "out.wav", "--impulse", "gone.irx",
-                      "--allow-missing-impulse", "--dry", "0"});
-  ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_NE(std::string::npos, run.out.find("rendered dry"));
-  const Audio out = ReadAudio(folder_ / "out.wav").audio;
-  for (size_t i = 0; i < input.samples.size(); ++i)
-    ASSERT_EQ(static_cast<float>(input.samples[i]), out.samples[i]);
 }
 
 // --- What the filter does to the impulse -----------------------------------------------------
@@ -184,8 +89,7 @@ Audio Plateau(unsigned channels, unsigned rate, size_t frames) {
 }
 
 TEST_F(Process, NotesSayWhenTheImpulseIsCutOrAChannelUnusedAndNeverWhenQuiet) {
-  Audio mono = Plateau(1, 44100, 13230);
-  WriteAudio(folder_ / "mono.wav", mono);
+  WriteAudio(folder_ / "mono.wav", Plateau(1, 44100, 13230));
   WriteAudio(folder_ / "tiny.wav", Plateau(2, 44100, 16));
   WriteAudio(folder_ / "long.wav", Plateau(1, 8000, 140000));
   struct Case {
@@ -195,11 +99,13 @@ TEST_F(Process, NotesSayWhenTheImpulseIsCutOrAChannelUnusedAndNeverWhenQuiet) {
     std::vector<std::string> notes;  // what the lines on standard error contain, in order
   } cases[] = {
       {"room.wav", 2, 44100, {"--quality", "5"}, {}},
-      {"room.wav", 2, 44100, {}, {"room.wav: impulse cut to 0.19 s of 0.30 s by quality 3 (quality 5 keeps up to 0.30 s)"}},
+      {"room.wav", 2, 44100, {},
+       {"room.wav: impulse cut to 0.19 s of 0.30 s by quality 3 (quality 5 keeps up to 0.30 s)"}},
       {"room.wav", 2, 44100, {"--quality", "4"}, {"by quality 4 (quality 5 keeps up to 0.30 s)"}},
       {"room.wav", 2, 44100, {"--quality", "5", "--decay-limit", "0.1"},
        {"room.wav: impulse cut to 0.10 s of 0.30 s by the decay limit"}},
-      {"room.wav", 2, 44100, {"--decay-limit", "0.1"}, {"by quality 3 (quality 5 keeps up to 0.10 s)"}},
+      {"room.wav", 2, 44100, {"--decay-limit", "0.1"},
+       {"by quality 3 (quality 5 keeps up to 0.10 s)"}},
       {"room.wav", 2, 44100, {"--quality", "5", "--decay-limit", "1"}, {}},
       {"tiny.wav", 2, 44100, {}, {}},
       {"long.wav", 1, 8000, {"--quality", "5"},
@@ -215,16 +121,11 @@ TEST_F(Process, NotesSayWhenTheImpulseIsCutOrAChannelUnusedAndNeverWhenQuiet) {
   };
   std::ofstream(folder_ / "auralith.ini") << "[Auralith]\nMaxImpulseSize=131071\n";
   for (const Case& c : cases) {
-    Audio input = StereoNoise(2000);
-    input.rate = c.inputRate;
-    if (c.inputChannels == 1) input.samples.resize(2000);
-    input.channels = c.inputChannels;
-    WriteAudio(folder_ / "in.wav", input);
-    std::vector<std::string> args = {"process", "in.wav", "out.wav", "--impulse", c.impulse};
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    const std::string line = std::string(c.impulse) + " " + std::to_string(c.inputChannels) + " ch " +
-                             (c.options.empty() ? "" : c.options[1]);
-    RunResult run = RunCli(folder_, args);
+    const Audio input = Sound(Noise(2000 * c.inputChannels, 3, 0.25), c.inputChannels, 32,
+                              c.inputRate);
+    const std::string line = std::string(c.impulse) + " " + std::to_string(c.inputChannels) +
+                             " ch " + (c.options.empty() ? "" : c.options[1]);
+    RunResult run = Run(input, c.options, c.impulse);
     ASSERT_EQ(0, run.status) << line << "\n" << run.err;
     std::istringstream lines(run.err);
     std::string note;
@@ -235,29 +136,25 @@ TEST_F(Process, NotesSayWhenTheImpulseIsCutOrAChannelUnusedAndNeverWhenQuiet) {
       EXPECT_NE(std::string::npos, note.find(c.notes[count++])) << line << "\n" << note;
     }
     EXPECT_EQ(c.notes.size(), count) << line << "\n" << run.err;
-    args.push_back("--quiet");
-    run = RunCli(folder_, args);
+    std::vector<std::string> quiet = c.options;
+    quiet.push_back("--quiet");
+    run = Run(input, quiet, c.impulse);
     ASSERT_EQ(0, run.status) << line;
     EXPECT_EQ("", run.err) << line;
   }
 }
 
-// Seconds of the impulse kept, as info --json gives them for `quality` and the input layout
-// (a mono input has a row of its own only where it keeps a different length).
-double InfoKeptSeconds(const std::string& json, int quality, bool monoInput) {
-  for (const char* input : monoInput ? std::vector<const char*>{"mono", "stereo"}
-                                     : std::vector<const char*>{"stereo"}) {
-    const std::string row = "\"quality\": " + std::to_string(quality) + ",\n      \"input\": \"" +
-                            input + "\"";
-    const size_t at = json.find(row);
-    if (at == std::string::npos) continue;
-    const size_t kept = json.find("\"keptSeconds\": ", at);
-    return kept == std::string::npos ? -1.0 : std::strtod(json.c_str() + kept + 15, nullptr);
-  }
-  return -1.0;
+// Seconds of the impulse kept at quality 1 for an `input` layout, as info --json gives them (a
+// mono input has a row of its own only where it keeps a different length, as at quality 1).
+double InfoKeptSeconds(const std::string& json, const char* input) {
+  const size_t at = json.find(std::string("\"quality\": 1,\n      \"input\": \"") + input + "\"");
+  const size_t kept = json.find("\"keptSeconds\": ", at);
+  return at == std::string::npos || kept == std::string::npos
+             ? -1.0
+             : std::strtod(json.c_str() + kept + 15, nullptr);
 }
 
-TEST_F(Process, InfoGivesPerQualityTheLengthARenderingKeeps) {
+TEST_F(Process, InfoGivesTheLengthARenderingKeeps) {
   // 17.5 s at 8000 Hz against a limit of 131071 frames: every quality cuts, quality 5 by the limit.
   WriteAudio(folder_ / "long.wav", Plateau(2, 8000, 140000));
   std::ofstream(folder_ / "auralith.ini") << "[Auralith]\nMaxImpulseSize=131071\n";
@@ -265,26 +162,22 @@ TEST_F(Process, InfoGivesPerQualityTheLengthARenderingKeeps) {
   ASSERT_EQ(0, info.status) << info.err;
   EXPECT_NE(std::string::npos, info.out.find("\"cutBy\": \"MaxImpulseSize\"")) << info.out;
   for (const unsigned channels : {1u, 2u}) {
+    const double kept = InfoKeptSeconds(info.out, channels == 1 ? "mono" : "stereo");
+    ASSERT_GT(kept, 0.0) << channels << " ch\n" << info.out;
     Audio click = Click(channels, 150000);
     click.rate = 8000;
-    WriteAudio(folder_ / "click.wav", click);
-    for (int quality = 1; quality <= 5; ++quality) {
-      const double kept = InfoKeptSeconds(info.out, quality, channels == 1);
-      ASSERT_GT(kept, 0.0) << quality << "\n" << info.out;
-      const RunResult run = RunCli(folder_, {"process", "click.wav", "out.wav", "--impulse", "long.wav",
-                                             "--quality", std::to_string(quality), "--quiet"});
-      ASSERT_EQ(0, run.status) << run.err;
-      const std::vector<double> out = Channel(ReadAudio(folder_ / "out.wav").audio, 0);
-      double peak = 0.0;
-      for (const double x : out) peak = std::max(peak, std::fabs(x));
-      size_t last = 0;
-      for (size_t i = 0; i < out.size(); ++i)
-        if (std::fabs(out[i]) > 0.01 * peak) last = i;
-      // The plateau starts at the click (frame 100; at half rate the pair that holds it) and
-      // ends where the kept impulse ends, its last fifth faded out where the quality cut it.
-      const double measured = (last + 1.0 - 100.0) / 8000.0;
-      EXPECT_NEAR(measured, kept, 0.005 * kept + 2.0 / 8000) << channels << " ch, quality " << quality;
-    }
+    const RunResult run = Run(click, {"--quality", "1", "--quiet"}, "long.wav");
+    ASSERT_EQ(0, run.status) << run.err;
+    const std::vector<double> out = Channel(ReadAudio(folder_ / "out.wav"), 0);
+    double peak = 0.0;
+    for (const double x : out) peak = std::max(peak, std::fabs(x));
+    size_t last = 0;
+    for (size_t i = 0; i < out.size(); ++i)
+      if (std::fabs(out[i]) > 0.01 * peak) last = i;
+    // The plateau starts at the click (frame 100; at half rate the pair that holds it) and
+    // ends where the kept impulse ends, its last fifth faded out where the quality cut it.
+    const double measured = (last + 1.0 - 100.0) / 8000.0;
+    EXPECT_NEAR(measured, kept, 0.005 * kept + 2.0 / 8000) << channels << " ch";
   }
 }
 

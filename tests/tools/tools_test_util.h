@@ -43,8 +43,7 @@ inline RunResult RunCli(const TempFolder& folder, const std::vector<std::string>
   const std::string err = folder / ".stderr";
   command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(command.c_str());
-  RunResult result{raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadFileText(out), ReadFileText(err)};
-  return result;
+  return {raw >= 0 ? (raw >> 8) & 0xFF : -1, ReadFileText(out), ReadFileText(err)};
 }
 
 inline bool OneLine(const std::string& text) {
@@ -67,10 +66,6 @@ inline Audio Sound(std::vector<double> samples, unsigned channels = 1, unsigned 
   return {channels, rate, bits, bits >= 32, std::move(samples)};
 }
 
-inline void Put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 // Writes `audio` as a canonical wave file; INFO items (id, text) follow the data.
 inline void WriteAudio(const std::string& path, const Audio& audio,
                        const std::vector<std::pair<std::string, std::string>>& info = {}) {
@@ -85,48 +80,38 @@ inline void WriteAudio(const std::string& path, const Audio& audio,
     else
       bits = static_cast<uint64_t>(
           static_cast<int64_t>(std::fmax(-full, std::fmin(full - 1, std::round(x * full)))));
-    Put(data, bits, static_cast<int>(width));
+    for (unsigned i = 0; i < width; ++i) data.push_back(static_cast<uint8_t>(bits >> (8 * i)));
   }
   Bytes items;
   for (const auto& item : info) items += Chunk(item.first.c_str(), Z(item.second));
   const Bytes file = WaveFile(audio.isFloat ? 3 : 1, static_cast<WORD>(audio.channels), audio.rate,
                               static_cast<WORD>(audio.bits), data, {},
                               info.empty() ? Bytes() : List("INFO", items));
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+  WriteFileBytes(path, file);
 }
 
-// Reads a 16-bit PCM or float file through the system's reader, keeping the raw bytes too.
-struct ReadBack {
-  bool ok = false;
-  Audio audio;
-  std::vector<uint8_t> raw;  // the delivered sample bytes
-};
-
-inline ReadBack ReadAudio(const std::string& path) {
-  ReadBack back;
+// Reads a 16-bit PCM or float file through the system's reader; no channels when it fails.
+inline Audio ReadAudio(const std::string& path) {
   std::basic_string<WCHAR> wide;
   NxUtf8ToUtf16(path, &wide);
   WaveReader reader;
-  if (WaveReader_Open(wide.c_str(), &reader, false) != 0) return back;
-  back.audio.channels = reader.channels;
-  back.audio.rate = reader.sampleRate;
-  back.audio.bits = reader.bytesPerSample * 8;
-  back.audio.isFloat = reader.sampleKind == WaveSampleKind::Float;
-  back.raw.resize(size_t{reader.frames} * reader.channels * reader.bytesPerSample);
-  WaveReader_Read(&reader, back.raw.data(), reader.frames, 0, true);
+  if (WaveReader_Open(wide.c_str(), &reader, false) != 0) return Audio{0, 0, 0, false, {}};
+  Audio audio{reader.channels, reader.sampleRate, reader.bytesPerSample * 8,
+              reader.sampleKind == WaveSampleKind::Float, {}};
+  std::vector<uint8_t> raw(size_t{reader.frames} * reader.channels * reader.bytesPerSample);
+  WaveReader_Read(&reader, raw.data(), reader.frames, 0, true);
   WaveReader_Close(&reader);
-  const size_t width = back.audio.bits / 8;
-  for (size_t i = 0; i + width <= back.raw.size(); i += width) {
+  const size_t width = audio.bits / 8;
+  for (size_t i = 0; i + width <= raw.size(); i += width) {
     float f = 0;
     double d = 0;
     int16_t v = 0;
-    const bool pcm = !back.audio.isFloat;
-    std::memcpy(pcm ? static_cast<void*>(&v) : width == 4 ? static_cast<void*>(&f) : &d,
-                &back.raw[i], pcm ? 2 : width);
-    back.audio.samples.push_back(pcm ? v / 32768.0 : width == 4 ? f : d);
+    const bool pcm = !audio.isFloat;
+    std::memcpy(pcm ? static_cast<void*>(&v) : width == 4 ? static_cast<void*>(&f) : &d, &raw[i],
+                pcm ? 2 : width);
+    audio.samples.push_back(pcm ? v / 32768.0 : width == 4 ? f : d);
   }
-  back.ok = true;
-  return back;
+  return audio;
 }
 
 // Seeded noise on ±scale.
@@ -140,14 +125,9 @@ inline std::vector<double> Noise(size_t count, unsigned seed, double scale) {
 // One channel of interleaved samples.
 inline std::vector<double> Channel(const Audio& audio, unsigned channel) {
   std::vector<double> out;
-  for (size_t i = channel; i < audio.samples.size(); i += audio.channels) out.push_back(audio.samples[i]);
+  for (size_t i = channel; i < audio.samples.size(); i += audio.channels)
+    out.push_back(audio.samples[i]);
   return out;
-}
-
-inline double Energy(const std::vector<double>& x, size_t from = 0, size_t to = SIZE_MAX) {
-  double sum = 0.0;
-  for (size_t i = from; i < x.size() && i < to; ++i) sum += x[i] * x[i];
-  return sum;
 }
 
 }  // namespace tools_test

@@ -25,15 +25,9 @@ class FakeDialog final : public NxDialog {
     std::vector<NxText> items;
     int selection = -1;
     NxRangeState range;
-    UINT buddy = 0;
     NxEnvelopeEditor editor;
     NxHeaderStrip header;
     std::vector<BYTE> picture;
-  };
-  struct Box {
-    NxText text;
-    NxText caption;
-    UINT style;
   };
 
   FakeDialog(UINT dialogTemplate, NxDialogEvents* events)
@@ -88,7 +82,7 @@ class FakeDialog final : public NxDialog {
 
   // ---- What the page did ----
   std::map<UINT, Control> controls;
-  std::vector<Box> boxes;
+  std::vector<NxText> boxes;  // the texts of the message boxes shown
   std::vector<std::vector<NxMenuItem>> menus;
   std::vector<NxFileDialogRequest> fileDialogs;
   std::deque<std::optional<NxText>> fileAnswers;  // nullopt cancels
@@ -101,12 +95,9 @@ class FakeDialog final : public NxDialog {
   std::function<void()> onBox;
   // Called for each message the progress window lets through; true for Escape.
   std::function<bool()> onDispatch;
-  // The progress window: texts, bar (low, high, position) and bar texts it was given.
+  // The progress window: the bar texts it was given, whether it is open and how often it was.
   struct Progress {
-    std::vector<NxText> texts;
     std::vector<NxText> barTexts;
-    LONG high = 0;
-    LONG position = 0;
     bool open = false;
     int opened = 0;
     NxProgressEvents* events = nullptr;
@@ -137,7 +128,7 @@ class FakeDialog final : public NxDialog {
   void SetResetValue(UINT id, LONG value) override { controls[id].range.resetValue = value; }
   void SetPosition(UINT id, LONG position) override { controls[id].range.position = position; }
   NxRangeState Range(UINT id) override { return controls[id].range; }
-  void SetBuddy(UINT spinner, UINT edit) override { controls[spinner].buddy = edit; }
+  void SetBuddy(UINT, UINT) override {}
   bool ControlKeyDown() override { return controlKey; }
   void Enable(UINT id, bool enabled) override { controls[id].enabled = enabled; }
   void Show(UINT id, bool shown) override { controls[id].shown = shown; }
@@ -152,32 +143,21 @@ class FakeDialog final : public NxDialog {
   void KillTimer(UINT id) override { timers.erase(id); }
   HCURSOR SetCursor(HCURSOR next) override { return std::exchange(cursor, next); }
   HCURSOR WaitCursor() override { return kWait; }
-  int ShowMessageBox(LPCWSTR text, LPCWSTR caption, UINT style) override {
-    boxes.push_back({text, caption, style});
+  int ShowMessageBox(LPCWSTR text, LPCWSTR, UINT) override {
+    boxes.push_back(text);
     if (onBox) onBox();  // the box's own message loop
     return kNxAnswerOk;
   }
   bool RunFileDialog(NxFileDialogRequest& request) override {
     fileDialogs.push_back(request);
-    if (fileAnswers.empty() || !fileAnswers.front()) {
-      if (!fileAnswers.empty()) fileAnswers.pop_front();
-      return false;
-    }
-    request.fileName = *fileAnswers.front();
-    fileAnswers.pop_front();
-    return true;
+    const std::optional<NxText> answer = fileAnswers.empty() ? std::nullopt : fileAnswers.front();
+    if (!fileAnswers.empty()) fileAnswers.pop_front();
+    if (answer) request.fileName = *answer;
+    return answer.has_value();
   }
   UINT TrackPopupMenu(const std::vector<NxMenuItem>& menu, POINT) override {
     menus.push_back(menu);
-    std::function<UINT(const std::vector<NxMenuItem>&)> find =
-        [&](const std::vector<NxMenuItem>& items) -> UINT {
-      for (const NxMenuItem& item : items) {
-        if (item.command != 0 && item.text == menuChoice_) return item.command;
-        if (UINT found = find(item.submenu)) return found;
-      }
-      return 0;
-    };
-    return find(menu);
+    return Find(menu);
   }
   RECT ClientRect() override { return {0, 0, 484, 339}; }
   void ShowHelp(DWORD context, bool popup) override { helps.push_back({context, popup}); }
@@ -205,14 +185,21 @@ class FakeDialog final : public NxDialog {
  private:
   struct ProgressWindow final : NxProgressWindow {
     explicit ProgressWindow(Progress* p) : p_(p) {}
-    void SetText(LPCWSTR text) override { p_->texts.push_back(text); }
-    void SetBar(LONG, LONG high, LONG position) override {
-      p_->high = high, p_->position = position;
-    }
+    void SetText(LPCWSTR) override {}
+    void SetBar(LONG, LONG, LONG) override {}
     void SetBarText(LPCWSTR text) override { p_->barTexts.push_back(text); }
     void Close() override { p_->open = false; }
     Progress* p_;
   };
+  // The command of the item (in `items` or a submenu) whose text is menuChoice_, 0 for none.
+  UINT Find(const std::vector<NxMenuItem>& items) const {
+    for (const NxMenuItem& item : items) {
+      if (item.command != 0 && item.text == menuChoice_) return item.command;
+      if (UINT found = Find(item.submenu)) return found;
+    }
+    return 0;
+  }
+
   NxDialogEvents* events_;
   HWND window_;
   NxText menuChoice_;

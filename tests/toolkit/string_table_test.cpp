@@ -11,8 +11,8 @@ std::string Narrow(LPCWSTR text) {
   return out;
 }
 
-// The table's ends and a few texts between them (the pages', filter's and recovery's suites
-// compare the texts they show); 49 identifiers hold a text, no other does.
+// 49 identifiers hold a text, no other does, and the table's ends are found (the pages', filter's
+// and recovery's suites compare the texts they show, the language file's cases below a few more).
 TEST(StringTable, HoldsEveryTextAndNothingElse) {
   NxCloseStringTable();
   UINT held = 0;
@@ -20,18 +20,8 @@ TEST(StringTable, HoldsEveryTextAndNothingElse) {
     if (NxGetString(id)[0] != 0) ++held;
   }
   EXPECT_EQ(49u, held);
-  const struct {
-    UINT id;
-    const char* text;
-  } rows[] = {{1, "General"},
-              {4, "Summary"},
-              {200, "Reset, lower quality for real-time previewing"},
-              {232, "%d %% at %lu.%02lu Seconds"},
-              {235, "The end spike was not found."},
-              {253, "?"},
-              {254, "Impulse File (*.irx;*.wav)\t*.irx;*.wav\t"},
-              {261, "Auralith"}};
-  for (const auto& row : rows) EXPECT_EQ(row.text, Narrow(NxGetString(row.id))) << row.id;
+  EXPECT_EQ("General", Narrow(NxGetString(1)));
+  EXPECT_EQ("Auralith", Narrow(NxGetString(261)));
   EXPECT_NE(nullptr, NxGetString(0xFFFFFFFFu));
 }
 

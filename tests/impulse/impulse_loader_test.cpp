@@ -6,7 +6,6 @@
 
 #include "impulse/wave_loader.h"
 #include "tests/impulse/impulse_test_util.h"
-#include "toolkit/string_table.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ TEST(ImpulseFiles, SavedImpulseLoadsLikeItsWaveFile) {
   WCHAR name[kImpulseNameUnits];
   bool isSelf = false;
   EXPECT_EQ(0, GetImpulseSourceName(dir.Wide("hall.irx"), name, kImpulseNameUnits, &isSelf));
-  EXPECT_TRUE(isSelf && WString(name) == W(dir / "hall.irx"));
+  EXPECT_TRUE(isSelf && WString(name) == Wide(dir / "hall.irx"));
   EXPECT_EQ(static_cast<int>((dir / "src.wav").size()),
             GetImpulseSourceName(dir.Wide("src.wav"), name, kImpulseNameUnits, &isSelf));
   EXPECT_EQ(-1, GetImpulseSourceName(dir.Wide("missing.irx"), name, kImpulseNameUnits, &isSelf));
@@ -82,7 +81,7 @@ TEST(ImpulseFiles, ReferenceFilesLoadAndEmbedTheirWaveFile) {
   bool isSelf = true;
   EXPECT_EQ(static_cast<int>((dir / "src.wav").size()),
             GetImpulseSourceName(dir.Wide("ref.irx"), name, kImpulseNameUnits, &isSelf));
-  EXPECT_TRUE(!isSelf && WString(name) == W(dir / "src.wav"));
+  EXPECT_TRUE(!isSelf && WString(name) == Wide(dir / "src.wav"));
   WCHAR text[64];  // the attributes are the wave file's, not the stale header's
   EXPECT_EQ(35u, GetImpulseInfoText(dir.Wide("ref.irx"), text, 64));
   EXPECT_EQ(NXW("44,100 Hz, 2 Channels, 0.06 Seconds"), WString(text));
@@ -115,7 +114,7 @@ TEST(ImpulseFiles, ReferenceNamesAreAnsiCutToTheNameLimit) {
   dir.Write("ref.irx", IrxFile({}, {}, longName));
   WCHAR name[kImpulseNameUnits];
   EXPECT_EQ(259, GetImpulseSourceName(dir.Wide("ref.irx"), name, kImpulseNameUnits, nullptr));
-  EXPECT_EQ(W(longName.substr(0, 259)), WString(name));
+  EXPECT_EQ(Wide(longName.substr(0, 259)), WString(name));
   EXPECT_EQ(7, GetImpulseSourceName(dir.Wide("ref.irx"), name, 8, nullptr));
   dir.Write("short.irx", IrxFile({}, {}, "caf\xE9.wav"));  // Windows-1252: 0xE9 is U+00E9
   EXPECT_EQ(8, GetImpulseSourceName(dir.Wide("short.irx"), name, kImpulseNameUnits, nullptr));
@@ -139,12 +138,10 @@ TEST(ImpulseInfoText, FormatsRateChannelsAndSeconds) {
     const ImpulseInfo info = {36, 100, c.channels, c.width, c.dataBytes, c.rate, {}};
     WCHAR text[64], small[10];
     EXPECT_EQ(std::strlen(c.text), FormatImpulseInfoText(info, text, 64));
-    EXPECT_EQ(W(c.text), WString(text));
+    EXPECT_EQ(Wide(c.text), WString(text));
     EXPECT_EQ(0u, FormatImpulseInfoText(info, small, 10));  // never shown cut
     EXPECT_EQ(0, small[0]);
   }
-  EXPECT_EQ(NXW("%s Hz, %lu Channels, %lu.%02lu Seconds"),
-            WString(NxGetString(IDS_IMPULSE_ATTRIBUTES)));
   WCHAR text[64] = {'x', 0};
   EXPECT_EQ(0u, GetImpulseInfoText(NXW("/no/such/file.irx"), text, 64));
   EXPECT_EQ(0, text[0]);

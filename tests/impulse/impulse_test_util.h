@@ -9,7 +9,6 @@
 #include "platform/memory_file.h"
 #include "tests/support/test_support.h"
 
-inline WString W(const std::string& s) { return WString(s.begin(), s.end()); }
 inline DWORD Id(const char* four) { return NxFourCC(four[0], four[1], four[2], four[3]); }
 
 inline Bytes DisplayChunk(DWORD format, const Bytes& item) {

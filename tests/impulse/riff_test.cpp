@@ -1,5 +1,6 @@
 #include "impulse/riff.h"
 
+#include "impulse/summary.h"
 #include "tests/impulse/impulse_test_util.h"
 
 namespace {
@@ -233,7 +234,8 @@ TEST(Riff, DeleteChunkMovesTheRestDownAndLowersTheRiffSize) {
   }
 }
 
-// Every read and search on damaged input gives a status and stays in bounds (ASan watches).
+// Every read and search on damaged input, and the summary reads built on them, give a status
+// and stay in bounds (ASan watches).
 void ExerciseReaders(const Bytes& bytes) {
   MemFile file(bytes, NxMemoryAccess::ReadOnly);
   DWORD size = 0, remaining = 0, count = 0;
@@ -256,7 +258,13 @@ void ExerciseReaders(const Bytes& bytes) {
     results.push_back(riff_FindChunkHeader(file, Id("ICMT"), &itemSize, &listRemaining));
     WCHAR text[8];
     if (results.back() == NX_OK) results.push_back(riff_ReadANSIString(file, text, 8, &itemSize));
+    NxSummary summary = {};
+    NxSummary_Load(file.Seek(at), &summary, size);
+    for (DWORD i = 0; i < summary.count; ++i) EXPECT_NE(summary.items[i].text, nullptr);
+    NxSummary_Free(&summary);
   }
+  WCHAR texts[4][kNxSummaryDisplayChars];
+  NxSummary_ReadDisplayTexts(file, kDialogSummaryItems, 4, texts);
   results.push_back(riff_ReadListHeader(file.Seek(38), nullptr, &size));
   for (NXSTATUS s : results) {
     EXPECT_TRUE(s == NX_OK || s == NX_E_READ || s == NX_E_NOTFOUND || s == NX_E_NOTRIFF ||

@@ -4,40 +4,31 @@
 
 #include "tests/support/test_support.h"
 
-
 #include "platform/file.h"
 #include "platform/private_profile.h"
 
 namespace {
 
+// A settings folder, where the test's files and folders are made too, with the module folder.
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(folder_ / "config");
-    std::filesystem::create_directories(folder_ / "module");
-    setenv("AURALITH_CONFIG_DIR", (folder_ / "config").c_str(), 1);
-    setenv("AURALITH_MODULE_DIR", (folder_ / "module").c_str(), 1);
+  SettingsTest() {
+    std::filesystem::create_directories(config_ / "module");
+    setenv("AURALITH_MODULE_DIR", (config_ / "module").c_str(), 1);
   }
-  void TearDown() override { unsetenv("AURALITH_MODULE_DIR"); }
-  void WriteIni(const std::string& content) {
-    std::ofstream(folder_ / "config" / "auralith.ini") << content;
-  }
-  std::string Ini() { return ReadFileText(temp_ / "config/auralith.ini"); }
-  // A file (or folder) in the test's folder, made on disk.
+  ~SettingsTest() override { unsetenv("AURALITH_MODULE_DIR"); }
+  void WriteIni(const std::string& content) { config_.Write("auralith.ini", B(content)); }
+  std::string Ini() { return ReadFileText(config_ / "auralith.ini"); }
   WString MakeFile(const std::string& name) {
-    std::ofstream(folder_ / name) << "x";
-    return Wide((folder_ / name).string());
+    config_.Write(name, B("x"));
+    return Wide(config_ / name);
   }
   WString MakeFolder(const std::string& name) {
-    std::filesystem::create_directories(folder_ / name);
-    return Wide((folder_ / name).string());
-  }
-  WString ModuleFolder() {
-    return Wide((folder_ / "module").string()) + WString(1, kNxPathSeparator);
+    std::filesystem::create_directories(config_ / name);
+    return Wide(config_ / name);
   }
 
-  TempFolder temp_;
-  const std::filesystem::path& folder_ = temp_.path();
+  TempFolder config_{"AURALITH_CONFIG_DIR"};
 };
 
 TEST_F(SettingsTest, IntegerKeysHaveTheirDefaultsAndLimits) {
@@ -60,7 +51,7 @@ TEST_F(SettingsTest, IntegerKeysHaveTheirDefaultsAndLimits) {
       {kNxOutBits, 0, "32", 32},
   };
   for (const auto& row : rows) {
-    std::remove((folder_ / "config" / "auralith.ini").string().c_str());
+    WriteIni("");
     EXPECT_EQ(row.defaultValue, NxSettings_GetInt(row.setting));
     const std::string key(row.setting.key, row.setting.key + std::char_traits<WCHAR>::length(row.setting.key));
     WriteIni("[auralith]\n" + key + "=" + row.stored + "\n");
@@ -70,57 +61,53 @@ TEST_F(SettingsTest, IntegerKeysHaveTheirDefaultsAndLimits) {
 
 TEST_F(SettingsTest, FolderQueryFallsBackToTheModuleFolder) {
   WCHAR folder[kNxSettingsPathUnits];
+  const WString module = Wide(config_ / "module") + WString(1, kNxPathSeparator);
   // Nothing stored, then a folder that was deleted, then a file where a folder should be.
-  EXPECT_EQ(ModuleFolder().size(), NxSettings_GetFolder(kNxImpulseLastDir, folder, kNxSettingsPathUnits));
-  EXPECT_EQ(ModuleFolder(), WString(folder));
-  const WString gone = MakeFolder("gone");
-  NxSettings_SetFolder(kNxImpulseLastDir, gone.c_str());
-  std::filesystem::remove(folder_ / "gone");
+  EXPECT_EQ(module.size(), NxSettings_GetFolder(kNxImpulseLastDir, folder, kNxSettingsPathUnits));
+  EXPECT_EQ(module, WString(folder));
+  NxSettings_SetFolder(kNxImpulseLastDir, MakeFolder("gone").c_str());
+  std::filesystem::remove(config_ / "gone");
   NxSettings_GetFolder(kNxImpulseLastDir, folder, kNxSettingsPathUnits);
-  EXPECT_EQ(ModuleFolder(), WString(folder));
+  EXPECT_EQ(module, WString(folder));
   NxSettings_SetFolder(kNxSweepLastDir, MakeFile("plain").c_str());
   NxSettings_GetFolder(kNxSweepLastDir, folder, kNxSettingsPathUnits);
-  EXPECT_EQ(ModuleFolder(), WString(folder));
-
-  const WString kept = MakeFolder("impulses");
-  NxSettings_SetFolder(kNxImpulseLastDir, kept.c_str());
-  NxSettings_GetFolder(kNxImpulseLastDir, folder, kNxSettingsPathUnits);
-  EXPECT_EQ(kept, WString(folder));
+  EXPECT_EQ(module, WString(folder));
+  NxSettings_SetFolder(kNxImpulseLastDir, MakeFolder("impulses").c_str());
   EXPECT_EQ(0u, NxSettings_GetFolder(kNxImpulseLastDir, folder, 4));  // neither fits
   EXPECT_EQ(0, folder[0]);
 }
 
+// Not on Windows (scripts/test-windows.sh): the system's file is UTF-16 with CRLF.
 TEST_F(SettingsTest, ChoiceRemembersFolderAndTypeIndex) {
+  WCHAR folder[kNxSettingsPathUnits];
   EXPECT_EQ(0, NxSettings_GetFilterIndex(kNxDestLastDir));
   const WString sub = MakeFolder("out");
   EXPECT_TRUE(NxSettings_RememberChoice(kNxDestLastDir, (sub + NXW("/take.wav")).c_str(), 2));
   EXPECT_EQ(2, NxSettings_GetFilterIndex(kNxDestLastDir));
-  WCHAR folder[kNxSettingsPathUnits];
   NxSettings_GetFolder(kNxDestLastDir, folder, kNxSettingsPathUnits);
   EXPECT_EQ(sub, WString(folder));
   const std::string ini = Ini();
   EXPECT_NE(std::string::npos, ini.find("[Directories]\nDestLastDirFlt=2\n")) << ini;
-  EXPECT_NE(std::string::npos, ini.find("DestLastDir=" + (folder_ / "out").string())) << ini;
+  EXPECT_NE(std::string::npos, ini.find("DestLastDir=" + (config_ / "out"))) << ini;
 }
 
 // ---- Recently used lists ------------------------------------------------------------------
 
 TEST_F(SettingsTest, ListsKeepDirMaxEntriesNewestFirst) {
   const struct {
-    const char* dirMax;  // null: key absent
+    std::string dirMax;  // empty: key absent
     size_t kept;
-  } rows[] = {{nullptr, 15}, {"0", 15}, {"3", 3}, {"-1", 15}, {"99999", 20}};
+  } rows[] = {{"", 15}, {"0", 15}, {"3", 3}, {"-1", 15}, {"99999", 20}};
   for (const auto& row : rows) {
-    std::remove((folder_ / "config" / "auralith.ini").string().c_str());
-    if (row.dirMax != nullptr) WriteIni(std::string("[AL MRU List]\nDirMax=") + row.dirMax + "\n");
+    WriteIni(row.dirMax.empty() ? "" : "[AL MRU List]\nDirMax=" + row.dirMax + "\n");
     NxMruBox box;
     for (int i = 0; i < 20; ++i) {
       const WString path = MakeFile("f" + std::to_string(i) + ".irx");
       ASSERT_EQ(0, NxMru_Add(&box, kNxMruImpulseFiles, path.c_str(), NxMruKind::Files));
       ASSERT_EQ(path, box.front());
     }
-    EXPECT_EQ(row.kept, box.size()) << (row.dirMax ? row.dirMax : "absent");
-    EXPECT_EQ(Wide((folder_ / ("f" + std::to_string(20 - row.kept) + ".irx")).string()), box.back());
+    EXPECT_EQ(row.kept, box.size()) << row.dirMax;
+    EXPECT_EQ(Wide(config_ / ("f" + std::to_string(20 - row.kept) + ".irx")), box.back());
     NxMruBox loaded;
     NxMru_Load(kNxMruImpulseFiles, &loaded);
     EXPECT_EQ(box, loaded);
@@ -129,22 +116,23 @@ TEST_F(SettingsTest, ListsKeepDirMaxEntriesNewestFirst) {
   WCHAR oldest[kNxSettingsPathUnits];
   GetPrivateProfileStringW(kNxMruImpulseFiles, NXW("Dir0"), NXW(""), oldest, kNxSettingsPathUnits,
                            kNxSettingsFile);
-  EXPECT_EQ(Wide((folder_ / "f0.irx").string()), WString(oldest));
+  EXPECT_EQ(Wide(config_ / "f0.irx"), WString(oldest));
 }
 
-TEST_F(SettingsTest, AddingAListedPathMovesItWithoutDuplicate) {
-  WriteIni("[AL MRU Test File]\nDirMax=4\n");
+// A listed path, also in other letter case, moves to the top; a load skips gaps, and what the
+// next add rewrites leaves no stale entry behind.
+TEST_F(SettingsTest, AddingAListedPathMovesItAndLeavesNoStaleEntries) {
+  const WString a = MakeFile("a.irx"), b = MakeFile("b.irx");
+  WriteIni("[AL MRU List]\nDirMax=5\nDir0=\nDir2=" + config_ / "a.irx" + "\nDir3=" +
+           config_ / "b.irx" + "\nDir5=/beyond\n");
   NxMruBox box;
-  const WString a = MakeFile("a.wav"), b = MakeFile("b.wav"), c = MakeFile("c.wav");
-  for (const WString* path : {&a, &b, &c}) {
-    NxMru_Add(&box, kNxMruTestFiles, path->c_str(), NxMruKind::Files);
-  }
-  // The same file in other letter case is the same entry.
+  NxMru_Load(kNxMruImpulseFiles, &box);
+  EXPECT_EQ(NxMruBox({b, a}), box);
   WString upper = a;
-  upper.replace(upper.size() - 5, 5, NXW("A.WAV"));
-  std::filesystem::rename(folder_ / "a.wav", folder_ / "A.WAV");
-  EXPECT_EQ(0, NxMru_Add(&box, kNxMruTestFiles, upper.c_str(), NxMruKind::Files));
-  EXPECT_EQ(NxMruBox({upper, c, b}), box);
+  upper.replace(upper.size() - 5, 5, NXW("A.IRX"));
+  std::filesystem::rename(config_ / "a.irx", config_ / "A.IRX");
+  EXPECT_EQ(0, NxMru_Add(&box, kNxMruImpulseFiles, upper.c_str(), NxMruKind::Files));
+  EXPECT_EQ(NxMruBox({upper, b}), box);
 }
 
 TEST_F(SettingsTest, ListsRefuseWhatIsNotThereOrOfTheWrongKind) {
@@ -161,18 +149,6 @@ TEST_F(SettingsTest, ListsRefuseWhatIsNotThereOrOfTheWrongKind) {
   EXPECT_EQ(-1, NxMru_Add(&box, kNxMruFolders, dir.c_str(), NxMruKind::Folders));
   NxMru_Load(kNxMruFolders, &box);
   EXPECT_EQ(NxMruBox({dir}), box);
-}
-
-TEST_F(SettingsTest, LoadSkipsGapsAndAddLeavesNoStaleEntries) {
-  const WString x = MakeFile("x.irx"), y = MakeFile("y.irx");
-  const std::string xs = (folder_ / "x.irx").string(), ys = (folder_ / "y.irx").string();
-  WriteIni("[AL MRU List]\nDirMax=5\nDir0=\nDir2=" + xs + "\nDir3=" + ys + "\nDir5=/beyond\n");
-  NxMruBox box;
-  NxMru_Load(kNxMruImpulseFiles, &box);
-  EXPECT_EQ(NxMruBox({y, x}), box);
-  // Moving x to the top writes y at 0 and x at 1; positions 2 and 3 held them before.
-  NxMru_Add(&box, kNxMruImpulseFiles, x.c_str(), NxMruKind::Files);
-  EXPECT_EQ(NxMruBox({x, y}), box);
 }
 
 // ---- Save dialog --------------------------------------------------------------------------

@@ -133,25 +133,4 @@ TEST(Summary, DisplayTextsAreCutAndEmptyWhereTheFileHasNone) {
   textsAre({NXW("Hall"), NXW("Me"), kCopyright, NXW("ab")});
 }
 
-TEST(Summary, DamagedFilesNeverReadOutOfBounds) {
-  std::mt19937 random(99);
-  WCHAR texts[4][kNxSummaryDisplayChars];
-  for (size_t round = 0; round < kSample.size() + 300; ++round) {
-    Bytes bytes = kSample;  // every prefix, then random damage
-    if (round <= kSample.size()) bytes.resize(round);
-    for (int k = 0; round > kSample.size() && k < 3; ++k)
-      bytes[random() % bytes.size()] = BYTE(random());
-    MemFile file(bytes);
-    NxSummary_ReadDisplayTexts(file, kDialogSummaryItems, 4, texts);
-    DWORD remaining = 0;
-    if (riff_FindListChunk(file.Seek(12), kInfoListType, &remaining, nullptr) == NX_OK &&
-        remaining > 0) {
-      NxSummary summary = {};
-      NxSummary_Load(file, &summary, remaining);
-      for (DWORD i = 0; i < summary.count; ++i) EXPECT_NE(summary.items[i].text, nullptr);
-      NxSummary_Free(&summary);
-    }
-  }
-}
-
 }  // namespace

@@ -160,6 +160,8 @@ TEST_F(Recovery, LowFrequenciesRemoved) {
 }
 
 // A cancel at any report, also while resampling, ends the run silently with the window closed.
+// The transforms also report on a timer, so runs differ in their count of reports: the cancels
+// go on until a run ends before the report it was to cancel at.
 TEST_F(Recovery, CancelAtEveryStep) {
   Record({1.0, 0.7}, 16, 0, kTrimmed + 7);  // a clock error, so both channels are resampled
   ASSERT_EQ(Run(), kRecoveryOk);
@@ -167,9 +169,11 @@ TEST_F(Recovery, CancelAtEveryStep) {
   EXPECT_EQ(progress_.beginText, NXW("Recovering Impulse"));
   EXPECT_EQ(progress_.texts, (std::vector<WString>{NXW("Resampling"), NXW("Recovering Impulse"),
                                                    NXW("Resampling"), NXW("Recovering Impulse")}));
-  for (int at = progress_.steps; at >= 1; --at) {
+  for (int at = 1;; ++at) {
     progress_.cancelAtStep = at;
-    EXPECT_EQ(Run(), kRecoveryCancelled) << at;
+    const int result = Run();
+    if (result == kRecoveryOk && progress_.steps < at) break;
+    EXPECT_EQ(result, kRecoveryCancelled) << at;
     EXPECT_TRUE(messages_.shown.empty());
     EXPECT_EQ(progress_.begins * 10 + progress_.ends, 11);
   }

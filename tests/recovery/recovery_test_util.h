@@ -77,8 +77,7 @@ inline void WriteWave(const WString& name, const std::vector<Signal>& channels, 
     }
   }
   const Bytes file = WaveFile(bits == 0 ? 3 : 1, WORD(channels.size()), rate, WORD(bytes * 8), data);
-  std::ofstream(std::string(name.begin(), name.end()), std::ios::binary)
-      .write(reinterpret_cast<const char*>(file.data()), long(file.size()));
+  WriteFileBytes(std::string(name.begin(), name.end()), file);
 }
 
 // One channel of a wave file, read through the code under test.

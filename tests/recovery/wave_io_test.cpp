@@ -39,13 +39,10 @@ TEST(ImpulseWriter, LayoutRoundingClampingAndMerge) {
   const float left[] = {0.5f, -0.5f, 1.49f, 40000.0f, -40000.0f};
   const float right[] = {32766.0f, -32766.0f, 2.5f, -2.5f, 0.0f};
   ASSERT_EQ(WriteImpulseWave16(name.c_str(), left, right, 5, 48000, 2), 0);
-  std::string expected(
-      "RIFF\x38\0\0\0WAVEfmt "
-      "\x10\0\0\0\x01\0\x02\0\x80\xbb\0\0\0\xee\x02\0\x04\0\x10\0data\x14\0\0\0",
-      44);
-  for (int v : {1, 32766, -1, -32766, 1, 3, 32767, -3, -32768, 0})
-    expected += {char(v), char(v >> 8)};
-  EXPECT_EQ(Bytes(name), expected);
+  // Frames (1, 32766), (-1, -32766), (1, 3), (32767, -3), (-32768, 0).
+  const ::Bytes wave = WaveFile(1, 2, 48000, 16,
+                                Le({1, 32766, 0xFFFF, 0x8002, 1, 3, 32767, 0xFFFD, 0x8000, 0}, 2));
+  EXPECT_EQ(Bytes(name), std::string(wave.begin(), wave.end()));
   // Channel 1 rewritten at scale 2 (clamped), channel 0 at factor 0.5, both rounded.
   ASSERT_EQ(MergeSecondChannel16(name.c_str(), left, 5, 0.5f, 2.0f), 0);
   EXPECT_EQ(ReadChannel(name, 0, 5), (Signal{1, -1, 1, 16384, -16384}));

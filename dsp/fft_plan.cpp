@@ -16,10 +16,46 @@ void freeTable(void* p) {
   if (p) ::operator delete[](p, kTableAlign);
 }
 
+// (-1)^k / n!, rounded once (n! itself is exact in double up to n = 22).
+constexpr double TaylorCoefficient(int n) {
+  double f = 1.0;
+  for (int k = 2; k <= n; ++k) f *= k;
+  return ((n / 2) % 2 ? -1.0 : 1.0) / f;
+}
+
+// Sine and cosine of a in [0, pi/4] to about one unit in the last place of a double, by the Taylor
+// series in plain double (terms to a^19 / 19!, below 2^-60 there). Enough for the float tables,
+// which round the result once more, and the same bits wherever IEEE double arithmetic is.
+void plainSinCos(double a, double* sine, double* cosine) {
+  constexpr int kTerms = 9;
+  static constexpr double kSine[kTerms + 1] = {
+      TaylorCoefficient(1),  TaylorCoefficient(3),  TaylorCoefficient(5),  TaylorCoefficient(7),
+      TaylorCoefficient(9),  TaylorCoefficient(11), TaylorCoefficient(13), TaylorCoefficient(15),
+      TaylorCoefficient(17), TaylorCoefficient(19)};
+  static constexpr double kCosine[kTerms + 1] = {
+      TaylorCoefficient(0),  TaylorCoefficient(2),  TaylorCoefficient(4),  TaylorCoefficient(6),
+      TaylorCoefficient(8),  TaylorCoefficient(10), TaylorCoefficient(12), TaylorCoefficient(14),
+      TaylorCoefficient(16), TaylorCoefficient(18)};
+  const double a2 = a * a;
+  double s = kSine[kTerms];
+  double c = kCosine[kTerms];
+  for (int k = kTerms - 1; k >= 1; --k) {
+    s = kSine[k] + a2 * s;
+    c = kCosine[k] + a2 * c;
+  }
+  *sine = a + a * (a2 * s);
+  *cosine = 1.0 + a2 * c;
+}
+
+// How the first-octant sines and cosines are computed: correctly rounded (NxSinCos) for the
+// double tables, in plain double for the float ones, a sixteenth of the cost.
+enum class Roots { kExact, kPlain };
+
 // e^(+2 pi i j / d) for a power of two d, reduced to a first-octant angle so that large tables
 // keep full precision at every entry.
-void unitRoot(uint64_t j, uint64_t d, double& re, double& im) {
+void unitRoot(uint64_t j, uint64_t d, double& re, double& im, Roots roots) {
   const double halfPi = 1.57079632679489661923;
+  void (*const sinCos)(double, double*, double*) = roots == Roots::kExact ? NxSinCos : plainSinCos;
   j %= d;
   const uint64_t quadrant = (4 * j) / d;
   const uint64_t rest = 4 * j - quadrant * d;  // angle within the quadrant, in units of (pi/2)/d
@@ -27,10 +63,10 @@ void unitRoot(uint64_t j, uint64_t d, double& re, double& im) {
   double s;
   if (2 * rest <= d) {
     const double a = halfPi * static_cast<double>(rest) / static_cast<double>(d);
-    NxSinCos(a, &s, &c);
+    sinCos(a, &s, &c);
   } else {
     const double a = halfPi * static_cast<double>(d - rest) / static_cast<double>(d);
-    NxSinCos(a, &c, &s);
+    sinCos(a, &c, &s);
   }
   switch (quadrant) {
     case 0: re = c; im = s; break;
@@ -60,10 +96,10 @@ void rotateByQuadrant(uint64_t j, uint64_t d, const double* q, double& re, doubl
 // First-quadrant roots e^(+2 pi i j / d) for j < d/4 (d a multiple of 8) into table[j]: computed up
 // to d/8 and mirrored past it, where unitRoot takes the complementary angle and swaps cosine and
 // sine. The same values bit for bit, at an eighth of the sine and cosine calls.
-void fillQuadrant(double* table, uint64_t d) {
+void fillQuadrant(double* table, uint64_t d, Roots roots) {
   for (uint64_t j = 0; j < d / 4; ++j) {
     if (8 * j <= d) {
-      unitRoot(j, d, table[2 * j], table[2 * j + 1]);
+      unitRoot(j, d, table[2 * j], table[2 * j + 1], roots);
     } else {
       table[2 * j] = table[2 * (d / 4 - j) + 1];
       table[2 * j + 1] = table[2 * (d / 4 - j)];
@@ -75,9 +111,9 @@ void fillQuadrant(double* table, uint64_t d) {
 // table entry is one of these with its parts swapped or negated.
 size_t quadrantLength(size_t half) { return half >= 4 ? half / 4 : 1; }
 
-void fillFirstQuadrant(double* quadrant, size_t half) {
+void fillFirstQuadrant(double* quadrant, size_t half, Roots roots) {
   if (half >= 8) {
-    fillQuadrant(quadrant, half);
+    fillQuadrant(quadrant, half, roots);
   } else {  // M <= 4: the quadrant is the root 1 alone
     quadrant[0] = 1.0;
     quadrant[1] = 0.0;
@@ -116,7 +152,7 @@ void fillStageTwiddles(T* table, size_t half, const double* quadrant) {
 // t_(j/2) of length M = N/2, already in the first quadrant; an odd j past N/8 is the mirror of
 // N/4 - j (also odd, so computed first).
 template <typename T>
-void fillSplitRoots(T* table, size_t count, const double* quadrant, size_t half) {
+void fillSplitRoots(T* table, size_t count, const double* quadrant, size_t half, Roots roots) {
   const uint64_t n = 2 * uint64_t{half};
   for (size_t j = 0; j < count; ++j) {
     if (j % 2 == 0 && half >= 4 && j / 2 < half / 4) {
@@ -128,7 +164,7 @@ void fillSplitRoots(T* table, size_t count, const double* quadrant, size_t half)
     } else {
       double re;
       double im;
-      unitRoot(j, n, re, im);
+      unitRoot(j, n, re, im, roots);
       table[2 * j] = static_cast<T>(re);
       table[2 * j + 1] = static_cast<T>(im);
     }
@@ -155,24 +191,24 @@ FftPlan* fftCreatePlan(uint32_t n, bool withDouble) {
   plan->splitF = static_cast<float*>(allocTable(splits * 2 * sizeof(float)));
   // The interleaved stereo float transforms use 2N floats of scratch, as many bytes as N doubles.
   plan->scratch = allocTable(size_t{n} * sizeof(double));
-  // A float-only plan computes the quadrant into a buffer of its own, a sixteenth of what the
-  // double tables would hold, and lets it go once the float tables are written.
-  double* quadrant = withDouble ? plan->twiddleD
-                                : static_cast<double*>(allocTable(quadrantLength(m) * 2 * sizeof(double)));
+  // The float tables come from a quadrant of their own, computed in plain double, which is
+  // let go once they are written (a sixteenth of what the double tables hold).
+  double* quadrant = static_cast<double*>(allocTable(quadrantLength(m) * 2 * sizeof(double)));
   if ((withDouble && (!plan->twiddleD || !plan->splitD)) || !plan->twiddleF || !plan->splitF ||
       !plan->scratch || !quadrant) {
-    if (!withDouble) freeTable(quadrant);
+    freeTable(quadrant);
     fftDestroyPlan(plan);
     return nullptr;
   }
-  fillFirstQuadrant(quadrant, m);
   if (withDouble) {
-    fillStageTwiddles(plan->twiddleD, m, quadrant);
-    fillSplitRoots(plan->splitD, splits, quadrant, m);
+    fillFirstQuadrant(plan->twiddleD, m, Roots::kExact);
+    fillStageTwiddles(plan->twiddleD, m, plan->twiddleD);
+    fillSplitRoots(plan->splitD, splits, plan->twiddleD, m, Roots::kExact);
   }
+  fillFirstQuadrant(quadrant, m, Roots::kPlain);
   fillStageTwiddles(plan->twiddleF, m, quadrant);
-  fillSplitRoots(plan->splitF, splits, quadrant, m);
-  if (!withDouble) freeTable(quadrant);
+  fillSplitRoots(plan->splitF, splits, quadrant, m, Roots::kPlain);
+  freeTable(quadrant);
   return plan;
 }
 

@@ -12,8 +12,8 @@
 // - In place: each buffer holds max(inputLength, outputLength) samples. Lengthening runs from the
 //   last output sample down and shortening from the first up, so no input is overwritten before it
 //   is read; after shortening the samples from outputLength to inputLength are zero.
-// - The kernel table and the tap windows belong to one call; calls on different buffers may run
-//   at the same time.
+// - The kernel table is built once per process, on first use, and only read after; the tap windows
+//   belong to one call. Calls on different buffers may run at the same time.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +29,7 @@ class ResampleProgress {
 
 // Result of ResampleImpulse.
 constexpr int kResampleDone = 0;
-constexpr int kResampleCancelled = 1;  // also: no memory for the kernel table
+constexpr int kResampleCancelled = 1;  // the progress callback asked to stop
 constexpr int kResampleNoTapMemory = -1;
 
 // Output samples between two progress updates (the first comes at the first output sample).

@@ -144,6 +144,38 @@ void SinCos(double x, double* sine, double* cosine) {
   if (cosine) *cosine = OnQuadrant(r, r2, (q + 1) % 4);
 }
 
+// (-1)^k / n! rounded once to double (n! itself is exact in double up to n = 22).
+constexpr double TaylorCoefficient(int n) {
+  double f = 1.0;
+  for (int k = 2; k <= n; ++k) f *= k;
+  return ((n / 2) % 2 ? -1.0 : 1.0) / f;
+}
+
+// sin r and cos r for |r| <= pi/4 + a little, by the Taylor series in plain double (terms to
+// r^19 / 19!, below 2^-60 there); lo is a correction below ulp(r) / 2 added to r to first order.
+void PlainSeries(double r, double lo, double* sine, double* cosine) {
+  constexpr int kTerms = 9;
+  static constexpr double kSine[kTerms + 1] = {
+      TaylorCoefficient(1),  TaylorCoefficient(3),  TaylorCoefficient(5),  TaylorCoefficient(7),
+      TaylorCoefficient(9),  TaylorCoefficient(11), TaylorCoefficient(13), TaylorCoefficient(15),
+      TaylorCoefficient(17), TaylorCoefficient(19)};
+  static constexpr double kCosine[kTerms + 1] = {
+      TaylorCoefficient(0),  TaylorCoefficient(2),  TaylorCoefficient(4),  TaylorCoefficient(6),
+      TaylorCoefficient(8),  TaylorCoefficient(10), TaylorCoefficient(12), TaylorCoefficient(14),
+      TaylorCoefficient(16), TaylorCoefficient(18)};
+  const double r2 = r * r;
+  double s = kSine[kTerms];
+  double c = kCosine[kTerms];
+  for (int k = kTerms - 1; k >= 1; --k) {
+    s = kSine[k] + r2 * s;
+    c = kCosine[k] + r2 * c;
+  }
+  const double sinR = r + r * (r2 * s);
+  const double cosR = 1.0 + r2 * c;
+  *sine = sinR + lo * cosR;
+  *cosine = cosR - lo * sinR;
+}
+
 // e^x for a double-double x.
 double ExpDD(DD x) {
   if (x.hi > 709.8) return HUGE_VAL;
@@ -179,6 +211,20 @@ double NxCos(double x) {
 }
 
 void NxSinCos(double x, double* sine, double* cosine) { SinCos(x, sine, cosine); }
+
+void NxSinCosPlain(double x, double* sine, double* cosine) {
+  long long quadrant = 0;
+  const DD r = ReduceHalfPi(x, &quadrant);
+  double s;
+  double c;
+  PlainSeries(r.hi, r.lo, &s, &c);
+  switch (((quadrant % 4) + 4) % 4) {  // sin(r + q pi/2), cos(r + q pi/2)
+    case 0: *sine = s; *cosine = c; break;
+    case 1: *sine = c; *cosine = -s; break;
+    case 2: *sine = -s; *cosine = -c; break;
+    default: *sine = -c; *cosine = s; break;
+  }
+}
 
 double NxExp(double x) { return ExpDD({x, 0.0}); }
 

@@ -16,37 +16,6 @@ void freeTable(void* p) {
   if (p) ::operator delete[](p, kTableAlign);
 }
 
-// (-1)^k / n!, rounded once (n! itself is exact in double up to n = 22).
-constexpr double TaylorCoefficient(int n) {
-  double f = 1.0;
-  for (int k = 2; k <= n; ++k) f *= k;
-  return ((n / 2) % 2 ? -1.0 : 1.0) / f;
-}
-
-// Sine and cosine of a in [0, pi/4] to about one unit in the last place of a double, by the Taylor
-// series in plain double (terms to a^19 / 19!, below 2^-60 there). Enough for the float tables,
-// which round the result once more, and the same bits wherever IEEE double arithmetic is.
-void plainSinCos(double a, double* sine, double* cosine) {
-  constexpr int kTerms = 9;
-  static constexpr double kSine[kTerms + 1] = {
-      TaylorCoefficient(1),  TaylorCoefficient(3),  TaylorCoefficient(5),  TaylorCoefficient(7),
-      TaylorCoefficient(9),  TaylorCoefficient(11), TaylorCoefficient(13), TaylorCoefficient(15),
-      TaylorCoefficient(17), TaylorCoefficient(19)};
-  static constexpr double kCosine[kTerms + 1] = {
-      TaylorCoefficient(0),  TaylorCoefficient(2),  TaylorCoefficient(4),  TaylorCoefficient(6),
-      TaylorCoefficient(8),  TaylorCoefficient(10), TaylorCoefficient(12), TaylorCoefficient(14),
-      TaylorCoefficient(16), TaylorCoefficient(18)};
-  const double a2 = a * a;
-  double s = kSine[kTerms];
-  double c = kCosine[kTerms];
-  for (int k = kTerms - 1; k >= 1; --k) {
-    s = kSine[k] + a2 * s;
-    c = kCosine[k] + a2 * c;
-  }
-  *sine = a + a * (a2 * s);
-  *cosine = 1.0 + a2 * c;
-}
-
 // How the first-octant sines and cosines are computed: correctly rounded (NxSinCos) for the
 // double tables, in plain double for the float ones, a sixteenth of the cost.
 enum class Roots { kExact, kPlain };
@@ -55,7 +24,7 @@ enum class Roots { kExact, kPlain };
 // keep full precision at every entry.
 void unitRoot(uint64_t j, uint64_t d, double& re, double& im, Roots roots) {
   const double halfPi = 1.57079632679489661923;
-  void (*const sinCos)(double, double*, double*) = roots == Roots::kExact ? NxSinCos : plainSinCos;
+  void (*const sinCos)(double, double*, double*) = roots == Roots::kExact ? NxSinCos : NxSinCosPlain;
   j %= d;
   const uint64_t quadrant = (4 * j) / d;
   const uint64_t rest = 4 * j - quadrant * d;  // angle within the quadrant, in units of (pi/2)/d

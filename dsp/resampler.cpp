@@ -23,9 +23,13 @@ void BuildKernelTable(float* table) {
   for (int j = 1; j < kTableUsed - 1; ++j) {
     const double x1 = j * pi / kStepsPerSample;
     const double x2 = x1 / 5 + pi;
+    double sine[4];
+    double cosine[4];
+    NxSinCosPlain(x1, &sine[0], &cosine[0]);
+    for (int k = 1; k <= 3; ++k) NxSinCosPlain(k * x2, &sine[k], &cosine[k]);
     const double window =
-        0.35875 - 0.48829 * NxCos(x2) + 0.14128 * NxCos(2 * x2) - 0.01168 * NxCos(3 * x2);
-    table[j] = static_cast<float>(window * NxSin(x1) / x1);
+        0.35875 - 0.48829 * cosine[1] + 0.14128 * cosine[2] - 0.01168 * cosine[3];
+    table[j] = static_cast<float>(window * sine[0] / x1);
   }
   table[kTableUsed - 1] = table[kTableUsed - 2];
 }

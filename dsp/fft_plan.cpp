@@ -17,14 +17,16 @@ void freeTable(void* p) {
 }
 
 // How the first-octant sines and cosines are computed: correctly rounded (NxSinCos) for the
-// double tables, in plain double for the float ones, a sixteenth of the cost.
+// double tables; in plain double (NxSinCosPlain, a fraction of the cost) for the float ones, whose
+// second rounding gives the same float values at every size up to 2^24.
 enum class Roots { kExact, kPlain };
 
 // e^(+2 pi i j / d) for a power of two d, reduced to a first-octant angle so that large tables
 // keep full precision at every entry.
 void unitRoot(uint64_t j, uint64_t d, double& re, double& im, Roots roots) {
   const double halfPi = 1.57079632679489661923;
-  void (*const sinCos)(double, double*, double*) = roots == Roots::kExact ? NxSinCos : NxSinCosPlain;
+  void (*const sinCos)(double, double*, double*) =
+      roots == Roots::kExact ? NxSinCos : NxSinCosPlain;
   j %= d;
   const uint64_t quadrant = (4 * j) / d;
   const uint64_t rest = 4 * j - quadrant * d;  // angle within the quadrant, in units of (pi/2)/d
@@ -91,8 +93,8 @@ void fillFirstQuadrant(double* quadrant, size_t half, Roots roots) {
 
 // Factor (k, p) of a stage of length n is unitRoot(k p M/n, M) (unitRoot reduces j/d and
 // (j r)/(d r) alike for a power of two r), so every stage comes from the first quadrant of length
-// M, which is also the first stage's k = 1 run. Writing T = float rounds each double once, the
-// same as rounding the double table. `table` may begin with `quadrant` itself.
+// M, which is also the first stage's k = 1 run; the swaps and negations are exact, so a float
+// table rounds each quadrant value once. `table` may begin with `quadrant` itself.
 template <typename T>
 void fillStageTwiddles(T* table, size_t half, const double* quadrant) {
   const size_t first = quadrantLength(half);

@@ -73,9 +73,8 @@ struct TapWindow {
   }
 };
 
-// The kernel table, built once per process (4003 floats) and shared by every resampling: it
-// takes 16000 correctly rounded sines and cosines, as long as a whole quality-3 preparation's
-// FFT setup.
+// The kernel table, built once per process (4003 floats, 16000 sines and cosines) and only read
+// after, so every resampling shares it.
 const float* KernelTable() {
   struct Table {
     float values[kTableRoom];

@@ -2,7 +2,7 @@
 # Plants known faults into the product sources one at a time and checks that the suites catch
 # each: apply, build incrementally, run ctest, record, restore the file exactly.
 #
-#   scripts/mutants.sh [--build-dir DIR] [--only N|REGEX] [--list] [--faults FILE]
+#   scripts/mutants.sh [--build-dir DIR] [--only N|REGEX] [--list] [--faults FILE] [--matrix OUT]
 #
 # The faults live in scripts/mutants.tsv (one a line: name, file, exact text, replacement,
 # separated by TABs). Each text must occur exactly once in its file, so a fault whose code has
@@ -10,7 +10,9 @@
 # it) or a regular expression over the names. The build folder (default build-mutants) is
 # configured once, with ccache when it is installed. A fault whose build fails is reported as
 # "not compiled" and counts as neither caught nor missed. Exits non-zero when any fault is
-# missed or a fault's text is not found exactly once.
+# missed or a fault's text is not found exactly once. --matrix runs every case for every fault
+# (no stop at the first failure) and writes to OUT one line a fault: its name, then the cases
+# that failed, separated by TABs; it shows which cases alone catch a fault.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,13 +20,15 @@ faults="$root/scripts/mutants.tsv"
 build_dir="$root/build-mutants"
 only=""
 list=0
+matrix=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --build-dir) build_dir=$(realpath -m "$2"); shift 2 ;;
     --only) only="$2"; shift 2 ;;
     --list) list=1; shift ;;
     --faults) faults=$(realpath "$2"); shift 2 ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --matrix) matrix=$(realpath -m "$2"); shift 2 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "mutants.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -122,6 +126,10 @@ if ! ctest --test-dir "$build_dir" -j2 --timeout 300 >>"$log" 2>&1; then
   exit 2
 fi
 
+[ -z "$matrix" ] || : >"$matrix"
+stop=(--stop-on-failure)
+[ -z "$matrix" ] || stop=()
+failed_log="$build_dir/Testing/Temporary/LastTestsFailed.log"
 caught=0; missed=0; uncompiled=0; missed_names=()
 for i in "${selected[@]}"; do
   n=$((i + 1)); name="${names[$i]}"; file="${files[$i]}"
@@ -131,10 +139,16 @@ for i in "${selected[@]}"; do
   echo "=== $n $name" >>"$log"
   if ! cmake --build "$build_dir" -j2 >>"$log" 2>&1; then
     result="not compiled"; uncompiled=$((uncompiled + 1))
-  elif ctest --test-dir "$build_dir" -j2 --timeout 120 --stop-on-failure >>"$log" 2>&1; then
+  elif rm -f "$failed_log" &&
+       ctest --test-dir "$build_dir" -j2 --timeout 120 "${stop[@]}" >>"$log" 2>&1; then
     result="MISSED"; missed=$((missed + 1)); missed_names+=("$name")
   else
     result="caught"; caught=$((caught + 1))
+  fi
+  if [ -n "$matrix" ]; then
+    { printf '%s' "$name"
+      [ "$result" != caught ] || [ ! -f "$failed_log" ] || cut -d: -f2- "$failed_log" | sed 's/^/\t/' | tr -d '\n'
+      printf '\n'; } >>"$matrix"
   fi
   restore
   printf '%3d  %-34s %-12s %s\n' "$n" "$name" "$result" "$file"

@@ -1,6 +1,6 @@
-// The engine's bulk paths against its scalar ones: the vector spectrum product against the
-// per-bin formula, and whole-buffer calls (bulk input and output runs) against one-frame calls
-// (the frame-by-frame loops wherever a pair of frames is split), bit for bit.
+// The engine's bulk paths against its scalar ones: whole-buffer calls (bulk input and output
+// runs) against one-frame calls (the frame-by-frame loops wherever a pair of frames is split),
+// bit for bit.
 #include <gtest/gtest.h>
 
 #include "tests/dsp/engine_test_support.h"
@@ -8,33 +8,6 @@
 namespace {
 
 using namespace enginetest;
-
-template <typename T>
-void ExpectProductMatchesFormula(uint32_t n) {
-  const std::vector<T> a = As<T>(Noise(n, n, 3.0f));
-  const std::vector<T> b = As<T>(Noise(n, n + 1, 3.0f));
-  std::vector<T> got = a;
-  std::vector<T> want = a;
-  want[0] = a[0] * b[0];
-  want[1] = a[1] * b[1];
-  for (uint32_t k = 2; k < n; k += 2) {
-    want[k] = a[k] * b[k] - a[k + 1] * b[k + 1];
-    want[k + 1] = a[k] * b[k + 1] + a[k + 1] * b[k];
-  }
-  if constexpr (sizeof(T) == sizeof(float)) {
-    EXPECT_EQ(SpectrumMultiplyFloat(nullptr, got.data(), n, const_cast<T*>(b.data())), 1);
-  } else {
-    EXPECT_EQ(SpectrumMultiply(nullptr, got.data(), n, const_cast<T*>(b.data())), 1);
-  }
-  EXPECT_EQ(std::memcmp(got.data(), want.data(), n * sizeof(T)), 0) << "n = " << n;
-}
-
-TEST(ConvolverFastPath, SpectrumProductIsTheScalarFormulaBitForBit) {
-  for (uint32_t n : {4u, 6u, 16u, 18u, 22u, 1024u}) {
-    ExpectProductMatchesFormula<float>(n);
-    ExpectProductMatchesFormula<double>(n);
-  }
-}
 
 template <typename T>
 std::vector<T> Render(LONG quality, Layout l, LONG dry, LONG delay, const std::vector<T>& input,

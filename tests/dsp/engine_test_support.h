@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "dsp/convolver.h"
 #include "frame/audio_transform.h"

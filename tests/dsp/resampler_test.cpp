@@ -65,15 +65,6 @@ TEST(ResampleImpulse, MatchesTheFormulaBothWaysInPlace) {
   }
 }
 
-TEST(ResampleImpulse, EqualLengthsAndEmptyInput) {
-  std::vector<float> x = Noise(16, 3);
-  const std::vector<float> copy = x;
-  EXPECT_EQ(ResampleImpulse(nullptr, x.data(), nullptr, 16, 16), kResampleDone);
-  EXPECT_EQ(x, copy);
-  EXPECT_EQ(ResampleImpulse(nullptr, x.data(), nullptr, 0, 16), kResampleDone);
-  EXPECT_EQ(x, std::vector<float>(16, 0.0f));
-}
-
 TEST(ResampleImpulse, ReportsProgressEvery2001OutputsAndStopsWhenCancelled) {
   std::vector<float> x = Noise(10000, 4);
   CountingProgress all(0);

@@ -69,24 +69,6 @@ double MeasuredGain(ShelfEqState st, int period, int cycles, int settle) {
 
 }  // namespace
 
-TEST(ShelfEqDesign, ResonatorFollowsItsDefinitionClampsTheCornerAndResetsOnRequest) {
-  TwoPoleSection s{};
-  // The corner asked for, the one used (limited to 0.0003 .. 0.49), and Q.
-  const double cases[][3] = {{0.0003, 0.0003, 0.7}, {0.01, 0.01, 0.7},   {0.125, 0.125, 0.7},
-                             {0.3, 0.3, 0.7},       {0.49, 0.49, 0.7},   {0.9, 0.49, 0.3},
-                             {0.0, 0.0003, 0.3},    {NAN, 0.0003, 0.3}};
-  for (const auto& c : cases) {
-    NxSig_FindResonatorCoeffs(s, c[0], c[2], true);
-    ExpectResonator(s, c[1], c[2]);
-  }
-  s.y1 = 0.5;
-  s.y2 = -0.25;
-  NxSig_FindResonatorCoeffs(s, 0.1, 0.7, false);
-  EXPECT_EQ(s.y1 + s.y2, 0.25);
-  NxSig_FindResonatorCoeffs(s, 0.1, 0.7, true);
-  EXPECT_EQ(s.y1 + s.y2, 0.0);
-}
-
 // Where each design puts its resonator, and the compensation the high shelf applies before it.
 TEST(ShelfEqDesign, ResonatorCornersOfEachDesign) {
   struct Case {

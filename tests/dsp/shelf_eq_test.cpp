@@ -168,9 +168,6 @@ TEST(ShelfEqRun, ZeroGainOrSwitchedOffLeavesSamplesBitIdentical) {
   std::vector<double> d = in;
   ApplyShelfEq(states[0], d.data(), d.size());
   EXPECT_EQ(d, in);
-  // A rate that is no rate designs nothing.
-  SetupShelfEq(Shelves(300, 60), 0.0, states);
-  EXPECT_FALSE(ShelfEqActive(states[0]));
 }
 
 // One channel runs doubles whole, the other floats in blocks of 100: the float stream is the
@@ -203,14 +200,11 @@ TEST(ShelfEqRun, StableOverEveryAllowedSetting) {
                        states);
           std::vector<double> x = noise;
           ApplyShelfEq(states[0], x.data(), x.size());
-          double peak = 0, tail = 0;
+          // Bounded throughout (a NaN fails too) and silent over the last 1000 samples.
           for (size_t i = 0; i < x.size(); ++i) {
-            ASSERT_TRUE(std::isfinite(x[i])) << rate << " " << freq << " " << gain;
-            peak = std::max(peak, std::fabs(x[i]));
-            if (i >= x.size() - 1000) tail = std::max(tail, std::fabs(x[i]));
+            ASSERT_LT(std::fabs(x[i]), i < x.size() - 1000 ? 16.0 : 1e-6)
+                << processing << " Hz, " << freq << " Hz, " << gain << " at " << i;
           }
-          ASSERT_LT(peak, 16.0) << processing << " Hz, " << freq << " Hz, " << gain;
-          ASSERT_LT(tail, 1e-6) << processing << " Hz, " << freq << " Hz, " << gain;
         }
       }
     }

@@ -12,19 +12,15 @@ using namespace enginetest;
 template <typename T>
 std::vector<T> Render(LONG quality, Layout l, LONG dry, LONG delay, const std::vector<T>& input,
                       uint32_t maxCall) {
-  MemoryImpulse source(Noise(300, 7), 10000, l.impulse);
-  source.channel[1] = Noise(300, 8);
+  EngineRun run(l, 0, 300, 7, kRate);
   PlugInParams p = BaseParams(quality);
   p.wetOut = -30;
   p.dryOut = dry;
   p.responseDelay = delay;
   p.pan = 20;
-  ConvolverState s;
-  const StreamShape shapes[2] = {{l.in, 10000, sizeof(T) * 8}, {l.out, 10000, sizeof(T) * 8}};
-  EXPECT_EQ(PrepareImpulse(s, p, true, shapes[0], shapes[1], NXW("memory"), source, nullptr),
-            kConvolverOk);
+  EXPECT_EQ(run.Prepare<T>(p), kConvolverOk);
   // A fixed seed: the call sizes matter only as "large" or "one frame".
-  return Stream(s, input, maxCall, 3, 70);
+  return Stream(run.state, input, maxCall, 3, 70);
 }
 
 TEST(ConvolverFastPath, WholeBufferCallsMatchFrameByFrameCalls) {

@@ -10,49 +10,8 @@ namespace {
 
 using namespace enginetest;
 
-constexpr uint32_t kRate = 10000;
-
 // Linear gain of a level in tenths of a dB; -80 dB and below is silence.
 double Gain(LONG tenths) { return tenths <= -800 ? 0.0 : std::pow(10.0, tenths / 200.0); }
-
-// A noise impulse and a noise input, prepared at the stream rate kRate.
-struct EngineRun {
-  MemoryImpulse source;
-  ConvolverState state;
-  Layout layout;
-  std::vector<double> input;  // interleaved
-
-  EngineRun(Layout l, uint32_t frames, uint32_t impulseFrames, uint32_t seed, uint32_t impulseRate)
-      : layout(l) {
-    source.rate = impulseRate;
-    source.channels = l.impulse;
-    source.channel[0] = Noise(impulseFrames, seed);
-    source.channel[1] = Noise(impulseFrames, seed + 1);
-    input = As<double>(Noise(size_t(frames) * l.in, seed + 2));
-  }
-
-  template <typename T>
-  LONG Prepare(const PlugInParams& p) {
-    const StreamShape shape[2] = {{layout.in, kRate, sizeof(T) * 8},
-                                  {layout.out, kRate, sizeof(T) * 8}};
-    return PrepareImpulse(state, p, true, shape[0], shape[1], NXW("memory"), source, nullptr);
-  }
-
-  // The impulse output channel k hears, scaled by `gain` over the larger channel norm when both
-  // are in use, cut to `half` samples and its last `fade` samples faded out.
-  std::vector<double> Impulse(bool stereo, uint32_t k, double gain, int32_t half,
-                              int32_t fade) const {
-    double norm = Norm(As<double>(source.channel[0]));
-    if (stereo) norm = std::max(norm, Norm(As<double>(source.channel[1])));
-    std::vector<double> h;
-    for (int32_t i = 0; i < half && i < int32_t(source.channel[0].size()); ++i) {
-      float v = source.channel[stereo ? k : 0][i];
-      if (i >= half - fade) v *= static_cast<float>(half - i) / static_cast<float>(fade);
-      h.push_back(v * gain / norm);
-    }
-    return h;
-  }
-};
 
 // The engine against direct convolution at quality q. The impulse comes at the processing rate
 // (so it is not resampled), is normalised whole, then cut to N/2 samples with the last fifth

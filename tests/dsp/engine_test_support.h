@@ -1,10 +1,10 @@
-// Shared helpers of the dsp tests: noise, the error measure in dB, an impulse held in memory, a
-// status recorder, a streaming driver with random call sizes and direct convolution.
+// Shared helpers of the dsp tests: noise, the error measure in dB, a status recorder, a noise
+// impulse and input prepared for the engine, a streaming driver with random call sizes and
+// direct convolution.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "dsp/convolver.h"
 #include "frame/audio_transform.h"
@@ -52,6 +52,53 @@ inline PlugInParams BaseParams(LONG quality) {
   p.quality = quality;
   return p;
 }
+
+inline double Norm(const std::vector<double>& h) {
+  double sum = 0.0;
+  for (double v : h) sum += v * v;
+  return std::sqrt(sum);
+}
+
+constexpr uint32_t kRate = 10000;
+
+// A noise impulse and a noise input, prepared at the stream rate kRate.
+struct EngineRun {
+  MemoryImpulse source;
+  ConvolverState state;
+  Layout layout;
+  std::vector<double> input;  // interleaved
+
+  EngineRun(Layout l, uint32_t frames, uint32_t impulseFrames, uint32_t seed, uint32_t impulseRate)
+      : layout(l) {
+    source.rate = impulseRate;
+    source.channels = l.impulse;
+    source.channel[0] = Noise(impulseFrames, seed);
+    source.channel[1] = Noise(impulseFrames, seed + 1);
+    input = As<double>(Noise(size_t(frames) * l.in, seed + 2));
+  }
+
+  template <typename T>
+  LONG Prepare(const PlugInParams& p) {
+    const StreamShape shape[2] = {{layout.in, kRate, sizeof(T) * 8},
+                                  {layout.out, kRate, sizeof(T) * 8}};
+    return PrepareImpulse(state, p, true, shape[0], shape[1], NXW("memory"), source, nullptr);
+  }
+
+  // The impulse output channel k hears, scaled by `gain` over the larger channel norm when both
+  // are in use, cut to `half` samples and its last `fade` samples faded out.
+  std::vector<double> Impulse(bool stereo, uint32_t k, double gain, int32_t half,
+                              int32_t fade) const {
+    double norm = Norm(As<double>(source.channel[0]));
+    if (stereo) norm = std::max(norm, Norm(As<double>(source.channel[1])));
+    std::vector<double> h;
+    for (int32_t i = 0; i < half && i < int32_t(source.channel[0].size()); ++i) {
+      float v = source.channel[stereo ? k : 0][i];
+      if (i >= half - fade) v *= static_cast<float>(half - i) / static_cast<float>(fade);
+      h.push_back(v * gain / norm);
+    }
+    return h;
+  }
+};
 
 // Streams `input` (interleaved) through the engine in random call sizes of 1..maxCall frames,
 // with random output capacities, then flushes; returns every output frame.
@@ -102,12 +149,6 @@ std::vector<double> Channel(const std::vector<T>& frames, uint32_t channels, uin
   std::vector<double> v;
   for (size_t i = which; i < frames.size(); i += channels) v.push_back(frames[i]);
   return v;
-}
-
-inline double Norm(const std::vector<double>& h) {
-  double sum = 0.0;
-  for (double v : h) sum += v * v;
-  return std::sqrt(sum);
 }
 
 }  // namespace enginetest

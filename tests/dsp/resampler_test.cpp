@@ -65,28 +65,12 @@ TEST(ResampleImpulse, MatchesTheFormulaBothWaysInPlace) {
   }
 }
 
-TEST(ResampleImpulse, EqualLengthsAndEmptyInput) {
-  std::vector<float> x = Noise(16, 3);
-  const std::vector<float> copy = x;
-  EXPECT_EQ(ResampleImpulse(nullptr, x.data(), nullptr, 16, 16), kResampleDone);
-  EXPECT_EQ(x, copy);
-  EXPECT_EQ(ResampleImpulse(nullptr, x.data(), nullptr, 0, 16), kResampleDone);
-  EXPECT_EQ(x, std::vector<float>(16, 0.0f));
-}
-
 TEST(ResampleImpulse, ReportsProgressEvery2001OutputsAndStopsWhenCancelled) {
   std::vector<float> x = Noise(10000, 4);
   CountingProgress all(0);
   ASSERT_EQ(ResampleImpulse(&all, x.data(), nullptr, 10000, 5000), kResampleDone);
   // Outputs 0, 2001, 4002: the percentage of the input consumed so far.
   EXPECT_EQ(all.percents, (std::vector<int>{0, 40, 80}));
-  std::vector<float> up = Noise(5000, 5);
-  up.resize(10000);
-  CountingProgress upward(0);
-  ASSERT_EQ(ResampleImpulse(&upward, up.data(), nullptr, 5000, 10000), kResampleDone);
-  ASSERT_EQ(upward.percents.size(), 5u);
-  EXPECT_EQ(upward.percents.front(), 0);
-  EXPECT_TRUE(std::is_sorted(upward.percents.begin(), upward.percents.end()));
   CountingProgress cancel(2);
   EXPECT_EQ(ResampleImpulse(&cancel, x.data(), nullptr, 10000, 5000), kResampleCancelled);
   EXPECT_EQ(cancel.percents.size(), 2u);

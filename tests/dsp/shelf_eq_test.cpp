@@ -69,24 +69,6 @@ double MeasuredGain(ShelfEqState st, int period, int cycles, int settle) {
 
 }  // namespace
 
-TEST(ShelfEqDesign, ResonatorFollowsItsDefinitionClampsTheCornerAndResetsOnRequest) {
-  TwoPoleSection s{};
-  // The corner asked for, the one used (limited to 0.0003 .. 0.49), and Q.
-  const double cases[][3] = {{0.0003, 0.0003, 0.7}, {0.01, 0.01, 0.7},   {0.125, 0.125, 0.7},
-                             {0.3, 0.3, 0.7},       {0.49, 0.49, 0.7},   {0.9, 0.49, 0.3},
-                             {0.0, 0.0003, 0.3},    {NAN, 0.0003, 0.3}};
-  for (const auto& c : cases) {
-    NxSig_FindResonatorCoeffs(s, c[0], c[2], true);
-    ExpectResonator(s, c[1], c[2]);
-  }
-  s.y1 = 0.5;
-  s.y2 = -0.25;
-  NxSig_FindResonatorCoeffs(s, 0.1, 0.7, false);
-  EXPECT_EQ(s.y1 + s.y2, 0.25);
-  NxSig_FindResonatorCoeffs(s, 0.1, 0.7, true);
-  EXPECT_EQ(s.y1 + s.y2, 0.0);
-}
-
 // Where each design puts its resonator, and the compensation the high shelf applies before it.
 TEST(ShelfEqDesign, ResonatorCornersOfEachDesign) {
   struct Case {
@@ -186,9 +168,6 @@ TEST(ShelfEqRun, ZeroGainOrSwitchedOffLeavesSamplesBitIdentical) {
   std::vector<double> d = in;
   ApplyShelfEq(states[0], d.data(), d.size());
   EXPECT_EQ(d, in);
-  // A rate that is no rate designs nothing.
-  SetupShelfEq(Shelves(300, 60), 0.0, states);
-  EXPECT_FALSE(ShelfEqActive(states[0]));
 }
 
 // One channel runs doubles whole, the other floats in blocks of 100: the float stream is the
@@ -221,14 +200,11 @@ TEST(ShelfEqRun, StableOverEveryAllowedSetting) {
                        states);
           std::vector<double> x = noise;
           ApplyShelfEq(states[0], x.data(), x.size());
-          double peak = 0, tail = 0;
+          // Bounded throughout (a NaN fails too) and silent over the last 1000 samples.
           for (size_t i = 0; i < x.size(); ++i) {
-            ASSERT_TRUE(std::isfinite(x[i])) << rate << " " << freq << " " << gain;
-            peak = std::max(peak, std::fabs(x[i]));
-            if (i >= x.size() - 1000) tail = std::max(tail, std::fabs(x[i]));
+            ASSERT_LT(std::fabs(x[i]), i < x.size() - 1000 ? 16.0 : 1e-6)
+                << processing << " Hz, " << freq << " Hz, " << gain << " at " << i;
           }
-          ASSERT_LT(peak, 16.0) << processing << " Hz, " << freq << " Hz, " << gain;
-          ASSERT_LT(tail, 1e-6) << processing << " Hz, " << freq << " Hz, " << gain;
         }
       }
     }

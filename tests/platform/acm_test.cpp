@@ -286,28 +286,4 @@ TEST(AcmHostileBlocks, OutOfRangeIndicesDecodeAsClampedValuesAndExtremesStayInBo
   EXPECT_TRUE(c.srcUsed == 999 && c.dstUsed == 200);
 }
 
-TEST(AcmHostileBlocks, RandomBytesThroughEveryFormatNeverCrash) {
-  std::vector<Bytes> formats = {
-      MakeFormat(WAVE_FORMAT_MULAW, 3, 8000, 3, 8), MakeFormat(WAVE_FORMAT_ALAW, 1, 8000, 1, 8),
-      MakeImaFormat(1, 36), MakeImaFormat(2, 2048), MakeMsAdpcmFormat(1, 7, 2),
-      MakeMsAdpcmFormat(2, 300, 200, 40)};
-  std::mt19937 random(12345);
-  for (Bytes& format : formats) {
-    Stream s(format);
-    ASSERT_EQ(s.opened, MMSYSERR_NOERROR);
-    for (int round = 0; round < 40; ++round) {
-      Bytes data(random() % 5000);
-      for (uint8_t& b : data) b = static_cast<uint8_t>(random());
-      const DWORD flags = random() % 2 ? ACM_STREAMCONVERTF_BLOCKALIGN : ACM_STREAMCONVERTF_END;
-      const Converted c = Convert(s.has, data.data(), data.size(), random() % 20000, flags);
-      EXPECT_EQ(c.result, MMSYSERR_NOERROR);
-      DWORD expectedOut = 0;
-      if (c.srcUsed != 0 && c.srcUsed % GetLe(format, 12, 2) == 0) {
-        acmStreamSize(s.has, c.srcUsed, &expectedOut, ACM_STREAMSIZEF_SOURCE);
-        EXPECT_EQ(c.dstUsed, expectedOut);
-      }
-    }
-  }
-}
-
 }  // namespace

@@ -127,21 +127,6 @@ TEST_F(AllocatorTest, PropertiesAreValidatedAndRoundedToTheAlignment) {
   EXPECT_HR(S_OK, Set(1, 10, 1, 0));
 }
 
-TEST_F(AllocatorTest, CommitNeedsASizeAndGetBufferNeedsACommit) {
-  IMediaSample* sample = nullptr;
-  EXPECT_HR(VFW_E_SIZENOTSET, allocator_->Commit());
-  ASSERT_HR(S_OK, Set(0, 10, 1, 0));
-  EXPECT_HR(VFW_E_SIZENOTSET, allocator_->Commit());
-  ASSERT_HR(S_OK, Set(1, 10, 1, 0));
-  EXPECT_HR(VFW_E_NOT_COMMITTED, allocator_->GetBuffer(&sample, nullptr, nullptr, 0));
-  EXPECT_EQ(sample, nullptr);
-  ASSERT_HR(S_OK, allocator_->Commit());
-  EXPECT_HR(S_OK, allocator_->Commit());
-  EXPECT_HR(S_OK, allocator_->Decommit());
-  EXPECT_HR(S_OK, allocator_->Decommit());
-  EXPECT_HR(VFW_E_NOT_COMMITTED, allocator_->GetBuffer(&sample, nullptr, nullptr, 0));
-}
-
 TEST_F(AllocatorTest, OutstandingSamplesHoldTheAllocatorAndComeBackClean) {
   ASSERT_HR(S_OK, Set(2, 8, 1, 0));
   ASSERT_HR(S_OK, allocator_->Commit());
@@ -174,20 +159,6 @@ TEST_F(AllocatorTest, OutstandingSamplesHoldTheAllocatorAndComeBackClean) {
   allocator_ = nullptr;
   EXPECT_EQ(allocator->Release(), 1u);
   again->Release();  // frees the allocator too (ASan would report otherwise)
-}
-
-TEST_F(AllocatorTest, ReleaseBufferRefusesForeignAndFreeSamples) {
-  ASSERT_HR(S_OK, Set(1, 8, 1, 0));
-  ASSERT_HR(S_OK, allocator_->Commit());
-  BYTE buffer[8];
-  IMediaSample* foreign = NewSample(buffer, sizeof buffer);
-  EXPECT_HR(E_INVALIDARG, allocator_->ReleaseBuffer(foreign));
-  foreign->Release();
-  EXPECT_HR(E_POINTER, allocator_->ReleaseBuffer(nullptr));
-  IMediaSample* sample = nullptr;
-  ASSERT_HR(S_OK, allocator_->GetBuffer(&sample, nullptr, nullptr, 0));
-  sample->Release();
-  EXPECT_HR(E_INVALIDARG, allocator_->ReleaseBuffer(sample));  // already free
 }
 
 // A decommit waking the waiters is the filter suite's (StopReleasesAStreamingThread...).

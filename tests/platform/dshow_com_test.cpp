@@ -39,21 +39,6 @@ TEST(DShowInterfaceLayout, LastMethodsSitInTheirRealSlots) {
 }
 #endif
 
-TEST(TaskMemory, CountsBlocksAndFailsOnRequest) {
-  const LONG before = NxTaskMemOutstanding();
-  void* block = CoTaskMemAlloc(0);
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(NxTaskMemOutstanding(), before + 1);
-  CoTaskMemFree(block);
-  CoTaskMemFree(nullptr);
-  EXPECT_EQ(NxTaskMemOutstanding(), before);
-  NxTaskMemFailNext(1);
-  EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
-  block = CoTaskMemAlloc(8);
-  EXPECT_NE(block, nullptr);
-  CoTaskMemFree(block);
-}
-
 // An outer object that aggregates a CMemAllocator and counts the calls it receives.
 class Outer : public IUnknown {
  public:

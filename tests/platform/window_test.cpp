@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 #include "platform/types.h"
@@ -75,30 +74,6 @@ TEST(WindowTable, ClassesRegisterOnceByNameAndStayWhileTheyHaveWindows) {
   DestroyWindow(control);
   EXPECT_TRUE(UnregisterClassW(name, nullptr));
   EXPECT_FALSE(UnregisterClassW(name, nullptr) || GetClassInfoW(nullptr, name, &info));
-}
-
-TEST(WindowTable, PostingFromSeveralThreadsWhileOneReadsLosesNothing) {
-  constexpr int kThreads = 4, kPerThread = 1000;  // fewer than the queue holds
-  HWND window = NxCreateWindow(nullptr);
-  std::vector<std::thread> posters;
-  for (int t = 0; t < kThreads; ++t) {
-    posters.emplace_back([window, t] {
-      for (int i = 0; i < kPerThread; ++i) PostMessageW(window, WM_COMMAND, t, i);
-    });
-  }
-  // Each poster's messages arrive in the order it posted them.
-  std::vector<int> next(kThreads, 0);
-  bool inOrder = true;
-  for (int received = 0; received < kThreads * kPerThread && inOrder;) {
-    MSG msg;
-    if (!PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) continue;
-    inOrder = msg.wParam < static_cast<WPARAM>(kThreads) && msg.lParam == next[msg.wParam]++;
-    ++received;
-  }
-  for (std::thread& poster : posters) poster.join();
-  EXPECT_TRUE(inOrder);
-  EXPECT_TRUE(Drain(nullptr).empty());
-  DestroyWindow(window);
 }
 
 TEST(WindowTable, QueueIsBoundedAndDestroyingAWindowFreesItsShare) {

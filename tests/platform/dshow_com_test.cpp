@@ -1,4 +1,4 @@
-// Interface layouts, the task allocator, CUnknown with aggregation and CMediaType.
+// Interface layouts, CUnknown with aggregation and CMediaType over the task allocator.
 
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"

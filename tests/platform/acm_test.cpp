@@ -99,50 +99,41 @@ TEST(AcmAgainstSox, EveryLawCodeExpandsLikeSox) {
 
 using Results = std::vector<MMRESULT>;
 
+// The wave reader asks for 16-bit PCM of the source's channels and rate, and opens to that.
 TEST(AcmFormatSuggest, SuggestsSixteenBitPcmAndHonoursOnlyPossibleConstraints) {
   Bytes ima = MakeImaFormat(2, 512), out(20, 0xEE),
         bits8 = MakeFormat(WAVE_FORMAT_PCM, 2, 8000, 4, 8), mono = Pcm(1, 8000),
-        rate = Pcm(2, 8001), flt = MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 8000, 4, 16);
-  const auto suggest = [&](Bytes* src, Bytes& dst, DWORD size, DWORD flags,
-                           HACMDRIVER had = nullptr) {
-    return acmFormatSuggest(had, src ? Wfx(*src) : nullptr, Wfx(dst), size, flags);
+        flt = MakeFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 8000, 4, 16);
+  const auto suggest = [&](Bytes* src, Bytes& dst, DWORD size, DWORD flags) {
+    return acmFormatSuggest(nullptr, src ? Wfx(*src) : nullptr, Wfx(dst), size, flags);
   };
   ASSERT_EQ(suggest(&ima, out, 16, 0), MMSYSERR_NOERROR);
   EXPECT_EQ(out[16], 0xEE) << "only 16 bytes were offered";
-  ASSERT_EQ(
-      suggest(&ima, out, 20, ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC), 0u);
+  ASSERT_EQ(suggest(&ima, out, 20, ACM_FORMATSUGGESTF_NCHANNELS), 0u);
   EXPECT_EQ(Bytes(out.begin(), out.begin() + 18), Pcm(2, 8000));
-  EXPECT_EQ(
-      (Results{suggest(&ima, bits8, 18, ACM_FORMATSUGGESTF_WBITSPERSAMPLE),
-               suggest(&ima, mono, 18, ACM_FORMATSUGGESTF_NCHANNELS),
-               suggest(&ima, rate, 18, ACM_FORMATSUGGESTF_NSAMPLESPERSEC),
-               suggest(&ima, flt, 18, ACM_FORMATSUGGESTF_WFORMATTAG), suggest(&ima, out, 15, 0),
-               suggest(nullptr, out, 20, 0), suggest(&ima, out, 20, 0x01000000),
-               suggest(&ima, out, 20, 0, reinterpret_cast<HACMDRIVER>(&out))}),
-      (Results{ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE,
-               MMSYSERR_INVALPARAM, MMSYSERR_INVALPARAM, MMSYSERR_INVALFLAG,
-               MMSYSERR_INVALHANDLE}));
+  EXPECT_EQ((Results{suggest(&ima, bits8, 18, ACM_FORMATSUGGESTF_WBITSPERSAMPLE),
+                     suggest(&ima, mono, 18, ACM_FORMATSUGGESTF_NCHANNELS),
+                     suggest(&ima, flt, 18, ACM_FORMATSUGGESTF_WFORMATTAG),
+                     suggest(&ima, out, 15, 0), suggest(nullptr, out, 20, 0)}),
+            (Results{ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE,
+                     MMSYSERR_INVALPARAM, MMSYSERR_INVALPARAM}));
 }
 
 TEST(AcmStreamOpen, OpensOnlyToTheSuggestedPcmQueriesWithoutAHandleAndClosesOnce) {
   Bytes law = MakeFormat(WAVE_FORMAT_ALAW, 2, 44100, 2, 8), pcm = Pcm(2, 44100),
         mono = Pcm(1, 44100), rate = Pcm(2, 48000);
   HACMSTREAM has = reinterpret_cast<HACMSTREAM>(&pcm);
-  WAVEFILTER filter{};
-  const auto open = [&](HACMSTREAM* phas, Bytes& dst, DWORD flags, WAVEFILTER* f = nullptr) {
-    return acmStreamOpen(phas, nullptr, Wfx(law), Wfx(dst), f, 0, 0, flags);
+  const auto open = [&](HACMSTREAM* phas, Bytes& dst, DWORD flags) {
+    return acmStreamOpen(phas, nullptr, Wfx(law), Wfx(dst), nullptr, 0, 0, flags);
   };
   EXPECT_EQ((Results{open(nullptr, pcm, ACM_STREAMOPENF_QUERY), open(nullptr, pcm, 0),
-                     open(&has, pcm, ACM_STREAMOPENF_ASYNC), open(&has, pcm, 0, &filter),
-                     open(&has, pcm, 0x100), open(&has, mono, 0), open(&has, rate, 0)}),
-            (Results{MMSYSERR_NOERROR, MMSYSERR_INVALPARAM, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE,
-                     MMSYSERR_INVALFLAG, ACMERR_NOTPOSSIBLE, ACMERR_NOTPOSSIBLE}));
+                     open(&has, mono, 0), open(&has, rate, 0)}),
+            (Results{MMSYSERR_NOERROR, MMSYSERR_INVALPARAM, ACMERR_NOTPOSSIBLE,
+                     ACMERR_NOTPOSSIBLE}));
   EXPECT_EQ(has, nullptr);
   ASSERT_EQ(open(&has, pcm, ACM_STREAMOPENF_NONREALTIME), MMSYSERR_NOERROR);
-  DWORD size = 0;
-  EXPECT_EQ(
-      (Results{acmStreamClose(has, 0), acmStreamSize(has, 100, &size, 0), acmStreamClose(has, 0)}),
-      (Results{MMSYSERR_NOERROR, MMSYSERR_INVALHANDLE, MMSYSERR_INVALHANDLE}));
+  EXPECT_EQ((Results{acmStreamClose(has, 0), acmStreamClose(has, 0)}),
+            (Results{MMSYSERR_NOERROR, MMSYSERR_INVALHANDLE}));
 }
 
 TEST(AcmStreamSize, CountsWholeBlocksBothWaysAndRefusesWhatDoesNotFit32Bits) {
@@ -183,7 +174,6 @@ TEST(AcmStreamConvert, NeedsAPreparedHeaderWithinItsPreparedLengths) {
   h.cbSrcLength = 65;
   EXPECT_EQ(acmStreamConvert(s.has, &h, 0), MMSYSERR_INVALPARAM) << "beyond the prepared length";
   h.cbSrcLength = 10;
-  EXPECT_EQ(acmStreamConvert(s.has, &h, 0x40), MMSYSERR_INVALFLAG);
   ASSERT_EQ(acmStreamConvert(s.has, &h, ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START),
             0u);
   EXPECT_TRUE(h.cbSrcLengthUsed == 10 && h.cbDstLengthUsed == 20);
@@ -191,9 +181,6 @@ TEST(AcmStreamConvert, NeedsAPreparedHeaderWithinItsPreparedLengths) {
   h.cbSrcLength = 64;
   EXPECT_EQ(acmStreamUnprepareHeader(s.has, &h, 0), MMSYSERR_NOERROR);
   EXPECT_FALSE(h.fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED);
-  h.cbStruct = sizeof(h) - 1;
-  EXPECT_EQ((Results{acmStreamPrepareHeader(s.has, &h, 0), acmStreamPrepareHeader(nullptr, &h, 0)}),
-            (Results{MMSYSERR_INVALPARAM, MMSYSERR_INVALHANDLE}));
 }
 
 TEST(AcmStreamConvert, ConvertsOnlyWholeBlocksThatFitTheDestination) {
@@ -284,30 +271,6 @@ TEST(AcmHostileBlocks, OutOfRangeIndicesDecodeAsClampedValuesAndExtremesStayInBo
   Stream t(slack);
   c = Convert(t.has, extreme.data(), 999, 4000, ACM_STREAMCONVERTF_END);
   EXPECT_TRUE(c.srcUsed == 999 && c.dstUsed == 200);
-}
-
-TEST(AcmHostileBlocks, RandomBytesThroughEveryFormatNeverCrash) {
-  std::vector<Bytes> formats = {
-      MakeFormat(WAVE_FORMAT_MULAW, 3, 8000, 3, 8), MakeFormat(WAVE_FORMAT_ALAW, 1, 8000, 1, 8),
-      MakeImaFormat(1, 36), MakeImaFormat(2, 2048), MakeMsAdpcmFormat(1, 7, 2),
-      MakeMsAdpcmFormat(2, 300, 200, 40)};
-  std::mt19937 random(12345);
-  for (Bytes& format : formats) {
-    Stream s(format);
-    ASSERT_EQ(s.opened, MMSYSERR_NOERROR);
-    for (int round = 0; round < 40; ++round) {
-      Bytes data(random() % 5000);
-      for (uint8_t& b : data) b = static_cast<uint8_t>(random());
-      const DWORD flags = random() % 2 ? ACM_STREAMCONVERTF_BLOCKALIGN : ACM_STREAMCONVERTF_END;
-      const Converted c = Convert(s.has, data.data(), data.size(), random() % 20000, flags);
-      EXPECT_EQ(c.result, MMSYSERR_NOERROR);
-      DWORD expectedOut = 0;
-      if (c.srcUsed != 0 && c.srcUsed % GetLe(format, 12, 2) == 0) {
-        acmStreamSize(s.has, c.srcUsed, &expectedOut, ACM_STREAMSIZEF_SOURCE);
-        EXPECT_EQ(c.dstUsed, expectedOut);
-      }
-    }
-  }
 }
 
 }  // namespace

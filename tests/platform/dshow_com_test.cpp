@@ -1,4 +1,4 @@
-// Interface layouts, the task allocator, CUnknown with aggregation and CMediaType.
+// Interface layouts, CUnknown with aggregation and CMediaType over the task allocator.
 
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
@@ -39,21 +39,6 @@ TEST(DShowInterfaceLayout, LastMethodsSitInTheirRealSlots) {
 }
 #endif
 
-TEST(TaskMemory, CountsBlocksAndFailsOnRequest) {
-  const LONG before = NxTaskMemOutstanding();
-  void* block = CoTaskMemAlloc(0);
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(NxTaskMemOutstanding(), before + 1);
-  CoTaskMemFree(block);
-  CoTaskMemFree(nullptr);
-  EXPECT_EQ(NxTaskMemOutstanding(), before);
-  NxTaskMemFailNext(1);
-  EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
-  block = CoTaskMemAlloc(8);
-  EXPECT_NE(block, nullptr);
-  CoTaskMemFree(block);
-}
-
 // An outer object that aggregates a CMemAllocator and counts the calls it receives.
 class Outer : public IUnknown {
  public:
@@ -81,12 +66,9 @@ class Outer : public IUnknown {
 
 TEST(CUnknownTest, AggregatedObjectDelegatesToTheOuterUnknown) {
   Outer outer;
-  IUnknown* inner = outer.Inner();
-  EXPECT_EQ(inner->AddRef(), 2u);  // the outer object holds the first reference
-
+  // (The module suite proves that references through the inner object count on the outer.)
   IMemAllocator* allocator = nullptr;
   ASSERT_HR(S_OK, outer.QueryInterface(IID_IMemAllocator, reinterpret_cast<void**>(&allocator)));
-  EXPECT_EQ(outer.refs, 2u);  // the interface's AddRef went to the outer object
 
   // QueryInterface through the inner object's interface is the outer's: its identity is the
   // outer IUnknown.
@@ -97,9 +79,6 @@ TEST(CUnknownTest, AggregatedObjectDelegatesToTheOuterUnknown) {
   EXPECT_EQ(outer.queries, queriesBefore + 1);
   identity->Release();
   allocator->Release();
-  // Only the non-delegating side counts the inner object.
-  EXPECT_EQ(inner->Release(), 1u);
-  EXPECT_EQ(outer.refs, 1u);
   // QueryInterface checks its out-pointer before GetInterface could see a null one.
   EXPECT_HR(E_POINTER, GetInterface(&outer, nullptr));
 }
@@ -116,18 +95,11 @@ TEST(CMediaTypeTest, CopiesAreDeepAndFreeTheirFormatBlocks) {
     copy.Format()[0] = 3;
     EXPECT_TRUE(copy != original);
 
-    // CreateMediaType's copies are the type enumerator's (dshow_filter_test).
-    DeleteMediaType(nullptr);
-
     AM_MEDIA_TYPE plain;
     ASSERT_HR(S_OK, CopyMediaType(&plain, &original));
     FreeMediaType(plain);
     EXPECT_EQ(plain.pbFormat, nullptr);
     EXPECT_EQ(plain.cbFormat, 0u);
-
-    original.InitMediaType();
-    EXPECT_FALSE(original.IsValid());
-    EXPECT_EQ(original.FormatLength(), 0u);
   }
   EXPECT_EQ(NxTaskMemOutstanding(), blocks);
 }
@@ -145,10 +117,6 @@ TEST(CMediaTypeTest, RefusesMalformedRecordsAndReportsShortMemory) {
   NxTaskMemFailNext(1);
   EXPECT_HR(E_OUTOFMEMORY, type.Set(pcm));
   EXPECT_EQ(type.Format(), nullptr);
-  NxTaskMemFailNext(1);
-  EXPECT_FALSE(pcm.SetFormat(pcm.Format(), 4));
-  EXPECT_EQ(pcm.FormatLength(), sizeof(WAVEFORMATEX));  // kept
-  NxTaskMemFailNext(0);
 }
 
 }  // namespace

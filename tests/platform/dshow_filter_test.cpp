@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "platform/dshow/base_input_pin.h"
-#include "platform/dshow/media_sample.h"
 #include "platform/dshow/task_memory.h"
 #include "platform/dshow/transform_filter.h"
 #include "platform/dshow/transform_input_pin.h"
@@ -244,8 +243,6 @@ TEST_F(GraphTest, ConnectionNegotiatesAndRefusesTypes) {
 
   // The output side cannot connect before the input has a type.
   EXPECT_HR(VFW_E_NO_ACCEPTABLE_TYPES, copyOut->Connect(sinkIn, nullptr));
-  const CMediaType pcm = AudioType(MEDIASUBTYPE_PCM, 2);
-  EXPECT_HR(VFW_E_INVALID_DIRECTION, copyIn->Connect(sinkIn, &pcm));
   CMediaType video(&MEDIATYPE_Video);
   video.SetFormatType(&FORMAT_None);
   source_->Pin().offers = {video, AudioType(MEDIASUBTYPE_PCM, 2)};
@@ -258,27 +255,18 @@ TEST_F(GraphTest, ConnectionNegotiatesAndRefusesTypes) {
   ASSERT_HR(S_OK, copyIn->ConnectionMediaType(&type));
   EXPECT_TRUE(type.majortype == MEDIATYPE_Audio);
   FreeMediaType(type);
-  IPin* peer = nullptr;
-  ASSERT_HR(S_OK, copyIn->ConnectedTo(&peer));
-  EXPECT_EQ(peer, sourceOut);
-  peer->Release();
-  EXPECT_HR(VFW_E_ALREADY_CONNECTED, sourceOut->Connect(copyIn, nullptr));
   EXPECT_HR(VFW_E_ALREADY_CONNECTED, copyIn->ReceiveConnection(sourceOut, &type));
 
   // The output offers the input's type; the sink accepts only mono, so it is refused.
   sink_->Pin().accepts = {AudioType(MEDIASUBTYPE_PCM, 1)};
   EXPECT_HR(VFW_E_NO_ACCEPTABLE_TYPES, copyOut->Connect(sinkIn, nullptr));
+  IPin* peer = nullptr;
   EXPECT_HR(VFW_E_NOT_CONNECTED, sinkIn->ConnectedTo(&peer));
-  EXPECT_EQ(peer, nullptr);
   sink_->Pin().accepts = {AudioType(MEDIASUBTYPE_PCM, 2)};
   EXPECT_HR(S_OK, copyOut->Connect(sinkIn, nullptr));
   EXPECT_HR(S_OK, copyIn->QueryAccept(&source_->Pin().CurrentMediaType()));
   EXPECT_HR(S_FALSE, copyIn->QueryAccept(&video));
 
-  EXPECT_HR(S_OK, copyOut->Disconnect());
-  EXPECT_HR(S_FALSE, copyOut->Disconnect());
-  EXPECT_HR(VFW_E_NOT_CONNECTED, copyOut->ConnectionMediaType(&type));
-  sinkIn->Disconnect();
 }
 
 TEST_F(GraphTest, ReceiversTypesAreTriedBeforeOurs) {
@@ -349,15 +337,7 @@ TEST_F(GraphTest, SamplesFlowThroughTheTransformWithTimesAndFlags) {
   EXPECT_EQ(sink.received.size(), 3u);
 
   ASSERT_HR(S_OK, SetState(State_Stopped));
-  BYTE buffer[4] = {};
-  auto* loose = new CMediaSample("loose", nullptr, buffer, sizeof buffer);
-  loose->AddRef();
-  IMemInputPin* memInput = nullptr;
-  copyIn->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput));
-  EXPECT_HR(VFW_E_WRONG_STATE, memInput->Receive(loose));
   EXPECT_HR(VFW_E_WRONG_STATE, copyIn->EndOfStream());
-  memInput->Release();
-  loose->Release();
 }
 
 TEST_F(GraphTest, StopReleasesAStreamingThreadWaitingForABuffer) {

@@ -1,12 +1,11 @@
 // CMemoryStream and CFileStream: the IStream behaviour both share, run over each, then what is
-// particular to each (failure hooks and limits; names, access and missing files).
+// particular to each (failure hooks and limits; size, access and missing files).
 
 #include "tests/support/test_support.h"
 
 #include <climits>
 
 #include "platform/dshow/stream.h"
-#include "platform/dshow/task_memory.h"
 
 namespace {
 
@@ -56,7 +55,7 @@ class SharedStreamTest : public ::testing::TestWithParam<bool> {
   TempFolder temp_;
 };
 
-TEST_P(SharedStreamTest, InterfacesReadsWritesSeeksAndStat) {
+TEST_P(SharedStreamTest, InterfacesReadsWritesAndSeeks) {
   IStream* stream = Make();
   ExpectInterfaces(stream, {&IID_IUnknown, &IID_ISequentialStream, &IID_IStream},
                    {&IID_IPersistStream});
@@ -95,13 +94,6 @@ TEST_P(SharedStreamTest, InterfacesReadsWritesSeeksAndStat) {
   stream->Seek(Move(1), STREAM_SEEK_SET, nullptr);
   EXPECT_HR(S_OK, stream->Write(tail, 1, nullptr));
   EXPECT_EQ((Bytes{1, 0xAA, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0, 0, 0, 0, 0xAA, 0xBB}), Contents(stream));
-  EXPECT_HR(STG_E_INVALIDPOINTER, stream->Read(nullptr, 1, &done));
-  EXPECT_HR(STG_E_INVALIDPOINTER, stream->Write(nullptr, 1, &done));
-  STATSTG stat;
-  ASSERT_HR(S_OK, stream->Stat(&stat, STATFLAG_NONAME));
-  EXPECT_EQ(static_cast<DWORD>(STGTY_STREAM), stat.type);
-  EXPECT_EQ(17u, stat.cbSize.QuadPart);
-  EXPECT_EQ(nullptr, stat.pwcsName);
   EXPECT_EQ(0u, stream->Release());
 }
 
@@ -126,10 +118,9 @@ TEST(MemoryStream, SizeLimit) {
   EXPECT_HR(STG_E_MEDIUMFULL, stream->Write(buffer, 1, &done));
   EXPECT_EQ(10u, stream->Bytes().size());
   EXPECT_EQ(0u, stream->Release());
-  EXPECT_EQ(nullptr, CMemoryStream::Create(nullptr, 3));
 }
 
-TEST(FileStream, NameAccessAndMissingFiles) {
+TEST(FileStream, SizeAccessAndMissingFiles) {
   TempFolder folder;
   const WString path = Wide(folder / "named");
   CFileStream* stream = nullptr;
@@ -141,17 +132,15 @@ TEST(FileStream, NameAccessAndMissingFiles) {
   BYTE buffer[4] = {1, 2, 3, 4};
   EXPECT_HR(S_OK, stream->Write(buffer, 4, nullptr));
   EXPECT_HR(STG_E_ACCESSDENIED, stream->Read(buffer, 1, nullptr));
-  STATSTG stat;
-  ASSERT_HR(S_OK, stream->Stat(&stat, STATFLAG_DEFAULT));
-  EXPECT_EQ(path, std::basic_string<WCHAR>(stat.pwcsName));
-  CoTaskMemFree(stat.pwcsName);
+  STATSTG stat;  // the preset tool's size of a file to load
+  ASSERT_HR(S_OK, stream->Stat(&stat, STATFLAG_NONAME));
+  EXPECT_EQ(4u, stat.cbSize.QuadPart);
   EXPECT_HR(S_OK, stream->Commit(0));  // a created file replaces the named one only now
   EXPECT_EQ(0u, stream->Release());
 
   ASSERT_HR(S_OK, CFileStream::Open(path.c_str(), NxFileAccess::Read, NxFileCreate::OpenExisting,
                                     &stream));
   EXPECT_HR(STG_E_ACCESSDENIED, stream->Write(buffer, 1, nullptr));
-  EXPECT_HR(STG_E_ACCESSDENIED, stream->SetSize(Size(0)));
   EXPECT_EQ((Bytes{1, 2, 3, 4}), Contents(stream));
   EXPECT_EQ(0u, stream->Release());
 }

@@ -34,15 +34,6 @@ TEST_F(PrivateProfileTest, ReadsValuesAsThePlatformDoes) {
   EXPECT_EQ(WString(buffer), NXW(" qu"));
   EXPECT_EQ(GetPrivateProfileStringW(NXW("Auralith"), NXW("none"), nullptr, buffer, 16, ini), 0u);
   EXPECT_EQ(WString(buffer), NXW(""));
-
-  // A null key lists the section's keys, a null section the sections.
-  WCHAR list[64];
-  const DWORD n = GetPrivateProfileStringW(NXW("Auralith"), nullptr, nullptr, list, 64, ini);
-  EXPECT_EQ(std::basic_string<WCHAR>(list, n + 1),
-            std::basic_string<WCHAR>(NXW("MaxImpulseSize\0name\0Bad\0Neg\0"), 29));
-  GetPrivateProfileStringW(nullptr, nullptr, nullptr, list, 64, ini);
-  EXPECT_EQ(WString(list), NXW("Auralith"));
-  EXPECT_EQ(WString(list + 9), NXW("other"));
 }
 
 TEST_F(PrivateProfileTest, WritesKeepTheRestOfTheFile) {

@@ -8,10 +8,10 @@
 #include "platform/registry.h"
 
 // Creates (or opens) a key for writing; null when that fails.
-inline HKEY RegMake(HKEY root, const WCHAR* path, DWORD* disposition = nullptr) {
+inline HKEY RegMake(HKEY root, const WCHAR* path) {
   HKEY key = nullptr;
   const LONG status =
-      RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, disposition);
+      RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   return status == ERROR_SUCCESS ? key : nullptr;
 }
 inline bool RegKeyExists(HKEY root, const WCHAR* path) {

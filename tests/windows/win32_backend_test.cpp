@@ -1,5 +1,5 @@
 // The Win32 back end against the system itself: names as the file system stores them, the
-// settings file where the private-profile calls put it, the registry, and the DLL's own folder.
+// settings file where the private-profile calls put it, and the DLL's own registration.
 // Expectations come from the system's calls, not from the back end.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -109,27 +109,6 @@ TEST(Win32Settings, BareNameLandsInTheSettingsFolderAsUnicode) {
   EXPECT_NE(GetFileAttributesW((config + L"\\nx-old.ini").c_str()), INVALID_FILE_ATTRIBUTES);
   DeleteFileW(old.c_str());
   _wputenv_s(L"AURALITH_CONFIG_DIR", L"");
-}
-
-TEST(Win32Registry, KeysUnderATestKeyAreWrittenAndRemoved) {
-  const WCHAR kTestKey[] = L"Software\\AuralithTest";
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\AuralithTest\\CLSID\\{X}", 0,
-                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  const WCHAR both[] = L"Both";
-  EXPECT_EQ(RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(both),
-                           sizeof both),
-            ERROR_SUCCESS);
-  WCHAR read[16] = {};
-  DWORD size = sizeof read;
-  EXPECT_EQ(RegQueryValueExW(key, L"ThreadingModel", nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(read), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(WString(read), L"Both");
-  RegCloseKey(key);
-  EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey), ERROR_SUCCESS);
-  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 }
 
 // The DLL registers the path it was loaded from, found from its own module handle, not the

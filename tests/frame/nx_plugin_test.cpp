@@ -141,7 +141,6 @@ class ConnectedTest : public ::testing::Test {
 
 TEST_F(ConnectedTest, OffersTheInputTypeWithTheChannelsTheSettingAsksFor) {
   CMediaType offered;
-  EXPECT_HR(E_UNEXPECTED, plugin_->GetMediaType(0, &offered));
   WAVEFORMATEX mono = Wave(WAVE_FORMAT_PCM, 1, 22050, 16);
   mono.cbSize = 2;  // a longer block whose extra bytes the offer keeps, with cbSize cleared
   Connect(mono, 4096, 20);

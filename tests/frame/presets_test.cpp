@@ -5,7 +5,6 @@
 
 #include "filter_test_util.h"
 #include "frame/builtin_presets.h"
-#include "impulse/impulse_loader.h"
 #include "platform/file_replacement.h"
 #include "platform/private_profile.h"
 #include "platform/window.h"
@@ -264,19 +263,14 @@ void ExpectFullDiskKeepsThePreviousFile(const std::string& path, const FileWrite
   EXPECT_FALSE(std::filesystem::exists(path + ".~part")) << path;
 }
 
-TEST_F(PresetTest, WritersOnAFullDiskLeaveThePreviousFile) {
-  const std::string wave = folder_ / "src.wav";
-  WriteWaveFile(wave, WAVE_FORMAT_PCM, 1, 44100, 16, Pattern(6000, 3));
-  const Bytes impulse = Pattern(5000, 4);
+// The packaged impulse a load receives (the preset file itself: the command line's suite).
+TEST_F(PresetTest, PackagedImpulseOnAFullDiskLeavesThePreviousFile) {
   PlugInParams withImpulse = Params();
   withImpulse.packageImpulse = 1;
   std::copy_n(NXW("~IRX.TMP"), 9, withImpulse.impulseFile);
-  const Bytes packaged = CurrentStream(withImpulse, impulse);
+  const Bytes packaged = CurrentStream(withImpulse, Pattern(5000, 4));
   ExpectFullDiskKeepsThePreviousFile(
       folder_ / "~IRX.TMP", [&](const std::string&) { return LoadBytes(packaged) == S_OK; });
-  ExpectFullDiskKeepsThePreviousFile(folder_ / "hall.irx", [&](const std::string& path) {
-    return SaveImpulseFile(Wide(path).c_str(), Wide(wave).c_str()) == 0;
-  });
 }
 
 // Our own settings-file writer; on Windows the system's private-profile calls write the file, so

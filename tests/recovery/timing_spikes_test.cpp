@@ -74,16 +74,5 @@ INSTANTIATE_TEST_SUITE_P(Recordings, TimingSpikes, ::testing::Values(
     [](const ::testing::TestParamInfo<SpikeCase>& param) { return std::string(param.param.name); });
 // clang-format on
 
-TEST(TimingSpikesFiles, UnreadableRecordingAndMissingOutputs) {
-  Folder folder;
-  Messages messages;
-  LONG start = 0, distance = 0;
-  const WString missing = folder / "none.wav";
-  EXPECT_EQ(FindTimingSpikes(messages, missing.c_str(), kN, &start, &distance, kAuto),
-            kRecoveryRecordingReadFailed);
-  EXPECT_EQ(FindTimingSpikes(messages, missing.c_str(), kN, nullptr, &distance, kEnds),
-            kRecoveryRecordingReadFailed);
-}
-
 }  // namespace
 }  // namespace recovery_test

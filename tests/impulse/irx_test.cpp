@@ -76,40 +76,27 @@ TEST(IrxScramble, KnownBlocksPinKeyTablesAndGroupBound) {
   }
 }
 
-TEST(IrxDisplayList, RoundTripAndHostileChunks) {
+// Saving is covered by the impulse writer's cases; loading passes over a chunk too small for a
+// format and one past the RIFF size, and refuses an item past the end of the file.
+TEST(IrxDisplayList, HostileChunks) {
   NxDisplayList list = {};
   ASSERT_EQ(NX_OK, displist_Create(&list, kImpulseDisplayFormats, 2));
-  const Bytes text = Z("Hall"), bitmap(41, 0xB5);  // odd sizes: padded
-  ASSERT_EQ(NX_OK, displist_SetItem(&list, kDisplayFormatBitmap, bitmap.data(), 41));
-  ASSERT_EQ(NX_OK, displist_SetItem(&list, kDisplayFormatText, text.data(), 5));
-  EXPECT_EQ(NX_E_NOTFOUND, displist_SetItem(&list, 2, text.data(), 5));
-  MemFile file(Riff(DisplayChunk(3, {1})));
-  DWORD written = 0;
-  ASSERT_EQ(NX_OK, displist_Save(file.Seek(26), &list, &written));
-  EXPECT_EQ(DWORD{(8 + 10) + (8 + 46)}, written);
-  ASSERT_EQ(NX_OK, riff_UpdateRIFFSize(file, written));
-  EXPECT_EQ(kDisplayFormatText, GetLe(file->Bytes(), 12 + 14 + 8));  // list order, not set order
-
   const Bytes good = DisplayChunk(kDisplayFormatText, Z("T"));
-  Bytes cut = Riff(good + DisplayChunk(8, Bytes(20, 1)));
+  Bytes cut = Riff(good + DisplayChunk(kDisplayFormatBitmap, Bytes(20, 1)));
   cut.resize(cut.size() - 10);
   const struct {
-    const char* what;
     Bytes file;
     NXSTATUS status;
-    DWORD textSize, bitmapSize;
   } cases[] = {
-      {"saved", file->Bytes(), NX_OK, 5, 41},
-      {"too small for a format, other format",
-       Riff(Chunk("DISP", {1, 0}) + good + DisplayChunk(3, Bytes(6, 9))), NX_OK, 2, 0},
-      {"past the RIFF size", Riff(good + Chunk("DISP", {8, 0, 0, 0}, 99)), NX_OK, 2, 0},
-      {"item past the file", cut, NX_E_READ, 2, 0},
+      {Riff(Chunk("DISP", {1, 0}) + good + DisplayChunk(3, Bytes(6, 9))), NX_OK},
+      {Riff(good + Chunk("DISP", {8, 0, 0, 0}, 99)), NX_OK},
+      {cut, NX_E_READ},
   };
   for (const auto& c : cases) {
     MemFile in(c.file);
-    EXPECT_EQ(c.status, displist_Load(in, &list)) << c.what;
-    EXPECT_EQ(c.textSize, displist_GetItem(&list, kDisplayFormatText)->size) << c.what;
-    EXPECT_EQ(c.bitmapSize, displist_GetItem(&list, kDisplayFormatBitmap)->size) << c.what;
+    EXPECT_EQ(c.status, displist_Load(in, &list)) << c.file.size();
+    EXPECT_EQ(2u, displist_GetItem(&list, kDisplayFormatText)->size) << c.file.size();
+    EXPECT_EQ(0u, displist_GetItem(&list, kDisplayFormatBitmap)->size) << c.file.size();
   }
   displist_Free(&list);
 }
@@ -190,18 +177,6 @@ TEST(IrxRead, FloatSamplesRoundAndScaleUnclipped) {
   float main[8];
   ASSERT_EQ(8, LoadImpulseFile(Mem(IrxFile({36, 100, 1, 4}, stored)), main, nullptr, 8, 0));
   for (int i = 0; i < 8; ++i) EXPECT_EQ(expected[i], main[i]) << i;
-}
-
-TEST(IrxRead, RawDataUnscramblesWholeBlocksForAnyCapacity) {
-  const Bytes samples = Counting(2 * kIrxBlockBytes + 777);
-  for (DWORD capacity : std::initializer_list<DWORD>{0, 100, kIrxBlockBytes - 1,
-                                                     kIrxBlockBytes + 5, 3 * kIrxBlockBytes}) {
-    Bytes raw(capacity + 1, 0xEE);
-    const DWORD got = irx_ReadRawData(MemFile(IrxFile({}, samples)), raw.data(), capacity);
-    ASSERT_EQ(std::min<DWORD>(capacity, static_cast<DWORD>(samples.size())), got);
-    EXPECT_TRUE(std::equal(raw.begin(), raw.begin() + got, samples.begin()) && raw[got] == 0xEE)
-        << capacity;
-  }
 }
 
 TEST(IrxWrite, EveryWaveFormatLoadsBackAsTheWaveLoaderDelivers) {

@@ -151,31 +151,24 @@ TEST_F(SettingsTest, ListsRefuseWhatIsNotThereOrOfTheWrongKind) {
 // ---- Save dialog --------------------------------------------------------------------------
 
 TEST(SaveDialogExtension, TakesTheChosenTypesExtension) {
-  const struct {
-    LPCWSTR description;
-    LPCWSTR extension;
-  } rows[] = {
+  const std::pair<LPCWSTR, LPCWSTR> rows[] = {
       {NXW("Microsoft Wave File (*.wav)"), NXW(".wav")},
       {NXW("Impulse File (*.irx;*.wav)"), NXW(".irx")},
       {NXW("All Files (*.*)"), NXW("")},
       {NXW("No pattern"), NXW("")},
       {NXW("Open (*.raw"), NXW(".raw")},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(WString(row.extension), NxSaveDialogExtension(row.description));
+  for (const auto& [description, extension] : rows) {
+    EXPECT_EQ(WString(extension), NxSaveDialogExtension(description));
   }
-  const struct {
-    LPCWSTR name;
-    LPCWSTR result;
-  } names[] = {
+  const std::pair<LPCWSTR, LPCWSTR> names[] = {
       {NXW("take1"), NXW("take1.wav")},
       {NXW("a.b.c"), NXW("a.b.wav")},
       {NXW(""), NXW("")},
       {NXW("C:\\my.folder\\take"), NXW("C:\\my.folder\\take.wav")},
   };
-  for (const auto& row : names) {
-    EXPECT_EQ(WString(row.result),
-              NxApplySaveExtension(row.name, NXW("Microsoft Wave File (*.wav)")));
+  for (const auto& [name, result] : names) {
+    EXPECT_EQ(WString(result), NxApplySaveExtension(name, NXW("Microsoft Wave File (*.wav)")));
   }
   EXPECT_EQ(WString(NXW("take.irx")), NxApplySaveExtension(NXW("take.irx"), NXW("All (*.*)")));
 }

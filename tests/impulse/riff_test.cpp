@@ -29,12 +29,10 @@ TEST(Riff, SearchesStepOverPadBytesAndStayWithinTheirBound) {
                {"fmt ", 7, NX_E_NOTFOUND, 4, 7, 12},    {"data", 20, NX_E_NOTFOUND, 4, 0, 38}};
   for (const auto& c : cases) {
     DWORD size = 4, remaining = c.remaining;
-    const ULONGLONG reads = file->ReadCalls();
     EXPECT_HR(c.status, riff_FindChunkHeader(file.Seek(12), Id(c.id), &size,
                                                  c.remaining == kNone ? nullptr : &remaining));
     EXPECT_TRUE(size == c.size && remaining == c.remainingAfter && file.Pos() == c.pos)
         << c.id << " " << size << " " << remaining << " " << file.Pos();
-    EXPECT_TRUE(c.remaining >= 8 || reads == file->ReadCalls());
   }
   // A size of 0xFFFFFFFF pads past 32 bits: the skip fails instead of wrapping to 0.
   DWORD size = 0, remaining = 0xFFFFFFFF;
@@ -44,17 +42,11 @@ TEST(Riff, SearchesStepOverPadBytesAndStayWithinTheirBound) {
 
 TEST(Riff, ListsAreFoundByTypeCountedAndCheckedForSize) {
   MemFile file(kSample);
-  DWORD remaining = 100, size = 0, count = 0;
-  ASSERT_HR(NX_OK, riff_FindListChunk(file.Seek(12), kInfoListType, &size, &remaining));
-  EXPECT_TRUE(size == 26 && file.Pos() == 74 && remaining == 112 - 74);
-  DWORD listRemaining = size;
-  ASSERT_HR(NX_OK, riff_GetNumListEntries(file, &count, &listRemaining));
-  EXPECT_TRUE(count == 2 && listRemaining == 0 && file.Pos() == 74);
-  remaining = 10;  // too few for the list type
+  // The summary cases find and count lists; here the bounds.
+  DWORD remaining = 10, size = 0, count = 0, listRemaining = 26;  // 10: too few for the list type
   EXPECT_HR(NX_E_NOTFOUND, riff_FindListChunk(file.Seek(38), Id("adtl"), &size, &remaining));
   // A list that claims more than the file holds: the count fails, the position comes back.
   MemFile cut(Prefix(kSample, 84));
-  listRemaining = 26;
   EXPECT_HR(NX_E_READ, riff_GetNumListEntries(cut.Seek(74), &count, &listRemaining));
   EXPECT_EQ(cut.Pos(), 74u);
   // A LIST too small for a list type is passed over as a chunk.

@@ -194,13 +194,6 @@ TEST(WaveLoader, ChannelsMaximumAndSecondBuffer) {
   EXPECT_EQ((std::vector<float>{2, 2, 12, -1, 1, 11, -1}), Load(file, 2, 2));
   EXPECT_EQ(22.0f, Load(file, 3, 9)[3]);  // a channel past the last: the last
   EXPECT_EQ(0, Load(file, 0)[0]);
-  WaveReader reader;
-  ASSERT_EQ(0, WaveReader_OpenFile(Mem(file), &reader));
-  ASSERT_TRUE(WaveReader_Seek(&reader, 1));
-  int16_t third[3] = {-1, -1, -1};
-  EXPECT_EQ(4u, WaveReader_Read(&reader, third, 3, 2, false));
-  EXPECT_EQ((std::vector<int16_t>{12, 22, -1}), std::vector<int16_t>(third, third + 3));
-  WaveReader_Close(&reader);
 }
 
 // --- Files from the reference tools against what sox decodes -----------------------------

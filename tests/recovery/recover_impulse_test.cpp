@@ -179,20 +179,8 @@ TEST_F(Recovery, CancelAtEveryStep) {
   }
 }
 
+// (A cancelled spike question: the timing spike cases.)
 TEST_F(Recovery, FailuresAfterTheProgressWindowOpened) {
-  std::mt19937 random(1);
-  std::uniform_real_distribution<double> noise(-1000, 1000);
-  Signal take(3 * kN + 2 * kS);
-  for (double& v : take) v = noise(random);
-  WriteWave(recorded_, {take}, 16);  // no spikes: Cancel at the first question ends silently
-  messages_.answers = {kRecoveryAnswerCancel};
-  EXPECT_EQ(
-      RecoverImpulse({test_.c_str(), recorded_.c_str(), out_.c_str(), kSpikeModeAutoDetect, FALSE},
-                     progress_, messages_),
-      kRecoverySpikeQuestionCancel);
-  EXPECT_EQ(messages_.shown, std::vector<WString>{RecoveryMessageText(kRecoveryFirstSpikeLow)});
-  EXPECT_EQ(progress_.ends, 1);
-
   Record({1.0});
   folder_.Set("SpikeLength", 2 * kS + kN);  // leaves no spike distance
   EXPECT_EQ(Run(), kRecoveryNotATestFile);

@@ -107,7 +107,6 @@ TEST(WaveReader, FileLayoutsAndHostileInputGiveTheirCodes) {
     int load;
     bool info;
   } rows[] = {
-      {"plain", Pcm16(), kAll, true},
       {"chunks before data",
        Pcm16(Chunk("PAD ", B("12345")) + Chunk("junk", {}) + List("INFO", {})), kAll, true},
       {"second fmt ignored", Pcm16(Chunk("fmt ", Fmt(1, 1, 8000, 1, 8))), kAll, true},
@@ -168,10 +167,6 @@ TEST(WaveReader, CompressedLengthSeeksAndOneChannelReads) {
   ASSERT_TRUE(WaveReader_Seek(&reader, kImaFrames));  // the end itself, with nothing after it
   EXPECT_EQ(0u, WaveReader_Read(&reader, right.data(), 1, 0, false));
   EXPECT_FALSE(WaveReader_Seek(&reader, kImaFrames + 1));
-  EXPECT_EQ(0u, WaveReader_Read(&reader, right.data(), 1, 2, false));  // no channel 2
-  WaveReader_Close(&reader);
-  WaveReader_Close(&reader);  // twice is harmless, and so is closing after a failed open
-  ASSERT_EQ(-1, WaveReader_Open(NXW("/nonexistent/x.wav"), &reader, false));
   WaveReader_Close(&reader);
 }
 

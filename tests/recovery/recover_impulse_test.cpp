@@ -70,7 +70,6 @@ TEST_F(Recovery, RefusalsBeforeTheProgressWindow) {
   for (const Case& c :
        {Case{kS, kTrimmed, &test_, &recorded_, &empty, kRecoveryNamesMissing},
         Case{kS, kTrimmed, &test_, &none, &out_, kRecoveryRecordingNotFound},
-        Case{kS, kTrimmed, &none, &recorded_, &out_, kRecoveryTestNotFound},
         Case{kS, kTrimmed, &garbage, &recorded_, &out_, kRecoveryTestReadFailed},
         Case{kS, kTrimmed, &test_, &garbage, &out_, kRecoveryRecordingReadFailed},
         Case{kS, kN / 2 - 1, &test_, &recorded_, &out_, kRecoveryRecordingTooSmall},
@@ -103,7 +102,6 @@ TEST_F(Recovery, FormatsScaleAndBalance) {
   };
   for (const Case& c : {Case{16, 0, 48000, {1.0}, {1, 1, 44100, 16, kN}, 32766, 0},
                         Case{24, 0, 44100, {1.0}, {3, 1, 44100, 32, kN}, 32768, 0},
-                        Case{24, 16, 44100, {1.0}, {1, 1, 44100, 16, kN}, 32766, 0},
                         Case{16, 32, 22050, {1.0}, {3, 1, 44100, 32, kN}, 32768, 0},
                         Case{8, 0, 44100, {1.0}, {1, 1, 44100, 16, kN}, 32766, 0},
                         Case{0, 16, 44100, {0.5, 1.0}, {1, 2, 44100, 16, kN}, 16383, 32766},

@@ -120,7 +120,6 @@ TEST(ImpulseInfoText, FormatsRateChannelsAndSeconds) {
       {44100, 2, 2, 66150 * 4, "44,100 Hz, 2 Channels, 1.50 Seconds"},
       {8000, 1, 3, 12000 * 3 + 2, "8,000 Hz, 1 Channels, 1.50 Seconds"},
       {8000, 1, 2, 0xFFFFFFFE, "8,000 Hz, 1 Channels, 268435.45 Seconds"},  // frames * 100 > 2^32
-      {192000, 6, 4, 3072000, "192,000 Hz, 6 Channels, 0.66 Seconds"},
       {0, 2, 2, 400, ""},
   };
   for (const auto& c : cases) {

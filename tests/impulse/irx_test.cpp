@@ -183,10 +183,9 @@ TEST(IrxWrite, EveryWaveFormatLoadsBackAsTheWaveLoaderDelivers) {
     WORD tag, bits, channels, subFormat;
     DWORD storedWidth;
   } cases[] = {
-      {1, 8, 1, 0, 2},       {1, 16, 2, 0, 2},      {1, 16, 3, 0, 2},      {1, 24, 1, 0, 3},
-      {1, 24, 2, 0, 3},      {1, 32, 2, 0, 4},      {3, 32, 2, 0, 4},      {3, 64, 2, 0, 4},
-      {0xFFFE, 24, 2, 1, 3}, {0xFFFE, 32, 1, 1, 4}, {0xFFFE, 32, 2, 3, 4}, {7, 8, 1, 0, 2},
-      {6, 8, 2, 0, 2},
+      {1, 8, 1, 0, 2},  {1, 16, 3, 0, 2},      {1, 24, 2, 0, 3},      {1, 32, 2, 0, 4},
+      {3, 32, 2, 0, 4}, {3, 64, 2, 0, 4},      {0xFFFE, 24, 2, 1, 3}, {0xFFFE, 32, 2, 3, 4},
+      {7, 8, 1, 0, 2},  {6, 8, 2, 0, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.tag) + "/" + std::to_string(c.bits) + "/" +

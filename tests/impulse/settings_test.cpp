@@ -40,13 +40,10 @@ TEST_F(SettingsTest, IntegerKeysHaveTheirDefaultsAndLimits) {
   } rows[] = {
       {kNxMaxImpulseSize, 524287, "1000", 131071},
       {kNxMaxImpulseSize, 524287, "50000000", 40000000},
-      {kNxMaxImpulseSize, 524287, "-5", 131071},
-      {kNxMaxImpulseSize, 524287, "200000", 200000},
       {kNxSpikeSpacing, 150000, "44100", 44100},
       {kNxLowCutFreq, 38, "20", 20},
       {kNxSpikeLength, 40, "-3", -3},
       {kNxMaxStoredImpulse, 262144, "1", 2},
-      {kNxMaxStoredImpulse, 262144, "100", 100},
       {kNxImpulsePreSamples, 1000, "0", 0},
       {kNxOutBits, 0, "32", 32},
   };

@@ -1,4 +1,4 @@
-// Wave channels in, impulse files out, second channels merged in place, and the test file.
+// Impulse files out (second channels merged in place), and the test file.
 #include "recovery/impulse_wave_writer.h"
 #include "tests/recovery/recovery_test_util.h"
 
@@ -7,23 +7,6 @@ namespace {
 
 std::string Bytes(const WString& name) {
   return ReadFileText(std::string(name.begin(), name.end()));
-}
-
-// A second buffer takes channel 1, zeros when the file is mono; reads past the end give 0. (The
-// recordings of every width in the recovery cases read through the same call.)
-TEST(ReadWaveChannel, ChannelsAndLimits) {
-  Folder folder;
-  const WString name = folder / "in.wav";
-  const Signal left = {0, 256, -256, 32512, -32768};
-  std::vector<float> a(5), b(5, 9.0f);
-  WriteWave(name, {left}, 16);
-  EXPECT_EQ(ReadWaveChannel(name.c_str(), a.data(), b.data(), 5, 0, 0), 5);
-  EXPECT_EQ(b, std::vector<float>(5, 0.0f));
-  EXPECT_EQ(ReadWaveChannel(name.c_str(), a.data(), nullptr, 2, 3, 0), 2);
-  EXPECT_EQ(a[1], -32768.0f);
-  EXPECT_EQ(ReadWaveChannel(name.c_str(), a.data(), nullptr, 5, 1, 0), 0);
-  EXPECT_EQ(ReadWaveChannel(name.c_str(), a.data(), nullptr, 1, 6, 0), 0);
-  EXPECT_EQ(ReadWaveChannel((folder / "none.wav").c_str(), a.data(), nullptr, 1, 0, 0), -1);
 }
 
 TEST(ImpulseWriter, LayoutRoundingClampingAndMerge) {

@@ -12,8 +12,6 @@ const Bytes kFmt = Chunk("fmt ", B("abc")), kOdd = Chunk("odd ", B("12345")),
             kAdtl = List("adtl", Chunk("labl", B("xyz"))), kData = Chunk("data", B("DATA"));
 const Bytes kSample = Riff(kFmt + kOdd + kAdtl + List("INFO", kInfo) + kData);
 
-Bytes Prefix(const Bytes& bytes, size_t n) { return Bytes(bytes.begin(), bytes.begin() + n); }
-
 TEST(Riff, SearchesStepOverPadBytesAndStayWithinTheirBound) {
   MemFile file(kSample);
   // Lists are not entered; each chunk passed costs 8 plus its padded size. Seven bytes remaining
@@ -46,7 +44,7 @@ TEST(Riff, ListsAreFoundByTypeCountedAndCheckedForSize) {
   DWORD remaining = 10, size = 0, count = 0, listRemaining = 26;  // 10: too few for the list type
   EXPECT_HR(NX_E_NOTFOUND, riff_FindListChunk(file.Seek(38), Id("adtl"), &size, &remaining));
   // A list that claims more than the file holds: the count fails, the position comes back.
-  MemFile cut(Prefix(kSample, 84));
+  MemFile cut(Bytes(kSample.begin(), kSample.begin() + 84));
   EXPECT_HR(NX_E_READ, riff_GetNumListEntries(cut.Seek(74), &count, &listRemaining));
   EXPECT_EQ(cut.Pos(), 74u);
   // A LIST too small for a list type is passed over as a chunk.

@@ -46,8 +46,8 @@ inline NxFileHandle Mem(const Bytes& bytes) {
 // A memory file that closes itself.
 class MemFile {
  public:
-  explicit MemFile(const Bytes& bytes, NxMemoryAccess access = NxMemoryAccess::ReadWrite)
-      : file_(NxCreateMemoryFile(bytes.data(), bytes.size(), access)) {}
+  explicit MemFile(const Bytes& bytes)
+      : file_(NxCreateMemoryFile(bytes.data(), bytes.size(), NxMemoryAccess::ReadWrite)) {}
   ~MemFile() { NxCloseFile(file_); }
   MemFile(const MemFile&) = delete;
   MemFile& operator=(const MemFile&) = delete;

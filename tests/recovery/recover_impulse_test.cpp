@@ -70,7 +70,6 @@ TEST_F(Recovery, RefusalsBeforeTheProgressWindow) {
   for (const Case& c :
        {Case{kS, kTrimmed, &test_, &recorded_, &empty, kRecoveryNamesMissing},
         Case{kS, kTrimmed, &test_, &none, &out_, kRecoveryRecordingNotFound},
-        Case{kS, kTrimmed, &none, &recorded_, &out_, kRecoveryTestNotFound},
         Case{kS, kTrimmed, &garbage, &recorded_, &out_, kRecoveryTestReadFailed},
         Case{kS, kTrimmed, &test_, &garbage, &out_, kRecoveryRecordingReadFailed},
         Case{kS, kN / 2 - 1, &test_, &recorded_, &out_, kRecoveryRecordingTooSmall},
@@ -103,7 +102,6 @@ TEST_F(Recovery, FormatsScaleAndBalance) {
   };
   for (const Case& c : {Case{16, 0, 48000, {1.0}, {1, 1, 44100, 16, kN}, 32766, 0},
                         Case{24, 0, 44100, {1.0}, {3, 1, 44100, 32, kN}, 32768, 0},
-                        Case{24, 16, 44100, {1.0}, {1, 1, 44100, 16, kN}, 32766, 0},
                         Case{16, 32, 22050, {1.0}, {3, 1, 44100, 32, kN}, 32768, 0},
                         Case{8, 0, 44100, {1.0}, {1, 1, 44100, 16, kN}, 32766, 0},
                         Case{0, 16, 44100, {0.5, 1.0}, {1, 2, 44100, 16, kN}, 16383, 32766},
@@ -179,20 +177,8 @@ TEST_F(Recovery, CancelAtEveryStep) {
   }
 }
 
+// (A cancelled spike question: the timing spike cases.)
 TEST_F(Recovery, FailuresAfterTheProgressWindowOpened) {
-  std::mt19937 random(1);
-  std::uniform_real_distribution<double> noise(-1000, 1000);
-  Signal take(3 * kN + 2 * kS);
-  for (double& v : take) v = noise(random);
-  WriteWave(recorded_, {take}, 16);  // no spikes: Cancel at the first question ends silently
-  messages_.answers = {kRecoveryAnswerCancel};
-  EXPECT_EQ(
-      RecoverImpulse({test_.c_str(), recorded_.c_str(), out_.c_str(), kSpikeModeAutoDetect, FALSE},
-                     progress_, messages_),
-      kRecoverySpikeQuestionCancel);
-  EXPECT_EQ(messages_.shown, std::vector<WString>{RecoveryMessageText(kRecoveryFirstSpikeLow)});
-  EXPECT_EQ(progress_.ends, 1);
-
   Record({1.0});
   folder_.Set("SpikeLength", 2 * kS + kN);  // leaves no spike distance
   EXPECT_EQ(Run(), kRecoveryNotATestFile);

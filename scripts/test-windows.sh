@@ -44,8 +44,6 @@ wineserver -w
 # behaves otherwise by design; each is covered on Windows by tests/windows/ or reported:
 # - ModuleTest registration and load cases read the stand-in's file-backed registry store and
 #   pass made-up instance handles (real registration: tests/windows/);
-# - ModuleTest.PluginLibrary... compares the registered path with the Unix spelling of the DLL's
-#   path, which Wine reports as Z:\...;
 # - PresetTest.SettingsFileOnAFullDisk... injects the failure into our own ini writer, which
 #   the system's private-profile calls replace;
 # - SettingsTest.ChoiceRemembers... reads the stand-in's ini text (Windows writes UTF-16, CRLF);
@@ -58,9 +56,8 @@ wineserver -w
 # output into a small buffer, code pages 65001 and 437 (converted there, refused here),
 # acmFormatSuggest refusing a 16-byte destination, and Wine's G.711 codec asserting on an
 # asynchronous open.
-skip_cases="ModuleTest.Registration*:ModuleTest.Unregistration*"
+skip_cases="ModuleTest.Registration*"
 skip_cases+=":ModuleTest.LoadRegistersWindowClassesAndOpensTheLanguageFile"
-skip_cases+=":ModuleTest.PluginLibraryStreamsAudioThroughItsOwnFilter"
 skip_cases+=":SettingsTest.ChoiceRemembersFolderAndTypeIndex"
 skip_cases+=":PresetTest.SettingsFileOnAFullDiskKeepsThePreviousFile"
 skip_cases+=":WaveReader.CompressedLengthSeeksAndOneChannelReads"

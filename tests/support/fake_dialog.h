@@ -91,6 +91,7 @@ class FakeDialog final : public NxDialog {
   HCURSOR cursor = kArrow;
   int abouts = 0;
   bool destroyed = false;
+  bool visible = true;  // ShowWindow
   // Runs while a message box is up, as its message loop would dispatch.
   std::function<void()> onBox;
   // Called for each message the progress window lets through; true for Escape.
@@ -170,7 +171,7 @@ class FakeDialog final : public NxDialog {
   }
   bool DispatchOneMessage() override { return onDispatch ? onDispatch() : false; }
   void MoveWindow(const RECT&) override {}
-  void ShowWindow(bool) override {}
+  void ShowWindow(bool show) override { visible = show; }
   void SetControlParent(bool) override {}
   void Destroy() override {
     if (destroyed) return;

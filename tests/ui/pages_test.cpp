@@ -78,11 +78,12 @@ class PagesTest : public ::testing::Test {
     (prop_->*get)(&v);
     return v;
   }
-  NxText ImpulseFile() {
+  NxText Name(HRESULT (STDMETHODCALLTYPE INxPlugInProp::*get)(WCHAR*, LONG)) {
     WCHAR name[260];
-    prop_->GetImpulseFile(name, 260);
+    (prop_->*get)(name, 260);
     return name;
   }
+  NxText ImpulseFile() { return Name(&INxPlugInProp::GetImpulseFile); }
   // Applies a preset as the host or another page would, not through the page under test.
   void ApplyPreset(LONG index) {
     IStaticFilterPreset* presets = nullptr;
@@ -348,6 +349,16 @@ TEST_F(PagesTest, EnvelopePageEditsPointsMarkerAndPackages) {
   d.Click(IDC_PACKAGE);
   EXPECT_EQ(OneBox(IDS_PACKAGE_ERROR), d.boxes);
   EXPECT_EQ(FakeDialog::kArrow, d.cursor);
+
+  // Points stored while the page was hidden are the editor's when it shows again.
+  page_->Show(0);
+  EXPECT_FALSE(d.visible);
+  const EnvelopePoint stored[3] = {{0, 100}, {400, 60}, {1000, 0}};
+  prop_->SetEnvelopePoints(stored, 3);
+  page_->Show(1);
+  EXPECT_TRUE(d.visible);
+  ASSERT_EQ(3, editor.GetPoints(points, 16));
+  EXPECT_TRUE(points[1].position == 400 && points[1].level == 60);
 }
 
 TEST_F(PagesTest, SummaryPageFollowsTheChosenImpulse) {
@@ -400,6 +411,8 @@ TEST_F(PagesTest, RecoverPageSetsNamesAndRunsOneRecoveryAtATime) {
   d.Click(IDC_OUTPUT_BROWSE);
   EXPECT_TRUE(d.fileDialogs.back().save);
   EXPECT_EQ(Path("out.wav"), d[IDC_OUTPUT_FILE].text);
+  d.Type(IDC_OUTPUT_FILE, Path("typed.wav"));
+  EXPECT_EQ(Path("typed.wav"), Name(&P::GetOutputFile));
 
   // A real run, cancelled from its progress window; a second press meanwhile starts nothing.
   WritePrivateProfileStringW(NXW("Auralith"), NXW("SpikeSpacing"), NXW("2048"),

@@ -1,43 +1,13 @@
-// Interface layouts, CUnknown with aggregation and CMediaType over the task allocator.
+// CUnknown with aggregation and CMediaType over the task allocator.
 
 #include "tests/support/push_source.h"
 #include "tests/support/test_support.h"
 
 #include "platform/dshow/cunknown.h"
-#include "platform/dshow/interfaces.h"
 #include "platform/dshow/mem_allocator.h"
-#include "platform/dshow/persist.h"
-#include "platform/dshow/property_pages.h"
 #include "platform/dshow/task_memory.h"
 
 namespace {
-
-#if defined(__GNUC__) || defined(__clang__)
-// Itanium C++ ABI: a pointer to a virtual member function holds 1 + the slot's byte offset.
-template <typename Method>
-size_t VtableSlot(Method method) {
-  uintptr_t words[2];
-  std::memcpy(words, &method, sizeof words);
-  return (words[0] - 1) / sizeof(void*);
-}
-
-TEST(DShowInterfaceLayout, LastMethodsSitInTheirRealSlots) {
-  EXPECT_EQ(VtableSlot(&IPin::Connect), 3u);
-  EXPECT_EQ(VtableSlot(&IPin::NewSegment), 17u);
-  EXPECT_EQ(VtableSlot(&IBaseFilter::EnumPins), 10u);
-  EXPECT_EQ(VtableSlot(&IBaseFilter::QueryVendorInfo), 14u);
-  EXPECT_EQ(VtableSlot(&IMediaSample::GetPointer), 3u);
-  EXPECT_EQ(VtableSlot(&IMediaSample::SetMediaTime), 18u);
-  EXPECT_EQ(VtableSlot(&IMemAllocator::ReleaseBuffer), 8u);
-  EXPECT_EQ(VtableSlot(&IMemInputPin::ReceiveCanBlock), 8u);
-  EXPECT_EQ(VtableSlot(&IEnumMediaTypes::Clone), 6u);
-  EXPECT_EQ(VtableSlot(&IFilterGraph::Reconnect), 8u);
-  EXPECT_EQ(VtableSlot(&IStream::Clone), 13u);
-  EXPECT_EQ(VtableSlot(&IPersistStream::GetSizeMax), 7u);
-  EXPECT_EQ(VtableSlot(&ISpecifyPropertyPages::GetPages), 3u);
-  EXPECT_EQ(VtableSlot(&IAMovieSetup::Unregister), 4u);
-}
-#endif
 
 // An outer object that aggregates a CMemAllocator and counts the calls it receives.
 class Outer : public IUnknown {

@@ -385,6 +385,12 @@ TEST_F(PagesTest, SummaryPageFollowsTheChosenImpulse) {
   prop_->SetImpulseFile(described.c_str());
   page_->Show(1);
   EXPECT_EQ(W("made by the corpus tool"), d[IDC_COMMENTS].text);
+  EXPECT_EQ(described, d[IDC_IMPULSE].text);
+  // A wave file's own summary: comments, author and copyright each in their field.
+  d.Type(IDC_IMPULSE, W(AURALITH_CORPUS_DIR "/summary/info_before_data.wav"));
+  ExpectTexts(d, {{IDC_COMMENTS, "odd"}, {IDC_AUTHOR, "Someone"}, {IDC_COPYRIGHT, ""}});
+  d.Type(IDC_IMPULSE, W(AURALITH_CORPUS_DIR "/summary/info_after_data.wav"));
+  ExpectTexts(d, {{IDC_AUTHOR, ""}, {IDC_COPYRIGHT, "(c) nobody"}});
 
   d.DoubleClick(IDC_WET);
   EXPECT_EQ(-800, Value(&P::GetWetOut));

@@ -419,6 +419,9 @@ TEST_F(PagesTest, RecoverPageSetsNamesAndRunsOneRecoveryAtATime) {
   EXPECT_EQ(Path("out.wav"), d[IDC_OUTPUT_FILE].text);
   d.Type(IDC_OUTPUT_FILE, Path("typed.wav"));
   EXPECT_EQ(Path("typed.wav"), Name(&P::GetOutputFile));
+  d.fileAnswers.push_back(Path("chosen.wav"));
+  d.Click(IDC_RECORDED_BROWSE);
+  EXPECT_EQ(Path("chosen.wav"), Name(&P::GetRecordedFile));
 
   // A real run, cancelled from its progress window; a second press meanwhile starts nothing.
   WritePrivateProfileStringW(NXW("Auralith"), NXW("SpikeSpacing"), NXW("2048"),
